@@ -1,0 +1,114 @@
+#include "core/text.h"
+
+namespace vantorel {
+
+std::u16string read_fixed_text(const Byte* p, std::size_t units) {
+    std::u16string out;
+    for (std::size_t i = 0; i < units; ++i) {
+        char16_t c = static_cast<char16_t>(load_u16(p + 2 * i));
+        if (c == 0) break;
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::u16string cut_text(std::u16string_view s, std::size_t max_units) {
+    if (s.size() <= max_units) return std::u16string(s);
+    std::size_t n = max_units;
+    // Do not leave a lone high surrogate at the end.
+    if (n > 0 && s[n - 1] >= 0xD800 && s[n - 1] <= 0xDBFF) --n;
+    return std::u16string(s.substr(0, n));
+}
+
+void write_fixed_text(Byte* p, std::size_t units, std::u16string_view s) {
+    if (units == 0) return;
+    std::u16string cut = cut_text(s, units - 1);
+    for (std::size_t i = 0; i < cut.size(); ++i) store_u16(p + 2 * i, cut[i]);
+    store_u16(p + 2 * cut.size(), 0);
+}
+
+std::string to_utf8(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char32_t cp = s[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::u16string to_utf16(std::string_view in) {
+    std::u16string out;
+    std::size_t i = 0;
+    auto cont = [&](std::size_t k) {
+        return k < in.size() && (static_cast<unsigned char>(in[k]) & 0xC0) == 0x80;
+    };
+    while (i < in.size()) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        char32_t cp = 0xFFFD;
+        std::size_t len = 1;
+        if (c < 0x80) {
+            cp = c;
+        } else if ((c & 0xE0) == 0xC0 && cont(i + 1)) {
+            cp = ((c & 0x1Fu) << 6) | (in[i + 1] & 0x3F);
+            len = 2;
+            if (cp < 0x80) cp = 0xFFFD;
+        } else if ((c & 0xF0) == 0xE0 && cont(i + 1) && cont(i + 2)) {
+            cp = ((c & 0x0Fu) << 12) | ((in[i + 1] & 0x3Fu) << 6) | (in[i + 2] & 0x3F);
+            len = 3;
+            if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+        } else if ((c & 0xF8) == 0xF0 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+            cp = ((c & 0x07u) << 18) | ((in[i + 1] & 0x3Fu) << 12) | ((in[i + 2] & 0x3Fu) << 6) | (in[i + 3] & 0x3F);
+            len = 4;
+            if (cp < 0x10000 || cp > 0x10FFFF) cp = 0xFFFD;
+        }
+        i += len;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+char16_t fold_case(char16_t c) {
+    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+    if (c < 0xC0) return c;
+    if (c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);      // Latin-1
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);  // Greek
+    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);     // Cyrillic
+    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);     // Cyrillic Ѐ..Џ
+    return c;
+}
+
+bool equals_ignore_case(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold_case(a[i]) != fold_case(b[i])) return false;
+    return true;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,35 @@
+// UTF-16 text as the stored records hold it: NUL-terminated UTF-16LE in
+// fixed arrays of code units. Conversions to UTF-8 for the command line and
+// the desktop side, and the case-insensitive name comparison.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/bytes.h"
+
+namespace vantorel {
+
+// Reads up to `units` UTF-16 units starting at p, stopping at the first NUL.
+// A field without a terminator yields all `units` units; nothing past the
+// field is ever read.
+std::u16string read_fixed_text(const Byte* p, std::size_t units);
+
+// Writes s cut to units - 1 code units, followed by a NUL terminator. Units
+// after the terminator are left as they are. A cut never splits a surrogate
+// pair.
+void write_fixed_text(Byte* p, std::size_t units, std::u16string_view s);
+
+// Cuts s to at most `max_units` code units without splitting a surrogate pair.
+std::u16string cut_text(std::u16string_view s, std::size_t max_units);
+
+std::string to_utf8(std::u16string_view s);
+std::u16string to_utf16(std::string_view utf8);
+
+// Simple case folding for name comparison: ASCII, Latin-1, Greek and
+// Cyrillic letters fold to lower case; everything else compares as is.
+char16_t fold_case(char16_t c);
+bool equals_ignore_case(std::u16string_view a, std::u16string_view b);
+
+}  // namespace vantorel
