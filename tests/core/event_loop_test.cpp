@@ -1,0 +1,66 @@
+#include "core/event_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace vantorel {
+namespace {
+
+TEST(EventLoop, TimersFireInVirtualTimeAndRestartOnSet) {
+    ManualClock clock;
+    EventLoop loop(clock);
+    std::vector<std::pair<int, long>> fired;
+    loop.set_timer_handler([&](int id) {
+        fired.emplace_back(id, static_cast<long>(clock.elapsed().count()));
+        if (id == 54) loop.kill_timer(54);  // one-shot use
+    });
+    loop.set_timer(54, 1000);
+    loop.run_for(Millis(300));
+    loop.set_timer(54, 1000);  // a second arrival restarts the second
+    loop.run_for(Millis(300));
+    loop.set_timer(54, 1000);
+    loop.set_timer(515, 30);
+    loop.run_for(Millis(100));
+    loop.kill_timer(515);
+    loop.run_for(Millis(2000));
+    ASSERT_EQ(fired.size(), 4u);
+    EXPECT_EQ(fired[0], std::make_pair(515, 630L));
+    EXPECT_EQ(fired[2], std::make_pair(515, 690L));
+    EXPECT_EQ(fired[3], std::make_pair(54, 1600L));
+    EXPECT_FALSE(loop.timer_active(54));
+}
+
+TEST(EventLoop, MessagesFromOtherThreadsArriveInOrder) {
+    EventLoop loop;
+    std::vector<std::intptr_t> got;
+    loop.set_message_handler([&](std::uint32_t m, std::uintptr_t, std::intptr_t l) {
+        got.push_back(l);
+        if (m == 2) loop.quit();
+    });
+    std::thread t([&] {
+        for (int i = 0; i < 100; ++i) loop.post_message(1, 0, i);
+        loop.post_message(2, 0, 100);
+    });
+    loop.run();
+    t.join();
+    ASSERT_EQ(got.size(), 101u);
+    for (int i = 0; i <= 100; ++i) EXPECT_EQ(got[static_cast<std::size_t>(i)], i);
+}
+
+TEST(ManualClock, ScheduledWorkRunsAtItsTimeDuringSleeps) {
+    ManualClock clock;
+    std::vector<long> at;
+    clock.schedule(Millis(250), [&] { at.push_back(static_cast<long>(clock.elapsed().count())); });
+    clock.schedule(Millis(100), [&] {
+        at.push_back(static_cast<long>(clock.elapsed().count()));
+        clock.schedule(Millis(50), [&] { at.push_back(static_cast<long>(clock.elapsed().count())); });
+    });
+    clock.sleep_for(Millis(500));
+    EXPECT_EQ(at, (std::vector<long>{100, 150, 250}));
+    EXPECT_EQ(clock.elapsed().count(), 500);
+}
+
+}  // namespace
+}  // namespace vantorel
