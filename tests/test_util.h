@@ -8,18 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/hex.h"
+
 namespace vantorel::testing {
 
-inline std::string hex(std::span<const std::uint8_t> bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string s;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i) s.push_back(' ');
-        s.push_back(digits[bytes[i] >> 4]);
-        s.push_back(digits[bytes[i] & 15]);
-    }
-    return s;
-}
+inline std::string hex(std::span<const std::uint8_t> bytes) { return to_hex(bytes); }
 
 inline std::vector<std::uint8_t> random_bytes(std::size_t n, std::uint32_t seed) {
     std::mt19937 gen(seed);

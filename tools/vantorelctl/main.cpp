@@ -1,0 +1,34 @@
+#include <cstdio>
+#include <iostream>
+
+#include "commands.h"
+#include "core/trace.h"
+
+namespace vantorel::cli {
+
+void print_error(const std::string& message) { std::cerr << "vantorelctl: " << message << '\n'; }
+
+}  // namespace vantorel::cli
+
+int main(int argc, char** argv) {
+    using namespace vantorel::cli;
+    CLI::App app{"QV Vantorel command-line tool: inspect profiles and macros, build reports, talk to the mouse",
+                 "vantorelctl"};
+    app.set_version_flag("--version", std::string("vantorelctl ") + VANTOREL_VERSION);
+    app.require_subcommand(1);
+    GlobalOptions global;
+    app.add_option("--data-dir", global.data_dir, "Folder holding CONFIG.ini and ms_1/ (default: the usual data folder)");
+    app.add_flag("-v,--verbose", global.verbose, "Print diagnostics on standard error");
+    app.parse_complete_callback([&] {
+        if (global.verbose) vantorel::set_trace_enabled(true);
+    });
+
+    register_report_command(app, global);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    return global.exit_code;
+}
