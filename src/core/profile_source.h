@@ -1,0 +1,46 @@
+// Where the apply engine and the event dispatch find the edited profile.
+// The one mutex guards the edited record, the library around it and the
+// apply engine's last-applied copy: the apply worker snapshots and saves
+// under it, the UI thread edits and commits under it.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "core/profile_record.h"
+
+namespace vantorel {
+
+class ProfileSource {
+public:
+    virtual ~ProfileSource() = default;
+    virtual std::mutex& mutex() = 0;
+    // The edited record (the selected profile). Call with mutex() held.
+    virtual ProfileRecord& current() = 0;
+    // Saves the profile library with its selected index. Call with mutex()
+    // held. On failure returns false and describes it in *error.
+    virtual bool save(std::string* error) = 0;
+};
+
+// A single record with a save counter: the source the tests and the
+// command line use when no library is involved.
+class MemoryProfileSource : public ProfileSource {
+public:
+    std::mutex& mutex() override { return mutex_; }
+    ProfileRecord& current() override { return record_; }
+    bool save(std::string* error) override {
+        ++saves_;
+        if (fail_saves_ && error) *error = "simulated save failure";
+        return !fail_saves_;
+    }
+    int saves() const { return saves_; }
+    void set_fail_saves(bool fail) { fail_saves_ = fail; }
+
+private:
+    std::mutex mutex_;
+    ProfileRecord record_;
+    int saves_ = 0;
+    bool fail_saves_ = false;
+};
+
+}  // namespace vantorel
