@@ -4,6 +4,7 @@
 // under it, the UI thread edits and commits under it.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -33,13 +34,13 @@ public:
         if (fail_saves_ && error) *error = "simulated save failure";
         return !fail_saves_;
     }
-    int saves() const { return saves_; }
+    int saves() const { return saves_.load(); }
     void set_fail_saves(bool fail) { fail_saves_ = fail; }
 
 private:
     std::mutex mutex_;
     ProfileRecord record_;
-    int saves_ = 0;
+    std::atomic<int> saves_{0};
     bool fail_saves_ = false;
 };
 
