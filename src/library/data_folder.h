@@ -1,0 +1,59 @@
+// Where the program keeps its files. The data folder holds "CONFIG.ini" and
+// the library folder "ms_1" with "pro.data" and "macro.data".
+//
+// The data folder is, in this order:
+// 1. the folder named by QV_VANTOREL_DATA_DIR, when that is set and not empty;
+// 2. "Data" beside the executable, when that folder is writable, or does not
+//    exist yet and the executable's folder is writable (the portable layout,
+//    as on Windows);
+// 3. "$XDG_DATA_HOME/qv-vantorel/Data", by default
+//    "~/.local/share/qv-vantorel/Data".
+// It is created when missing.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+#include "library/io_status.h"
+
+namespace vantorel {
+
+// Everything the choice depends on, so tests can give their own.
+struct DataFolderInputs {
+    std::optional<std::filesystem::path> override_dir;   // QV_VANTOREL_DATA_DIR
+    std::optional<std::filesystem::path> exe_dir;        // folder of the running executable
+    std::optional<std::filesystem::path> xdg_data_home;  // XDG_DATA_HOME
+    std::optional<std::filesystem::path> home;           // HOME
+    // Whether the program may create files in a folder; empty means the
+    // real check (access(2) with write and search permission).
+    std::function<bool(const std::filesystem::path&)> writable;
+
+    // The values of this process: its environment and /proc/self/exe.
+    static DataFolderInputs from_process();
+};
+
+class DataFolder {
+public:
+    // Chooses the folder and creates it when missing; status() tells whether
+    // that worked.
+    static DataFolder locate(const DataFolderInputs& inputs = DataFolderInputs::from_process());
+    // A given folder, created when missing.
+    static DataFolder at(std::filesystem::path folder);
+
+    const std::filesystem::path& path() const { return path_; }
+    bool portable() const { return portable_; }
+    const IoStatus& status() const { return status_; }
+
+    std::filesystem::path library_folder() const { return path_ / "ms_1"; }
+    std::filesystem::path profile_file() const { return library_folder() / "pro.data"; }
+    std::filesystem::path macro_file() const { return library_folder() / "macro.data"; }
+    std::filesystem::path config_file() const { return path_ / "CONFIG.ini"; }
+
+private:
+    std::filesystem::path path_;
+    bool portable_ = false;
+    IoStatus status_;
+};
+
+}  // namespace vantorel

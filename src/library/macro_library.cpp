@@ -1,0 +1,141 @@
+#include "library/macro_library.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/text.h"
+#include "core/trace.h"
+#include "library/names.h"
+
+namespace vantorel {
+namespace fs = std::filesystem;
+
+MacroRecord& MacroLibrary::append(const MacroRecord& record) { return append(std::make_unique<MacroRecord>(record)); }
+
+MacroRecord& MacroLibrary::append(std::unique_ptr<MacroRecord> record) {
+    records_.push_back(std::move(record));
+    return *records_.back();
+}
+
+bool MacroLibrary::remove(std::size_t i) {
+    if (i >= records_.size()) return false;
+    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+}
+
+std::vector<Byte> MacroLibrary::serialize() const {
+    std::vector<Byte> out;
+    out.reserve(records_.size() * MacroRecord::kSize);
+    for (const auto& r : records_) out.insert(out.end(), r->bytes().begin(), r->bytes().end());
+    return out;
+}
+
+IoStatus MacroLibrary::save(const fs::path& file) {
+    if (protected_file_ && *protected_file_ == file) {
+        return IoStatus::failure("not saving over " + file.string() +
+                                 ": it is damaged and could not be kept aside, so it is left as it is");
+    }
+    IoStatus status = write_file_atomic(file, serialize());
+    if (status) {
+        file_ = file;
+    } else {
+        trace("macro library save failed: %s", status.message.c_str());
+    }
+    return status;
+}
+
+IoStatus MacroLibrary::save() {
+    if (file_.empty()) return IoStatus::failure("the macro library has no file to save to");
+    return save(file_);
+}
+
+IoStatus MacroLibrary::create_macro(const TextLookup& texts) {
+    std::string count = std::to_string(records_.size() + 1);
+    std::u16string base = texts.text("add_macro_text") + std::u16string(count.begin(), count.end());
+    auto record = std::make_unique<MacroRecord>();
+    record->set_name(unique_name(*this, base));
+    append(std::move(record));
+    return save();
+}
+
+LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock) {
+    LoadReport report;
+    file_ = file;
+    protected_file_.reset();
+    records_.clear();
+
+    ReadResult read = read_file(file);
+    if (read.missing) {
+        report.file_missing = true;
+        report.started_fresh = true;
+        return report;
+    }
+
+    std::string damage;
+    if (!read.status) {
+        damage = read.status.message;
+        report.started_fresh = true;
+    } else {
+        const std::size_t count = read.bytes.size() / MacroRecord::kSize;
+        for (std::size_t i = 0; i < count; ++i) {
+            auto record = std::make_unique<MacroRecord>();
+            std::memcpy(record->bytes().data(), read.bytes.data() + i * MacroRecord::kSize, MacroRecord::kSize);
+            records_.push_back(std::move(record));
+        }
+        report.records_loaded = count;
+        report.started_fresh = (count == 0);
+        if (const std::size_t rest = read.bytes.size() % MacroRecord::kSize) {
+            report.dropped_bytes = rest;
+            damage = "the last macro of " + file.string() + " is cut short; its " + std::to_string(rest) +
+                     " bytes were dropped";
+        }
+    }
+    if (damage.empty()) return report;
+
+    report.problems.push_back(damage);
+    AsideResult aside = keep_aside(file, wall_now(clock));
+    if (aside.status) {
+        report.kept_aside = aside.path;
+        report.problems.push_back("the damaged file was kept as " + aside.path.string());
+        report.saved = true;
+        report.save_status = save(file);
+        if (!report.save_status) report.problems.push_back(report.save_status.message);
+    } else {
+        protected_file_ = file;
+        report.problems.push_back(aside.status.message + "; the file is left as it is and will not be saved over");
+    }
+    for (const auto& p : report.problems) trace("macro library: %s", p.c_str());
+    return report;
+}
+
+bool name_exists(const MacroLibrary& library, std::u16string_view name) {
+    for (std::size_t i = 0; i < library.size(); ++i)
+        if (equals_ignore_case(library[i].name(), name)) return true;
+    return false;
+}
+
+std::u16string unique_name(const MacroLibrary& library, std::u16string_view base) {
+    return unique_name(base, macro_layout::kMaxNameLength,
+                       [&](std::u16string_view n) { return name_exists(library, n); });
+}
+
+SlotMacroMatch find_slot_macro(const MacroLibrary& library, ConstSlotRef slot) {
+    SlotMacroMatch match;
+    const std::u16string name = slot.macro_name();
+    for (std::size_t i = 0; i < library.size(); ++i) {
+        if (!equals_ignore_case(library[i].name(), name)) continue;
+        const MacroRecord& macro = library[i];
+        match.index = static_cast<int>(i);
+        if (macro.action_count() == static_cast<std::int32_t>(slot.macro_action_count())) {
+            // Both arrays hold 160 entries; a count beyond that compares them all.
+            const std::size_t n = macro.valid_action_count();
+            const Byte* a = macro.action_bytes().data();
+            const Byte* b = slot.bytes().data() + slot_layout::kMacroActions;
+            match.identical = std::memcmp(a, b, n * kMacroActionSize) == 0;
+        }
+        return match;
+    }
+    return match;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,38 @@
+// "CONFIG.ini": the one program setting that outlives a run, the chosen
+// mouse model picture, as key "ModelId" in section "SETTING" of an INI file:
+//
+//   [SETTING]
+//   ModelId=0
+//
+// Read and written the way the Windows private-profile functions do, so the
+// file moves between the two systems: section and key names compare without
+// regard to case, names and values are trimmed, a value may be quoted, the
+// first matching section and key count, and lines end in CR LF. A UTF-8 or
+// UTF-16LE byte-order mark is understood and kept.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+#include "library/io_status.h"
+
+namespace vantorel {
+
+inline constexpr int kModelIdMissing = -1;
+
+// The stored model id, or -1 when the file, the section, the key or the
+// value is missing (or the file cannot be read). The value is read as an
+// optional sign followed by decimal digits, up to the first other character;
+// a value without digits reads as 0.
+int read_model_id(const std::filesystem::path& path);
+
+// Writes "ModelId=<id>" into section "SETTING", creating the file, the
+// section or the key as needed and keeping every other line as it is. An
+// existing file that cannot be read is left alone and reported.
+IoStatus write_model_id(const std::filesystem::path& path, int id);
+
+// The integer reading of one INI value (the part of read_model_id after the
+// key was found); exposed for tests.
+int parse_profile_int(std::u16string_view value);
+
+}  // namespace vantorel

@@ -1,0 +1,43 @@
+// Single-record files for keeping and sharing: a ".pro" file is exactly one
+// raw 43,936-byte ProfileRecord, a ".macro" file exactly one raw 696-byte
+// MacroRecord. No header, no checksum.
+//
+// An import that cannot read its file, or finds a file that is not exactly
+// one record long, is refused and changes nothing.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+
+#include "core/profile_record.h"
+#include "library/io_status.h"
+#include "library/macro_library.h"
+#include "library/macro_record.h"
+#include "library/profile_library.h"
+
+namespace vantorel {
+
+// Both replace an existing file atomically.
+IoStatus export_profile(const ProfileRecord& record, const std::filesystem::path& path);
+IoStatus export_macro(const MacroRecord& record, const std::filesystem::path& path);
+
+struct ImportResult {
+    IoStatus status;                   // failure: why the import was refused or a save failed
+    std::optional<std::size_t> index;  // position of the new record; empty when refused
+    std::size_t macros_added = 0;      // profile import: macros added to the macro library
+};
+
+// Appends the profile of a ".pro" file under a unique name. Each of its
+// buttons 1..18 that plays a macro brings that macro into the macro library
+// under a unique name (with the slot's repeat count, action count and
+// actions), and the slot is pointed at the new entry. When a macro was added
+// the macro library is saved. The profile library is not saved: the caller
+// selects the new profile and saves through its full apply.
+ImportResult import_profile(const std::filesystem::path& path, ProfileLibrary& profiles, MacroLibrary& macros);
+
+// Appends the macro of a ".macro" file under a unique name and saves the
+// macro library.
+ImportResult import_macro(const std::filesystem::path& path, MacroLibrary& macros);
+
+}  // namespace vantorel
