@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     });
 
     register_report_command(app, global);
+    register_library_commands(app, global);
 
     try {
         app.parse(argc, argv);

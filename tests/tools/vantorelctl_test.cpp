@@ -1,0 +1,107 @@
+// The command-line tool as a user runs it: a real process, its output and
+// its exit status.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/wait.h>
+
+#include "core/profile_record.h"
+#include "library/macro_record.h"
+#include "library/transfer.h"
+#include "test_util.h"
+
+namespace vantorel {
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+};
+
+CliRun run(const std::string& args) {
+    CliRun r;
+    const std::string cmd = std::string(VANTORELCTL_PATH) + " " + args + " 2>/dev/null";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+class VantorelctlTest : public ::testing::Test {
+protected:
+    std::string path(const std::string& name) const { return (dir_.path() / name).string(); }
+    std::string data() const { return "--data-dir " + path("Data"); }
+    testing::TempDir dir_;
+};
+
+TEST_F(VantorelctlTest, ReportsOfANewProfileAreExact) {
+    ASSERT_EQ(run("profile new --name Fresh --out " + path("f.pro")).status, 0);
+    CliRun light = run("report light --profile-file " + path("f.pro"));
+    EXPECT_EQ(light.status, 0);
+    EXPECT_EQ(light.out, "05 0f 01 00 03 a8 00 ff 00 02 04 01 b0 00 00\n");
+    EXPECT_EQ(run("report polling --profile-file " + path("f.pro")).out, "06 09 01 01 fe 00 00 00 00\n");
+    EXPECT_EQ(run("report start --profile-file " + path("f.pro")).out, "0c 0a 01 fe 01 fe 00 00 00 00\n");
+    const std::string dpi = run("report dpi --profile-file " + path("f.pro")).out;
+    EXPECT_EQ(dpi.substr(0, 48), "04 38 01 00 01 3f 20 00 12 25 38 4b 75 81 00 00 ");
+    EXPECT_NE(dpi.find(" 02 0f 48 00 00 00 00\n"), std::string::npos);
+}
+
+TEST_F(VantorelctlTest, MacroReportPrintsOneLinePerBlock) {
+    ProfileRecord r;
+    r.reset_to_defaults();
+    SlotRef s = r.slot(2);
+    s.set_function_code(kFunctionMacro);
+    s.set_macro_action_count(60);
+    for (std::size_t i = 0; i < 60; ++i) s.set_macro_action(i, {0x04, static_cast<std::uint8_t>(1 + i % 2), 20});
+    ASSERT_TRUE(export_profile(r, path("m.pro")));
+    CliRun m = run("report macro --slot 2 --profile-file " + path("m.pro"));
+    EXPECT_EQ(m.status, 0);
+    ASSERT_EQ(std::count(m.out.begin(), m.out.end(), '\n'), 2);
+    EXPECT_EQ(m.out.substr(0, 9), "09 83 09 ");
+    EXPECT_NE(m.out.find("\n09 83 0a 00 "), std::string::npos);
+}
+
+TEST_F(VantorelctlTest, MissingOrWrongSizedProfileFileFails) {
+    CliRun missing = run("report dpi --profile-file " + path("none.pro"));
+    EXPECT_NE(missing.status, 0);
+    EXPECT_TRUE(missing.out.empty());
+    std::ofstream(path("short.pro")) << "too short";
+    EXPECT_NE(run("report light --profile-file " + path("short.pro")).status, 0);
+    EXPECT_NE(run("report bogus --profile-file " + path("short.pro")).status, 0);
+}
+
+TEST_F(VantorelctlTest, ExportImportRoundTripThroughTheLibrary) {
+    EXPECT_EQ(run(data() + " profile list").out, "* 0  Profile 1\n");
+    ASSERT_EQ(run(data() + " profile export 0 " + path("p.pro")).status, 0);
+    CliRun imported = run(data() + " profile import " + path("p.pro"));
+    EXPECT_EQ(imported.status, 0);
+    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n* 1  Profile 1_1\n");
+    CliRun json = run(data() + " profile show 1 --json");
+    EXPECT_NE(json.out.find("\"name\": \"Profile 1_1\""), std::string::npos);
+    EXPECT_NE(json.out.find("\"dpi\": 22000"), std::string::npos);
+    EXPECT_NE(run(data() + " profile show 7").status, 0);
+    EXPECT_NE(run(data() + " profile import " + path("missing.pro")).status, 0);
+    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n* 1  Profile 1_1\n");
+}
+
+TEST_F(VantorelctlTest, MacroImportTwiceGetsANumberedName) {
+    MacroRecord m;
+    m.set_name(u"Burst");
+    m.set_action_count(2);
+    m.set_action(0, {0x04, 1, 30});
+    m.set_action(1, {0x04, 2, 30});
+    ASSERT_TRUE(export_macro(m, path("b.macro")));
+    EXPECT_EQ(run(data() + " macro import " + path("b.macro")).status, 0);
+    EXPECT_EQ(run(data() + " macro import " + path("b.macro")).status, 0);
+    EXPECT_EQ(run(data() + " macro list").out, "0  Burst  (2 actions)\n1  Burst_1  (2 actions)\n");
+    CliRun show = run(data() + " macro show 1");
+    EXPECT_NE(show.out.find("key 0x04 release then 30 ms"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantorel

@@ -1,0 +1,323 @@
+// vantorelctl profile ... and vantorelctl macro ...
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "core/function_codes.h"
+#include "core/profile_record.h"
+#include "core/text.h"
+#include "library/transfer.h"
+#include "library_access.h"
+
+namespace vantorel::cli {
+
+using nlohmann::json;
+
+std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global) {
+    DataFolder folder = global.data_dir.empty() ? DataFolder::locate() : DataFolder::at(global.data_dir);
+    if (!folder.status()) {
+        print_error(folder.status().message);
+        return nullptr;
+    }
+    auto store = std::make_unique<ProfileStore>(folder);
+    auto result = store->load(builtin_texts());
+    for (const LoadReport* report : {&result.profiles, &result.macros})
+        for (const std::string& problem : report->problems) print_error(problem);
+    return store;
+}
+
+namespace {
+
+std::string function_label(std::uint8_t code) {
+    std::string_view item = function_menu_item(code);
+    if (item.empty()) return "code " + std::to_string(code);
+    if (item.starts_with("ms_1_")) item.remove_prefix(5);
+    return std::string(item);
+}
+
+std::string color_hex(Color c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+    return buf;
+}
+
+json profile_json(const ProfileRecord& r) {
+    json stages = json::array();
+    for (int k = 0; k < profile_layout::kStageCount; ++k) {
+        stages.push_back({{"value", r.dpi_value(k)},
+                          {"dpi", dpi_display_value(r.dpi_value(k))},
+                          {"enabled", r.dpi_stage_enabled(k) == 1},
+                          {"color", color_hex(r.dpi_color(k))}});
+    }
+    json buttons = json::array();
+    for (int k = 0; k < profile_layout::kButtonCount; ++k) {
+        ConstSlotRef s = r.slot(k);
+        json b = {{"button", k + 1}, {"function_code", s.function_code()}, {"function", function_label(s.function_code())}};
+        if (s.function_code() == kFunctionShortcut) {
+            b["shortcut_key"] = s.shortcut_key();
+            b["shortcut_modifiers"] = s.shortcut_modifiers();
+        } else if (s.function_code() == kFunctionMacro) {
+            b["macro_name"] = to_utf8(s.macro_name());
+            b["macro_actions"] = s.macro_action_count();
+            b["macro_play_mode"] = s.macro_play_mode();
+            b["macro_repeat_count"] = s.macro_repeat_count();
+        }
+        buttons.push_back(b);
+    }
+    return {{"name", to_utf8(r.profile_name())},
+            {"dpi_stages", stages},
+            {"dpi_stage", r.dpi_stage_index() + 1},
+            {"polling_rate_index", r.polling_rate_index()},
+            {"light_mode", r.light_mode()},
+            {"light_mode_ble", r.light_mode_ble()},
+            {"brightness", r.brightness()},
+            {"breath_speed", r.breath_speed()},
+            {"light_color", color_hex(r.light_color())},
+            {"sleep_timer", r.sleep_timer()},
+            {"light_off_timer", r.light_off_timer()},
+            {"key_debounce_ms", r.key_debounce() * 2},
+            {"lift_off_distance", r.lift_off_distance()},
+            {"ripple_control", r.ripple_control()},
+            {"angle_snap", r.angle_snap()},
+            {"move_mode", r.move_mode()},
+            {"buttons", buttons}};
+}
+
+void print_profile_text(const json& p) {
+    static const char* kRates[] = {"125 Hz", "250 Hz", "500 Hz", "1000 Hz"};
+    std::cout << "Name:            " << p["name"].get<std::string>() << '\n';
+    std::cout << "DPI stages:     ";
+    for (const auto& s : p["dpi_stages"]) {
+        if (!s["enabled"].get<bool>()) continue;
+        std::cout << ' ' << s["dpi"].get<int>() << " (" << s["color"].get<std::string>() << ')';
+    }
+    std::cout << "\nActive stage:    " << p["dpi_stage"].get<int>() << '\n';
+    const int rate = p["polling_rate_index"].get<int>();
+    std::cout << "Polling rate:    " << (rate >= 0 && rate < 4 ? kRates[rate] : "?") << '\n';
+    std::cout << "Light:           effect " << p["light_mode"].get<int>() << ", brightness "
+              << p["brightness"].get<int>() << ", breathing " << p["breath_speed"].get<int>() << ", colour "
+              << p["light_color"].get<std::string>() << '\n';
+    char timers[64];
+    std::snprintf(timers, sizeof timers, "%d / %.1f", p["sleep_timer"].get<int>(), p["light_off_timer"].get<int>() * 0.5);
+    std::cout << "Sleep / light-off: " << timers << '\n';
+    std::cout << "Key debounce:    " << p["key_debounce_ms"].get<int>() << " ms\n";
+    std::cout << "Ripple control:  " << p["ripple_control"].get<int>() << ", angle snap " << p["angle_snap"].get<int>()
+              << ", lift-off " << p["lift_off_distance"].get<int>() << '\n';
+    std::cout << "Buttons:\n";
+    for (const auto& b : p["buttons"]) {
+        std::cout << "  " << b["button"].get<int>() << ": " << b["function"].get<std::string>();
+        if (b.contains("macro_name")) std::cout << " \"" << b["macro_name"].get<std::string>() << '"';
+        std::cout << '\n';
+    }
+}
+
+json macro_json(const MacroRecord& m, bool with_actions) {
+    json j = {{"name", to_utf8(m.name())}, {"actions", m.action_count()}};
+    if (with_actions) {
+        json list = json::array();
+        for (std::size_t i = 0; i < m.valid_action_count(); ++i) {
+            MacroAction a = m.action(i);
+            list.push_back({{"key_code", a.key_code},
+                            {"kind", a.action_kind == kActionPress ? "press" : "release"},
+                            {"delay_ms", a.delay}});
+        }
+        j["action_list"] = list;
+    }
+    return j;
+}
+
+bool check_index(std::size_t index, std::size_t size, const char* what, GlobalOptions& global) {
+    if (index < size) return true;
+    print_error(std::string("no ") + what + " " + std::to_string(index) + " (the library holds " +
+                std::to_string(size) + ")");
+    global.exit_code = 2;
+    return false;
+}
+
+void fail(const std::string& message, GlobalOptions& global) {
+    print_error(message);
+    global.exit_code = 1;
+}
+
+void register_profile(CLI::App& app, GlobalOptions& global) {
+    auto* profile = app.add_subcommand("profile", "List, show, create, export and import profiles");
+    profile->require_subcommand(1);
+
+    auto list_json = std::make_shared<bool>(false);
+    auto* list = profile->add_subcommand("list", "List the profiles of the library");
+    list->add_flag("--json", *list_json, "Print JSON");
+    list->callback([&global, list_json] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        json out = json::array();
+        for (std::size_t i = 0; i < store->profiles().size(); ++i)
+            out.push_back({{"index", i}, {"name", to_utf8(store->profiles()[i].profile_name())},
+                           {"selected", i == store->selected()}});
+        if (*list_json) {
+            std::cout << out.dump(2) << '\n';
+            return;
+        }
+        for (const auto& p : out)
+            std::cout << (p["selected"].get<bool>() ? "* " : "  ") << p["index"].get<std::size_t>() << "  "
+                      << p["name"].get<std::string>() << '\n';
+    });
+
+    struct ShowOptions {
+        std::optional<std::size_t> index;
+        bool json = false;
+    };
+    auto show_opts = std::make_shared<ShowOptions>();
+    auto* show = profile->add_subcommand("show", "Show one profile (default: the selected one)");
+    show->add_option("index", show_opts->index, "Profile index, 0-based");
+    show->add_flag("--json", show_opts->json, "Print JSON");
+    show->callback([&global, show_opts] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        const std::size_t i = show_opts->index.value_or(store->selected());
+        if (!check_index(i, store->profiles().size(), "profile", global)) return;
+        json p = profile_json(store->profiles()[i]);
+        p["index"] = i;
+        if (show_opts->json) std::cout << p.dump(2) << '\n';
+        else print_profile_text(p);
+    });
+
+    struct NewOptions {
+        std::string name, out;
+    };
+    auto new_opts = std::make_shared<NewOptions>();
+    auto* create = profile->add_subcommand("new", "Write a new default profile to a .pro file");
+    create->add_option("--name", new_opts->name, "Profile name (at most 99 characters)")->required();
+    create->add_option("--out", new_opts->out, "The .pro file to write")->required();
+    create->callback([&global, new_opts] {
+        ProfileRecord record;
+        record.reset_to_defaults();
+        record.set_profile_name(to_utf16(new_opts->name));
+        IoStatus status = export_profile(record, new_opts->out);
+        if (!status) fail(status.message, global);
+    });
+
+    struct ExportOptions {
+        std::size_t index = 0;
+        std::string file;
+    };
+    auto export_opts = std::make_shared<ExportOptions>();
+    auto* exp = profile->add_subcommand("export", "Write one profile to a .pro file");
+    exp->add_option("index", export_opts->index, "Profile index, 0-based")->required();
+    exp->add_option("file", export_opts->file, "The .pro file to write")->required();
+    exp->callback([&global, export_opts] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        if (!check_index(export_opts->index, store->profiles().size(), "profile", global)) return;
+        IoStatus status = export_profile(store->profiles()[export_opts->index], export_opts->file);
+        if (!status) fail(status.message, global);
+    });
+
+    auto import_file = std::make_shared<std::string>();
+    auto* imp = profile->add_subcommand("import", "Add the profile of a .pro file to the library and select it");
+    imp->add_option("file", *import_file, "The .pro file to read")->required();
+    imp->callback([&global, import_file] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        std::lock_guard<std::mutex> lock(store->mutex());
+        ImportResult result = import_profile(*import_file, store->profiles(), store->macros());
+        if (!result.index) return fail(result.status.message, global);
+        if (!result.status) print_error(result.status.message);
+        store->select(*result.index);
+        std::string error;
+        if (!store->save(&error)) return fail(error, global);
+        std::cout << "Imported \"" << to_utf8(store->current().profile_name()) << "\" as profile " << *result.index;
+        if (result.macros_added) std::cout << " with " << result.macros_added << " macro(s)";
+        std::cout << '\n';
+        if (!result.status) global.exit_code = 1;
+    });
+}
+
+void register_macro(CLI::App& app, GlobalOptions& global) {
+    auto* macro = app.add_subcommand("macro", "List, show, export and import macros");
+    macro->require_subcommand(1);
+
+    auto list_json = std::make_shared<bool>(false);
+    auto* list = macro->add_subcommand("list", "List the macros of the library");
+    list->add_flag("--json", *list_json, "Print JSON");
+    list->callback([&global, list_json] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        json out = json::array();
+        for (std::size_t i = 0; i < store->macros().size(); ++i) {
+            json m = macro_json(store->macros()[i], false);
+            m["index"] = i;
+            out.push_back(m);
+        }
+        if (*list_json) {
+            std::cout << out.dump(2) << '\n';
+            return;
+        }
+        for (const auto& m : out)
+            std::cout << m["index"].get<std::size_t>() << "  " << m["name"].get<std::string>() << "  ("
+                      << m["actions"].get<int>() << " actions)\n";
+    });
+
+    struct ShowOptions {
+        std::size_t index = 0;
+        bool json = false;
+    };
+    auto show_opts = std::make_shared<ShowOptions>();
+    auto* show = macro->add_subcommand("show", "Show one macro with its actions");
+    show->add_option("index", show_opts->index, "Macro index, 0-based")->required();
+    show->add_flag("--json", show_opts->json, "Print JSON");
+    show->callback([&global, show_opts] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        if (!check_index(show_opts->index, store->macros().size(), "macro", global)) return;
+        json m = macro_json(store->macros()[show_opts->index], true);
+        m["index"] = show_opts->index;
+        if (show_opts->json) {
+            std::cout << m.dump(2) << '\n';
+            return;
+        }
+        std::cout << m["name"].get<std::string>() << " (" << m["actions"].get<int>() << " actions)\n";
+        for (const auto& a : m["action_list"]) {
+            char line[64];
+            std::snprintf(line, sizeof line, "  key 0x%02x %-7s then %d ms\n", a["key_code"].get<int>(),
+                          a["kind"].get<std::string>().c_str(), a["delay_ms"].get<int>());
+            std::cout << line;
+        }
+    });
+
+    struct ExportOptions {
+        std::size_t index = 0;
+        std::string file;
+    };
+    auto export_opts = std::make_shared<ExportOptions>();
+    auto* exp = macro->add_subcommand("export", "Write one macro to a .macro file");
+    exp->add_option("index", export_opts->index, "Macro index, 0-based")->required();
+    exp->add_option("file", export_opts->file, "The .macro file to write")->required();
+    exp->callback([&global, export_opts] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        if (!check_index(export_opts->index, store->macros().size(), "macro", global)) return;
+        IoStatus status = export_macro(store->macros()[export_opts->index], export_opts->file);
+        if (!status) fail(status.message, global);
+    });
+
+    auto import_file = std::make_shared<std::string>();
+    auto* imp = macro->add_subcommand("import", "Add the macro of a .macro file to the library");
+    imp->add_option("file", *import_file, "The .macro file to read")->required();
+    imp->callback([&global, import_file] {
+        auto store = open_store(global);
+        if (!store) return void(global.exit_code = 1);
+        ImportResult result = import_macro(*import_file, store->macros());
+        if (!result.index) return fail(result.status.message, global);
+        std::cout << "Imported \"" << to_utf8(store->macros()[*result.index].name()) << "\" as macro "
+                  << *result.index << '\n';
+        if (!result.status) fail(result.status.message, global);
+    });
+}
+
+}  // namespace
+
+void register_library_commands(CLI::App& app, GlobalOptions& global) {
+    register_profile(app, global);
+    register_macro(app, global);
+}
+
+}  // namespace vantorel::cli

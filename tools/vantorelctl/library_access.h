@@ -1,0 +1,17 @@
+// Opening the data folder's libraries for a command.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "commands.h"
+#include "library/profile_store.h"
+
+namespace vantorel::cli {
+
+// The store of --data-dir (or the usual data folder), loaded. Problems found
+// while loading (a damaged file kept aside, a failed repair) are printed on
+// standard error; null when the folder cannot be used.
+std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global);
+
+}  // namespace vantorel::cli
