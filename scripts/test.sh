@@ -9,3 +9,13 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WER
 cmake --build "$BUILD"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD" --output-on-failure -j2
+
+# ThreadSanitizer pass over the threaded core: the apply engine, the report
+# sender, the virtual mouse and the stress test that races edits, applies
+# and commits. Only those test targets are built.
+TSAN_BUILD=${TSAN_BUILD_DIR:-build-tsan}
+cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WERROR=ON \
+  -DVANTOREL_SANITIZE=thread -DVANTOREL_BUILD_GUI=OFF -DVANTOREL_BUILD_DEVICE=OFF
+cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir "$TSAN_BUILD" --output-on-failure -j2 \
+  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle)'

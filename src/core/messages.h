@@ -21,6 +21,7 @@ enum WindowMessage : std::uint32_t {
     kMsgBleEvent = 1543,        // Bluetooth LE event: wparam event word, lparam value word
     kMsgDeviceArrival = 1544,   // device manager: a matching device arrived
     kMsgDeviceRemoval = 1545,   // device manager: a matching device left
+    kMsgSaveFailed = 1546,      // saving the profile library failed; the apply engine has the message
 };
 
 // Thread message of the apply worker's own queue.
@@ -34,6 +35,9 @@ enum WindowTimer : int {
     kTimerScrollSettings = 514, // scroll the settings column after a section opens
     kTimerCharging = 515,       // charging animation, every 30 ms
     kTimerBleDiscovery = 516,   // Bluetooth LE discovery 2000 ms after the link comes up
+    // Our own: the wired mouse is given 1000 ms to settle after it attaches
+    // before its feature device is opened (one-shot).
+    kTimerWiredAttach = 517,
 };
 
 }  // namespace vantorel

@@ -18,5 +18,6 @@ void print_error(const std::string& message);
 
 void register_report_command(CLI::App& app, GlobalOptions& global);
 void register_library_commands(CLI::App& app, GlobalOptions& global);
+void register_apply_command(CLI::App& app, GlobalOptions& global);
 
 }  // namespace vantorel::cli

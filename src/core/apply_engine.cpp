@@ -1,0 +1,300 @@
+#include "core/apply_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/messages.h"
+#include "core/reports.h"
+#include "core/trace.h"
+
+namespace vantorel {
+namespace {
+
+bool word_differs(const ProfileRecord& a, const ProfileRecord& b, std::size_t offset) {
+    return std::memcmp(a.bytes().data() + offset, b.bytes().data() + offset, 4) != 0;
+}
+
+bool words_differ(const ProfileRecord& a, const ProfileRecord& b, std::size_t offset, int count) {
+    return std::memcmp(a.bytes().data() + offset, b.bytes().data() + offset, 4 * static_cast<std::size_t>(count)) != 0;
+}
+
+bool range_differs(const ProfileRecord& a, const ProfileRecord& b, std::size_t offset, std::size_t size) {
+    return std::memcmp(a.bytes().data() + offset, b.bytes().data() + offset, size) != 0;
+}
+
+// Macro fields of a slot that reach the device in its macro blocks.
+constexpr std::size_t kMacroHeaderWord = slot_layout::kMacroHeaderBytes;  // 3 header bytes + 1 reserved
+constexpr std::size_t kMacroActionBytes = slot_layout::kMaxActions * kMacroActionSize;
+static_assert(kMacroActionBytes == 640);
+static_assert(slot_layout::kMacroActions == kMacroHeaderWord + 4);
+
+}  // namespace
+
+ChangeSet ChangeSet::everything() {
+    ChangeSet c;
+    c.dpi = c.light = c.polling = c.buttons = true;
+    c.macros.fill(true);
+    return c;
+}
+
+bool ChangeSet::any() const {
+    return dpi || light || polling || buttons || std::any_of(macros.begin(), macros.end(), [](bool m) { return m; });
+}
+
+ChangeSet detect_changes(const ProfileRecord& edited, const ProfileRecord& applied) {
+    namespace L = profile_layout;
+    ChangeSet c;
+    c.polling = word_differs(edited, applied, L::kPollingRateIndex);
+
+    c.dpi = word_differs(edited, applied, L::kDpiStageIndex) || word_differs(edited, applied, L::kSensorReservedA) ||
+            word_differs(edited, applied, L::kLiftOffDistance) || word_differs(edited, applied, L::kSensorReservedB) ||
+            word_differs(edited, applied, L::kRippleControl) || word_differs(edited, applied, L::kAngleSnap) ||
+            words_differ(edited, applied, L::kDpiValue, L::kStageCount) ||
+            words_differ(edited, applied, L::kDpiValueY, L::kStageCount) ||
+            words_differ(edited, applied, L::kDpiStageEnabled, L::kStageCount) ||
+            words_differ(edited, applied, L::kDpiColor, L::kStageCount);
+
+    c.light = word_differs(edited, applied, L::kLightMode) || word_differs(edited, applied, L::kLightModeBle) ||
+              word_differs(edited, applied, L::kBreathSpeed) || word_differs(edited, applied, L::kBrightness) ||
+              word_differs(edited, applied, L::kKeyDebounce) || word_differs(edited, applied, L::kLightColor) ||
+              word_differs(edited, applied, L::kSleepTimer) || word_differs(edited, applied, L::kLightOffTimer);
+
+    c.buttons = range_differs(edited, applied, L::kButtonSlots, ProfileRecord::kSize - L::kButtonSlots);
+
+    if (c.buttons) {
+        // The macro fields live inside the slots, so they can only differ
+        // when the slots do.
+        for (int k = 0; k < L::kButtonCount; ++k) {
+            const std::size_t slot = L::kButtonSlots + slot_layout::kSize * static_cast<std::size_t>(k);
+            c.macros[static_cast<std::size_t>(k)] =
+                word_differs(edited, applied, slot + slot_layout::kMacroPlayMode) ||
+                word_differs(edited, applied, slot + slot_layout::kMacroRepeatCount) ||
+                word_differs(edited, applied, slot + kMacroHeaderWord) ||
+                range_differs(edited, applied, slot + slot_layout::kMacroActions, kMacroActionBytes);
+        }
+    }
+    return c;
+}
+
+ApplyEngine::ApplyEngine(ProfileSource& source, ReportSink& sink, WindowHost& host, Clock& clock, LinkProbe any_link_up)
+    : source_(source),
+      sink_(sink),
+      host_(host),
+      clock_(clock),
+      any_link_up_(std::move(any_link_up)),
+      last_applied_(std::make_unique<ProfileRecord>()) {
+    worker_ = std::thread([this] { worker_main(); });
+}
+
+ApplyEngine::~ApplyEngine() { stop(); }
+
+void ApplyEngine::request_apply() { host_.post_message(kMsgApplyRequest, 0, 0); }
+
+void ApplyEngine::request_full_apply() {
+    set_full_apply();
+    request_apply();
+}
+
+bool ApplyEngine::post_apply() { return post_thread_message(kThreadMsgApply); }
+
+bool ApplyEngine::handle_window_message(std::uint32_t message) {
+    if (message != kMsgApplyRequest) return false;
+    post_apply();
+    return true;
+}
+
+bool ApplyEngine::post_thread_message(std::uint32_t message) {
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        if (!accepting_) return false;
+        queue_.push_back(message);
+    }
+    queue_cv_.notify_one();
+    return true;
+}
+
+bool ApplyEngine::commit() {
+    std::string error;
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> lock(source_.mutex());
+        *last_applied_ = source_.current();
+        ok = source_.save(&error);
+    }
+    if (!ok) report_save_failure(error);
+    return ok;
+}
+
+bool ApplyEngine::commit_device_change(const std::function<void(ProfileRecord&)>& change) {
+    std::string error;
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> lock(source_.mutex());
+        change(source_.current());
+        change(*last_applied_);
+        // An apply that is sending now replaces the last-applied copy with
+        // its snapshot when it ends; the change is laid over it again then.
+        if (applying_) changes_during_apply_.push_back(change);
+        ok = source_.save(&error);
+    }
+    if (!ok) report_save_failure(error);
+    return ok;
+}
+
+void ApplyEngine::reset_last_applied() {
+    std::lock_guard<std::mutex> lock(source_.mutex());
+    *last_applied_ = source_.current();
+    full_apply_.store(1);
+}
+
+void ApplyEngine::set_last_applied(const ProfileRecord& record) {
+    std::lock_guard<std::mutex> lock(source_.mutex());
+    *last_applied_ = record;
+}
+
+ProfileRecord ApplyEngine::last_applied() const {
+    std::lock_guard<std::mutex> lock(source_.mutex());
+    return *last_applied_;
+}
+
+std::string ApplyEngine::last_save_error() const {
+    std::lock_guard<std::mutex> lock(error_mutex_);
+    return last_save_error_;
+}
+
+void ApplyEngine::report_save_failure(const std::string& error) {
+    trace("apply engine: saving the profile library failed: %s\n", error.c_str());
+    {
+        std::lock_guard<std::mutex> lock(error_mutex_);
+        last_save_error_ = error.empty() ? std::string("the profile library could not be saved") : error;
+    }
+    if (on_save_failed_) on_save_failed_(error);
+    host_.post_message(kMsgSaveFailed, 0, 0);
+}
+
+void ApplyEngine::wait_idle() {
+    std::unique_lock<std::mutex> lock(queue_mutex_);
+    idle_cv_.wait(lock, [&] { return (queue_.empty() && !busy_) || stopped_; });
+}
+
+void ApplyEngine::stop() {
+    std::lock_guard<std::mutex> stop_lock(stop_mutex_);
+    if (!worker_.joinable()) return;
+    stopping_.store(true);
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        accepting_ = false;
+        queue_.clear();
+        queue_.push_back(kThreadMsgQuit);
+    }
+    queue_cv_.notify_one();
+    // Queued requests are gone; the apply in progress, if any, gives up
+    // after the report the sink is sending now.
+    sink_.cancel();
+    worker_.join();
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        busy_ = false;
+        stopped_ = true;
+    }
+    idle_cv_.notify_all();
+}
+
+void ApplyEngine::worker_main() {
+    for (;;) {
+        std::uint32_t message = 0;
+        {
+            std::unique_lock<std::mutex> lock(queue_mutex_);
+            queue_cv_.wait(lock, [&] { return !queue_.empty(); });
+            message = queue_.front();
+            queue_.pop_front();
+            busy_ = true;
+        }
+        if (message == kThreadMsgQuit) return;
+        if (message == kThreadMsgApply && !stopping_.load()) {
+            if (!any_link_up_ || any_link_up_()) {
+                run_apply();
+            } else {
+                // Nothing is saved and the last-applied copy stays as it is,
+                // so the first apply after a link comes up finds the edits.
+                applies_dropped_.fetch_add(1);
+                trace("apply engine: no link up, apply request dropped\n");
+                if (on_finished_) on_finished_(ApplySummary{});
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(queue_mutex_);
+            busy_ = false;
+        }
+        idle_cv_.notify_all();
+    }
+}
+
+void ApplyEngine::run_apply() {
+    host_.kill_timer(kTimerWirelessWatchdog);
+    host_.set_control_visible(kApplyRing, true);
+
+    ApplySummary summary;
+    summary.ran = true;
+    auto snapshot = std::make_unique<ProfileRecord>();
+    {
+        std::lock_guard<std::mutex> lock(source_.mutex());
+        *snapshot = source_.current();
+        applying_ = true;
+        // Taken, not just read: a full apply asked for while this one sends
+        // is kept for the next apply.
+        summary.full = full_apply_.exchange(0) != 0;
+        summary.changes = summary.full ? ChangeSet::everything() : detect_changes(*snapshot, *last_applied_);
+    }
+    const ProfileRecord& rec = *snapshot;
+    const ChangeSet& changes = summary.changes;
+
+    auto send = [&](const Report& report) {
+        if (stopping_.load()) {
+            summary.aborted = true;
+            return false;
+        }
+        summary.report_types.push_back(report.type());
+        sink_.send(report);  // the sink paces and repeats; its result is not needed here
+        return true;
+    };
+
+    if (summary.full) send(build_start_report());
+    if (changes.dpi) send(build_dpi_report(rec));
+    if (changes.light) send(build_light_report(rec));
+    if (changes.polling) send(build_polling_report(rec));
+    if (changes.buttons) send(build_buttons_report(rec));
+    for (int k = 0; k < profile_layout::kButtonCount; ++k) {
+        if (rec.slot(k).function_code() != kFunctionMacro || !changes.macros[static_cast<std::size_t>(k)]) continue;
+        for (const Report& block : build_macro_blocks(rec, k)) {
+            if (!send(block)) break;
+            clock_.sleep_for(kMacroBlockPause);
+        }
+    }
+    if (summary.aborted && summary.full) full_apply_.store(1);
+
+    host_.set_timer(kTimerWirelessWatchdog, kWatchdogMs);
+
+    std::string error;
+    {
+        std::lock_guard<std::mutex> lock(source_.mutex());
+        summary.saved = source_.save(&error);
+        // What was sent is the snapshot, not the record as it is now: an
+        // edit made while sending stays different and goes out next time.
+        if (!summary.aborted) *last_applied_ = rec;
+        for (const auto& change : changes_during_apply_) change(*last_applied_);
+        changes_during_apply_.clear();
+        applying_ = false;
+    }
+    if (!summary.saved) {
+        summary.save_error = error;
+        report_save_failure(error);
+    }
+    host_.set_control_visible(kApplyRing, false);
+    applies_run_.fetch_add(1);
+    trace("apply engine: %s apply, %zu report(s)%s\n", summary.full ? "full" : "change", summary.report_types.size(),
+          summary.aborted ? ", stopped early" : "");
+    if (on_finished_) on_finished_(summary);
+}
+
+}  // namespace vantorel

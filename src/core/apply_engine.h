@@ -1,0 +1,198 @@
+// ApplyEngine: keeps the mouse in step with the profile being edited.
+//
+// The user interface never sends anything itself; every edit asks for an
+// apply. The engine runs applies on a worker thread of its own, one at a
+// time, in the order they were asked for. An apply compares the edited
+// record with a copy of what was last applied, sends the reports of the
+// sections that differ, saves the profile library and takes what it sent as
+// the new last-applied copy. A full apply (start-up, another profile
+// selected, defaults restored, a profile imported) sends every section.
+//
+// Threads. The edited record, the library and the last-applied copy are
+// guarded by ProfileSource::mutex(). An apply snapshots the edited record
+// under that lock, compares and sends from the snapshot without holding the
+// lock, then saves and takes the snapshot as the last-applied copy under the
+// lock again. An edit made while an apply is sending is therefore not lost:
+// the next apply finds it. The main window is reached only through the
+// WindowHost, which marshals timer and control changes onto its UI thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/clock.h"
+#include "core/profile_record.h"
+#include "core/profile_source.h"
+#include "core/report_sink.h"
+#include "core/window_host.h"
+
+namespace vantorel {
+
+// Which sections of a record differ from the last-applied copy.
+struct ChangeSet {
+    bool dpi = false;      // DPI and sensor
+    bool light = false;    // light and power
+    bool polling = false;  // polling rate
+    bool buttons = false;  // any byte of the 24 button slots
+    std::array<bool, profile_layout::kButtonCount> macros{};  // macro of slot k
+
+    static ChangeSet everything();
+    bool any() const;
+    bool operator==(const ChangeSet&) const = default;
+};
+
+// Compares the edited record with the last-applied copy field by field.
+//  - polling: polling_rate_index;
+//  - DPI: dpi_stage_index, sensor_reserved_a, lift_off_distance,
+//    sensor_reserved_b, ripple_control, angle_snap and the eight
+//    dpi_value, dpi_value_y, dpi_stage_enabled and dpi_color entries;
+//  - light: light_mode, light_mode_ble, breath_speed, brightness,
+//    key_debounce, light_color, sleep_timer, light_off_timer;
+//  - buttons: every byte of the button slots (2,464 to the end);
+//  - macro k (slots 0..17): macro_play_mode, macro_repeat_count, the four
+//    bytes of macro_header_bytes and the byte after them, and the 640 bytes
+//    of macro_actions.
+// The profile name, the reserved texts and move_mode take part in none.
+ChangeSet detect_changes(const ProfileRecord& edited, const ProfileRecord& last_applied);
+
+// What one apply did; handed to the finished callback on the worker.
+struct ApplySummary {
+    bool ran = false;      // false: dropped because no link was up
+    bool full = false;     // sent every section
+    bool aborted = false;  // the engine was stopped before every report went out
+    ChangeSet changes;
+    std::vector<std::uint8_t> report_types;  // each report handed over, in order (every macro block)
+    bool saved = false;
+    std::string save_error;
+};
+
+class ApplyEngine {
+public:
+    using LinkProbe = std::function<bool()>;
+    using FinishedCallback = std::function<void(const ApplySummary&)>;
+    using SaveFailedCallback = std::function<void(const std::string&)>;
+
+    // Pause after each macro block, on top of the link's own pacing.
+    static constexpr Millis kMacroBlockPause{500};
+    // Period of the 2.4 GHz presence watchdog, restarted when an apply ends.
+    static constexpr int kWatchdogMs = 6000;
+    // The control shown while an apply runs.
+    static constexpr const char* kApplyRing = "apply_ring";
+
+    // Starts the worker thread. `any_link_up` says whether a link to the
+    // mouse is up; an apply asked for while none is up is dropped. Every
+    // reference must outlive the engine.
+    ApplyEngine(ProfileSource& source, ReportSink& sink, WindowHost& host, Clock& clock, LinkProbe any_link_up);
+    ~ApplyEngine();
+    ApplyEngine(const ApplyEngine&) = delete;
+    ApplyEngine& operator=(const ApplyEngine&) = delete;
+
+    // Optional observers; set them before the first apply is posted. The
+    // finished callback runs on the worker after every apply request it
+    // handled (dropped ones included); the save-failed callback on the
+    // thread whose save failed. Save failures are also posted to the host
+    // as kMsgSaveFailed, with the text in last_save_error().
+    void set_finished_callback(FinishedCallback cb) { on_finished_ = std::move(cb); }
+    void set_save_failed_callback(SaveFailedCallback cb) { on_save_failed_ = std::move(cb); }
+
+    // Any thread: asks the main window for an apply (posts kMsgApplyRequest).
+    void request_apply();
+    // Any thread: the next apply sends everything, then asks for it.
+    void request_full_apply();
+    // The main window's handler of kMsgApplyRequest: queues one apply on
+    // the worker (thread message kThreadMsgApply). Returns false once the
+    // engine has stopped.
+    bool post_apply();
+    // Convenience for the window's message handler: handles kMsgApplyRequest
+    // and returns true, returns false for any other message.
+    bool handle_window_message(std::uint32_t message);
+
+    void set_full_apply() { full_apply_.store(1); }
+    int full_apply() const { return full_apply_.load(); }
+
+    // UI thread, after the mouse itself reported a change that was written
+    // into the edited record: takes the edited record as the last-applied
+    // copy (so the change is never sent back) and saves the library. Takes
+    // the source's lock; call it without holding it. False when the save
+    // failed (reported as well).
+    bool commit();
+    // The same for one change the mouse reported, without taking along edits
+    // that have not been applied yet: under the lock `change` is applied to
+    // the edited record and to the last-applied copy, then the library is
+    // saved. An edit still waiting for its apply (a slider moved a moment
+    // ago) stays different and is sent by that apply. False when the save
+    // failed (reported as well).
+    bool commit_device_change(const std::function<void(ProfileRecord&)>& change);
+    // Start-up and library load: the last-applied copy becomes a copy of the
+    // edited record and the next apply is a full one. Takes the lock.
+    void reset_last_applied();
+    // Takes `record` as what the mouse holds, leaving the full-apply flag
+    // alone; for tools that compare against a known state. Takes the lock.
+    void set_last_applied(const ProfileRecord& record);
+    // A copy of the last-applied record (takes the lock).
+    ProfileRecord last_applied() const;
+
+    std::string last_save_error() const;
+    int applies_run() const { return applies_run_.load(); }
+    int applies_dropped() const { return applies_dropped_.load(); }
+
+    // Blocks until every queued message is handled and no apply runs. Not
+    // from the worker (the callbacks).
+    void wait_idle();
+    // Ends the worker: an apply in progress stops after the report being
+    // sent (the sink is told to give up its repetitions), still saves, and
+    // the thread is joined. Queued requests are dropped. Idempotent; not
+    // from the worker (the callbacks).
+    void stop();
+
+private:
+    static constexpr std::uint32_t kThreadMsgQuit = 0x0012;
+
+    bool post_thread_message(std::uint32_t message);
+    void worker_main();
+    void run_apply();
+    void report_save_failure(const std::string& error);
+
+    ProfileSource& source_;
+    ReportSink& sink_;
+    WindowHost& host_;
+    Clock& clock_;
+    LinkProbe any_link_up_;
+    FinishedCallback on_finished_;
+    SaveFailedCallback on_save_failed_;
+
+    std::atomic<int> full_apply_{0};  // 1: the next apply sends everything
+    // Guarded by source_.mutex(): the last-applied copy, whether an apply is
+    // between its snapshot and its end, and the device changes committed
+    // meanwhile.
+    std::unique_ptr<ProfileRecord> last_applied_;
+    bool applying_ = false;
+    std::vector<std::function<void(ProfileRecord&)>> changes_during_apply_;
+
+    mutable std::mutex error_mutex_;
+    std::string last_save_error_;
+
+    std::mutex queue_mutex_;
+    std::condition_variable queue_cv_;
+    std::condition_variable idle_cv_;
+    std::deque<std::uint32_t> queue_;
+    bool busy_ = false;
+    bool accepting_ = true;
+    bool stopped_ = false;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> applies_run_{0};
+    std::atomic<int> applies_dropped_{0};
+    std::mutex stop_mutex_;
+    std::thread worker_;  // last: starts once everything above exists
+};
+
+}  // namespace vantorel

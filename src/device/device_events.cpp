@@ -1,0 +1,255 @@
+#include "device/device_events.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "core/messages.h"
+#include "core/trace.h"
+
+namespace vantorel {
+namespace {
+
+constexpr int kWatchdogMs = 6000;
+constexpr int kChargingTickMs = 30;
+constexpr int kAnimationStep = 2;
+constexpr int kAnimationEnd = 100;
+
+std::string indexed(const char* format, int i) {
+    char name[64];
+    std::snprintf(name, sizeof name, format, i);
+    return name;
+}
+
+std::uint8_t low_byte(std::uint16_t word) { return static_cast<std::uint8_t>(word & 0xFF); }
+std::uint8_t high_byte(std::uint16_t word) { return static_cast<std::uint8_t>(word >> 8); }
+
+// Polling-rate event value -> polling_rate_index: 1 -> 3, 2 -> 2, 4 -> 1,
+// everything else in 1..8 -> 0.
+int polling_index_for_code(int code) {
+    switch (code) {
+        case 1: return 3;
+        case 2: return 2;
+        case 4: return 1;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+std::optional<DeviceEvent> event_from_input_report(std::span<const std::uint8_t> report) {
+    if (report.size() < 5 || report[0] != kEventReportId) return std::nullopt;
+    return DeviceEvent{static_cast<std::uint16_t>(report[1] | (report[2] << 8)),
+                       static_cast<std::uint16_t>(report[3] | (report[4] << 8))};
+}
+
+std::optional<DeviceEvent> event_from_wired_message(std::uint32_t message, std::uintptr_t wparam,
+                                                    std::intptr_t lparam) {
+    if (message == kMsgWiredEvent) {
+        return DeviceEvent{static_cast<std::uint16_t>(wparam & 0xFFFF),
+                           static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF)};
+    }
+    if (message == kMsgWiredAttach) {
+        const std::uint16_t value = wparam == 1 ? kWiredAttachValue : wparam == 0 ? kWiredDetachValue : 0;
+        return DeviceEvent{kWiredLinkWord, value};
+    }
+    return std::nullopt;
+}
+
+std::optional<DeviceEvent> event_from_ble_value(std::span<const std::uint8_t> value) {
+    if (value.size() < 4) return std::nullopt;
+    return DeviceEvent{static_cast<std::uint16_t>(value[0] | (value[1] << 8)),
+                       static_cast<std::uint16_t>(value[2] | (value[3] << 8))};
+}
+
+std::int64_t dpi_for_code(std::int64_t code) { return code <= 200 ? 50 * code : 100 * (code - 100); }
+
+std::string dpi_popup_text(std::int64_t code) {
+    // The code comes from a stored record and may hold any 32-bit value;
+    // the arithmetic is done wide so that none of them overflows.
+    char text[48];
+    std::snprintf(text, sizeof text, "DPI :%lld", static_cast<long long>(dpi_for_code(code)));
+    return text;
+}
+
+DeviceEvents::DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+                           std::function<void()> commit)
+    : host_(host), view_(view), links_(links), profiles_(profiles), commit_(std::move(commit)) {}
+
+void DeviceEvents::DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word) {
+    dispatch(Carrier::DeviceLink, DeviceEvent{event_word, value_word});
+}
+
+void DeviceEvents::DispatchBleEvent(std::uint16_t event_word, std::uint16_t value_word) {
+    dispatch(Carrier::Ble, DeviceEvent{event_word, value_word});
+}
+
+void DeviceEvents::dispatch(Carrier carrier, DeviceEvent e) {
+    if (!e.has_marker()) return;
+    const int v = e.value_word;
+    trace("device event %04x %04x (%s)", e.event_word, e.value_word,
+          carrier == Carrier::Ble ? "ble" : "usb");
+    switch (e.code()) {
+        case kEventDpiStage:
+            if (v >= 1 && v <= 8) on_dpi_stage(v);
+            break;
+        case kEventPollingRate:
+            if (v >= 1 && v <= 8) on_polling_rate(carrier, v);
+            break;
+        case kEventBattery:
+            on_battery(carrier, low_byte(e.value_word), high_byte(e.value_word));
+            break;
+        case kEventAcknowledge:
+            links_.ack_received.store(low_byte(e.value_word) == 0 ? 1 : 0);
+            break;
+        case kEventLightEffect:
+            on_light_effect(low_byte(e.value_word));
+            break;
+        case kEventCode80:
+            if (v >= 1 && v <= 5 && commit_) commit_();
+            break;
+        case kEventCode60:
+        default:
+            break;
+    }
+}
+
+void DeviceEvents::on_dpi_stage(int stage) {
+    std::int32_t dpi_code = 0;
+    {
+        std::lock_guard<std::mutex> lock(profiles_.mutex());
+        ProfileRecord& r = profiles_.current();
+        r.set_dpi_stage_index(stage - 1);
+        dpi_code = r.dpi_value(stage - 1);
+    }
+    view_.set_selected_silently(indexed(controls::kDpiStepOptionFormat, stage), true);
+    host_.post_message(kMsgDpiPopup, 0, dpi_code);
+    if (commit_) commit_();
+}
+
+void DeviceEvents::on_polling_rate(Carrier carrier, int code) {
+    const int index = polling_index_for_code(code);
+    {
+        std::lock_guard<std::mutex> lock(profiles_.mutex());
+        profiles_.current().set_polling_rate_index(index);
+    }
+    // Polling rate is not offered over Bluetooth LE, so its buttons stay as
+    // they are there.
+    if (carrier == Carrier::DeviceLink) view_.set_selected_silently(indexed(controls::kPollingButtonFormat, index + 1), true);
+    if (commit_) commit_();
+}
+
+void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t percent) {
+    if (carrier == Carrier::Ble) {
+        // Over Bluetooth LE a battery event says nothing about the other links.
+        if (state == kBatteryFull) {
+            ShowFull();
+        } else if (state == kBatteryCharging) {
+            ShowCharging();
+        } else {
+            host_.kill_timer(kTimerCharging);
+            // An impossible percentage leaves the display as it was.
+            if (percent <= 100) ShowPercentage(percent);
+        }
+        return;
+    }
+    // A battery event proves the receiver alive just as well as any other
+    // event from it does.
+    host_.kill_timer(kTimerWirelessWatchdog);
+    host_.set_timer(kTimerWirelessWatchdog, kWatchdogMs);
+    if (links_.wired_state.load() == kWiredAttached) {
+        // On the cable the mouse charges; the receiver is not what carries it.
+        DropWirelessLink();
+        if (state == kBatteryFull) ShowFull();
+        else ShowCharging();
+        return;
+    }
+    RaiseWirelessLink();
+    if (state == kBatteryCharging) ShowCharging();
+    else if (percent <= 100) ShowPercentage(percent);
+    else ShowFull();
+}
+
+void DeviceEvents::on_light_effect(std::uint8_t value_low) {
+    const int mode = (value_low / 16) % 16;
+    {
+        std::lock_guard<std::mutex> lock(profiles_.mutex());
+        profiles_.current().set_light_mode(mode);
+    }
+    view_.select_item_silently(controls::kLightCombo, mode);
+    view_.refresh_light_section();
+    if (commit_) commit_();
+}
+
+void DeviceEvents::RefreshLinkSections() {
+    view_.refresh_light_section();
+    if (links_.wired_state.load() == kWiredAttached) {
+        view_.set_visible(controls::kPollingCheck, true);
+        view_.set_visible(controls::kDebounceCheck, true);
+        return;
+    }
+    if (links_.ble_connected.load() != 0) {
+        // Polling rate and key debounce cannot be set over Bluetooth LE.
+        hide_section_for_ble(controls::kPollingCheck, controls::kPollingSection);
+        hide_section_for_ble(controls::kDebounceCheck, controls::kDebounceSection);
+    }
+}
+
+void DeviceEvents::hide_section_for_ble(std::string_view check, std::string_view section) {
+    if (view_.is_selected(check)) view_.set_selected_silently(check, false);
+    view_.set_visible(check, false);
+    if (view_.is_visible(section)) view_.set_visible(section, false);
+}
+
+void DeviceEvents::NotifyLinkChange() {
+    const int any = links_.recompute_any();
+    trace("link change: wired %d, wireless %d, ble %d -> any %d", links_.wired_state.load(),
+          links_.wireless_connected.load(), links_.ble_connected.load(), any);
+    host_.post_message(kMsgLinkChanged);
+}
+
+void DeviceEvents::RaiseWirelessLink() {
+    if (links_.wireless_connected.load() == 1) return;
+    links_.wireless_connected.store(1);
+    view_.set_visible(controls::kWirelessIndicator, true);
+    RefreshLinkSections();
+    NotifyLinkChange();
+}
+
+void DeviceEvents::DropWirelessLink() {
+    if (links_.wireless_connected.load() == 0) return;
+    links_.wireless_connected.store(0);
+    view_.set_visible(controls::kWirelessIndicator, false);
+    RefreshLinkSections();
+    NotifyLinkChange();
+}
+
+void DeviceEvents::ShowCharging() {
+    view_.set_label(controls::kPowerLabel, controls::kChargingTextKey, DeviceView::LabelMode::ResourceText);
+    host_.set_timer(kTimerCharging, kChargingTickMs);
+}
+
+void DeviceEvents::ShowFull() { ShowPercentage(100); }
+
+void DeviceEvents::ShowPercentage(int percent) {
+    host_.kill_timer(kTimerCharging);
+    view_.set_progress(controls::kPowerProgress, percent);
+    view_.set_label(controls::kPowerLabel, std::to_string(percent) + "%", DeviceView::LabelMode::Plain);
+}
+
+void DeviceEvents::StartChargingDisplay() {
+    animation_position_ = 0;
+    ShowCharging();
+}
+
+void DeviceEvents::EndChargingDisplay() {
+    view_.set_label(controls::kPowerLabel, "", DeviceView::LabelMode::Plain);
+    host_.kill_timer(kTimerCharging);
+}
+
+void DeviceEvents::OnChargingTick() {
+    view_.set_progress(controls::kPowerProgress, animation_position_);
+    animation_position_ += kAnimationStep;
+    if (animation_position_ > kAnimationEnd) animation_position_ = 0;
+}
+
+}  // namespace vantorel

@@ -1,0 +1,190 @@
+// Device events: what the mouse reports on its own (DPI stage, polling rate,
+// light effect changed with its buttons, battery and charging, the
+// acknowledge of a configuration report), how each link carries them, and
+// what the tool does with them.
+//
+// An event is four bytes, the same on every link: marker 0x27, event code,
+// 16-bit value (low byte first). The event word is byte 0 + 256 x byte 1,
+// the value word byte 2 + 256 x byte 3.
+//
+// Everything in DeviceEvents runs on the UI thread. Events decoded on a
+// receiver reader thread or on the Bluetooth callback thread are posted to
+// the main window first (kMsgWirelessEvent / kMsgBleEvent) and dispatched
+// when the window handles the message.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/profile_source.h"
+#include "core/window_host.h"
+#include "device/link_state.h"
+
+namespace vantorel {
+
+inline constexpr std::uint8_t kEventMarker = 0x27;
+// Report id of the receiver's input reports that carry an event.
+inline constexpr std::uint8_t kEventReportId = 3;
+// Event word of the wired driver's attach / detach messages.
+inline constexpr std::uint16_t kWiredLinkWord = 0x7F00;
+inline constexpr std::uint16_t kWiredAttachValue = 1;
+inline constexpr std::uint16_t kWiredDetachValue = 2;
+
+enum EventCode : std::uint8_t {
+    kEventDpiStage = 0x10,
+    kEventPollingRate = 0x20,
+    kEventBattery = 0x41,
+    kEventAcknowledge = 0x50,
+    kEventCode60 = 0x60,  // reported by the mouse; the tool does nothing with it
+    kEventLightEffect = 0x70,
+    kEventCode80 = 0x80,  // values 1..5: the profile is committed as it is
+};
+
+// Battery states carried in the low value byte of event 0x41.
+inline constexpr std::uint8_t kBatteryFull = 2;
+inline constexpr std::uint8_t kBatteryCharging = 3;
+
+struct DeviceEvent {
+    std::uint16_t event_word = 0;
+    std::uint16_t value_word = 0;
+
+    bool has_marker() const { return (event_word & 0xFF) == kEventMarker; }
+    std::uint8_t code() const { return static_cast<std::uint8_t>(event_word >> 8); }
+    bool operator==(const DeviceEvent&) const = default;
+};
+
+// 2.4 GHz receiver: an input report with report id 3 whose bytes 1..4 are
+// the event. Anything shorter, or another report id, carries no event.
+std::optional<DeviceEvent> event_from_input_report(std::span<const std::uint8_t> report);
+
+// Wired driver messages. kMsgWiredEvent: wparam low 16 bits = event word,
+// lparam low 16 bits = value word. kMsgWiredAttach: wparam 1 / 0 become the
+// attach / detach word 0x7F00 with value 1 / 2 (value 0 for any other
+// wparam). Other messages give nothing.
+std::optional<DeviceEvent> event_from_wired_message(std::uint32_t message, std::uintptr_t wparam,
+                                                    std::intptr_t lparam);
+
+// Bluetooth LE: bytes 0..3 of the notified value. A value shorter than four
+// bytes carries no event.
+std::optional<DeviceEvent> event_from_ble_value(std::span<const std::uint8_t> value);
+
+// DPI shown for a stage's DPI code: 50 x c up to 200, 100 x (c - 100) above.
+std::int64_t dpi_for_code(std::int64_t code);
+// Text of the DPI popup for a DPI code, "DPI :800" for code 16.
+std::string dpi_popup_text(std::int64_t code);
+
+// Control names of the mouse page that the link logic drives.
+namespace controls {
+inline constexpr std::string_view kWiredIndicator = "ms_1_wired";
+inline constexpr std::string_view kWirelessIndicator = "ms_1_wireless";
+inline constexpr std::string_view kBleIndicator = "ms_1_BLE";
+inline constexpr std::string_view kPowerProgress = "ms_1_progress_power";
+inline constexpr std::string_view kPowerLabel = "ms_1_label_power";
+inline constexpr const char* kDpiStepOptionFormat = "ms_1_option_dpi_step_%d";  // 1..8
+inline constexpr const char* kPollingButtonFormat = "ms_1_btn_prate_%d";        // 1..4
+inline constexpr std::string_view kLightCombo = "ms_1_combo_light";
+inline constexpr std::string_view kPollingCheck = "ms_1_check_prate";
+inline constexpr std::string_view kPollingSection = "ms_1_ver_prate";
+inline constexpr std::string_view kDebounceCheck = "ms_1_check_key_debounce";
+inline constexpr std::string_view kDebounceSection = "ms_1_hor_key_debounce";
+inline constexpr std::string_view kChargingTextKey = "charging_text";
+}  // namespace controls
+
+// What the link logic needs of the mouse page. The page implements it on its
+// controls; the tests record the calls. Every call comes on the UI thread. A
+// control name the page does not have is ignored (queries answer false).
+class DeviceView {
+public:
+    enum class LabelMode { Plain, ResourceText };
+
+    virtual ~DeviceView() = default;
+    // Checks or unchecks an option, check box or button without firing its
+    // notification.
+    virtual void set_selected_silently(std::string_view control, bool selected) = 0;
+    // Selects item `index` of a combo box without firing its notification.
+    virtual void select_item_silently(std::string_view control, int index) = 0;
+    virtual void set_progress(std::string_view control, int value) = 0;
+    // Plain: the label shows `text` as it is. ResourceText: `text` is a
+    // language key and the label shows its text.
+    virtual void set_label(std::string_view control, std::string_view text, LabelMode mode) = 0;
+    virtual void set_visible(std::string_view control, bool visible) = 0;
+    virtual bool is_visible(std::string_view control) const = 0;
+    virtual bool is_selected(std::string_view control) const = 0;
+    // Re-runs the light-effect section's show/hide rule for the current
+    // light mode and link.
+    virtual void refresh_light_section() = 0;
+};
+
+// A view without controls, for front ends that show none (the command line).
+class NullDeviceView final : public DeviceView {
+public:
+    void set_selected_silently(std::string_view, bool) override {}
+    void select_item_silently(std::string_view, int) override {}
+    void set_progress(std::string_view, int) override {}
+    void set_label(std::string_view, std::string_view, LabelMode) override {}
+    void set_visible(std::string_view, bool) override {}
+    bool is_visible(std::string_view) const override { return false; }
+    bool is_selected(std::string_view) const override { return false; }
+    void refresh_light_section() override {}
+};
+
+// The event dispatch, the battery display and the link-flag bookkeeping
+// that every link change goes through.
+class DeviceEvents {
+public:
+    // `commit` copies the current record over the apply engine's last-applied
+    // copy and saves the library (it takes the profile mutex itself), so a
+    // change the mouse made is never sent back to it.
+    DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+                 std::function<void()> commit);
+
+    // Events of the wired and 2.4 GHz links.
+    void DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word);
+    // Events of the Bluetooth LE link.
+    void DispatchBleEvent(std::uint16_t event_word, std::uint16_t value_word);
+
+    // Show/hide rule of the link-dependent sections; runs after every change
+    // of a link flag, before NotifyLinkChange.
+    void RefreshLinkSections();
+    // Recomputes any_link_connected and tells the main window (1128).
+    void NotifyLinkChange();
+
+    // The 2.4 GHz link flag with its indicator: raising a raised link or
+    // dropping a dropped one does nothing.
+    void RaiseWirelessLink();
+    void DropWirelessLink();
+
+    // Battery display states.
+    void ShowCharging();
+    void ShowFull();
+    void ShowPercentage(int percent);
+    // Wired attach: the animation starts over from 0 in the charging state.
+    void StartChargingDisplay();
+    // Wired detach: animation stopped, label plain and empty.
+    void EndChargingDisplay();
+    // Timer 515: one step of the charging animation.
+    void OnChargingTick();
+    int animation_position() const { return animation_position_; }
+
+private:
+    enum class Carrier { DeviceLink, Ble };
+    void dispatch(Carrier carrier, DeviceEvent e);
+    void on_dpi_stage(int stage);
+    void on_polling_rate(Carrier carrier, int code);
+    void on_battery(Carrier carrier, std::uint8_t state, std::uint8_t percent);
+    void on_light_effect(std::uint8_t value_low);
+    void hide_section_for_ble(std::string_view check, std::string_view section);
+
+    WindowHost& host_;
+    DeviceView& view_;
+    LinkState& links_;
+    ProfileSource& profiles_;
+    std::function<void()> commit_;
+    int animation_position_ = 0;
+};
+
+}  // namespace vantorel

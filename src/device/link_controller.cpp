@@ -1,0 +1,133 @@
+#include "device/link_controller.h"
+
+#include "core/messages.h"
+#include "core/trace.h"
+
+namespace vantorel {
+
+DeviceKind classify_device(const DeviceChange& change) {
+    if (change.vendor_id == kVendorId && change.product_id == kReceiverProductId) return DeviceKind::Receiver;
+    if (change.vendor_id == kVendorId && change.product_id == kWiredProductId) return DeviceKind::WiredMouse;
+    // The mouse's HID-over-GATT device; the same ids on another bus are not it.
+    if (change.bus == DeviceBus::Bluetooth && change.vendor_id == kBleVendorId && change.product_id == kBleProductId)
+        return DeviceKind::BleMouse;
+    return DeviceKind::Other;
+}
+
+LinkController::LinkController(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+                               std::function<void()> commit, HidBackend& hid, DeviceChangeQueue& changes,
+                               Options options)
+    : host_(host),
+      links_(links),
+      hid_(hid),
+      changes_(changes),
+      options_(std::move(options)),
+      events_(host, view, links, profiles, std::move(commit)),
+      wireless_(hid, host, events_, options_.wireless),
+      wired_(host, view, links, events_) {}
+
+LinkController::~LinkController() { Shutdown(); }
+
+void LinkController::Start() {
+    if (options_.wired_driver) {
+        wired_.use_driver(options_.wired_driver);
+    } else if (options_.plugin_folders.empty()) {
+        wired_.BindWiredDriverLibrary();
+    } else {
+        wired_.BindWiredDriverLibrary(options_.plugin_folders);
+    }
+    wired_.Start();
+    probe_ble();
+    events_.NotifyLinkChange();
+}
+
+void LinkController::probe_ble() {
+    // The mouse paired over Bluetooth LE shows up as a HID device; whether it
+    // is listed decides whether the Bluetooth LE link starts up.
+    const bool present = hid_.init() && !hid_.enumerate(kBleVendorId, kBleProductId).empty();
+    links_.ble_connected.store(present ? 1 : 0);
+    trace("bluetooth probe: %s", present ? "present" : "absent");
+}
+
+void LinkController::Shutdown() {
+    if (shut_down_) return;
+    shut_down_ = true;
+    wireless_.StopReaders();
+    wired_.Close();
+}
+
+bool LinkController::on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    switch (message) {
+        case kMsgWiredEvent:
+        case kMsgWiredAttach:
+            wired_.OnWiredLinkMessage(message, wparam, lparam);
+            return true;
+        case kMsgWirelessEvent:
+            wireless_.OnWirelessEvent(static_cast<std::uint16_t>(wparam & 0xFFFF),
+                                      static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF));
+            return true;
+        case kMsgBleEvent:
+            events_.DispatchBleEvent(static_cast<std::uint16_t>(wparam & 0xFFFF),
+                                     static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF));
+            return true;
+        case kMsgDeviceArrival:
+        case kMsgDeviceRemoval:
+            // Each message stands for one queued change, but whatever is
+            // queued is handled now; later messages then find less or nothing.
+            drain_device_changes();
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool LinkController::on_timer(int id) {
+    switch (id) {
+        case kTimerReceiverArrival:
+            wireless_.OnArrivalTimer();
+            return true;
+        case kTimerWirelessWatchdog:
+            wireless_.OnWatchdog();
+            return true;
+        case kTimerCharging:
+            events_.OnChargingTick();
+            return true;
+        case kTimerWiredAttach:
+            wired_.OnAttachTimer();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void LinkController::drain_device_changes() {
+    while (auto change = changes_.pop()) {
+        switch (classify_device(*change)) {
+            case DeviceKind::Receiver:
+                trace("receiver %s: %s", change->arrival ? "arrival" : "removal", change->devnode.c_str());
+                if (change->arrival) wireless_.OnReceiverArrival();
+                else wireless_.OnNodeRemoved(change->devnode);
+                break;
+            case DeviceKind::WiredMouse:
+                wired_.OnDeviceChange(*change);
+                break;
+            case DeviceKind::BleMouse:
+                if (options_.ble_device_hook) options_.ble_device_hook(*change);
+                break;
+            case DeviceKind::Other:
+                break;
+        }
+    }
+}
+
+void LinkController::post_ble_value(std::span<const std::uint8_t> value) {
+    // Runs on the Bluetooth callback thread: nothing but decode and post.
+    if (auto e = event_from_ble_value(value))
+        host_.post_message(kMsgBleEvent, e->event_word, static_cast<std::intptr_t>(e->value_word));
+}
+
+std::function<void(std::span<const std::uint8_t>)> LinkController::ble_notify_handler() {
+    return [this](std::span<const std::uint8_t> value) { post_ble_value(value); };
+}
+
+}  // namespace vantorel

@@ -1,0 +1,94 @@
+// The links to the mouse as the main window sees them: one object that owns
+// the event dispatch, the receiver connection and the wired link, and the
+// entry points the main window's message and timer handlers call.
+//
+// Start-up, in this order: Start() (wired driver library bound and probed,
+// Bluetooth LE probed, link change announced), then — once the device
+// monitor runs — OpenWirelessDevices().
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "core/profile_source.h"
+#include "core/window_host.h"
+#include "device/device_change.h"
+#include "device/device_events.h"
+#include "device/hid_backend.h"
+#include "device/link_state.h"
+#include "device/wired_link.h"
+#include "device/wired_driver.h"
+#include "device/wireless_connection.h"
+
+namespace vantorel {
+
+// What a device-manager notification is about.
+enum class DeviceKind { Receiver, WiredMouse, BleMouse, Other };
+DeviceKind classify_device(const DeviceChange& change);
+
+class LinkController {
+public:
+    struct Options {
+        // Folders the wired driver library loads from; empty: the executable's
+        // folder and the installed plugin folder.
+        std::vector<std::filesystem::path> plugin_folders;
+        // A driver to use instead of the plugin (the virtual mouse).
+        std::shared_ptr<WiredDriver> wired_driver;
+        // Arrivals and removals of the mouse's Bluetooth HID device.
+        std::function<void(const DeviceChange&)> ble_device_hook;
+        WirelessConnection::Options wireless;
+    };
+
+    LinkController(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+                   std::function<void()> commit, HidBackend& hid, DeviceChangeQueue& changes, Options options);
+    ~LinkController();  // Shutdown()
+    LinkController(const LinkController&) = delete;
+    LinkController& operator=(const LinkController&) = delete;
+
+    // Page initialisation: binds the wired driver library, starts its monitor
+    // and opens the wired mouse, probes Bluetooth LE, then NotifyLinkChange.
+    void Start();
+    // Enumerates the receiver (main window initialisation, after the device
+    // monitor has started).
+    void OpenWirelessDevices() { wireless_.OpenWirelessDevices(); }
+    // Window destruction: readers stopped, wired library closed.
+    void Shutdown();
+
+    // The main window's handlers pass every message and timer here first;
+    // true when it was one of ours.
+    bool on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
+    bool on_timer(int id);
+
+    // For the Bluetooth LE transport's notification handler (any thread):
+    // decodes the value and posts it to the UI thread as kMsgBleEvent.
+    void post_ble_value(std::span<const std::uint8_t> value);
+    std::function<void(std::span<const std::uint8_t>)> ble_notify_handler();
+
+    // For the report sender (any thread).
+    std::shared_ptr<HidDevice> wireless_command_device() const { return wireless_.command_device(); }
+    std::shared_ptr<WiredDriver> wired_driver() const { return wired_.driver(); }
+
+    DeviceEvents& events() { return events_; }
+    WirelessConnection& wireless() { return wireless_; }
+    WiredLink& wired() { return wired_; }
+
+private:
+    void probe_ble();
+    void drain_device_changes();
+
+    WindowHost& host_;
+    LinkState& links_;
+    HidBackend& hid_;
+    DeviceChangeQueue& changes_;
+    Options options_;
+    DeviceEvents events_;
+    WirelessConnection wireless_;
+    WiredLink wired_;
+    bool shut_down_ = false;
+};
+
+}  // namespace vantorel

@@ -1,0 +1,187 @@
+#include "device/wired_link.h"
+
+#include "core/messages.h"
+#include "core/trace.h"
+#include "device/hid_backend.h"
+
+namespace vantorel {
+namespace {
+
+template <class Fn>
+bool look_up(const PluginModule& module, const char* name, Fn& out) {
+    out = reinterpret_cast<Fn>(module.symbol(name));
+    if (!out) trace("wired driver: %s lacks %s", module.path().c_str(), name);
+    return out != nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// PluginWiredDriver
+
+std::unique_ptr<PluginWiredDriver> PluginWiredDriver::bind(std::span<const std::filesystem::path> folders) {
+    auto module = load_plugin(VANTOREL_WIRED_DRIVER_FILE, folders);
+    if (!module) {
+        trace("wired driver: %s not found", VANTOREL_WIRED_DRIVER_FILE);
+        return nullptr;
+    }
+    std::unique_ptr<PluginWiredDriver> d(new PluginWiredDriver(std::move(module)));
+    const PluginModule& m = *d->module_;
+    const bool complete = look_up(m, "Set_VIDPID", d->set_vid_pid_) &
+                          look_up(m, "Open_DevMonitor", d->open_dev_monitor_) &
+                          look_up(m, "Close_DevMonitor", d->close_dev_monitor_) &
+                          look_up(m, "Open_FeatureDevice", d->open_feature_device_) &
+                          look_up(m, "Close_FeatureDevice", d->close_feature_device_) &
+                          look_up(m, "SetFeature", d->set_feature_) & look_up(m, "GetFeature", d->get_feature_);
+    if (!complete) return nullptr;
+    return d;
+}
+
+void PluginWiredDriver::set_vid_pid(int vendor_id, int product_id) { set_vid_pid_(vendor_id, product_id); }
+
+void PluginWiredDriver::open_dev_monitor(VantorelWindow window, int event_message, int attach_message) {
+    window_ = window;
+    open_dev_monitor_(&window_, event_message, attach_message);
+}
+
+void PluginWiredDriver::close_dev_monitor() { close_dev_monitor_(); }
+
+int PluginWiredDriver::open_feature_device() { return open_feature_device_(); }
+
+void PluginWiredDriver::close_feature_device() { close_feature_device_(); }
+
+int PluginWiredDriver::set_feature(std::span<const std::uint8_t> report) {
+    return set_feature_(report.data(), static_cast<int>(report.size()));
+}
+
+int PluginWiredDriver::get_feature(std::span<std::uint8_t> buffer) {
+    return get_feature_(buffer.data(), static_cast<int>(buffer.size()));
+}
+
+// ---------------------------------------------------------------------------
+// WiredLink
+
+WiredLink::WiredLink(WindowHost& host, DeviceView& view, LinkState& links, DeviceEvents& events)
+    : host_(host), view_(view), links_(links), events_(events) {}
+
+WiredLink::~WiredLink() { Close(); }
+
+bool WiredLink::BindWiredDriverLibrary(std::span<const std::filesystem::path> folders) {
+    std::shared_ptr<WiredDriver> driver = PluginWiredDriver::bind(folders);
+    use_driver(std::move(driver));
+    return this->driver() != nullptr;
+}
+
+bool WiredLink::BindWiredDriverLibrary() {
+    const auto folders = default_plugin_folders();
+    return BindWiredDriverLibrary(folders);
+}
+
+void WiredLink::use_driver(std::shared_ptr<WiredDriver> driver) {
+    std::lock_guard<std::mutex> lock(driver_mutex_);
+    driver_ = std::move(driver);
+}
+
+std::shared_ptr<WiredDriver> WiredLink::driver() const {
+    std::lock_guard<std::mutex> lock(driver_mutex_);
+    return driver_;
+}
+
+int WiredLink::post_to_host(void* target, std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    static_cast<WindowHost*>(target)->post_message(message, wparam, lparam);
+    return 1;
+}
+
+void WiredLink::Start() {
+    auto driver = this->driver();
+    if (!driver) {
+        // Without the library the wired link is never reported present.
+        links_.wired_state.store(kWiredNeverSeen);
+        view_.set_visible(controls::kWiredIndicator, false);
+        return;
+    }
+    driver->set_vid_pid(kVendorId, kWiredProductId);
+    driver->open_dev_monitor(VantorelWindow{&host_, &WiredLink::post_to_host}, kMsgWiredEvent, kMsgWiredAttach);
+    monitor_open_ = true;
+    if (driver->open_feature_device() != 0) {
+        links_.wired_state.store(kWiredAttached);
+        events_.ShowCharging();  // on the cable the mouse charges
+        view_.set_visible(controls::kWiredIndicator, true);
+    } else {
+        links_.wired_state.store(kWiredNeverSeen);
+        view_.set_visible(controls::kWiredIndicator, false);
+    }
+}
+
+void WiredLink::OnWiredLinkMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    const auto e = event_from_wired_message(message, wparam, lparam);
+    if (!e) return;
+    if (e->event_word == kWiredLinkWord) {
+        if (e->value_word == kWiredAttachValue) attach();
+        else if (e->value_word == kWiredDetachValue) detach();
+        return;
+    }
+    if (e->event_word >= 0x1000 && e->event_word <= 0x9000) events_.DispatchDeviceEvent(e->event_word, e->value_word);
+}
+
+void WiredLink::attach() {
+    // A second attach while the first settles changes nothing either.
+    if (!driver() || links_.wired_state.load() == kWiredAttached || attach_pending_) return;
+    attach_pending_ = true;
+    host_.set_timer(kTimerWiredAttach, kAttachSettleMs);
+}
+
+void WiredLink::OnAttachTimer() {
+    host_.kill_timer(kTimerWiredAttach);
+    if (!attach_pending_) return;
+    attach_pending_ = false;
+    auto driver = this->driver();
+    if (!driver || links_.wired_state.load() == kWiredAttached) return;
+    links_.wired_state.store(kWiredAttached);
+    driver->open_feature_device();
+    view_.set_visible(controls::kWiredIndicator, true);
+    events_.RefreshLinkSections();
+    events_.StartChargingDisplay();
+    events_.NotifyLinkChange();
+}
+
+void WiredLink::detach() {
+    // A detach that comes while an attach settles cancels it: the cable is
+    // gone again before the feature device was opened.
+    if (attach_pending_) {
+        attach_pending_ = false;
+        host_.kill_timer(kTimerWiredAttach);
+    }
+    auto driver = this->driver();
+    if (!driver || links_.wired_state.load() == kWiredDetached) return;
+    links_.wired_state.store(kWiredDetached);
+    driver->close_feature_device();
+    view_.set_visible(controls::kWiredIndicator, false);
+    events_.RefreshLinkSections();
+    events_.EndChargingDisplay();
+    events_.NotifyLinkChange();
+}
+
+void WiredLink::OnDeviceChange(const DeviceChange& change) {
+    trace("wired mouse %s: %s", change.arrival ? "arrived" : "left", change.devnode.c_str());
+}
+
+void WiredLink::Close() {
+    if (attach_pending_) {
+        attach_pending_ = false;
+        host_.kill_timer(kTimerWiredAttach);
+    }
+    std::shared_ptr<WiredDriver> driver;
+    {
+        std::lock_guard<std::mutex> lock(driver_mutex_);
+        driver = std::move(driver_);
+    }
+    if (!driver) return;
+    driver->close_feature_device();
+    if (monitor_open_) driver->close_dev_monitor();
+    monitor_open_ = false;
+    // The library is unloaded when the last holder (this, or a sender still
+    // finishing a report) lets the driver go.
+}
+
+}  // namespace vantorel

@@ -1,0 +1,264 @@
+// The event dispatch of the three links, the battery display and the show/hide
+// rule of the link-dependent sections.
+#include "device/device_events.h"
+
+#include <gtest/gtest.h>
+
+#include "core/messages.h"
+#include "link_fakes.h"
+
+namespace vantorel {
+namespace {
+
+using testing::RecordingView;
+
+class DeviceEventsTest : public ::testing::Test {
+protected:
+    DeviceEventsTest() {
+        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t, std::intptr_t l) { posted.emplace_back(m, l); });
+        std::lock_guard<std::mutex> lock(profiles.mutex());
+        for (int k = 0; k < 8; ++k) profiles.current().set_dpi_value(k, 16 * (k + 1));
+        profiles.current().set_polling_rate_index(2);
+        profiles.current().set_dpi_stage_index(0);
+    }
+    // Device events come as the four bytes the mouse sends.
+    void device(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+        events.DispatchDeviceEvent(static_cast<std::uint16_t>(b0 | b1 << 8), static_cast<std::uint16_t>(b2 | b3 << 8));
+        loop.process_pending();
+    }
+    void ble(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+        events.DispatchBleEvent(static_cast<std::uint16_t>(b0 | b1 << 8), static_cast<std::uint16_t>(b2 | b3 << 8));
+        loop.process_pending();
+    }
+    ProfileRecord current() {
+        std::lock_guard<std::mutex> lock(profiles.mutex());
+        return profiles.current();
+    }
+    int posted_count(std::uint32_t m) const {
+        int n = 0;
+        for (auto& p : posted) n += p.first == m ? 1 : 0;
+        return n;
+    }
+
+    ManualClock clock;
+    EventLoop loop{clock};
+    RecordingView view;
+    LinkState links;
+    MemoryProfileSource profiles;
+    ProfileRecord last_applied;
+    int commits = 0;
+    std::vector<std::pair<std::uint32_t, std::intptr_t>> posted;
+    DeviceEvents events{loop, view, links, profiles, [this] {
+                            std::lock_guard<std::mutex> lock(profiles.mutex());
+                            last_applied = profiles.current();
+                            ++commits;
+                        }};
+};
+
+TEST(DeviceEventDecoding, EachCarrierGivesTheSameWordsAndShortCarriersGiveNone) {
+    const std::vector<std::uint8_t> report = {0x03, 0x27, 0x41, 0x01, 0x32, 0xEE};
+    const DeviceEvent battery{0x4127, 0x3201};
+    EXPECT_EQ(event_from_input_report(report), battery);
+    EXPECT_FALSE(event_from_input_report(std::span(report).first(4)));
+    const std::vector<std::uint8_t> other_id = {0x02, 0x27, 0x41, 0x01, 0x32};
+    EXPECT_FALSE(event_from_input_report(other_id));
+
+    const std::vector<std::uint8_t> value = {0x27, 0x41, 0x01, 0x32};
+    EXPECT_EQ(event_from_ble_value(value), battery);
+    EXPECT_FALSE(event_from_ble_value(std::span(value).first(3)));
+    EXPECT_FALSE(event_from_ble_value({}));
+
+    // Only the low 16 bits of each parameter count.
+    EXPECT_EQ(event_from_wired_message(kMsgWiredEvent, 0xABCD4127, 0x77773201), battery);
+    EXPECT_EQ(event_from_wired_message(kMsgWiredAttach, 1, 0), (DeviceEvent{0x7F00, 1}));
+    EXPECT_EQ(event_from_wired_message(kMsgWiredAttach, 0, 0), (DeviceEvent{0x7F00, 2}));
+    EXPECT_EQ(event_from_wired_message(kMsgWiredAttach, 5, 0), (DeviceEvent{0x7F00, 0}));
+    EXPECT_FALSE(event_from_wired_message(kMsgLinkChanged, 1, 0));
+}
+
+TEST(DpiPopup, TextFollowsTheTwoDpiRanges) {
+    EXPECT_EQ(dpi_popup_text(16), "DPI :800");
+    EXPECT_EQ(dpi_popup_text(200), "DPI :10000");
+    EXPECT_EQ(dpi_popup_text(201), "DPI :10100");
+    EXPECT_EQ(dpi_popup_text(320), "DPI :22000");
+    // A stored code can be anything; the text must still be right.
+    EXPECT_EQ(dpi_popup_text(2147483647), "DPI :214748354700");
+}
+
+TEST_F(DeviceEventsTest, DpiStageEventSelectsTheStageShowsThePopupAndCommits) {
+    device(0x27, 0x10, 0x03, 0x00);
+    EXPECT_EQ(current().dpi_stage_index(), 2);
+    EXPECT_TRUE(view.selected["ms_1_option_dpi_step_3"]);
+    ASSERT_EQ(posted_count(kMsgDpiPopup), 1);
+    EXPECT_EQ(posted.back().second, 48);  // the stage's DPI code
+    EXPECT_EQ(commits, 1);
+    EXPECT_EQ(last_applied, current());
+
+    // Stages outside 1..8 change nothing.
+    device(0x27, 0x10, 0x00, 0x00);
+    device(0x27, 0x10, 0x09, 0x00);
+    device(0x27, 0x10, 0x03, 0x01);  // high value byte makes it 259
+    EXPECT_EQ(commits, 1);
+    EXPECT_EQ(posted_count(kMsgDpiPopup), 1);
+}
+
+TEST_F(DeviceEventsTest, PollingRateEventMapsItsCodeAndOnlyTheUsbLinksTouchTheButtons) {
+    device(0x27, 0x20, 0x04, 0x00);
+    EXPECT_EQ(current().polling_rate_index(), 1);
+    EXPECT_TRUE(view.selected["ms_1_btn_prate_2"]);
+    device(0x27, 0x20, 0x03, 0x00);
+    EXPECT_EQ(current().polling_rate_index(), 0);
+    EXPECT_TRUE(view.selected["ms_1_btn_prate_1"]);
+    device(0x27, 0x20, 0x01, 0x00);
+    EXPECT_EQ(current().polling_rate_index(), 3);
+    EXPECT_EQ(commits, 3);
+
+    device(0x27, 0x20, 0x09, 0x00);
+    EXPECT_EQ(current().polling_rate_index(), 3);
+    EXPECT_EQ(commits, 3);
+
+    view.selected.clear();
+    ble(0x27, 0x20, 0x02, 0x00);
+    EXPECT_EQ(current().polling_rate_index(), 2);
+    EXPECT_EQ(commits, 4);
+    EXPECT_TRUE(view.selected.empty());
+}
+
+TEST_F(DeviceEventsTest, BatteryOnTheReceiverShowsThePercentageAndRaisesTheLink) {
+    device(0x27, 0x41, 0x01, 0x32);
+    EXPECT_EQ(view.power_text(), "50%");
+    EXPECT_FALSE(view.power_resource_mode());
+    EXPECT_EQ(view.power_progress(), 50);
+    EXPECT_TRUE(view.is_visible(controls::kWirelessIndicator));
+    EXPECT_EQ(loop.timer_period(kTimerWirelessWatchdog), 6000);
+    EXPECT_EQ(links.wireless_connected.load(), 1);
+    EXPECT_EQ(links.any_link_connected.load(), 1);
+    EXPECT_EQ(posted_count(kMsgLinkChanged), 1);
+
+    // Charging, then an impossible percentage: full.
+    device(0x27, 0x41, 0x03, 0x00);
+    EXPECT_TRUE(view.power_resource_mode());
+    EXPECT_EQ(view.power_text(), "charging_text");
+    EXPECT_EQ(loop.timer_period(kTimerCharging), 30);
+    device(0x27, 0x41, 0x00, 0x96);
+    EXPECT_EQ(view.power_text(), "100%");
+    EXPECT_EQ(view.power_progress(), 100);
+    EXPECT_FALSE(loop.timer_active(kTimerCharging));
+    EXPECT_EQ(posted_count(kMsgLinkChanged), 1);  // the link was up already
+}
+
+TEST_F(DeviceEventsTest, BatteryWithTheCableAttachedShowsChargingAndDropsTheReceiverLink) {
+    device(0x27, 0x41, 0x01, 0x32);  // receiver link up
+    links.wired_state.store(kWiredAttached);
+    device(0x27, 0x41, 0x01, 0x32);
+    EXPECT_TRUE(view.power_resource_mode());
+    EXPECT_EQ(view.power_text(), "charging_text");
+    EXPECT_FALSE(view.is_visible(controls::kWirelessIndicator));
+    EXPECT_EQ(links.wireless_connected.load(), 0);
+    EXPECT_EQ(links.any_link_connected.load(), 1);  // the cable still is a link
+    device(0x27, 0x41, 0x02, 0x64);
+    EXPECT_EQ(view.power_text(), "100%");
+}
+
+TEST_F(DeviceEventsTest, BatteryOverBluetoothTouchesNeitherLinksNorWatchdog) {
+    events.ShowCharging();
+    ble(0x27, 0x41, 0x00, 0x96);  // 150 %: animation stops, label stays
+    EXPECT_FALSE(loop.timer_active(kTimerCharging));
+    EXPECT_EQ(view.power_text(), "charging_text");
+    EXPECT_EQ(view.power_progress(), -1);
+    ble(0x27, 0x41, 0x01, 0x32);
+    EXPECT_EQ(view.power_text(), "50%");
+    ble(0x27, 0x41, 0x03, 0x00);
+    EXPECT_EQ(view.power_text(), "charging_text");
+    ble(0x27, 0x41, 0x02, 0x00);
+    EXPECT_EQ(view.power_text(), "100%");
+    EXPECT_FALSE(loop.timer_active(kTimerWirelessWatchdog));
+    EXPECT_EQ(links.wireless_connected.load(), 0);
+    EXPECT_EQ(posted_count(kMsgLinkChanged), 0);
+}
+
+TEST_F(DeviceEventsTest, AcknowledgeLightEffectAndCommitOnlyEvents) {
+    for (bool over_ble : {false, true}) {
+        auto ack = [&](std::uint8_t status) {
+            if (over_ble) ble(0x27, 0x50, status, 0x00);
+            else device(0x27, 0x50, status, 0x00);
+        };
+        links.ack_received.store(0);
+        ack(0x00);
+        EXPECT_EQ(links.ack_received.load(), 1);
+        ack(0x01);
+        EXPECT_EQ(links.ack_received.load(), 0);
+    }
+    EXPECT_EQ(commits, 0);
+
+    device(0x27, 0x70, 0x35, 0x00);
+    EXPECT_EQ(current().light_mode(), 3);
+    EXPECT_EQ(view.item["ms_1_combo_light"], 3);
+    EXPECT_EQ(view.light_refreshes, 1);
+    EXPECT_EQ(commits, 1);
+
+    device(0x27, 0x80, 0x05, 0x00);
+    EXPECT_EQ(commits, 2);
+    device(0x27, 0x80, 0x06, 0x00);
+    device(0x27, 0x80, 0x00, 0x00);
+    device(0x27, 0x60, 0x01, 0x00);
+    EXPECT_EQ(commits, 2);
+}
+
+TEST_F(DeviceEventsTest, AnotherMarkerIsIgnoredOnEveryLink) {
+    const ProfileRecord before = current();
+    device(0x28, 0x41, 0x01, 0x32);
+    ble(0x28, 0x41, 0x01, 0x32);
+    device(0x28, 0x10, 0x03, 0x00);
+    device(0x28, 0x50, 0x00, 0x00);
+    EXPECT_EQ(view.calls, 0);
+    EXPECT_TRUE(posted.empty());
+    EXPECT_EQ(links.ack_received.load(), 0);
+    EXPECT_FALSE(loop.timer_active(kTimerWirelessWatchdog));
+    EXPECT_EQ(current(), before);
+    EXPECT_EQ(commits, 0);
+}
+
+TEST_F(DeviceEventsTest, ChargingAnimationRunsZeroToHundredAndStartsOverOnAttach) {
+    std::vector<int> shown;
+    for (int i = 0; i < 53; ++i) {
+        events.OnChargingTick();
+        shown.push_back(view.power_progress());
+    }
+    EXPECT_EQ(shown[0], 0);
+    EXPECT_EQ(shown[1], 2);
+    EXPECT_EQ(shown[50], 100);
+    EXPECT_EQ(shown[51], 0);  // period of 51 ticks
+    EXPECT_EQ(shown[52], 2);
+    events.StartChargingDisplay();
+    events.OnChargingTick();
+    EXPECT_EQ(view.power_progress(), 0);
+    events.EndChargingDisplay();
+    EXPECT_EQ(view.power_text(), "");
+    EXPECT_FALSE(view.power_resource_mode());
+    EXPECT_FALSE(loop.timer_active(kTimerCharging));
+}
+
+TEST_F(DeviceEventsTest, LinkSectionsHidePollingAndDebounceOverBluetoothOnly) {
+    view.selected["ms_1_check_prate"] = true;
+    view.visible["ms_1_ver_prate"] = true;
+    view.visible["ms_1_check_prate"] = true;
+    view.visible["ms_1_check_key_debounce"] = true;
+    links.ble_connected.store(1);
+    events.RefreshLinkSections();
+    EXPECT_EQ(view.light_refreshes, 1);
+    EXPECT_FALSE(view.selected["ms_1_check_prate"]);
+    EXPECT_FALSE(view.visible["ms_1_check_prate"]);
+    EXPECT_FALSE(view.visible["ms_1_ver_prate"]);
+    EXPECT_FALSE(view.visible["ms_1_check_key_debounce"]);
+    EXPECT_FALSE(view.visible.count("ms_1_hor_key_debounce"));  // was not shown, so not touched
+
+    // The cable offers them again even while Bluetooth LE is up.
+    links.wired_state.store(kWiredAttached);
+    events.RefreshLinkSections();
+    EXPECT_TRUE(view.visible["ms_1_check_prate"]);
+    EXPECT_TRUE(view.visible["ms_1_check_key_debounce"]);
+}
+
+}  // namespace
+}  // namespace vantorel
