@@ -11,6 +11,7 @@ PACKAGES=(
   libhidapi-dev libudev-dev libsdbus-c++-dev
   umockdev libumockdev-dev
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
+  fonts-inter fonts-dejavu-core
   xvfb xauth dbus
 )
 

@@ -1,0 +1,34 @@
+/* Entry points of the input hook library ("Hook": libHook.so), looked up by
+ * these names when the application loads it. Each may be missing; the
+ * application then skips the call. Results are ignored (return 0).
+ *
+ * installhook gets the window that is to receive the events as
+ * VANTOREL_WM_HOOK_EVENT messages: wparam a Windows virtual-key code and
+ * lparam 0 pressed / nonzero released, or wparam 0x201/0x202 (left button
+ * down/up), 0x204/0x205 (right), 0x207/0x208 (middle), 0x20B/0x20C (side
+ * button, lparam 1 or 2). The library copies the structure.
+ */
+#ifndef VANTOREL_HOOK_ABI_H
+#define VANTOREL_HOOK_ABI_H
+
+#include "vantorel/plugin_abi.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VANTOREL_WM_HOOK_EVENT 1034
+
+typedef int (*vantorel_installmousehook_fn)(void);
+typedef int (*vantorel_removemousehook_fn)(void);
+typedef int (*vantorel_enablemousehook_fn)(int enable);
+typedef int (*vantorel_installhook_fn)(const VantorelWindow* window);
+typedef int (*vantorel_removehook_fn)(void);
+typedef int (*vantorel_enablehook_fn)(int enable);
+typedef int (*vantorel_mousewheelenable_fn)(int enable);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VANTOREL_HOOK_ABI_H */

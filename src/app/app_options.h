@@ -1,0 +1,34 @@
+// The command line of qv-vantorel.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace vantorel {
+
+struct AppOptions {
+    bool help = false;         // --help
+    bool version = false;      // --version
+    bool demo = false;         // --demo: the virtual mouse is attached
+    bool verbose = false;      // --verbose: diagnostics on standard error
+    QString language;          // --lang CODE: a translation instead of the locale's
+    QString screenshot;        // --screenshot FILE.png: render offscreen and exit
+    QString window = QStringLiteral("main");  // --window main|main-mouse|msg|dpi
+};
+
+// Parses the arguments (argv[0] first). On a usage error returns nullopt and
+// sets `error`.
+std::optional<AppOptions> ParseAppOptions(const QStringList& arguments, QString* error);
+
+extern const char* const kAppUsage;
+
+// Whether the arguments ask for a screenshot (checked before Qt starts, to
+// pick the offscreen platform).
+bool WantsScreenshot(int argc, char** argv);
+
+inline const QStringList kScreenshotWindows = {
+    QStringLiteral("main"), QStringLiteral("main-mouse"), QStringLiteral("msg"), QStringLiteral("dpi")};
+
+}  // namespace vantorel

@@ -1,0 +1,41 @@
+#include "app/dpi_msg.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "ui/controls.h"
+
+namespace vantorel {
+
+QString DpiPopupText(int dpi_code) {
+    const int dpi = dpi_code <= 200 ? 50 * dpi_code : 100 * (dpi_code - 100);
+    return QStringLiteral("DPI :%1").arg(dpi);
+}
+
+QRect DpiPopupGeometry(const QRect& work_area) {
+    return QRect(work_area.x() + work_area.width() - 210, work_area.y() + work_area.height() - 60, CDPIMsg::kWidth,
+                 CDPIMsg::kHeight);
+}
+
+CDPIMsg::CDPIMsg(QString text) : text_(std::move(text)) { SetAutoDelete(true); }
+
+bool CDPIMsg::CreatePopup(QWidget* owner) {
+    const bool ok = Create(owner, ui::kStyleTool | ui::kStyleTopMost | ui::kStyleNoActivate, QSize(kWidth, kHeight));
+    ShowWindow(true, false);
+    return ok;
+}
+
+void CDPIMsg::InitWindow() {
+    label_ = FindControl(QStringLiteral("dpi_label"));
+    ui::SetText(label_, text_);
+    // Placed even when the skin has no label, so a broken skin never leaves
+    // an unplaced window in the middle of the screen.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(DpiPopupGeometry(screen->availableGeometry()));
+}
+
+void CDPIMsg::SetText(const QString& text) {
+    text_ = text;
+    ui::SetText(label_, text_);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,65 @@
+#include "app/hook_library.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "core/trace.h"
+
+#ifndef VANTOREL_INSTALLED_PLUGIN_DIR
+#define VANTOREL_INSTALLED_PLUGIN_DIR ""
+#endif
+
+namespace vantorel {
+
+namespace {
+template <class Fn>
+void bind(QLibrary& lib, const char* name, Fn& slot) {
+    slot = reinterpret_cast<Fn>(lib.resolve(name));
+    if (!slot) trace("hook library: no entry point %s\n", name);
+}
+}  // namespace
+
+HookLibrary::~HookLibrary() { unload(); }
+
+QStringList HookLibrary::search_dirs(const QString& executable_dir) {
+    QStringList dirs{QDir::cleanPath(executable_dir)};
+    const QString installed = QStringLiteral(VANTOREL_INSTALLED_PLUGIN_DIR);
+    if (!installed.isEmpty()) dirs << QDir::cleanPath(installed);
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+bool HookLibrary::load(const QStringList& dirs) {
+    unload();
+    for (const QString& dir : dirs) {
+        auto lib = std::make_unique<QLibrary>(dir + QLatin1Char('/') + QLatin1String(kBaseName));
+        if (!lib->load()) {
+            trace("hook library: %s\n", qPrintable(lib->errorString()));
+            continue;
+        }
+        bind(*lib, kHookEntryNames[0], table_.installmousehook);
+        bind(*lib, kHookEntryNames[1], table_.removemousehook);
+        bind(*lib, kHookEntryNames[2], table_.enablemousehook);
+        bind(*lib, kHookEntryNames[3], table_.installhook);
+        bind(*lib, kHookEntryNames[4], table_.removehook);
+        bind(*lib, kHookEntryNames[5], table_.enablehook);
+        bind(*lib, kHookEntryNames[6], table_.mousewheelenable);
+        trace("hook library: %s, %d of 7 entry points\n", qPrintable(lib->fileName()), table_.bound_count());
+        library_ = std::move(lib);
+        return true;
+    }
+    trace("hook library: not found; recording and key capture are off\n");
+    return false;
+}
+
+void HookLibrary::unload() {
+    table_ = HookTable{};
+    if (library_) {
+        library_->unload();
+        library_.reset();
+    }
+}
+
+QString HookLibrary::file_name() const { return library_ ? library_->fileName() : QString(); }
+
+}  // namespace vantorel

@@ -1,0 +1,82 @@
+// qv-vantorel: the desktop application.
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QStyleFactory>
+
+#include <cstdio>
+
+#include "app/app_options.h"
+#include "app/hook_library.h"
+#include "app/main_wnd.h"
+#include "app/screenshot.h"
+#include "app/single_instance.h"
+#include "core/messages.h"
+#include "core/trace.h"
+#include "ui/resources.h"
+
+using namespace vantorel;
+
+int main(int argc, char** argv) {
+    // A screenshot needs no desktop.
+    if (WantsScreenshot(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QV Vantorel"));
+    QApplication::setApplicationVersion(QStringLiteral(VANTOREL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("qv-vantorel"));
+    // The window hides to the tray; only "exit" ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QString error;
+    const auto options = ParseAppOptions(QApplication::arguments(), &error);
+    if (!options) {
+        std::fprintf(stderr, "qv-vantorel: %s\n\n%s", qPrintable(error), kAppUsage);
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(kAppUsage, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::printf("qv-vantorel %s\n", VANTOREL_VERSION);
+        return 0;
+    }
+    if (options->verbose) set_trace_enabled(true);
+
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    ui::ResourceManager& resources = ui::ResourceManager::instance();
+    const QString exe_dir = QApplication::applicationDirPath();
+    const QString root = ui::ResourceManager::locate_root(exe_dir);
+    if (root.isEmpty()) {
+        std::fprintf(stderr, "qv-vantorel: no skin folder found; looked in:\n");
+        for (const QString& candidate : ui::ResourceManager::candidate_roots(exe_dir))
+            std::fprintf(stderr, "  %s\n", qPrintable(candidate));
+        return 3;
+    }
+    resources.set_resource_path(root);
+    resources.load_language(options->language.isEmpty() ? QLocale::system() : QLocale(options->language));
+    resources.apply_theme(app);
+    QApplication::setWindowIcon(QIcon(resources.path(QStringLiteral("images/app.svg"))));
+
+    if (!options->screenshot.isEmpty()) return RenderScreenshot(options->screenshot, options->window);
+
+    SingleInstance instance;
+    if (instance.start() == SingleInstance::Result::WokeOther) return 1;
+
+    CMainWnd window;
+    window.SetDemo(options->demo);
+    if (options->demo) {
+        window.SetLinkPresence(std::make_shared<DemoLinkPresence>());
+        window.SetApplySink([] { trace("demo: apply request taken by the virtual mouse\n"); });
+    }
+    window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
+    QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
+                     [&window] { window.post_message(kMsgWakeInstance); });
+    QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);
+    window.CreateMain();
+    window.ShowWindow();
+    trace("main window: shown\n");
+    return QApplication::exec();
+}

@@ -1,0 +1,292 @@
+#include "app/main_wnd.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QIcon>
+#include <QThread>
+
+#include "core/messages.h"
+#include "core/trace.h"
+#include "ui/controls.h"
+#include "ui/resources.h"
+
+namespace vantorel {
+
+namespace {
+// Messages the window accepts and drops.
+constexpr std::uint32_t kIgnoredMessages[] = {kMsgHookEvent, 1130, 1537, 1538, 5121};
+}  // namespace
+
+bool IsPageMenuCommand(const QString& name) {
+    // The page's menu items all begin with "ms_1"; a shorter name counts when
+    // it is the beginning of "ms_1".
+    static const QString prefix = QStringLiteral("ms_1");
+    const qsizetype n = std::min<qsizetype>(name.size(), prefix.size());
+    return n > 0 && QStringView(name).left(n) == QStringView(prefix).left(n);
+}
+
+CMainWnd::CMainWnd(std::unique_ptr<MousePage> page)
+    : page_(page ? std::move(page) : std::make_unique<PlaceholderPage>()),
+      links_(std::make_shared<NoLinkPresence>()) {}
+
+CMainWnd::~CMainWnd() {
+    RemoveVirtualWnd(QLatin1String(MousePage::kVirtualWnd));
+    if (device_.on_shutdown) device_.on_shutdown();
+    if (dpi_popup_) delete dpi_popup_.data();
+    page_.reset();
+    tray_.DeleteTrayIcon();
+}
+
+void CMainWnd::SetLinkPresence(std::shared_ptr<LinkPresence> links) {
+    links_ = links ? std::move(links) : std::make_shared<NoLinkPresence>();
+}
+
+bool CMainWnd::CreateMain() {
+    const bool ok = Create(nullptr, ui::kStyleNormal, QSize(kWidth, kHeight));
+    CenterWindow();
+    return ok;
+}
+
+void CMainWnd::InitWindow() {
+    AddVirtualWnd(QLatin1String(MousePage::kVirtualWnd), page_.get());
+    // The table is filled in below; the page keeps the pointer.
+    page_->Attach(MousePage::Host{this, this, &hooks_.table()});
+    page_->Init();
+
+    setWindowIcon(QIcon(ui::ResourceManager::instance().path(QStringLiteral("images/app.svg"))));
+    // No control has the focus until the user moves it there.
+    setFocusPolicy(Qt::ClickFocus);
+    setFocus(Qt::OtherFocusReason);
+    create_tray();
+
+    min_btn_ = FindControl(QStringLiteral("min_btn"));
+    exit_btn_ = FindControl(QStringLiteral("exit_btn"));
+    device_tab_switch_ = FindControl(QStringLiteral("device_tab_switch"));
+    apply_title();
+
+    hooks_.load(hook_dirs_);
+    page_->LoadLibraries();
+    refresh_device_tab();
+}
+
+void CMainWnd::create_tray() {
+    const QIcon icon(ui::ResourceManager::instance().path(QStringLiteral("images/tray.svg")));
+    if (!tray_.CreateTrayIcon(this, kMsgTrayIcon, icon, ui::Tr(QStringLiteral("mouse_name_text")))) return;
+    tray_menu_ = std::make_unique<ui::MenuWnd>();
+    tray_menu_->Load(QStringLiteral("traymenu.xml"), this);
+    tray_.SetContextMenu(tray_menu_->GetMenuUI());
+}
+
+void CMainWnd::apply_title() {
+    QString title = ui::Tr(QStringLiteral("mouse_name_text"));
+    if (demo_) title += QStringLiteral(" \u2014 ") + ui::Tr(QStringLiteral("demo_badge_text"));
+    setWindowTitle(title);
+    ui::SetVisible(FindControl(QStringLiteral("demo_badge")), demo_);
+}
+
+void CMainWnd::OnLanguageChanged() {
+    apply_title();
+    tray_.SetTooltipText(ui::Tr(QStringLiteral("mouse_name_text")));
+    if (tray_menu_) tray_menu_->RefreshTexts();
+    refresh_device_tab();
+}
+
+void CMainWnd::Notify(const ui::Notification& msg) {
+    // Notifications of the page's controls go to the page; of the window's
+    // own controls only clicks have behaviour.
+    DefaultNotify(msg);
+}
+
+void CMainWnd::OnClick(const ui::Notification& msg) {
+    if (msg.from(exit_btn_)) CloseToTray();
+    else if (msg.from(min_btn_)) showMinimized();
+}
+
+void CMainWnd::CloseToTray() {
+    // A tray host may have appeared since start-up.
+    if (!tray_.IsCreated() && ui::TrayIcon::IsAvailable()) create_tray();
+    if (tray_.IsCreated()) {
+        hide();
+    } else {
+        trace("main window: no system tray, minimising instead of hiding\n");
+        showMinimized();
+    }
+}
+
+void CMainWnd::closeEvent(QCloseEvent* e) {
+    // Closed by the desktop (window menu, log-out): the program ends, as the
+    // tray menu's "exit" does.
+    e->ignore();
+    DestroyWindow();
+}
+
+void CMainWnd::DestroyWindow() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    KillTimer(kTimerDpiPopup);
+    close_dpi_popup();
+    hooks_.table().RemoveMouseHook();
+    hooks_.table().RemoveHook();
+    hooks_.unload();
+    tray_.DeleteTrayIcon();
+    hide();
+    emit finished();
+}
+
+void CMainWnd::refresh_device_tab() {
+    const LinkReport report = links_->query();
+    const bool connected = report.access == MouseAccess::Connected;
+    ui::SelectItem(device_tab_switch_, connected ? kMousePageItem : kNoMouseItem);
+
+    QWidget* title = FindControl(QStringLiteral("no_mouse_title"));
+    QWidget* text = FindControl(QStringLiteral("no_mouse_text"));
+    QWidget* help = FindControl(QStringLiteral("no_access_help"));
+    if (report.access == MouseAccess::NoPermission) {
+        ui::SetResourceText(title, QStringLiteral("no_access_title_text"));
+        const QString device = report.device.empty() ? ui::Tr(QStringLiteral("no_access_device_text"))
+                                                     : QString::fromStdString(report.device);
+        ui::SetText(text, ui::Tr(QStringLiteral("no_access_text")).arg(device));
+        // The rule file that comes with the program, when it is there;
+        // otherwise the skin's own lines, which write the rule in place.
+        const QFileInfo rules(ui::ResourceManager::instance().path(QStringLiteral("udev/70-qv-vantorel.rules")));
+        if (rules.exists()) {
+            ui::SetText(FindControl(QStringLiteral("no_access_rule")),
+                        QStringLiteral("cd '%1'\n"
+                                       "sudo cp %2 /etc/udev/rules.d/\n"
+                                       "sudo udevadm control --reload-rules && sudo udevadm trigger")
+                            .arg(rules.absolutePath(), rules.fileName()));
+        }
+        ui::SetVisible(help, true);
+    } else {
+        ui::SetResourceText(title, QStringLiteral("no_mouse_title_text"));
+        ui::SetResourceText(text, QStringLiteral("no_mouse_text"));
+        ui::SetVisible(help, false);
+    }
+}
+
+void CMainWnd::show_dpi_popup(std::intptr_t dpi_code) {
+    KillTimer(kTimerDpiPopup);
+    SetTimer(kTimerDpiPopup, 2000);
+    const QString text = DpiPopupText(static_cast<int>(dpi_code));
+    if (dpi_popup_) {
+        dpi_popup_->SetText(text);
+        return;
+    }
+    auto* popup = new CDPIMsg(text);
+    popup->CreatePopup(this);
+    dpi_popup_ = popup;
+}
+
+void CMainWnd::close_dpi_popup() {
+    if (CDPIMsg* popup = dpi_popup_.data()) {
+        dpi_popup_.clear();
+        popup->Close(0);  // deletes itself
+    }
+}
+
+void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam, bool& handled) {
+    handled = true;
+    switch (message) {
+    case kMsgTrayIcon:
+        if (lparam == ui::TrayIcon::kLeftButtonUp) ShowAndRaise();
+        else if (lparam == ui::TrayIcon::kRightButtonUp && tray_menu_) tray_menu_->RefreshTexts();
+        return;
+    case kMsgMenuCommand:
+        // Menus deliver their commands through OnMenuCommand.
+        return;
+    case kMsgWakeInstance:
+        trace("main window: raised on request of a later start\n");
+        ShowAndRaise();
+        return;
+    case kMsgLinkChanged:
+        refresh_device_tab();
+        return;
+    case kMsgDpiPopup:
+        show_dpi_popup(lparam);
+        return;
+    case kMsgApplyRequest:
+        if (apply_sink_) apply_sink_();
+        else trace("apply requested; no apply engine attached\n");
+        return;
+    case kMsgWiredEvent:
+    case kMsgWiredAttach:
+    case kMsgWirelessEvent:
+    case kMsgBleEvent:
+    case kMsgDeviceArrival:
+    case kMsgDeviceRemoval:
+    case kMsgSaveFailed:
+        if (device_.on_message) device_.on_message(message, wparam, lparam);
+        return;
+    default:
+        break;
+    }
+    for (std::uint32_t ignored : kIgnoredMessages) {
+        if (message == ignored) return;
+    }
+    handled = false;
+}
+
+void CMainWnd::OnTimer(int id) {
+    switch (id) {
+    case kTimerDpiPopup:
+        KillTimer(id);
+        close_dpi_popup();
+        return;
+    case kTimerDelayedApply:
+        KillTimer(id);
+        post_message(kMsgApplyRequest);
+        return;
+    case kTimerScrollSettings:
+        KillTimer(id);
+        ui::ScrollToEnd(FindControl(QStringLiteral("ms_1_ver_setting")));
+        return;
+    case kTimerReceiverArrival:
+    case kTimerWirelessWatchdog:
+    case kTimerBleDiscovery:
+    case kTimerWiredAttach:
+        KillTimer(id);
+        if (device_.on_timer) device_.on_timer(id);
+        return;
+    default:
+        // The charging animation (515) and any timer of the page's own.
+        page_->OnHostTimer(id);
+        return;
+    }
+}
+
+void CMainWnd::OnMenuCommand(const ui::MenuCommand& command) {
+    const QString& name = command.name;
+    if (name.compare(QLatin1String("configuration"), Qt::CaseInsensitive) == 0) {
+        ShowAndRaise();
+    } else if (name.compare(QLatin1String("exit"), Qt::CaseInsensitive) == 0) {
+        DestroyWindow();
+    } else if (IsPageMenuCommand(name)) {
+        page_->OnMenuCommand(name);
+    }
+}
+
+void CMainWnd::post_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    PostMessage(message, wparam, lparam);
+}
+
+void CMainWnd::set_timer(int id, int milliseconds) {
+    if (QThread::currentThread() == thread()) SetTimer(id, milliseconds);
+    else QMetaObject::invokeMethod(this, [this, id, milliseconds] { SetTimer(id, milliseconds); }, Qt::QueuedConnection);
+}
+
+void CMainWnd::kill_timer(int id) {
+    if (QThread::currentThread() == thread()) KillTimer(id);
+    else QMetaObject::invokeMethod(this, [this, id] { KillTimer(id); }, Qt::QueuedConnection);
+}
+
+void CMainWnd::set_control_visible(std::string_view name, bool visible) {
+    const QString control = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    if (QThread::currentThread() == thread()) {
+        ui::SetVisible(FindControl(control), visible);
+    } else {
+        QMetaObject::invokeMethod(this, [this, control, visible] { ui::SetVisible(FindControl(control), visible); },
+                                  Qt::QueuedConnection);
+    }
+}
+
+}  // namespace vantorel

@@ -1,0 +1,123 @@
+// The main window: a frameless 800 x 572 window with its own title bar,
+// hosting the "no mouse" view and the mouse page on "device_tab_switch". It
+// owns the tray icon and its menu, binds the input hook library, receives
+// every message and timer of the application and shows the DPI popup.
+#pragma once
+
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+#include "app/dpi_msg.h"
+#include "app/hook_library.h"
+#include "app/mouse_page.h"
+#include "app/shell_seams.h"
+#include "core/window_host.h"
+#include "ui/menu.h"
+#include "ui/skin_window.h"
+#include "ui/tray_icon.h"
+
+namespace vantorel {
+
+// Whether a menu command belongs to the mouse page.
+bool IsPageMenuCommand(const QString& name);
+
+class CMainWnd : public ui::SkinWindow, public WindowHost {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 800;
+    static constexpr int kHeight = 572;
+    static constexpr int kNoMouseItem = 0;
+    static constexpr int kMousePageItem = 1;
+
+    // Device-side work the window hands on: the receiver and link timers
+    // (54, 512, 516, 517, after the window has stopped them) and the wired
+    // and decoded device messages (1539, 1540, 1542..1546).
+    struct DeviceHooks {
+        std::function<void(int timer_id)> on_timer;
+        std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> on_message;
+        // From the destructor: stop the reader threads.
+        std::function<void()> on_shutdown;
+    };
+
+    // A null page gets the placeholder page.
+    explicit CMainWnd(std::unique_ptr<MousePage> page = nullptr);
+    ~CMainWnd() override;
+
+    QString GetWindowClassName() const override { return QStringLiteral("QV Vantorel"); }
+    QString GetSkinFile() const override { return QStringLiteral("main.xml"); }
+
+    // Set before Create.
+    void SetLinkPresence(std::shared_ptr<LinkPresence> links);
+    void SetApplySink(ApplySink sink) { apply_sink_ = std::move(sink); }
+    void SetDeviceHooks(DeviceHooks hooks) { device_ = std::move(hooks); }
+    void SetDemo(bool demo) { demo_ = demo; }
+    bool IsDemo() const { return demo_; }
+    // Folders searched for the hook library; empty searches nowhere.
+    void SetHookSearchDirs(QStringList dirs) { hook_dirs_ = std::move(dirs); }
+
+    // Creates the window centred on the screen.
+    bool CreateMain();
+
+    // Ends the program in order: closes the DPI popup, removes the hooks,
+    // frees the hook library, then emits finished.
+    void DestroyWindow();
+    bool IsDestroyed() const { return destroyed_; }
+
+    // "exit_btn": hides the window to the tray, or minimises it when the
+    // desktop offers no tray (a hidden window could not be reached again).
+    void CloseToTray();
+
+    MousePage* Page() const { return page_.get(); }
+    CDPIMsg* DpiPopup() const { return dpi_popup_.data(); }
+    const HookLibrary& Hooks() const { return hooks_; }
+    ui::TrayIcon& Tray() { return tray_; }
+    ui::MenuWnd* TrayMenu() const { return tray_menu_.get(); }
+
+    // WindowHost: callable from any thread.
+    void post_message(std::uint32_t message, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) override;
+    void set_timer(int id, int milliseconds) override;
+    void kill_timer(int id) override;
+    void set_control_visible(std::string_view name, bool visible) override;
+
+signals:
+    // The program should end now.
+    void finished();
+
+protected:
+    void InitWindow() override;
+    void Notify(const ui::Notification& msg) override;
+    void OnClick(const ui::Notification& msg) override;
+    void HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam,
+                             bool& handled) override;
+    void OnTimer(int id) override;
+    void OnMenuCommand(const ui::MenuCommand& command) override;
+    void OnLanguageChanged() override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void create_tray();
+    void apply_title();
+    void refresh_device_tab();
+    void show_dpi_popup(std::intptr_t dpi_code);
+    void close_dpi_popup();
+
+    std::unique_ptr<MousePage> page_;
+    std::shared_ptr<LinkPresence> links_;
+    ApplySink apply_sink_;
+    DeviceHooks device_;
+    bool demo_ = false;
+    bool destroyed_ = false;
+    QStringList hook_dirs_;
+    HookLibrary hooks_;
+    ui::TrayIcon tray_;
+    std::unique_ptr<ui::MenuWnd> tray_menu_;
+    QPointer<CDPIMsg> dpi_popup_;
+    QWidget* min_btn_ = nullptr;
+    QWidget* exit_btn_ = nullptr;
+    QWidget* device_tab_switch_ = nullptr;
+};
+
+}  // namespace vantorel

@@ -1,0 +1,11 @@
+#include "app/mouse_page.h"
+
+#include "core/messages.h"
+
+namespace vantorel {
+
+void PlaceholderPage::OnClick(const ui::Notification& msg) {
+    if (msg.sender_name == QLatin1String("ms_1_apply_btn") && host_.host) host_.host->post_message(kMsgApplyRequest);
+}
+
+}  // namespace vantorel

@@ -1,0 +1,42 @@
+// The message box: a title and a message, both language keys, with OK and
+// Cancel. The result is 1 when the user confirmed and 0 otherwise (Cancel,
+// Escape, or the window closed by the desktop).
+#pragma once
+
+#include <QString>
+
+#include "ui/skin_window.h"
+
+namespace vantorel {
+
+class CMsgWnd : public ui::SkinWindow {
+    Q_OBJECT
+public:
+    enum class Buttons { OkCancel, OkOnly };
+
+    CMsgWnd(QString title_key, QString message_key, Buttons buttons = Buttons::OkCancel);
+    QString GetWindowClassName() const override { return QStringLiteral("MsgWnd"); }
+    QString GetSkinFile() const override { return QStringLiteral("msg.xml"); }
+
+    // The usual calls: a modal box over owner; returns the result.
+    static int Confirm(QWidget* owner, const QString& message_key,
+                       const QString& title_key = QStringLiteral("warning_title_text"));
+    static int Inform(QWidget* owner, const QString& message_key,
+                      const QString& title_key = QStringLiteral("warning_title_text"));
+
+protected:
+    void InitWindow() override;
+    void OnClick(const ui::Notification& msg) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    QString title_key_;
+    QString message_key_;
+    Buttons buttons_;
+    QWidget* btn_ok_ = nullptr;
+    QWidget* btn_cancel_ = nullptr;
+    QWidget* warning_title_ = nullptr;
+    QWidget* warning_ = nullptr;
+};
+
+}  // namespace vantorel

@@ -1,0 +1,57 @@
+// The small interfaces through which the application shell reaches the
+// parts that do not exist on the Qt side: whether a mouse link is up, and
+// where an apply request goes. Standard library only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vantorel {
+
+enum class MouseAccess {
+    Absent,        // no mouse, receiver or cable found
+    NoPermission,  // found, but this user may not open it
+    Connected,     // at least one link is up
+};
+
+struct LinkReport {
+    MouseAccess access = MouseAccess::Absent;
+    std::string device;  // the device node that could not be opened, for the user
+};
+
+class LinkPresence {
+public:
+    virtual ~LinkPresence() = default;
+    virtual LinkReport query() const = 0;
+};
+
+// Until the device links exist: no mouse.
+class NoLinkPresence : public LinkPresence {
+public:
+    LinkReport query() const override { return {}; }
+};
+
+// The virtual mouse of the demo mode: always connected.
+class DemoLinkPresence : public LinkPresence {
+public:
+    LinkReport query() const override { return {MouseAccess::Connected, {}}; }
+};
+
+// A link presence that answers what it is told (tests, and whoever bridges
+// the device layer before it offers its own).
+class FixedLinkPresence : public LinkPresence {
+public:
+    explicit FixedLinkPresence(LinkReport report = {}) : report_(std::move(report)) {}
+    void set(LinkReport report) { report_ = std::move(report); }
+    LinkReport query() const override { return report_; }
+
+private:
+    LinkReport report_;
+};
+
+// Receives the apply requests (message 1541) on the UI thread and hands them
+// to the apply worker.
+using ApplySink = std::function<void()>;
+
+}  // namespace vantorel

@@ -1,0 +1,46 @@
+// One running copy per user. The first start listens on a local socket named
+// "QV Vantorel" in the user's runtime folder; a later start connects to it,
+// asks the first one to show itself and ends.
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace vantorel {
+
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    enum class Result {
+        First,     // this process is the running instance now
+        WokeOther, // another instance runs and was asked to show itself
+    };
+
+    static constexpr const char* kName = "QV Vantorel";
+
+    // The socket path: the runtime folder (XDG_RUNTIME_DIR, private to the
+    // user) joined with kName.
+    static QString default_server_name();
+
+    explicit SingleInstance(QString server_name = default_server_name());
+    ~SingleInstance() override;
+
+    Result start();
+    QString server_name() const { return server_name_; }
+
+    // Asks a running instance to show itself; false when none answers.
+    static bool wake_running(const QString& server_name, int timeout_ms = 1000);
+
+signals:
+    // A later start asked this instance to show itself.
+    void wakeRequested();
+
+private:
+    QString server_name_;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+}  // namespace vantorel

@@ -1,0 +1,53 @@
+// The notification-area icon. Mouse actions on it reach the owner window as
+// the tray message (lparam: 514 left button up, 517 right button up, 515
+// double click, 520 middle button up).
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace vantorel::ui {
+
+class SkinWindow;
+
+class TrayIcon : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::intptr_t kLeftButtonUp = 514;
+    static constexpr std::intptr_t kLeftButtonDoubleClick = 515;
+    static constexpr std::intptr_t kRightButtonUp = 517;
+    static constexpr std::intptr_t kMiddleButtonUp = 520;
+
+    TrayIcon();
+    ~TrayIcon() override;
+
+    // Whether the desktop shows tray icons at all. Tests may decide it.
+    static bool IsAvailable();
+    static void SetAvailabilityOverride(std::optional<bool> available);
+
+    // Shows the icon; its actions are posted to owner as `message`. Returns
+    // false (and shows nothing) when the desktop has no tray.
+    bool CreateTrayIcon(SkinWindow* owner, std::uint32_t message, const QIcon& icon, const QString& tooltip);
+    void DeleteTrayIcon();
+    bool IsCreated() const { return icon_ != nullptr; }
+    void SetTooltipText(const QString& tooltip);
+    QString TooltipText() const { return tooltip_; }
+    // The menu the desktop shows on a right click (not owned).
+    void SetContextMenu(QMenu* menu);
+
+private:
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    QPointer<SkinWindow> owner_;
+    QString tooltip_;
+};
+
+}  // namespace vantorel::ui

@@ -1,0 +1,143 @@
+#include "ui/widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include "ui/resources.h"
+
+namespace vantorel::ui {
+
+SvgImage::SvgImage(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void SvgImage::setSource(const QString& source) {
+    source_ = source;
+    update();
+}
+
+QSize SvgImage::sizeHint() const { return {64, 64}; }
+
+void SvgImage::paintEvent(QPaintEvent*) {
+    if (source_.isEmpty()) return;
+    const QString file = ResourceManager::instance().path(source_);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QSize natural;
+    QSvgRenderer svg;
+    QImage image;
+    if (file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
+        if (!svg.load(file)) return;
+        natural = svg.defaultSize();
+    } else {
+        if (!image.load(file)) return;
+        natural = image.size() / image.devicePixelRatio();
+    }
+    if (natural.isEmpty()) return;
+    QSizeF target = QSizeF(natural).scaled(QSizeF(size()), Qt::KeepAspectRatio);
+    QRectF box(QPointF((width() - target.width()) / 2.0, (height() - target.height()) / 2.0), target);
+    if (!image.isNull()) p.drawImage(box, image);
+    else svg.render(&p, box);
+}
+
+ColorPalette::ColorPalette(QWidget* parent) : QWidget(parent) {
+    setCursor(Qt::CrossCursor);
+    setMinimumSize(80, 60);
+}
+
+QRect ColorPalette::field_rect() const { return QRect(0, 0, std::max(1, width() - 22), height()); }
+QRect ColorPalette::strip_rect() const { return QRect(width() - 16, 0, 16, height()); }
+
+void ColorPalette::resizeEvent(QResizeEvent*) { field_ = QImage(); }
+
+quint32 ColorPalette::GetSelectColor() const {
+    return QColor::fromHsv(hue_, saturation_, value_).rgb() | 0xFF000000u;
+}
+
+void ColorPalette::SetSelectColor(quint32 argb) {
+    const QColor c = QColor::fromRgb(argb | 0xFF000000u);
+    int h = c.hsvHue();
+    // Grey has no hue: keep the one shown so the marker does not jump.
+    if (h >= 0) hue_ = h;
+    saturation_ = c.hsvSaturation();
+    value_ = c.value();
+    update();
+}
+
+void ColorPalette::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRect field = field_rect();
+    const qreal dpr = devicePixelRatioF();
+    if (field_.isNull()) {
+        const QSize px = (QSizeF(field.size()) * dpr).toSize();
+        field_ = QImage(px, QImage::Format_RGB32);
+        for (int y = 0; y < px.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(field_.scanLine(y));
+            const int s = 255 - (y * 255) / std::max(1, px.height() - 1);
+            for (int x = 0; x < px.width(); ++x) {
+                const int h = (x * 359) / std::max(1, px.width() - 1);
+                line[x] = QColor::fromHsv(h, s, 255).rgb();
+            }
+        }
+        field_.setDevicePixelRatio(dpr);
+    }
+    p.drawImage(field.topLeft(), field_);
+    // Darken the field by the chosen brightness so it previews the result.
+    p.fillRect(field, QColor(0, 0, 0, 255 - value_));
+
+    const QRect strip = strip_rect();
+    QLinearGradient g(strip.topLeft(), strip.bottomLeft());
+    g.setColorAt(0, QColor::fromHsv(hue_, saturation_, 255));
+    g.setColorAt(1, Qt::black);
+    p.fillRect(strip, g);
+
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal fx = field.left() + hue_ * (field.width() - 1) / 359.0;
+    const qreal fy = field.top() + (255 - saturation_) * (field.height() - 1) / 255.0;
+    p.setPen(QPen(Qt::white, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(fx, fy), 5, 5);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawEllipse(QPointF(fx, fy), 7, 7);
+    const qreal sy = strip.top() + (255 - value_) * (strip.height() - 1) / 255.0;
+    p.setPen(QPen(Qt::white, 2));
+    p.drawRect(QRectF(strip.left() - 1, sy - 2, strip.width() + 2, 4));
+}
+
+void ColorPalette::pick(const QPoint& pos) {
+    if (drag_ == Drag::Field) {
+        const QRect f = field_rect();
+        const int x = std::clamp(pos.x() - f.left(), 0, f.width() - 1);
+        const int y = std::clamp(pos.y() - f.top(), 0, f.height() - 1);
+        hue_ = (x * 359) / std::max(1, f.width() - 1);
+        saturation_ = 255 - (y * 255) / std::max(1, f.height() - 1);
+    } else if (drag_ == Drag::Strip) {
+        const QRect s = strip_rect();
+        const int y = std::clamp(pos.y() - s.top(), 0, s.height() - 1);
+        value_ = 255 - (y * 255) / std::max(1, s.height() - 1);
+    }
+    update();
+    emit colorChanged(GetSelectColor());
+}
+
+void ColorPalette::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    const QPoint pos = e->position().toPoint();
+    drag_ = strip_rect().adjusted(-3, 0, 0, 0).contains(pos) ? Drag::Strip : Drag::Field;
+    pick(pos);
+}
+
+void ColorPalette::mouseMoveEvent(QMouseEvent* e) {
+    if (drag_ != Drag::None) pick(e->position().toPoint());
+}
+
+void ColorPalette::mouseReleaseEvent(QMouseEvent* e) {
+    if (drag_ == Drag::None || e->button() != Qt::LeftButton) return;
+    pick(e->position().toPoint());
+    drag_ = Drag::None;
+    emit colorChangedButtonUp(GetSelectColor());
+}
+
+}  // namespace vantorel::ui

@@ -1,0 +1,103 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include "app/dpi_msg.h"
+#include "app/msg_wnd.h"
+#include "ui/controls.h"
+#include "ui/qt_env.h"
+
+namespace vantorel {
+namespace {
+
+using test::ScratchResources;
+
+CMsgWnd* open_box() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<CMsgWnd*>(w); box && box->isVisible()) return box;
+    }
+    return nullptr;
+}
+
+// Runs `act` on the box once it is up, then returns the box's result.
+template <class Act>
+int answer(Act act, bool inform = false) {
+    QTimer::singleShot(0, [act] {
+        if (CMsgWnd* box = open_box()) act(*box);
+    });
+    return inform ? CMsgWnd::Inform(nullptr, QStringLiteral("one_profile_text"))
+                  : CMsgWnd::Confirm(nullptr, QStringLiteral("delete_profile_text"));
+}
+
+void press(CMsgWnd& box, const char* name) {
+    auto* b = box.FindControl<QAbstractButton>(QString::fromLatin1(name));
+    ASSERT_NE(b, nullptr);
+    b->click();
+}
+
+TEST(MsgWndTest, ResultsFollowTheButtonPressed) {
+    EXPECT_EQ(answer([](CMsgWnd& box) { press(box, "btn_ok"); }), 1);
+    EXPECT_EQ(answer([](CMsgWnd& box) { press(box, "btn_cancel"); }), 0);
+    EXPECT_EQ(answer([](CMsgWnd& box) { press(box, "btn_close"); }), 0);
+    EXPECT_EQ(answer([](CMsgWnd& box) { QTest::keyClick(&box, Qt::Key_Escape); }), 0);
+    EXPECT_EQ(answer([](CMsgWnd& box) { QTest::keyClick(&box, Qt::Key_Return); }), 1);
+    EXPECT_EQ(answer([](CMsgWnd& box) { box.close(); }), 0);  // closed by the desktop
+    // A click elsewhere in the box does not end it.
+    EXPECT_EQ(answer([](CMsgWnd& box) {
+                  box.SendNotify(box.FindControl(QStringLiteral("warning")), ui::notify::kClick);
+                  press(box, "btn_ok");
+              }),
+              1);
+}
+
+TEST(MsgWndTest, ShowsTheTextsOfItsKeys) {
+    QString title, message;
+    bool cancel_shown = true;
+    auto read = [&](CMsgWnd& box) {
+        title = ui::GetText(box.FindControl(QStringLiteral("warning_title")));
+        message = ui::GetText(box.FindControl(QStringLiteral("warning")));
+        cancel_shown = ui::IsVisible(box.FindControl(QStringLiteral("btn_cancel")));
+        press(box, "btn_ok");
+    };
+    EXPECT_EQ(answer(read), 1);
+    EXPECT_EQ(title, "Please note");
+    EXPECT_EQ(message, ui::Tr(QStringLiteral("delete_profile_text")));
+    EXPECT_NE(message, "delete_profile_text");
+    EXPECT_TRUE(cancel_shown);
+
+    EXPECT_EQ(answer(read, true), 1);
+    EXPECT_EQ(message, ui::Tr(QStringLiteral("one_profile_text")));
+    EXPECT_FALSE(cancel_shown);  // information only
+}
+
+TEST(DpiPopupTest, TextAndPlacement) {
+    EXPECT_EQ(DpiPopupText(16), "DPI :800");
+    EXPECT_EQ(DpiPopupText(200), "DPI :10000");
+    EXPECT_EQ(DpiPopupText(201), "DPI :10100");
+    EXPECT_EQ(DpiPopupText(320), "DPI :22000");
+    // Measured from the work area's own edges, so a panel on the left or top
+    // does not push the popup off its corner.
+    EXPECT_EQ(DpiPopupGeometry(QRect(0, 0, 1920, 1040)), QRect(1710, 980, 200, 50));
+    EXPECT_EQ(DpiPopupGeometry(QRect(64, 32, 1856, 1048)), QRect(1710, 1020, 200, 50));
+}
+
+TEST(DpiPopupTest, SkinWithoutLabelStillGivesAPlacedPopup) {
+    ScratchResources res;
+    res.write("DPImsg.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0"><widget class="QWidget" name="dpi_root">
+ <property name="geometry"><rect><x>0</x><y>0</y><width>200</width><height>50</height></rect></property>
+</widget></ui>)");
+    auto* popup = new CDPIMsg(DpiPopupText(16));
+    QPointer<CDPIMsg> guard(popup);
+    popup->CreatePopup(nullptr);
+    EXPECT_EQ(popup->FindControl(QStringLiteral("dpi_label")), nullptr);
+    EXPECT_EQ(popup->geometry(), DpiPopupGeometry(QGuiApplication::primaryScreen()->availableGeometry()));
+    popup->SetText(DpiPopupText(32));
+    EXPECT_EQ(popup->Text(), "DPI :1600");
+    popup->Close(0);
+    EXPECT_TRUE(test::pump_until([&] { return guard.isNull(); }));  // deleted itself
+}
+
+}  // namespace
+}  // namespace vantorel

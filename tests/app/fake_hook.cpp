@@ -1,0 +1,47 @@
+// A stand-in for the input hook library with four of the seven entry
+// points, so the binding can be checked entry by entry. The test reads what
+// was called through fake_hook_calls and makes the library report an event
+// through fake_hook_fire.
+#include <cstring>
+
+#include "vantorel/hook_abi.h"
+
+namespace {
+int g_calls[4];  // installhook, removehook, enablehook, removemousehook
+int g_last_enable = -1;
+VantorelWindow g_window;
+bool g_installed = false;
+}  // namespace
+
+extern "C" {
+
+VANTOREL_EXPORT int installhook(const VantorelWindow* window) {
+    ++g_calls[0];
+    g_window = *window;
+    g_installed = true;
+    return 1;
+}
+VANTOREL_EXPORT int removehook(void) {
+    ++g_calls[1];
+    g_installed = false;
+    return 1;
+}
+VANTOREL_EXPORT int enablehook(int on) {
+    ++g_calls[2];
+    g_last_enable = on;
+    return 1;
+}
+VANTOREL_EXPORT int removemousehook(void) {
+    ++g_calls[3];
+    return 1;
+}
+
+VANTOREL_EXPORT void fake_hook_calls(int* out, int* last_enable) {
+    std::memcpy(out, g_calls, sizeof g_calls);
+    *last_enable = g_last_enable;
+}
+VANTOREL_EXPORT int fake_hook_fire(uintptr_t wparam, intptr_t lparam) {
+    if (!g_installed) return 0;
+    return g_window.post(g_window.target, VANTOREL_WM_HOOK_EVENT, wparam, lparam);
+}
+}

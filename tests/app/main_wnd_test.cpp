@@ -1,0 +1,332 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStackedWidget>
+
+#include <thread>
+
+#include "app/main_wnd.h"
+#include "core/messages.h"
+#include "ui/controls.h"
+#include "ui/qt_env.h"
+
+namespace vantorel {
+namespace {
+
+using test::pump;
+using test::pump_until;
+
+class FakePage : public MousePage {
+public:
+    QStringList menu_commands;
+    std::vector<int> host_timers;
+    int inits = 0;
+    int loads = 0;
+    Host seen;
+
+    void Attach(const Host& host) override {
+        MousePage::Attach(host);
+        seen = host;
+    }
+    void Init() override { ++inits; }
+    void LoadLibraries() override { ++loads; }
+    void OnMenuCommand(const QString& name) override { menu_commands << name; }
+    void OnHostTimer(int id) override { host_timers.push_back(id); }
+};
+
+class MainWndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::TrayIcon::SetAvailabilityOverride(false);
+        auto page = std::make_unique<FakePage>();
+        page_ = page.get();
+        wnd_ = std::make_unique<CMainWnd>(std::move(page));
+        links_ = std::make_shared<FixedLinkPresence>();
+        wnd_->SetLinkPresence(links_);
+        wnd_->SetApplySink([this] { ++applies_; });
+        wnd_->SetHookSearchDirs({});
+        QObject::connect(wnd_.get(), &CMainWnd::finished, [this] { ++finished_; });
+    }
+    void TearDown() override {
+        wnd_.reset();
+        ui::TrayIcon::SetAvailabilityOverride(std::nullopt);
+        pump();
+    }
+    void create() {
+        ASSERT_TRUE(wnd_->CreateMain());
+        auto timers = std::make_unique<ui::ManualTimerService>();
+        timers_ = timers.get();
+        wnd_->SetTimerService(std::move(timers));
+        wnd_->ShowWindow();
+        pump();
+    }
+    void click(const char* name) {
+        auto* b = wnd_->FindControl<QAbstractButton>(QString::fromLatin1(name));
+        ASSERT_NE(b, nullptr) << name;
+        b->click();
+        pump();
+    }
+    void command(const char* name) {
+        wnd_->PostMenuCommand(ui::MenuCommand{QString::fromLatin1(name), {}, {}});
+        pump();
+    }
+    int tab() { return ui::GetCurSel(wnd_->FindControl(QStringLiteral("device_tab_switch"))); }
+    QList<CDPIMsg*> popups() {
+        QList<CDPIMsg*> out;
+        for (QWidget* w : QApplication::allWidgets()) {
+            if (auto* p = qobject_cast<CDPIMsg*>(w)) out << p;
+        }
+        return out;
+    }
+
+    FakePage* page_ = nullptr;
+    std::unique_ptr<CMainWnd> wnd_;
+    std::shared_ptr<FixedLinkPresence> links_;
+    ui::ManualTimerService* timers_ = nullptr;
+    int applies_ = 0;
+    int finished_ = 0;
+};
+
+TEST_F(MainWndTest, StartsWithThePageHostedAndTheNoMouseView) {
+    create();
+    EXPECT_EQ(page_->inits, 1);
+    EXPECT_EQ(page_->loads, 1);
+    EXPECT_EQ(page_->seen.window, wnd_.get());
+    EXPECT_EQ(page_->seen.host, static_cast<WindowHost*>(wnd_.get()));
+    EXPECT_EQ(page_->seen.hooks, &wnd_->Hooks().table());
+    EXPECT_TRUE(wnd_->HasVirtualWnd(QStringLiteral("MS_1_Page")));
+    EXPECT_EQ(wnd_->size(), QSize(800, 572));
+    EXPECT_TRUE(wnd_->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(wnd_->windowTitle(), "QV Vantorel");
+    EXPECT_EQ(tab(), CMainWnd::kNoMouseItem);
+    EXPECT_FALSE(ui::IsVisible(wnd_->FindControl(QStringLiteral("demo_badge"))));
+}
+
+TEST_F(MainWndTest, DemoShowsTheMousePageAndSaysSo) {
+    wnd_->SetDemo(true);
+    wnd_->SetLinkPresence(std::make_shared<DemoLinkPresence>());
+    create();
+    EXPECT_EQ(tab(), CMainWnd::kMousePageItem);
+    EXPECT_TRUE(wnd_->windowTitle().contains(QStringLiteral("Demo")));
+    EXPECT_TRUE(ui::IsVisible(wnd_->FindControl(QStringLiteral("demo_badge"))));
+}
+
+TEST_F(MainWndTest, LinkChangesSwitchTheTabAndExplainMissingAccess) {
+    create();
+    links_->set({MouseAccess::Connected, {}});
+    wnd_->post_message(kMsgLinkChanged);
+    pump();
+    EXPECT_EQ(tab(), CMainWnd::kMousePageItem);
+
+    links_->set({MouseAccess::NoPermission, "/dev/hidraw5"});
+    wnd_->post_message(kMsgLinkChanged);
+    pump();
+    EXPECT_EQ(tab(), CMainWnd::kNoMouseItem);
+    EXPECT_TRUE(ui::IsVisible(wnd_->FindControl(QStringLiteral("no_access_help"))));
+    EXPECT_TRUE(ui::GetText(wnd_->FindControl(QStringLiteral("no_mouse_text"))).contains("/dev/hidraw5"));
+    EXPECT_TRUE(ui::GetText(wnd_->FindControl(QStringLiteral("no_access_rule"))).contains("udevadm"));
+
+    links_->set({});
+    wnd_->post_message(kMsgLinkChanged);
+    pump();
+    EXPECT_FALSE(ui::IsVisible(wnd_->FindControl(QStringLiteral("no_access_help"))));
+    EXPECT_EQ(ui::GetText(wnd_->FindControl(QStringLiteral("no_mouse_title"))), "Connect your QV Vantorel");
+}
+
+TEST_F(MainWndTest, ExitButtonHidesToTheTrayAndTheProgramKeepsRunning) {
+    ui::TrayIcon::SetAvailabilityOverride(true);
+    create();
+    ASSERT_TRUE(wnd_->Tray().IsCreated());
+    EXPECT_EQ(wnd_->Tray().TooltipText(), "QV Vantorel");
+    click("exit_btn");
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_FALSE(wnd_->IsDestroyed());
+    EXPECT_EQ(finished_, 0);
+
+    // Left click on the tray icon brings it back; so does a second start.
+    wnd_->post_message(kMsgTrayIcon, 0, ui::TrayIcon::kLeftButtonUp);
+    pump();
+    EXPECT_TRUE(wnd_->isVisible());
+    click("exit_btn");
+    wnd_->post_message(kMsgWakeInstance);
+    pump();
+    EXPECT_TRUE(wnd_->isVisible());
+    EXPECT_EQ(finished_, 0);
+}
+
+TEST_F(MainWndTest, ExitButtonMinimisesWhenTheDesktopHasNoTray) {
+    create();
+    EXPECT_FALSE(wnd_->Tray().IsCreated());
+    click("exit_btn");
+    EXPECT_TRUE(wnd_->isMinimized());
+    EXPECT_FALSE(wnd_->isHidden());  // still reachable from the task bar
+    EXPECT_EQ(finished_, 0);
+    wnd_->post_message(kMsgWakeInstance);
+    pump();
+    EXPECT_FALSE(wnd_->isMinimized());
+
+    click("min_btn");
+    EXPECT_TRUE(wnd_->isMinimized());
+}
+
+TEST_F(MainWndTest, OnlyPageMenuCommandsReachThePage) {
+    create();
+    wnd_->hide();
+    command("configuration");
+    EXPECT_TRUE(wnd_->isVisible());
+    command("ms_1_dpi_up");
+    command("Configuration");
+    command("about");
+    EXPECT_EQ(page_->menu_commands, QStringList{"ms_1_dpi_up"});
+    EXPECT_EQ(finished_, 0);
+    command("EXIT");
+    EXPECT_EQ(finished_, 1);
+    EXPECT_TRUE(wnd_->IsDestroyed());
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_EQ(page_->menu_commands, QStringList{"ms_1_dpi_up"});
+
+    EXPECT_TRUE(IsPageMenuCommand(QStringLiteral("ms_1_select_macro")));
+    EXPECT_TRUE(IsPageMenuCommand(QStringLiteral("ms")));  // a beginning of "ms_1"
+    EXPECT_FALSE(IsPageMenuCommand(QString()));
+    EXPECT_FALSE(IsPageMenuCommand(QStringLiteral("ms_2_click")));
+    EXPECT_FALSE(IsPageMenuCommand(QStringLiteral("exit")));
+}
+
+TEST_F(MainWndTest, TrayMenuFromItsSkinEndsTheProgram) {
+    ui::TrayIcon::SetAvailabilityOverride(true);
+    create();
+    ASSERT_NE(wnd_->TrayMenu(), nullptr);
+    QStringList names;
+    for (const ui::MenuCommand& c : wnd_->TrayMenu()->Commands()) names << c.name;
+    EXPECT_EQ(names, (QStringList{"configuration", "exit"}));
+    QAction* exit = wnd_->TrayMenu()->GetMenuUI()->findChild<QAction*>(QStringLiteral("exit"));
+    ASSERT_NE(exit, nullptr);
+    EXPECT_EQ(exit->text(), "Quit");
+    exit->trigger();
+    pump();
+    EXPECT_EQ(finished_, 1);
+    EXPECT_FALSE(wnd_->Tray().IsCreated());
+    EXPECT_TRUE(page_->menu_commands.isEmpty());
+}
+
+TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
+    create();
+    for (int code : {16, 32, 48, 320}) wnd_->post_message(kMsgDpiPopup, 0, code);
+    pump();
+    ASSERT_EQ(popups().size(), 1);
+    CDPIMsg* popup = wnd_->DpiPopup();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(popup->Text(), "DPI :22000");
+    EXPECT_EQ(ui::GetText(popup->FindControl(QStringLiteral("dpi_label"))), "DPI :22000");
+    EXPECT_EQ(timers_->starts(kTimerDpiPopup), 4);  // restarted by every message
+    EXPECT_EQ(timers_->interval(kTimerDpiPopup), 2000);
+
+    const Qt::WindowFlags flags = popup->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_TRUE(flags & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_EQ(popup->geometry(), DpiPopupGeometry(QGuiApplication::primaryScreen()->availableGeometry()));
+
+    ASSERT_TRUE(timers_->fire(kTimerDpiPopup));
+    EXPECT_FALSE(timers_->active(kTimerDpiPopup));
+    EXPECT_EQ(wnd_->DpiPopup(), nullptr);
+    EXPECT_TRUE(pump_until([&] { return popups().isEmpty(); }));  // deleted itself
+
+    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    pump();
+    ASSERT_EQ(popups().size(), 1);
+    EXPECT_EQ(wnd_->DpiPopup()->Text(), "DPI :800");
+}
+
+TEST_F(MainWndTest, ApplyRequestsReachTheSinkAlsoThroughTheDelayTimer) {
+    create();
+    wnd_->post_message(kMsgApplyRequest);
+    pump();
+    EXPECT_EQ(applies_, 1);
+
+    // The page's slider delay, armed from another thread.
+    std::thread([this] { wnd_->set_timer(kTimerDelayedApply, 500); }).join();
+    ASSERT_TRUE(pump_until([&] { return timers_->active(kTimerDelayedApply); }));
+    EXPECT_EQ(applies_, 1);
+    timers_->fire(kTimerDelayedApply);
+    EXPECT_FALSE(timers_->active(kTimerDelayedApply));  // one apply per burst
+    pump();
+    EXPECT_EQ(applies_, 2);
+}
+
+TEST_F(MainWndTest, DeviceTimersAndMessagesAreHandedOn) {
+    std::vector<int> device_timers;
+    std::vector<std::tuple<std::uint32_t, std::uintptr_t, std::intptr_t>> device_messages;
+    wnd_->SetDeviceHooks({[&](int id) { device_timers.push_back(id); },
+                          [&](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { device_messages.emplace_back(m, w, l); },
+                          {}});
+    create();
+    for (int id : {kTimerReceiverArrival, kTimerWirelessWatchdog, kTimerBleDiscovery, kTimerCharging, kTimerScrollSettings})
+        wnd_->SetTimer(id, 10);
+    for (int id : {kTimerReceiverArrival, kTimerWirelessWatchdog, kTimerBleDiscovery, kTimerCharging, kTimerScrollSettings})
+        timers_->fire(id);
+    EXPECT_EQ(device_timers, (std::vector<int>{kTimerReceiverArrival, kTimerWirelessWatchdog, kTimerBleDiscovery}));
+    EXPECT_EQ(page_->host_timers, std::vector<int>{kTimerCharging});
+    EXPECT_TRUE(timers_->active(kTimerCharging));  // the animation keeps running
+    EXPECT_FALSE(timers_->active(kTimerWirelessWatchdog));
+    EXPECT_FALSE(timers_->active(kTimerScrollSettings));
+
+    wnd_->post_message(kMsgWiredEvent, 0x1027, 3);
+    pump();
+    ASSERT_EQ(device_messages.size(), 1u);
+    EXPECT_EQ(device_messages[0], std::make_tuple(std::uint32_t{kMsgWiredEvent}, std::uintptr_t{0x1027}, std::intptr_t{3}));
+    EXPECT_TRUE(wnd_->SendMessage(kMsgHookEvent, 0x41, 0));  // taken, nothing done
+    EXPECT_FALSE(wnd_->SendMessage(4242));
+}
+
+TEST_F(MainWndTest, ControlsCanBeShownFromOtherThreads) {
+    create();
+    QWidget* badge = wnd_->FindControl(QStringLiteral("demo_badge"));
+    std::thread([this] { wnd_->set_control_visible("demo_badge", true); }).join();
+    EXPECT_TRUE(pump_until([&] { return ui::IsVisible(badge); }));
+    wnd_->set_control_visible("no_such_control", true);  // ignored
+}
+
+TEST_F(MainWndTest, ClosedByTheDesktopEndsTheProgramOnce) {
+    create();
+    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    pump();
+    wnd_->close();
+    pump();
+    EXPECT_EQ(finished_, 1);
+    EXPECT_TRUE(wnd_->IsDestroyed());
+    EXPECT_EQ(wnd_->DpiPopup(), nullptr);
+    wnd_->DestroyWindow();
+    EXPECT_EQ(finished_, 1);
+}
+
+// A re-skin that lost the window's own controls and the page: the window
+// still starts, routes its messages and ends, without the missing parts.
+TEST_F(MainWndTest, SkinWithoutItsControlsStillRuns) {
+    test::ScratchResources res;
+    res.write("main.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0"><widget class="QWidget" name="main_root">
+ <property name="geometry"><rect><x>0</x><y>0</y><width>800</width><height>572</height></rect></property>
+ <layout class="QVBoxLayout" name="l"><item><widget class="QLabel" name="title_text"/></item></layout>
+</widget></ui>)");
+    create();
+    EXPECT_EQ(wnd_->FindControl(QStringLiteral("exit_btn")), nullptr);
+    EXPECT_EQ(wnd_->FindControl(QStringLiteral("device_tab_switch")), nullptr);
+    links_->set({MouseAccess::NoPermission, "/dev/hidraw0"});
+    wnd_->post_message(kMsgLinkChanged);
+    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    pump();
+    wnd_->SetTimer(kTimerScrollSettings, 10);
+    timers_->fire(kTimerScrollSettings);
+    wnd_->CloseToTray();
+    command("ms_1_dpi_up");
+    EXPECT_EQ(page_->menu_commands, QStringList{"ms_1_dpi_up"});
+    command("exit");
+    EXPECT_EQ(finished_, 1);
+}
+
+}  // namespace
+}  // namespace vantorel

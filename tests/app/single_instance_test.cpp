@@ -1,0 +1,107 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <thread>
+
+#include "app/single_instance.h"
+#include "ui/qt_env.h"
+
+namespace vantorel {
+namespace {
+
+using test::pump_until;
+
+// The later start runs on a thread of its own, as it would in a process of
+// its own, while this thread's loop serves the first instance.
+SingleInstance::Result start_elsewhere(const QString& name) {
+    std::atomic<bool> done{false};
+    SingleInstance::Result result = SingleInstance::Result::First;
+    std::thread later([&] {
+        SingleInstance second(name);
+        result = second.start();
+        done = true;
+    });
+    pump_until([&] { return done.load(); });
+    later.join();
+    return result;
+}
+
+TEST(SingleInstanceTest, SecondStartWakesTheFirst) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+    SingleInstance first(name);
+    int wakes = 0;
+    QObject::connect(&first, &SingleInstance::wakeRequested, [&] { ++wakes; });
+    ASSERT_EQ(first.start(), SingleInstance::Result::First);
+
+    EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
+    EXPECT_TRUE(pump_until([&] { return wakes == 1; }));
+    EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
+    EXPECT_TRUE(pump_until([&] { return wakes == 2; }));
+}
+
+TEST(SingleInstanceTest, LeftoverSocketOfACrashedCopyDoesNotBlockTheStart) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+    {
+        QFile stale(name);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    }
+    SingleInstance first(name);
+    EXPECT_EQ(first.start(), SingleInstance::Result::First);
+    EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
+}
+
+TEST(SingleInstanceTest, DefaultNameLivesInTheUsersRuntimeFolder) {
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
+    EXPECT_EQ(SingleInstance::default_server_name(), dir.filePath(QStringLiteral("QV Vantorel")));
+    qunsetenv("XDG_RUNTIME_DIR");
+}
+
+// The real program: a second start exits with 1 and the first one shows
+// itself.
+TEST(SingleInstanceTest, SecondProgramStartExitsWithOneAndRaisesTheFirst) {
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel");
+    if (!QFile::exists(program)) GTEST_SKIP() << "qv-vantorel not built";
+    QTemporaryDir runtime;
+    QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QV_VANTOREL_DEBUG"), QStringLiteral("1"));
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(program, {QStringLiteral("--demo")});
+    ASSERT_TRUE(first.waitForStarted());
+    const QString socket = runtime.filePath(QStringLiteral("QV Vantorel"));
+    QByteArray first_log;
+    ASSERT_TRUE(pump_until([&] {
+        first_log += first.readAllStandardError();
+        return first_log.contains("main window: shown") || first.state() != QProcess::Running;
+    }, 3000)) << first_log.constData();
+    ASSERT_EQ(first.state(), QProcess::Running) << first_log.constData();
+    ASSERT_TRUE(QFile::exists(socket));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+
+    EXPECT_TRUE(pump_until([&] {
+        first_log += first.readAllStandardError();
+        return first_log.contains("raised on request of a later start");
+    }, 3000)) << first_log.constData();
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+}
+
+}  // namespace
+}  // namespace vantorel

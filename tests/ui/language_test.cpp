@@ -1,0 +1,96 @@
+#include <QDirIterator>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "ui/language.h"
+#include "ui/qt_env.h"
+
+namespace vantorel::ui {
+namespace {
+
+using test::ScratchResources;
+using test::source_res;
+
+TEST(LanguageTest, TranslationOverridesBaseAndFallsBackToEnglish) {
+    ScratchResources res;
+    res.write("lan/pt.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<Language code="pt"><Text key="ok_text">Confirmar</Text><Text key="cancel_text">Cancelar (pt)</Text></Language>)");
+    res.write("lan/pt_BR.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
+<Language code="pt_BR"><Text key="cancel_text">Cancelar</Text></Language>)");
+
+    Language brazil;
+    ASSERT_TRUE(brazil.load(res.path(), QLocale(QStringLiteral("pt_BR"))));
+    EXPECT_EQ(brazil.active_name(), "pt_BR");  // the closer file wins
+    EXPECT_EQ(brazil.get("cancel_text"), "Cancelar");
+    EXPECT_EQ(brazil.get("ok_text"), "OK");  // not in pt_BR: English, not pt
+    EXPECT_EQ(brazil.get("exit_text"), "Quit");
+
+    Language portugal;
+    ASSERT_TRUE(portugal.load(res.path(), QLocale(QStringLiteral("pt_PT"))));
+    EXPECT_EQ(portugal.active_name(), "pt");
+    EXPECT_EQ(portugal.get("ok_text"), "Confirmar");
+
+    Language german;
+    ASSERT_TRUE(german.load(res.path(), QLocale(QStringLiteral("de_DE"))));
+    EXPECT_EQ(german.active_name(), "en");
+    EXPECT_EQ(german.get("ok_text"), "OK");
+}
+
+TEST(LanguageTest, MissingKeysAndBrokenFilesShowKeys) {
+    ScratchResources res;
+    res.write("lan/fr.xml", "<Language><Text key=\"ok_text\">D'accord</Text");  // cut off
+    Language lang;
+    ASSERT_TRUE(lang.load(res.path(), QLocale(QStringLiteral("fr_FR"))));
+    EXPECT_EQ(lang.active_name(), "en");  // the broken file adds nothing
+    EXPECT_EQ(lang.get("ok_text"), "OK");
+    EXPECT_EQ(lang.get("no_such_key_text"), "no_such_key_text");
+    EXPECT_EQ(lang.text("no_such_key_text"), u"no_such_key_text");
+
+    Language none;
+    EXPECT_FALSE(none.load(res.path() + "/nowhere"));
+    EXPECT_EQ(none.get("ok_text"), "ok_text");
+}
+
+TEST(LanguageTest, TextLookupGivesUtf16AndKeepsSpacesAndSymbols) {
+    Language lang;
+    ASSERT_TRUE(lang.load(source_res(), QLocale(QLocale::English)));
+    EXPECT_EQ(lang.text("demo_badge_text"), u"Demo \u2014 virtual mouse");
+    // Prefixes keep their trailing space: names are built by appending.
+    EXPECT_EQ(lang.get("add_profile_text"), "Profile ");
+    EXPECT_EQ(lang.get("key_Num_/"), "Num /");
+    EXPECT_EQ(lang.get("key_Print Scr"), "Print Screen");
+    EXPECT_EQ(lang.get("key_\\"), "\\");
+}
+
+// Every language key a skin or menu names must have a text; a typo would
+// otherwise show a raw key to the user.
+TEST(LanguageTest, EverySkinKeyHasAnEnglishText) {
+    Language lang;
+    ASSERT_TRUE(lang.load(source_res(), QLocale(QLocale::English)));
+    const QRegularExpression skin_key(
+        QStringLiteral(R"re(name="(?:textKey|toolTipKey|placeholderKey)" stdset="0"><string[^>]*>([^<]+)<)re"));
+    const QRegularExpression menu_key(QStringLiteral(R"re(textKey="([^"]+)")re"));
+    QSet<QString> missing;
+    int seen = 0;
+    QDirIterator it(source_res(), {QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.contains(QLatin1String("/lan"))) continue;
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        for (const auto* re : {&skin_key, &menu_key}) {
+            auto matches = re->globalMatch(text);
+            while (matches.hasNext()) {
+                const QString key = matches.next().captured(1);
+                ++seen;
+                if (!lang.contains(key)) missing.insert(key);
+            }
+        }
+    }
+    EXPECT_GT(seen, 10);
+    EXPECT_TRUE(missing.isEmpty()) << qPrintable(QStringList(missing.values()).join(", "));
+}
+
+}  // namespace
+}  // namespace vantorel::ui
