@@ -72,7 +72,7 @@ std::string dpi_popup_text(std::int64_t code) {
 }
 
 DeviceEvents::DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
-                           std::function<void()> commit)
+                           CommitChange commit)
     : host_(host), view_(view), links_(links), profiles_(profiles), commit_(std::move(commit)) {}
 
 void DeviceEvents::DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word) {
@@ -105,7 +105,8 @@ void DeviceEvents::dispatch(Carrier carrier, DeviceEvent e) {
             on_light_effect(low_byte(e.value_word));
             break;
         case kEventCode80:
-            if (v >= 1 && v <= 5 && commit_) commit_();
+            // Nothing changes: the library is saved as it is.
+            if (v >= 1 && v <= 5) commit_change([](ProfileRecord&) {});
             break;
         case kEventCode60:
         default:
@@ -114,28 +115,22 @@ void DeviceEvents::dispatch(Carrier carrier, DeviceEvent e) {
 }
 
 void DeviceEvents::on_dpi_stage(int stage) {
+    commit_change([stage](ProfileRecord& r) { r.set_dpi_stage_index(stage - 1); });
     std::int32_t dpi_code = 0;
     {
         std::lock_guard<std::mutex> lock(profiles_.mutex());
-        ProfileRecord& r = profiles_.current();
-        r.set_dpi_stage_index(stage - 1);
-        dpi_code = r.dpi_value(stage - 1);
+        dpi_code = profiles_.current().dpi_value(stage - 1);
     }
     view_.set_selected_silently(indexed(controls::kDpiStepOptionFormat, stage), true);
     host_.post_message(kMsgDpiPopup, 0, dpi_code);
-    if (commit_) commit_();
 }
 
 void DeviceEvents::on_polling_rate(Carrier carrier, int code) {
     const int index = polling_index_for_code(code);
-    {
-        std::lock_guard<std::mutex> lock(profiles_.mutex());
-        profiles_.current().set_polling_rate_index(index);
-    }
+    commit_change([index](ProfileRecord& r) { r.set_polling_rate_index(index); });
     // Polling rate is not offered over Bluetooth LE, so its buttons stay as
     // they are there.
     if (carrier == Carrier::DeviceLink) view_.set_selected_silently(indexed(controls::kPollingButtonFormat, index + 1), true);
-    if (commit_) commit_();
 }
 
 void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t percent) {
@@ -171,13 +166,18 @@ void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t 
 
 void DeviceEvents::on_light_effect(std::uint8_t value_low) {
     const int mode = (value_low / 16) % 16;
-    {
-        std::lock_guard<std::mutex> lock(profiles_.mutex());
-        profiles_.current().set_light_mode(mode);
-    }
+    commit_change([mode](ProfileRecord& r) { r.set_light_mode(mode); });
     view_.select_item_silently(controls::kLightCombo, mode);
     view_.refresh_light_section();
-    if (commit_) commit_();
+}
+
+void DeviceEvents::commit_change(const ProfileChange& change) {
+    if (commit_) {
+        commit_(change);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(profiles_.mutex());
+    change(profiles_.current());
 }
 
 void DeviceEvents::RefreshLinkSections() {

@@ -132,15 +132,21 @@ public:
     void refresh_light_section() override {}
 };
 
+// A change the mouse reported, as a write into a profile record.
+using ProfileChange = std::function<void(ProfileRecord&)>;
+// Commits such a change: applies it to the edited record and to the apply
+// engine's last-applied copy and saves the library, taking the profile
+// mutex itself (ApplyEngine::commit_device_change). The change is thus never
+// sent back to the mouse, while an edit of the user's that is still waiting
+// for its apply stays different and is sent by that apply.
+using CommitChange = std::function<void(const ProfileChange&)>;
+
 // The event dispatch, the battery display and the link-flag bookkeeping
 // that every link change goes through.
 class DeviceEvents {
 public:
-    // `commit` copies the current record over the apply engine's last-applied
-    // copy and saves the library (it takes the profile mutex itself), so a
-    // change the mouse made is never sent back to it.
-    DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
-                 std::function<void()> commit);
+    // Without a `commit`, changes are written into the edited record only.
+    DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles, CommitChange commit);
 
     // Events of the wired and 2.4 GHz links.
     void DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word);
@@ -178,12 +184,13 @@ private:
     void on_battery(Carrier carrier, std::uint8_t state, std::uint8_t percent);
     void on_light_effect(std::uint8_t value_low);
     void hide_section_for_ble(std::string_view check, std::string_view section);
+    void commit_change(const ProfileChange& change);
 
     WindowHost& host_;
     DeviceView& view_;
     LinkState& links_;
     ProfileSource& profiles_;
-    std::function<void()> commit_;
+    CommitChange commit_;
     int animation_position_ = 0;
 };
 

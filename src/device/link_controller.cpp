@@ -15,7 +15,7 @@ DeviceKind classify_device(const DeviceChange& change) {
 }
 
 LinkController::LinkController(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
-                               std::function<void()> commit, HidBackend& hid, DeviceChangeQueue& changes,
+                               CommitChange commit, HidBackend& hid, DeviceChangeQueue& changes,
                                Options options)
     : host_(host),
       links_(links),

@@ -44,7 +44,7 @@ public:
     };
 
     LinkController(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
-                   std::function<void()> commit, HidBackend& hid, DeviceChangeQueue& changes, Options options);
+                   CommitChange commit, HidBackend& hid, DeviceChangeQueue& changes, Options options);
     ~LinkController();  // Shutdown()
     LinkController(const LinkController&) = delete;
     LinkController& operator=(const LinkController&) = delete;

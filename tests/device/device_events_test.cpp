@@ -20,6 +20,7 @@ protected:
         for (int k = 0; k < 8; ++k) profiles.current().set_dpi_value(k, 16 * (k + 1));
         profiles.current().set_polling_rate_index(2);
         profiles.current().set_dpi_stage_index(0);
+        last_applied = profiles.current();
     }
     // Device events come as the four bytes the mouse sends.
     void device(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
@@ -48,9 +49,10 @@ protected:
     ProfileRecord last_applied;
     int commits = 0;
     std::vector<std::pair<std::uint32_t, std::intptr_t>> posted;
-    DeviceEvents events{loop, view, links, profiles, [this] {
+    DeviceEvents events{loop, view, links, profiles, [this](const ProfileChange& change) {
                             std::lock_guard<std::mutex> lock(profiles.mutex());
-                            last_applied = profiles.current();
+                            change(profiles.current());
+                            change(last_applied);
                             ++commits;
                         }};
 };
@@ -94,12 +96,25 @@ TEST_F(DeviceEventsTest, DpiStageEventSelectsTheStageShowsThePopupAndCommits) {
     EXPECT_EQ(commits, 1);
     EXPECT_EQ(last_applied, current());
 
+    // An edit still waiting for its apply is not taken along by the commit:
+    // the next apply still sends it.
+    const std::int32_t applied_brightness = last_applied.brightness();
+    {
+        std::lock_guard<std::mutex> lock(profiles.mutex());
+        profiles.current().set_brightness(applied_brightness + 3);
+    }
+    device(0x27, 0x10, 0x02, 0x00);
+    EXPECT_EQ(last_applied.dpi_stage_index(), 1);
+    EXPECT_EQ(last_applied.brightness(), applied_brightness);
+    EXPECT_EQ(current().brightness(), applied_brightness + 3);
+    EXPECT_EQ(commits, 2);
+
     // Stages outside 1..8 change nothing.
     device(0x27, 0x10, 0x00, 0x00);
     device(0x27, 0x10, 0x09, 0x00);
     device(0x27, 0x10, 0x03, 0x01);  // high value byte makes it 259
-    EXPECT_EQ(commits, 1);
-    EXPECT_EQ(posted_count(kMsgDpiPopup), 1);
+    EXPECT_EQ(commits, 2);
+    EXPECT_EQ(posted_count(kMsgDpiPopup), 2);
 }
 
 TEST_F(DeviceEventsTest, PollingRateEventMapsItsCodeAndOnlyTheUsbLinksTouchTheButtons) {

@@ -221,10 +221,12 @@ struct LinkHarness {
     std::shared_ptr<RecordingWiredDriver> wired = std::make_shared<RecordingWiredDriver>();
     std::unique_ptr<LinkController> ctl;
 
-    // What the apply engine's commit does: last-applied copy := current, save.
-    void commit() {
+    // What the apply engine's commit_device_change does: the change goes into
+    // the edited record and the last-applied copy, then the library is saved.
+    void commit(const ProfileChange& change) {
         std::lock_guard<std::mutex> lock(profiles.mutex());
-        last_applied = profiles.current();
+        change(profiles.current());
+        change(last_applied);
         ++commits;
         profiles.save(nullptr);
     }
@@ -232,7 +234,7 @@ struct LinkHarness {
     void make(LinkController::Options o = {}) {
         if (!o.wired_driver && o.plugin_folders.empty()) o.wired_driver = wired;
         o.wireless.read_timeout_ms = 10;
-        ctl = std::make_unique<LinkController>(loop, view, links, profiles, [this] { commit(); }, hid, changes,
+        ctl = std::make_unique<LinkController>(loop, view, links, profiles, [this](const ProfileChange& c) { commit(c); }, hid, changes,
                                                std::move(o));
         loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
             handled.push_back(m);
