@@ -1,0 +1,141 @@
+// HidapiBackend against emulated hidraw nodes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <thread>
+
+#include "device/linux/hidapi_backend.h"
+#include "hidraw_testbed.h"
+
+namespace vantorel {
+namespace {
+
+using testing::Bytes;
+using testing::HidrawTestbed;
+
+class HidapiBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HidrawTestbed::preloaded()) GTEST_SKIP() << "needs umockdev-wrapper (ctest runs it that way)";
+        bed_ = std::make_unique<HidrawTestbed>();
+        ASSERT_TRUE(backend_.init());
+    }
+
+    // The receiver: a boot mouse interface and the interface that carries
+    // the command (0x000B) and event (0x000A) collections.
+    HidrawTestbed::UsbDevice add_receiver() {
+        return bed_->add_usb(kVendorId, kReceiverProductId,
+                             {testing::boot_mouse_collection(),
+                              testing::concat({testing::command_collection(0x05), testing::event_collection(0x03)})});
+    }
+
+    std::unique_ptr<HidrawTestbed> bed_;
+    HidapiBackend backend_;
+};
+
+const HidDeviceInfo* find_page(const std::vector<HidDeviceInfo>& list, std::uint16_t page) {
+    auto it = std::find_if(list.begin(), list.end(), [&](const HidDeviceInfo& i) { return i.usage_page == page; });
+    return it == list.end() ? nullptr : &*it;
+}
+
+TEST_F(HidapiBackendTest, EnumerateListsBothCollectionsWithOneSharedPairingKey) {
+    auto receiver = add_receiver();
+    bed_->add_usb(kVendorId, kWiredProductId, {testing::command_collection(0x05)});  // not asked for
+
+    auto list = backend_.enumerate(kVendorId, kReceiverProductId);
+    ASSERT_EQ(list.size(), 3u);
+    const HidDeviceInfo* command = find_page(list, kCommandUsagePage);
+    const HidDeviceInfo* event = find_page(list, kEventUsagePage);
+    const HidDeviceInfo* mouse = find_page(list, 0x0001);
+    ASSERT_TRUE(command && event && mouse);
+
+    EXPECT_EQ(command->path, receiver.nodes[1].devnode);
+    EXPECT_EQ(event->path, command->path);
+    EXPECT_EQ(command->usage, 0);
+    EXPECT_EQ(event->usage, 0);
+    EXPECT_EQ(command->interface_number, 1);
+    EXPECT_EQ(command->vendor_id, kVendorId);
+    EXPECT_EQ(command->product_id, kReceiverProductId);
+
+    // The key is the USB interface: shared by the collections of interface
+    // 1, different for interface 0.
+    EXPECT_EQ(command->pairing_key, receiver.nodes[1].interface);
+    EXPECT_EQ(event->pairing_key, command->pairing_key);
+    EXPECT_EQ(mouse->pairing_key, receiver.nodes[0].interface);
+    EXPECT_EQ(mouse->interface_number, 0);
+}
+
+TEST_F(HidapiBackendTest, BluetoothNodeIsKeyedByItsHidDevice) {
+    auto node = bed_->add_bluetooth(kBleVendorId, kBleProductId, testing::vendor_collection(0x07));
+    auto list = backend_.enumerate(kBleVendorId, kBleProductId);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].path, node.devnode);
+    EXPECT_EQ(list[0].usage_page, 0xFF00);
+    EXPECT_EQ(list[0].pairing_key, node.hid);
+}
+
+TEST_F(HidapiBackendTest, SendFeatureReportArrivesWithExactBytes) {
+    auto receiver = add_receiver();
+    const std::string path = receiver.nodes[1].devnode;
+    auto device = backend_.open_path(path);
+    ASSERT_TRUE(device);
+
+    const Bytes report = {0x05, 0x0F, 0x01, 0x02, 0x00, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x12, 0x34};
+    EXPECT_EQ(device->send_feature_report(report), static_cast<int>(report.size()));
+    EXPECT_EQ(device->send_feature_report({}), -1);
+    EXPECT_EQ(bed_->hidraw(path).features_sent(), std::vector<Bytes>{report});
+    EXPECT_TRUE(bed_->hidraw(receiver.nodes[0].devnode).features_sent().empty());
+}
+
+TEST_F(HidapiBackendTest, ReadTimeoutReturnsOneFedReportAndTimesOutWhenIdle) {
+    auto receiver = add_receiver();
+    const std::string path = receiver.nodes[1].devnode;
+    auto device = backend_.open_path(path);
+    ASSERT_TRUE(device);
+    std::array<std::uint8_t, 100> buffer{};
+
+    EXPECT_EQ(device->read_timeout(buffer, 0), 0);
+
+    const Bytes battery = {0x03, 0x27, 0x41, 0x01, 0x32};
+    bed_->feed(path, battery);
+    ASSERT_EQ(device->read_timeout(buffer, -1), 5);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 5), battery);
+
+    const Bytes ack = {0x03, 0x27, 0x50, 0x00, 0x00};
+    bed_->feed(path, ack);
+    ASSERT_EQ(device->read_timeout(buffer, -1), 5);
+    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 5), ack);
+
+    EXPECT_EQ(device->read_timeout(buffer, 20), 0);
+    EXPECT_EQ(device->read_timeout(std::span<std::uint8_t>(), 0), -1);
+}
+
+TEST_F(HidapiBackendTest, SendsWhileAnotherThreadWaitsInRead) {
+    auto receiver = add_receiver();
+    const std::string path = receiver.nodes[1].devnode;
+    auto device = backend_.open_path(path);
+    ASSERT_TRUE(device);
+
+    int got = 0;
+    std::array<std::uint8_t, 100> buffer{};
+    std::thread reader([&] { got = device->read_timeout(buffer, -1); });
+
+    const Bytes report = {0x05, 0x03, 0x01, 0x00, 0x00};
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(device->send_feature_report(report), 5);
+    bed_->feed(path, {0x03, 0x27, 0x10, 0x02, 0x00});
+    reader.join();
+
+    EXPECT_EQ(got, 5);
+    EXPECT_EQ(buffer[2], 0x10);
+    EXPECT_EQ(bed_->hidraw(path).features_sent().size(), 20u);
+}
+
+TEST_F(HidapiBackendTest, OpeningAMissingNodeFails) {
+    add_receiver();
+    EXPECT_EQ(backend_.open_path("/dev/hidraw9"), nullptr);
+    EXPECT_TRUE(backend_.enumerate(kVendorId, kWiredProductId).empty());
+}
+
+}  // namespace
+}  // namespace vantorel
