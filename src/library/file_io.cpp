@@ -87,6 +87,17 @@ WallTime wall_now(const WallClock& clock) { return clock ? clock() : std::chrono
 
 void set_file_fault_hook(FileFaultHook hook) { fault_hook() = std::move(hook); }
 
+IoStatus save_library_file(const fs::path& path, std::span<const Byte> bytes, const std::optional<fs::path>& damaged,
+                           const char* what) {
+    if (damaged && *damaged == path) {
+        return IoStatus::failure("not saving over " + path.string() +
+                                 ": it is damaged and could not be kept aside, so it is left as it is");
+    }
+    IoStatus status = write_file_atomic(path, bytes);
+    if (!status) trace("%s save failed: %s", what, status.message.c_str());
+    return status;
+}
+
 ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) {
     ReadResult r;
     if (int e = injected_fault(FileStep::Read, path)) {

@@ -43,6 +43,12 @@ ReadResult read_file(const std::filesystem::path& path, std::optional<std::size_
 // is removed. An existing file's permission bits are kept.
 IoStatus write_file_atomic(const std::filesystem::path& path, std::span<const Byte> bytes);
 
+// Saves a library file atomically, except over `damaged`: a damaged file that
+// could not be kept aside is never overwritten. `what` names the library in
+// the trace line of a failure.
+IoStatus save_library_file(const std::filesystem::path& path, std::span<const Byte> bytes,
+                           const std::optional<std::filesystem::path>& damaged, const char* what);
+
 // Moves a damaged file to "<name>.broken-YYYYMMDD-HHMMSS" (local time of
 // `when`) in its own folder; when that name is taken, "-2", "-3", ... is
 // appended, so an earlier copy is never overwritten. The move is a rename, so

@@ -31,16 +31,8 @@ std::vector<Byte> MacroLibrary::serialize() const {
 }
 
 IoStatus MacroLibrary::save(const fs::path& file) {
-    if (protected_file_ && *protected_file_ == file) {
-        return IoStatus::failure("not saving over " + file.string() +
-                                 ": it is damaged and could not be kept aside, so it is left as it is");
-    }
-    IoStatus status = write_file_atomic(file, serialize());
-    if (status) {
-        file_ = file;
-    } else {
-        trace("macro library save failed: %s", status.message.c_str());
-    }
+    IoStatus status = save_library_file(file, serialize(), protected_file_, "macro library");
+    if (status) file_ = file;
     return status;
 }
 
