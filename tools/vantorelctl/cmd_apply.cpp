@@ -1,29 +1,31 @@
-// vantorelctl apply [--full] --simulate[=wired|wireless|ble] [--trace]
+// vantorelctl apply [--full] [--simulate[=wired|wireless|ble]] [--trace]
 //                   [--profile-file FILE.pro] [--last-applied FILE.pro]
+//                   [--wait SECONDS]
 //
-// Runs one apply of a profile against the virtual mouse, over the chosen
-// link and in real time, exactly as the desktop program would: the apply
-// engine on its worker, the report sender with the link's pacing, the
-// mouse's acknowledgements coming back through the link's own carrier.
+// Runs one apply of a profile against the mouse, in real time, exactly as
+// the desktop program would: the links brought up by the link controller,
+// the apply engine on its worker, the report sender with the link's pacing,
+// the mouse's acknowledgements coming back through the controller's event
+// dispatch. With --simulate the mouse is the virtual one, on the chosen link.
 // Then prints what was sent and how the mouse took it.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <thread>
 #include <vector>
 
 #include "commands.h"
 #include "core/apply_engine.h"
-#include "core/event_loop.h"
 #include "core/hex.h"
-#include "core/messages.h"
 #include "core/text.h"
 #include "device/report_sender.h"
-#include "device/virtual_mouse.h"
 #include "library_access.h"
+#include "link_session.h"
+#include "link_text.h"
 
 namespace vantorel::cli {
 namespace {
@@ -82,13 +84,6 @@ private:
     std::vector<std::pair<Report, SendOutcome>> sent_;
 };
 
-std::optional<ConnectionMode> link_from_name(const std::string& name) {
-    if (name == "wired") return ConnectionMode::Wired;
-    if (name == "wireless") return ConnectionMode::Wireless;
-    if (name == "ble") return ConnectionMode::Ble;
-    return std::nullopt;
-}
-
 std::string report_name(const Report& r) {
     switch (r.type()) {
         case kReportStart: return "start";
@@ -123,17 +118,10 @@ struct Options {
     bool trace = false;
     std::string profile_file;
     std::string last_applied_file;
+    double wait = 8.0;
 };
 
 int run_apply(const Options& opts, const GlobalOptions& global) {
-    const std::optional<ConnectionMode> link = link_from_name(opts.simulate);
-    if (!link) {
-        // REAL LINKS: the link controller over the hidapi backend, the wired
-        // driver plugin and the Bluetooth LE link plugs in here.
-        print_error("apply needs --simulate for now (wired, wireless or ble)");
-        return 2;
-    }
-
     // The profile: a .pro file that is only read, or the selected profile of
     // the data folder's library, which the apply saves like the desktop
     // program does.
@@ -164,91 +152,61 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
         return 2;
     }
 
-    SteadyClock& clock = SteadyClock::instance();
-    EventLoop loop(clock);
-    LinkState links;
-    VirtualMouse mouse(clock);
-    ReportSender sender(links, clock);
-    OutcomeSink sink(sender);
+    LinkSession::Options session_options;
+    session_options.simulate = simulated_link(opts.simulate);
+    session_options.profiles = source.get();
+    std::unique_ptr<LinkSession> session = LinkSession::create(session_options, &error);
+    if (!session) {
+        print_error(error);
+        return 2;
+    }
+    session->start();
 
+    // A link counts once reports can go over it; the receiver's once the
+    // mouse has reported on it.
+    const TimePoint wait_start = session->clock().now();
+    auto link_up = [&] { return session->usable_link() != ConnectionMode::None; };
+    const Millis wait(static_cast<long long>(opts.wait * 1000.0 + 0.5));
+    // A mouse that is there usually answers at once; say that we wait only
+    // when it does not.
+    const Millis quiet = std::min(wait, Millis(500));
+    if (!session->run_until(link_up, quiet)) {
+        std::cerr << "waiting up to " << opts.wait << " s for the mouse\n";
+        if (!session->run_until(link_up, wait - quiet)) {
+            const double waited =
+                std::chrono::duration<double>(session->clock().now() - wait_start).count();
+            print_error("no mouse found: " + missing_mouse_reason(session->link_reports(), waited));
+            session->shutdown();
+            return 1;
+        }
+    }
+    const ConnectionMode link = session->usable_link();
+
+    OutcomeSink sink(session->sender());
     std::mutex print_mutex;
     if (opts.trace) {
-        sender.set_observer([&](ConnectionMode mode, std::span<const std::uint8_t> bytes) {
+        session->sender().set_observer([&](ConnectionMode mode, std::span<const std::uint8_t> bytes) {
             std::lock_guard<std::mutex> lock(print_mutex);
             std::cout << connection_mode_name(mode) << ' ' << to_hex(bytes) << std::endl;
         });
     }
 
-    // EVENT DISPATCH: until the link controller is wired in, the mouse's
-    // events are carried to this loop the way the links carry them, and the
-    // acknowledge is the only one acted on.
-    VantorelWindow window{&loop, [](void* target, std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-                              static_cast<EventLoop*>(target)->post_message(m, w, l);
-                              return 1;
-                          }};
-    std::shared_ptr<HidDevice> command;
-    std::shared_ptr<HidDevice> events;
-    std::atomic<bool> reading{true};
-    std::thread reader;
-    switch (*link) {
-        case ConnectionMode::Wired: {
-            FakeWiredDriver& driver = mouse.wired_driver();
-            mouse.plug_cable();
-            driver.set_vid_pid(kVendorId, kWiredProductId);
-            driver.open_dev_monitor(window, kMsgWiredEvent, kMsgWiredAttach);
-            if (driver.open_feature_device()) links.wired_state = kWiredAttached;
-            sender.set_wired_driver(&driver);
-            break;
-        }
-        case ConnectionMode::Wireless: {
-            mouse.plug_receiver();
-            FakeReceiverBackend& backend = mouse.receiver();
-            for (const HidDeviceInfo& info : backend.enumerate(kVendorId, kReceiverProductId)) {
-                if (info.usage != 0) continue;
-                if (info.usage_page == kCommandUsagePage) command = backend.open_path(info.path);
-                if (info.usage_page == kEventUsagePage) events = backend.open_path(info.path);
-            }
-            if (command && events) {
-                links.wireless_connected = 1;
-                sender.set_command_device_provider([command] { return command; });
-                reader = std::thread([&] {
-                    std::array<std::uint8_t, 100> buf{};
-                    while (reading.load()) {
-                        const int n = events->read_timeout(buf, 100);
-                        if (n < 0) break;
-                        if (n >= 5 && buf[0] == kEventReportId)
-                            loop.post_message(kMsgWirelessEvent, static_cast<std::uintptr_t>(buf[1] | (buf[2] << 8)),
-                                              static_cast<std::intptr_t>(buf[3] | (buf[4] << 8)));
-                    }
-                });
-            }
-            break;
-        }
-        case ConnectionMode::Ble:
-            mouse.connect_ble();
-            mouse.ble().set_notify_handler([&loop](std::span<const std::uint8_t> v) {
-                if (v.size() < 4) return;
-                loop.post_message(kMsgBleEvent, static_cast<std::uintptr_t>(v[0] | (v[1] << 8)),
-                                  static_cast<std::intptr_t>(v[2] | (v[3] << 8)));
-            });
-            links.ble_connected = 1;
-            sender.set_ble_transport(&mouse.ble());
-            break;
-        case ConnectionMode::None: break;
-    }
-
-    ApplyEngine engine(*source, sink, loop, clock, [&links] { return links.any(); });
+    LinkState& links = session->links();
+    ApplyEngine engine(*source, sink, session->loop(), session->clock(), [&links] { return links.any(); });
     ApplySummary summary;
+    std::atomic<bool> finished{false};
     engine.set_finished_callback([&](const ApplySummary& s) {
         summary = s;
-        loop.quit();
+        finished.store(true);
+        session->wake();
     });
-    loop.set_message_handler([&](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-        if (engine.handle_window_message(m)) return;
-        if (m != kMsgWiredEvent && m != kMsgWirelessEvent && m != kMsgBleEvent) return;
-        if ((w & 0xFF) != kEventMarker || ((w >> 8) & 0xFF) != kEventAcknowledge) return;
-        links.ack_received = (l & 0xFF) == 0 ? 1 : 0;
-    });
+    // The apply request goes to the engine; the mouse's events, its
+    // acknowledgements among them, through the link controller's dispatch,
+    // and what the mouse changed itself is committed as the desktop program
+    // commits it.
+    session->set_message_hook(
+        [&engine](std::uint32_t m, std::uintptr_t, std::intptr_t) { return engine.handle_window_message(m); });
+    session->set_commit([&engine](const ProfileChange& change) { engine.commit_device_change(change); });
 
     if (opts.last_applied_file.empty()) {
         engine.set_last_applied(record);
@@ -257,12 +215,12 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
     }
     if (opts.full) engine.set_full_apply();
     engine.request_apply();
-    loop.run();
+    session->run_until([&] { return finished.load(); }, Millis(std::chrono::hours(24)));
     engine.stop();
-    reading = false;
-    if (reader.joinable()) reader.join();
-    mouse.wired_driver().close_dev_monitor();
-    mouse.ble().set_notify_handler(nullptr);
+    session->set_message_hook(nullptr);
+    session->set_commit(nullptr);
+    session->shutdown();
+    session->sender().set_observer(nullptr);
 
     const auto sent = sink.sent();
     int transmissions = 0;
@@ -272,7 +230,7 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
         all_through = all_through && went_through(out);
     }
 
-    std::cout << "link: " << connection_mode_name(*link) << '\n';
+    std::cout << "link: " << connection_mode_name(link) << '\n';
     std::cout << "profile: " << profile_label << " (\"" << to_utf8(record.profile_name()) << "\")\n";
     if (!summary.ran) {
         std::cout << "apply: dropped, no link up\n";
@@ -288,9 +246,9 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
     }
     std::cout << "reports: " << sent.size() << " (" << transmissions << " transmissions)\n";
     for (const auto& [report, out] : sent) std::cout << "  " << report_name(report) << ": " << outcome_text(out) << '\n';
-    if (summary.full) {
+    if (summary.full && session->mouse()) {
         std::string why;
-        if (mouse.holds_exactly(record, &why, *link)) {
+        if (session->mouse()->holds_exactly(record, &why)) {
             std::cout << "virtual mouse: holds the profile\n";
         } else {
             std::cout << "virtual mouse: differs from the profile: " << why << '\n';
@@ -308,12 +266,11 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
 
 void register_apply_command(CLI::App& app, GlobalOptions& global) {
     auto* cmd = app.add_subcommand(
-        "apply", "Run one apply of a profile against the virtual mouse and show what went over the link");
+        "apply", "Run one apply of a profile against the mouse (or the virtual mouse) and show what went over the link");
     auto opts = std::make_shared<Options>();
     cmd->add_flag("--full", opts->full, "Send every section, as after start-up or a profile switch");
-    cmd->add_flag("--simulate{wireless}", opts->simulate,
-                  "Talk to the virtual mouse over this link: wired, wireless (the default) or ble")
-        ->check(CLI::IsMember({"wired", "wireless", "ble"}));
+    add_simulate_option(cmd, opts->simulate);
+    add_wait_option(cmd, opts->wait, "Longest time, in seconds, to wait for a link to the mouse to come up");
     cmd->add_flag("--trace", opts->trace, "Print every transmission as it goes on the link: the link, then the bytes");
     cmd->add_option("--profile-file", opts->profile_file, "Apply this .pro file (one 43,936-byte profile)")
         ->check(CLI::ExistingFile);

@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
     register_report_command(app, global);
     register_library_commands(app, global);
     register_apply_command(app, global);
+    register_devices_command(app, global);
+    register_monitor_command(app, global);
 
     try {
         app.parse(argc, argv);

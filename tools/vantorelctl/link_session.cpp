@@ -1,0 +1,358 @@
+#include "link_session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+#include "core/messages.h"
+#include "core/trace.h"
+
+#if VANTOREL_HAVE_DEVICE_LINKS
+#include <unistd.h>
+
+#include "device/linux/hidapi_backend.h"
+#include "device/linux/udev_monitor.h"
+#endif
+
+namespace vantorel::cli {
+namespace {
+
+// Messages of the session itself, outside the main window's ids.
+constexpr std::uint32_t kMsgSessionWake = 0x7F01;
+constexpr std::uint32_t kMsgSessionStop = 0x7F02;
+
+// The device event a message carries, the way the controller will dispatch
+// it: cable events in the driver's event range, and only events with the
+// marker.
+std::optional<std::pair<ConnectionMode, DeviceEvent>> event_of(std::uint32_t message, std::uintptr_t wparam,
+                                                                std::intptr_t lparam) {
+    const DeviceEvent e{static_cast<std::uint16_t>(wparam & 0xFFFF),
+                        static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF)};
+    ConnectionMode link = ConnectionMode::None;
+    switch (message) {
+        case kMsgWiredEvent:
+            if (e.event_word < 0x1000 || e.event_word > 0x9000) return std::nullopt;
+            link = ConnectionMode::Wired;
+            break;
+        case kMsgWirelessEvent: link = ConnectionMode::Wireless; break;
+        case kMsgBleEvent: link = ConnectionMode::Ble; break;
+        default: return std::nullopt;
+    }
+    if (!e.has_marker()) return std::nullopt;
+    return std::make_pair(link, e);
+}
+
+}  // namespace
+
+#if VANTOREL_HAVE_DEVICE_LINKS
+struct LinkSession::RealParts {
+    RealParts(WindowHost& host, DeviceChangeQueue& changes) : monitor(host, changes) {}
+    HidapiBackend hid;
+    UdevMonitor monitor;
+};
+
+bool LinkSession::real_links_available() { return true; }
+#else
+struct LinkSession::RealParts {};
+
+bool LinkSession::real_links_available() { return false; }
+#endif
+
+std::unique_ptr<LinkSession> LinkSession::create(const Options& options, std::string* error) {
+    if (!options.simulate && !real_links_available()) {
+        if (error)
+            *error = "this build of vantorelctl has no device support (it was built without VANTOREL_BUILD_DEVICE); "
+                     "--simulate talks to the virtual mouse instead";
+        return nullptr;
+    }
+    return std::unique_ptr<LinkSession>(new LinkSession(options));
+}
+
+LinkSession::LinkSession(const Options& options) : options_(options) {
+    own_profiles_.current().reset_to_defaults();
+    profiles_ = options.profiles ? options.profiles : &own_profiles_;
+
+    LinkController::Options controller_options;
+    controller_options.wireless.read_timeout_ms = options.read_timeout_ms;
+    if (options.simulate) {
+        mouse_ = std::make_unique<SimulatedMouse>(*options.simulate);
+        hid_ = &mouse_->hid();
+        // The virtual cable stands in for the driver plugin, so a simulated
+        // session never touches a real device.
+        controller_options.wired_driver = mouse_->wired_driver();
+    } else {
+#if VANTOREL_HAVE_DEVICE_LINKS
+        real_ = std::make_unique<RealParts>(loop_, changes_);
+        hid_ = &real_->hid;
+        // The mouse's Bluetooth HID device coming and going is what tells
+        // whether it is connected over Bluetooth LE.
+        controller_options.ble_device_hook = [this](const DeviceChange& change) {
+            const int connected = change.arrival ? 1 : 0;
+            if (links_.ble_connected.exchange(connected) == connected) return;
+            trace("bluetooth mouse %s", change.arrival ? "arrived" : "left");
+            controller_->events().NotifyLinkChange();
+        };
+#endif
+    }
+    controller_ = std::make_unique<LinkController>(
+        loop_, view_, links_, *profiles_, [this](const ProfileChange& change) { commit_change(change); }, *hid_,
+        changes_, std::move(controller_options));
+
+    sender_.set_wired_driver_provider([this] { return controller_->wired_driver(); });
+    sender_.set_command_device_provider([this] { return controller_->wireless_command_device(); });
+    if (mouse_) sender_.set_ble_transport(&mouse_->ble());
+
+    loop_.set_message_handler(
+        [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { on_message(m, w, l); });
+    loop_.set_timer_handler([this](int id) { on_timer(id); });
+}
+
+LinkSession::~LinkSession() { shutdown(); }
+
+void LinkSession::commit_change(const ProfileChange& change) {
+    if (commit_) {
+        commit_(change);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(profiles_->mutex());
+    change(profiles_->current());
+}
+
+void LinkSession::start() {
+    if (started_) return;
+    started_ = true;
+#if VANTOREL_HAVE_DEVICE_LINKS
+    if (real_) {
+        // What is plugged in now, and whether we may open it. udev knows the
+        // nodes; hidapi is asked as well, for systems where udev cannot be
+        // reached.
+        for (const PresentDevice& d : enumerate_present()) {
+            ConnectionMode link = ConnectionMode::Wireless;
+            if (d.identity.device == WatchedDevice::WiredMouse) link = ConnectionMode::Wired;
+            if (d.identity.device == WatchedDevice::BleMouse) link = ConnectionMode::Ble;
+            present_.push_back({link, d.devnode, d.accessible});
+        }
+        const std::pair<ConnectionMode, std::pair<std::uint16_t, std::uint16_t>> ids[] = {
+            {ConnectionMode::Wireless, {kVendorId, kReceiverProductId}},
+            {ConnectionMode::Wired, {kVendorId, kWiredProductId}},
+            {ConnectionMode::Ble, {kBleVendorId, kBleProductId}}};
+        if (real_->hid.init()) {
+            for (const auto& [link, id] : ids) {
+                for (const HidDeviceInfo& info : real_->hid.enumerate(id.first, id.second)) {
+                    const bool known = std::any_of(present_.begin(), present_.end(),
+                                                   [&](const PresentNode& n) { return n.devnode == info.path; });
+                    if (!known) present_.push_back({link, info.path, ::access(info.path.c_str(), R_OK | W_OK) == 0});
+                }
+            }
+        }
+        for (const PresentNode& n : present_)
+            trace("present: %s %s%s", connection_mode_name(n.link), n.devnode.c_str(),
+                  n.accessible ? "" : " (no access)");
+    }
+#endif
+    if (mouse_) mouse_->ble().set_notify_handler(controller_->ble_notify_handler());
+
+    controller_->Start();
+#if VANTOREL_HAVE_DEVICE_LINKS
+    if (real_ && !real_->monitor.start()) trace("device monitor not available: arrivals will not be noticed");
+#endif
+    controller_->OpenWirelessDevices();
+    check_links();
+
+    // The virtual mouse reports its battery as soon as it is reachable, on
+    // the cable as charging.
+    if (mouse_) {
+        if (mouse_->link() == ConnectionMode::Wired) mouse_->report_battery(kBatteryCharging, 80);
+        else mouse_->report_battery(1, 80);
+    }
+}
+
+bool LinkSession::run_until(const std::function<bool()>& done, Millis limit) {
+    const TimePoint end = clock().now() + limit;
+    done_ = done;
+    bool met = false;
+    for (;;) {
+        if (done_ && done_()) {
+            met = true;
+            break;
+        }
+        if (stop_requested_.load()) break;
+        const TimePoint now = clock().now();
+        if (now >= end) break;
+        loop_.run_for(std::chrono::ceil<Millis>(end - now));
+    }
+    done_ = nullptr;
+    return met;
+}
+
+void LinkSession::wake() { loop_.post_message(kMsgSessionWake); }
+
+void LinkSession::stop() {
+    stop_requested_.store(true);
+    // A message is never lost, so a run that is just starting still ends.
+    loop_.post_message(kMsgSessionStop);
+}
+
+void LinkSession::shutdown() {
+    if (shut_down_) return;
+    shut_down_ = true;
+#if VANTOREL_HAVE_DEVICE_LINKS
+    if (real_) real_->monitor.stop();
+#endif
+    if (mouse_) mouse_->ble().set_notify_handler(nullptr);
+    if (controller_) controller_->Shutdown();
+}
+
+void LinkSession::on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    if (message == kMsgSessionStop) {
+        loop_.quit();
+        return;
+    }
+    if (message == kMsgSessionWake) {
+        after_handling();
+        return;
+    }
+    if (message_hook_ && message_hook_(message, wparam, lparam)) {
+        after_handling();
+        return;
+    }
+    const auto event = event_of(message, wparam, lparam);
+    controller_->on_message(message, wparam, lparam);
+    check_links();
+    // A receiver event read before its receiver was removed or enumerated
+    // again is dropped by the controller; it is not shown either.
+    if (event && on_event_ &&
+        (event->first != ConnectionMode::Wireless || !controller_->wireless().active_path().empty()))
+        on_event_(event->first, event->second);
+    if (done_ && done_()) loop_.quit();
+}
+
+void LinkSession::on_timer(int id) {
+    controller_->on_timer(id);
+    after_handling();
+}
+
+void LinkSession::after_handling() {
+    check_links();
+    if (done_ && done_()) loop_.quit();
+}
+
+void LinkSession::check_links() {
+    const std::pair<ConnectionMode, bool> now[] = {
+        {ConnectionMode::Wired, links_.wired_state.load() == kWiredAttached},
+        {ConnectionMode::Wireless, links_.wireless_connected.load() != 0},
+        {ConnectionMode::Ble, links_.ble_connected.load() != 0}};
+    bool* last[] = {&wired_up_, &wireless_up_, &ble_up_};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (now[i].second == *last[i]) continue;
+        *last[i] = now[i].second;
+        if (on_link_) on_link_(now[i].first, now[i].second);
+    }
+}
+
+bool LinkSession::can_write(ConnectionMode link) const {
+    if (link == ConnectionMode::None) return false;
+    // No Bluetooth LE transport on the real links yet.
+    return link != ConnectionMode::Ble || mouse_ != nullptr;
+}
+
+ConnectionMode LinkSession::usable_link() const {
+    if (links_.wired_state.load() == kWiredAttached) return ConnectionMode::Wired;
+    if (links_.wireless_connected.load() != 0) return ConnectionMode::Wireless;
+    if (links_.ble_connected.load() != 0 && can_write(ConnectionMode::Ble)) return ConnectionMode::Ble;
+    return ConnectionMode::None;
+}
+
+std::vector<PresentNode> LinkSession::nodes_of(ConnectionMode link) const {
+    std::vector<PresentNode> out;
+    if (mouse_) {
+        for (const std::string& node : mouse_->nodes(link)) out.push_back({link, node, true});
+        return out;
+    }
+    for (const PresentNode& n : present_)
+        if (n.link == link) out.push_back(n);
+    return out;
+}
+
+std::vector<LinkReport> LinkSession::link_reports() const {
+    std::vector<LinkReport> reports;
+    for (ConnectionMode link : {ConnectionMode::Wireless, ConnectionMode::Wired, ConnectionMode::Ble}) {
+        LinkReport r;
+        r.link = link;
+        const std::vector<PresentNode> nodes = nodes_of(link);
+        bool all_accessible = true;
+        for (const PresentNode& n : nodes) {
+            r.nodes.push_back(n.devnode);
+            all_accessible = all_accessible && n.accessible;
+        }
+        r.present = !nodes.empty();
+        switch (link) {
+            case ConnectionMode::Wireless: {
+                WirelessConnection& w = controller_->wireless();
+                r.opened = w.command_count() > 0 && w.event_count() > 0;
+                r.identified = !w.active_path().empty();
+                // A receiver plugged in after the start is found by the
+                // device monitor.
+                r.present = r.present || r.opened;
+                if (r.present && !r.opened) {
+                    r.permission_denied = !all_accessible;
+                    r.note = r.permission_denied ? "permission denied" : "its HID collections could not be opened";
+                } else if (r.opened && !r.identified) {
+                    bool foreign = false;
+                    for (int i = 0; i < w.event_count(); ++i)
+                        foreign = foreign || w.event_state(i) == WirelessConnection::EventState::Foreign;
+                    r.note = foreign ? "the receiver reported another device, not the mouse"
+                                     : "the mouse has not reported on the receiver (is it switched on and in range?)";
+                }
+                break;
+            }
+            case ConnectionMode::Wired:
+                r.identified = links_.wired_state.load() == kWiredAttached;
+                r.present = r.present || r.identified;
+                r.opened = r.identified || (r.present && all_accessible && controller_->wired_driver() != nullptr);
+                if (r.present && !r.identified) {
+                    if (!all_accessible) {
+                        r.permission_denied = true;
+                        r.note = "permission denied";
+                    } else if (!controller_->wired_driver()) {
+                        r.note = std::string("the wired driver library ") + VANTOREL_WIRED_DRIVER_FILE +
+                                 " was not found beside vantorelctl or in the plugin folder";
+                    } else {
+                        r.note = "the wired driver could not open the mouse";
+                    }
+                }
+                break;
+            case ConnectionMode::Ble:
+                r.identified = links_.ble_connected.load() != 0;
+                r.present = r.present || r.identified;
+                r.opened = r.present && all_accessible;
+                r.permission_denied = r.present && !all_accessible;
+                if (r.permission_denied) r.note = "permission denied";
+                else if (r.identified && !can_write(ConnectionMode::Ble))
+                    r.note = "vantorelctl cannot write to the mouse over Bluetooth LE yet";
+                break;
+            case ConnectionMode::None: break;
+        }
+        reports.push_back(std::move(r));
+    }
+    return reports;
+}
+
+bool LinkSession::settled() const {
+    for (const LinkReport& r : link_reports()) {
+        // Only the receiver waits for the mouse: its first report decides.
+        if (r.link != ConnectionMode::Wireless || !r.opened) continue;
+        if (r.identified) {
+            // The reader identifies the mouse on its own thread; the link is
+            // up once the report it posted has been handled here.
+            if (links_.wireless_connected.load() == 0) return false;
+            continue;
+        }
+        WirelessConnection& w = controller_->wireless();
+        for (int i = 0; i < w.event_count(); ++i)
+            if (w.event_state(i) == WirelessConnection::EventState::Undecided) return false;
+    }
+    return true;
+}
+
+}  // namespace vantorel::cli
