@@ -98,14 +98,13 @@ int EventLoop::process_pending() {
 
 void EventLoop::run_for(Millis d) {
     const TimePoint end = clock_.now() + d;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        quit_ = false;
-    }
     for (;;) {
         process_pending();
         std::unique_lock<std::mutex> lock(mutex_);
-        if (quit_) return;
+        if (quit_) {
+            quit_ = false;  // a quit ends one run, also one asked for before it started
+            return;
+        }
         const TimePoint now = clock_.now();
         if (now >= end) return;
         if (!queue_.empty()) continue;
@@ -126,7 +125,10 @@ void EventLoop::run() {
         for (;;) {
             process_pending();
             std::unique_lock<std::mutex> lock(mutex_);
-            if (quit_ || timers_.empty()) return;
+            if (quit_ || timers_.empty()) {
+                quit_ = false;
+                return;
+            }
             const TimePoint until = next_due();
             const TimePoint now = clock_.now();
             lock.unlock();

@@ -52,6 +52,8 @@ public:
     void run_for(Millis d);
     // Runs until quit() (or, with a virtual clock, until nothing is left to do).
     void run();
+    // Ends the current run, or the next one when none is running (a quit
+    // from another thread may come before the run starts).
     void quit();
 
     Clock& clock() { return clock_; }

@@ -49,6 +49,17 @@ TEST(EventLoop, MessagesFromOtherThreadsArriveInOrder) {
     for (int i = 0; i <= 100; ++i) EXPECT_EQ(got[static_cast<std::size_t>(i)], i);
 }
 
+TEST(EventLoop, AQuitBeforeTheRunStartsEndsThatRunOnly) {
+    EventLoop loop;
+    loop.quit();
+    loop.run();  // returns at once instead of running for a year
+    ManualClock clock;
+    EventLoop virtual_loop(clock);
+    virtual_loop.set_timer(1, 10);
+    virtual_loop.run_for(Millis(100));
+    EXPECT_EQ(clock.elapsed().count(), 100);  // no quit left over
+}
+
 TEST(ManualClock, ScheduledWorkRunsAtItsTimeDuringSleeps) {
     ManualClock clock;
     std::vector<long> at;
