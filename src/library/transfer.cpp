@@ -29,6 +29,12 @@ ReadResult read_one_record(const fs::path& path, std::size_t size, const char* k
 
 }  // namespace
 
+IoStatus read_profile_file(const fs::path& path, ProfileRecord& out) {
+    ReadResult read = read_one_record(path, ProfileRecord::kSize, "profile");
+    if (read.status) out.assign(read.bytes);
+    return read.status;
+}
+
 IoStatus export_profile(const ProfileRecord& record, const fs::path& path) {
     return write_file_atomic(path, record.bytes());
 }

@@ -28,6 +28,10 @@ struct ImportResult {
     std::size_t macros_added = 0;      // profile import: macros added to the macro library
 };
 
+// Reads a ".pro" file into `out` without touching any library; refused (and
+// `out` unchanged) unless the file is exactly one record long.
+IoStatus read_profile_file(const std::filesystem::path& path, ProfileRecord& out);
+
 // Appends the profile of a ".pro" file under a unique name. Each of its
 // buttons 1..18 that plays a macro brings that macro into the macro library
 // under a unique name (with the slot's repeat count, action count and

@@ -10,35 +10,14 @@
 
 #include "core/profile_record.h"
 #include "core/reports.h"
+#include "cli_run.h"
 #include "test_util.h"
 
 namespace vantorel {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::vector<std::string> lines() const {
-        std::vector<std::string> v;
-        std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) v.push_back(line);
-        return v;
-    }
-};
-
-// Standard error is left out unless asked for.
-CliRun run(const std::string& args, bool with_errors = false) {
-    CliRun r;
-    const std::string cmd = std::string(VANTORELCTL_PATH) + " " + args + (with_errors ? " 2>&1" : " 2>/dev/null");
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using testing::CliRun;
+CliRun run(const std::string& args, bool with_errors = false) { return testing::run_cli(args, with_errors); }
 
 class ApplyCommand : public ::testing::Test {
 protected:

@@ -9,28 +9,14 @@
 #include "core/profile_record.h"
 #include "library/macro_record.h"
 #include "library/transfer.h"
+#include "cli_run.h"
 #include "test_util.h"
 
 namespace vantorel {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-};
-
-CliRun run(const std::string& args) {
-    CliRun r;
-    const std::string cmd = std::string(VANTORELCTL_PATH) + " " + args + " 2>/dev/null";
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using testing::CliRun;
+CliRun run(const std::string& args, bool with_errors = false) { return testing::run_cli(args, with_errors); }
 
 class VantorelctlTest : public ::testing::Test {
 protected:

@@ -11,9 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,31 +21,13 @@
 #include "core/hex.h"
 #include "core/text.h"
 #include "device/report_sender.h"
+#include "library/transfer.h"
 #include "library_access.h"
 #include "link_session.h"
 #include "link_text.h"
 
 namespace vantorel::cli {
 namespace {
-
-bool load_profile(const std::string& path, ProfileRecord& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "'";
-        return false;
-    }
-    std::vector<Byte> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read '" + path + "'";
-        return false;
-    }
-    if (!out.assign(bytes)) {
-        error = "'" + path + "' is " + std::to_string(bytes.size()) + " bytes; a profile file is exactly " +
-                std::to_string(ProfileRecord::kSize) + " bytes";
-        return false;
-    }
-    return true;
-}
 
 // One record that is only read: an apply's save has nothing to write.
 class ReadOnlySource : public ProfileSource {
@@ -130,8 +110,8 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
     std::string profile_label;
     std::string error;
     if (!opts.profile_file.empty()) {
-        if (!load_profile(opts.profile_file, record, error)) {
-            print_error(error);
+        if (IoStatus read = read_profile_file(opts.profile_file, record); !read) {
+            print_error(read.message);
             return 2;
         }
         source = std::make_unique<ReadOnlySource>(record);
@@ -147,9 +127,11 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
         source = std::move(store);
     }
     ProfileRecord base = record;
-    if (!opts.last_applied_file.empty() && !load_profile(opts.last_applied_file, base, error)) {
-        print_error(error);
-        return 2;
+    if (!opts.last_applied_file.empty()) {
+        if (IoStatus read = read_profile_file(opts.last_applied_file, base); !read) {
+            print_error(read.message);
+            return 2;
+        }
     }
 
     LinkSession::Options session_options;

@@ -1,36 +1,13 @@
 // vantorelctl report KIND --profile-file FILE [--slot N]
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <vector>
 
 #include "commands.h"
 #include "core/hex.h"
 #include "core/reports.h"
+#include "library/transfer.h"
 
 namespace vantorel::cli {
-namespace {
-
-bool read_profile_file(const std::string& path, ProfileRecord& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open '" + path + "'";
-        return false;
-    }
-    std::vector<Byte> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read '" + path + "'";
-        return false;
-    }
-    if (!out.assign(bytes)) {
-        error = "'" + path + "' is " + std::to_string(bytes.size()) + " bytes; a profile file is exactly " +
-                std::to_string(ProfileRecord::kSize) + " bytes";
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 void register_report_command(CLI::App& app, GlobalOptions& global) {
     auto* cmd = app.add_subcommand("report", "Print the configuration report bytes a profile file gives");
@@ -47,9 +24,8 @@ void register_report_command(CLI::App& app, GlobalOptions& global) {
     cmd->add_option("--slot", opts->slot, "Button slot for the macro report, 0-based")->check(CLI::Range(0, 17));
     cmd->callback([opts, &global] {
         ProfileRecord record;
-        std::string error;
-        if (!read_profile_file(opts->file, record, error)) {
-            print_error(error);
+        if (IoStatus read = read_profile_file(opts->file, record); !read) {
+            print_error(read.message);
             global.exit_code = 2;
             return;
         }
