@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the program. Until the device links can tell
-# that no real mouse is there, the virtual mouse is attached (--demo), so
-# the program can be tried at once.
+# Sets up, builds and starts the program. When no receiver, cable or
+# Bluetooth mouse is found at start, the program attaches its virtual mouse by
+# itself, so it can be tried at once (pass --demo to force that).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -12,6 +12,6 @@ BIN="$BUILD/bin/qv-vantorel"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "run.sh: no desktop found (DISPLAY and WAYLAND_DISPLAY are unset); starting on a virtual display." >&2
   echo "run.sh: to see the windows without a desktop: $BIN --screenshot main.png --window main-mouse" >&2
-  exec xvfb-run -a "$BIN" --demo "$@"
+  exec xvfb-run -a "$BIN" "$@"
 fi
-exec "$BIN" --demo "$@"
+exec "$BIN" "$@"

@@ -12,7 +12,7 @@ const char* const kAppUsage =
     "  --lang CODE            use the translation CODE (de, pt_BR, ...) instead of the locale's\n"
     "  --verbose              print diagnostics on standard error\n"
     "  --screenshot FILE.png  render a window offscreen into FILE.png and exit\n"
-    "  --window NAME          the window to render: main, main-mouse, msg or dpi (default main)\n"
+    "  --window NAME          the window to render: main, main-mouse, msg, dpi or color (default main)\n"
     "  --help, --version\n";
 
 std::optional<AppOptions> ParseAppOptions(const QStringList& arguments, QString* error) {

@@ -15,7 +15,7 @@ struct AppOptions {
     bool verbose = false;      // --verbose: diagnostics on standard error
     QString language;          // --lang CODE: a translation instead of the locale's
     QString screenshot;        // --screenshot FILE.png: render offscreen and exit
-    QString window = QStringLiteral("main");  // --window main|main-mouse|msg|dpi
+    QString window = QStringLiteral("main");  // --window main|main-mouse|msg|dpi|color
 };
 
 // Parses the arguments (argv[0] first). On a usage error returns nullopt and
@@ -29,6 +29,7 @@ extern const char* const kAppUsage;
 bool WantsScreenshot(int argc, char** argv);
 
 inline const QStringList kScreenshotWindows = {
-    QStringLiteral("main"), QStringLiteral("main-mouse"), QStringLiteral("msg"), QStringLiteral("dpi")};
+    QStringLiteral("main"), QStringLiteral("main-mouse"), QStringLiteral("msg"), QStringLiteral("dpi"),
+    QStringLiteral("color")};
 
 }  // namespace vantorel

@@ -10,6 +10,7 @@
 #include "app/hook_library.h"
 #include "app/main_wnd.h"
 #include "app/screenshot.h"
+#include "app/session.h"
 #include "app/single_instance.h"
 #include "core/messages.h"
 #include "core/trace.h"
@@ -65,12 +66,13 @@ int main(int argc, char** argv) {
     SingleInstance instance;
     if (instance.start() == SingleInstance::Result::WokeOther) return 1;
 
-    CMainWnd window;
-    window.SetDemo(options->demo);
-    if (options->demo) {
-        window.SetLinkPresence(std::make_shared<DemoLinkPresence>());
-        window.SetApplySink([] { trace("demo: apply request taken by the virtual mouse\n"); });
-    }
+    // The virtual mouse stands in when no real one is there (or on --demo).
+    const SessionChoice session = ChooseSession(options->demo);
+    std::unique_ptr<CMS_1_Page> page = MakeMousePage(session);
+    CMS_1_Page& mouse_page = *page;
+    CMainWnd window(std::move(page));
+    window.SetDemo(session.demo);
+    ConnectMousePage(window, mouse_page, session.demo);
     window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });

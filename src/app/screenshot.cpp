@@ -1,14 +1,24 @@
 #include "app/screenshot.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/dpi_msg.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/session.h"
+#include "page/dpi_color_wnd.h"
 
 namespace vantorel {
 
@@ -27,15 +37,57 @@ QPixmap grab_window(QWidget& w) {
 
 int RenderScreenshot(const QString& file, const QString& window) {
     const bool mouse = window != QLatin1String("main");
-    CMainWnd main;
+    // The mouse page on the virtual mouse, with a profile library of its own
+    // so the picture never shows (or changes) the user's profiles.
+    QTemporaryDir data;
+    std::unique_ptr<CMS_1_Page> page;
+    CMS_1_Page* mouse_page = nullptr;
+    if (mouse) {
+        page = MakeMousePage(SessionChoice{true, "screenshot"},
+                             DataFolder::at(std::filesystem::path(data.path().toStdString()) / "Data"));
+        mouse_page = page.get();
+    }
+    CMainWnd main(std::move(page));
     main.SetHookSearchDirs({});
     main.SetDemo(mouse);
-    if (mouse) main.SetLinkPresence(std::make_shared<DemoLinkPresence>());
+    if (mouse_page) ConnectMousePage(main, *mouse_page, true);
     main.CreateMain();
     main.ShowWindow(true, false);
+    // The receiver link comes up with the virtual mouse's first report.
+    for (int i = 0; mouse_page && !mouse_page->links().any() && i < 200; ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    QWidget* light_color = nullptr;
+    if (window == QLatin1String("color")) {
+        // The lighting section open on a steady light, with its colour being
+        // chosen.
+        if (auto* toggle = main.FindControl<QAbstractButton>(QStringLiteral("ms_1_check_light"))) toggle->click();
+        if (auto* effect = main.FindControl<QComboBox>(QStringLiteral("ms_1_combo_light"))) effect->setCurrentIndex(1);
+        settle();
+        light_color = main.FindControl(QStringLiteral("ms_1_btn_light_color"));
+        auto* column = main.FindControl<QScrollArea>(QStringLiteral("ms_1_ver_setting"));
+        QWidget* section = main.FindControl(QStringLiteral("ms_1_check_light"));
+        if (column && section) column->verticalScrollBar()->setValue(section->mapTo(column->widget(), QPoint(0, 0)).y());
+        settle();
+    }
     QPixmap shot = grab_window(main);
 
-    if (window == QLatin1String("msg")) {
+    if (window == QLatin1String("color") && light_color) {
+        CDpiColorWnd dialog;
+        dialog.SetColor(0xFF00FF00);
+        dialog.Create(&main, ui::kStyleDialog | ui::kStyleTool, QSize(CDpiColorWnd::kWidth, CDpiColorWnd::kHeight));
+        dialog.ShowWindow(true, false);
+        const QPixmap picker = grab_window(dialog);
+        // Below the button, reaching 200 pixels to its left, as the page
+        // places it.
+        const QPoint at = light_color->mapTo(&main, QPoint(-200, light_color->height()));
+        QPainter p(&shot);
+        p.drawPixmap(QPoint(std::clamp(at.x(), 0, main.width() - CDpiColorWnd::kWidth),
+                            std::clamp(at.y(), 0, main.height() - CDpiColorWnd::kHeight)),
+                     picker);
+        dialog.Close(0);
+    } else if (window == QLatin1String("msg")) {
         CMsgWnd box(QStringLiteral("warning_title_text"), QStringLiteral("restore_text"));
         box.Create(&main, ui::kStyleDialog | ui::kStyleTool);
         box.ShowWindow(true, false);

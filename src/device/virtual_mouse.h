@@ -39,6 +39,7 @@
 #include "core/profile_record.h"
 #include "core/reports.h"
 #include "device/ble_transport.h"
+#include "device/device_events.h"
 #include "device/hid_backend.h"
 #include "device/link_state.h"
 #include "device/wired_driver.h"
@@ -50,14 +51,9 @@ class VirtualMouse;
 // Four event bytes: marker 0x27, event code, value low byte, value high byte.
 using MouseEvent = std::array<std::uint8_t, 4>;
 
-inline constexpr std::uint8_t kEventMarker = 0x27;
-inline constexpr std::uint8_t kEventDpiStage = 0x10;
-inline constexpr std::uint8_t kEventPollingRate = 0x20;
-inline constexpr std::uint8_t kEventBattery = 0x41;
-inline constexpr std::uint8_t kEventAcknowledge = 0x50;
-inline constexpr std::uint8_t kEventLightEffect = 0x70;
-// Report id of the receiver's event input reports.
-inline constexpr std::uint8_t kEventReportId = 0x03;
+// The event marker, the event codes and the receiver's event report id are
+// those of the link logic (device_events.h), so both headers can be used
+// together.
 
 // What the DPI and sensor report set.
 struct MouseDpiSettings {

@@ -1,0 +1,103 @@
+#include "app/session.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+
+#include "app/main_wnd.h"
+#include "app/msg_wnd.h"
+#include "core/trace.h"
+#include "device/virtual_mouse.h"
+
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+#include "device/linux/hidapi_backend.h"
+#include "device/linux/udev_monitor.h"
+#endif
+#ifdef VANTOREL_HAVE_XKB
+#include "macro/xkb_keyboard_layout.h"
+#endif
+
+namespace vantorel {
+
+SessionChoice ChooseSession(bool demo_forced) {
+    if (demo_forced) return {true, "asked for with --demo"};
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+    const std::vector<PresentDevice> present = enumerate_present();
+    if (present.empty()) return {true, "no receiver, cable or Bluetooth mouse found"};
+    return {false, std::to_string(present.size()) + " device node(s) of the mouse found"};
+#else
+    return {true, "built without the device links"};
+#endif
+}
+
+std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder) {
+    PageSetup setup;
+    setup.data_folder = std::move(folder);
+    if (choice.demo) {
+        // The whole receiver path runs against the virtual mouse: enumeration,
+        // reader threads, acknowledges and events. Its cable stays unplugged.
+        auto mouse = std::make_shared<VirtualMouse>();
+        mouse->plug_receiver();
+        setup.hid = mouse->shared_receiver();
+        setup.wired_driver = mouse->shared_wired_driver();
+        setup.demo_mouse = std::move(mouse);
+    } else {
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+        setup.hid = std::make_shared<HidapiBackend>();
+        setup.start_device_monitor = [](WindowHost& host, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
+            auto monitor = std::make_shared<UdevMonitor>(host, queue);
+            if (!monitor->start()) trace("session: the udev device watch could not be started\n");
+            return monitor;
+        };
+#endif
+    }
+#ifdef VANTOREL_HAVE_XKB
+    setup.keyboard_layout = std::make_shared<XkbKeyboardLayout>();
+#endif
+    trace("session: %s (%s)\n", choice.demo ? "virtual mouse" : "real mouse", choice.reason.c_str());
+    return std::make_unique<CMS_1_Page>(std::move(setup));
+}
+
+LinkReport PageLinkPresence::query() const {
+    if (links_.any()) return {MouseAccess::Connected, {}};
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+    if (probe_) {
+        for (const PresentDevice& device : enumerate_present()) {
+            if (!device.accessible) return {MouseAccess::NoPermission, device.devnode};
+        }
+    }
+#endif
+    return {};
+}
+
+void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, bool demo) {
+    window.SetApplySink([&page] { page.OnApplyRequest(); });
+    CMainWnd::DeviceHooks hooks;
+    hooks.on_timer = [&page](int id) { page.OnDeviceTimer(id); };
+    hooks.on_message = [&page](std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+        page.OnDeviceMessage(message, wparam, lparam);
+    };
+    hooks.on_shutdown = [&page] { page.Shutdown(); };
+    window.SetDeviceHooks(std::move(hooks));
+    window.SetLinkPresence(std::make_shared<PageLinkPresence>(page.links(), !demo));
+
+    // The window is already hidden when it finishes; the message box still
+    // shows on its own, before the program ends.
+    QObject::connect(&window, &CMainWnd::finished, &window, [&window, &page] {
+        std::string error;
+        if (!page.SavePendingEdits(&error)) CMsgWnd::Inform(&window, QStringLiteral("save_failed_exit_text"));
+    });
+#if QT_CONFIG(sessionmanager)
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QObject::connect(app, &QGuiApplication::commitDataRequest, &window, [&window, &page](QSessionManager& manager) {
+            std::string error;
+            if (page.SavePendingEdits(&error)) return;
+            if (manager.allowsInteraction()) {
+                CMsgWnd::Inform(&window, QStringLiteral("save_failed_exit_text"));
+                manager.release();
+            }
+        });
+    }
+#endif
+}
+
+}  // namespace vantorel

@@ -1,0 +1,56 @@
+// The mouse page of this run and what ties it to the main window: whether
+// the virtual mouse stands in for a real one, which device backends the page
+// gets, and the seams through which the window hands the page its apply
+// requests, device messages and timers, its shutdown, and the clean exit.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/shell_seams.h"
+#include "device/link_state.h"
+#include "library/data_folder.h"
+#include "page/ms_1_page.h"
+
+namespace vantorel {
+
+class CMainWnd;
+
+struct SessionChoice {
+    bool demo = false;
+    std::string reason;  // for the trace
+};
+
+// The virtual mouse stands in when asked for (--demo), when the program was
+// built without the device backends, or when no receiver, cable or Bluetooth
+// mouse is present at start.
+SessionChoice ChooseSession(bool demo_forced);
+
+// The page for the choice: the virtual mouse on its 2.4 GHz receiver for a
+// demo; hidapi, the wired driver library and the udev device watch
+// otherwise. `folder` replaces the usual data folder (screenshots).
+std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder = {});
+
+// Whether the mouse can be reached, from the page's link flags; with none up,
+// a device that is present but cannot be opened (no udev rule) is reported
+// so the window can explain it.
+class PageLinkPresence : public LinkPresence {
+public:
+    explicit PageLinkPresence(const LinkState& links, bool probe_devices) : links_(links), probe_(probe_devices) {}
+    LinkReport query() const override;
+
+private:
+    const LinkState& links_;
+    bool probe_;
+};
+
+// Hooks the page into the window (which owns it): message 1541 goes to the
+// apply engine, device messages and timers to the links, the window's
+// destruction stops the page's worker and links, the tab follows the link
+// flags, and a clean exit (the tray's "exit", the desktop closing the window
+// or ending the session) saves edits the library file does not hold yet,
+// telling the user when that fails.
+void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, bool demo);
+
+}  // namespace vantorel

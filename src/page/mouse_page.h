@@ -1,0 +1,46 @@
+// What the main window needs of the mouse page it hosts on the second item
+// of "device_tab_switch": a notification pump registered as the virtual
+// window "MS_1_Page", an initialisation, and the handlers for the
+// button-function menu and for the timers the page sets on the main window.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+#include "core/window_host.h"
+#include "ui/hook_table.h"
+#include "ui/notify.h"
+
+namespace vantorel {
+
+namespace ui {
+class SkinWindow;
+}
+
+class MousePage : public ui::NotifyPump {
+public:
+    // What the main window hands the page before Init.
+    struct Host {
+        ui::SkinWindow* window = nullptr;  // controls, menus, timers
+        WindowHost* host = nullptr;        // messages and timers from any thread
+        const HookTable* hooks = nullptr;  // the input hook library
+    };
+
+    static constexpr const char* kVirtualWnd = "MS_1_Page";
+
+    virtual void Attach(const Host& host) { host_ = host; }
+    virtual void Init() {}
+    // Loads the profile and macro libraries into the page.
+    virtual void LoadLibraries() {}
+    // A menu command whose name starts with "ms_1".
+    virtual void OnMenuCommand(const QString& name) { (void)name; }
+    // Timers the page sets on the main window that the window does not
+    // handle itself (the charging animation, 515).
+    virtual void OnHostTimer(int id) { (void)id; }
+
+protected:
+    Host host_;
+};
+
+}  // namespace vantorel

@@ -1,0 +1,821 @@
+#include "page/ms_1_page.h"
+
+#include <QFile>
+#include <QListWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
+
+#include "core/messages.h"
+#include "core/trace.h"
+#include "library/settings_file.h"
+#include "page/button_labels.h"
+#include "page/dpi_color_wnd.h"
+#include "page/page_logic.h"
+#include "ui/controls.h"
+#include "ui/resources.h"
+#include "ui/skin_window.h"
+
+namespace vantorel {
+
+namespace {
+
+// A HID backend that finds nothing, for a page without a receiver link.
+class NoHidBackend final : public HidBackend {
+public:
+    bool init() override { return false; }
+    std::vector<HidDeviceInfo> enumerate(std::uint16_t, std::uint16_t) override { return {}; }
+    std::shared_ptr<HidDevice> open_path(const std::string&) override { return nullptr; }
+};
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// What the DPI reset gives the eight stages.
+constexpr std::array<std::int32_t, 8> kResetDpiValues = {16, 32, 48, 64, 100, 320, 0, 0};
+constexpr std::array<std::int32_t, 8> kResetStageEnabled = {1, 1, 1, 1, 1, 1, 0, 0};
+constexpr std::array<Color, 8> kResetDpiColors = {{
+    {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 64, 0}, {255, 255, 255},
+}};
+
+}  // namespace
+
+CMS_1_Page::CMS_1_Page(PageSetup setup) : m_Setup(std::move(setup)) {
+    m_OwnedStore = std::make_unique<ProfileStore>(m_Setup.data_folder ? *m_Setup.data_folder : DataFolder::locate());
+    m_pStore = m_OwnedStore.get();
+    m_pSource = std::make_unique<page::TrackedProfileSource>(*m_pStore);
+    m_pLayout = m_Setup.keyboard_layout ? m_Setup.keyboard_layout : std::make_shared<UsKeyboardLayout>();
+    if (!m_Setup.hid) m_Setup.hid = std::make_shared<NoHidBackend>();
+}
+
+CMS_1_Page::~CMS_1_Page() { Shutdown(); }
+
+// ---------------------------------------------------------------------------
+// Controls
+
+QWidget* CMS_1_Page::find(const QString& name) const {
+    return host_.window ? host_.window->FindControl(name) : nullptr;
+}
+
+QWidget* CMS_1_Page::find(std::string_view name) const { return find(qstr(name)); }
+
+QWidget* CMS_1_Page::find_indexed(const char* pattern, int index) const {
+    return find(QString::asprintf(pattern, index));
+}
+
+int CMS_1_Page::index_of(const QWidget* sender, const QWidget* const* controls, int count) {
+    if (!sender) return -1;
+    for (int i = 0; i < count; ++i) {
+        if (controls[i] == sender) return i;
+    }
+    return -1;
+}
+
+void CMS_1_Page::find_controls() {
+    for (int n = 1; n <= kButtonCount; ++n) m_pBtnKey[static_cast<std::size_t>(n - 1)] = find_indexed("ms_1_btn_key_%d", n);
+    m_pBtnMacro = find(QStringLiteral("ms_1_btn_macro"));
+    m_pListProfile = find(QStringLiteral("ms_1_list_profile"));
+    m_pProfileAddBtn = find(QStringLiteral("ms_1_profile_add_btn"));
+    m_pProfileDeleteBtn = find(QStringLiteral("ms_1_profile_delete_btn"));
+    m_pProfileRenameBtn = find(QStringLiteral("ms_1_profile_rename_btn"));
+    m_pProfileImportBtn = find(QStringLiteral("ms_1_profile_import_btn"));
+    m_pProfileExportBtn = find(QStringLiteral("ms_1_profile_export_btn"));
+    m_pProfileResetBtn = find(QStringLiteral("ms_1_profile_reset_btn"));
+    m_pBtnReset = find(QStringLiteral("ms_1_btn_reset"));
+    m_pWired = find(controls::kWiredIndicator);
+    m_pWireless = find(controls::kWirelessIndicator);
+    m_pBle = find(controls::kBleIndicator);
+    m_pVerSetting = find(QStringLiteral("ms_1_ver_setting"));
+
+    static constexpr std::array<std::pair<const char*, const char*>, 12> kSectionNames = {{
+        {"ms_1_check_button", "ms_1_hor_button"},
+        {"ms_1_check_profile", "ms_1_ver_profile"},
+        {"ms_1_check_power", "ms_1_ver_power"},
+        {"ms_1_check_dpi", "ms_1_ver_dpi"},
+        {"ms_1_check_light", "ms_1_ver_light"},
+        {"ms_1_check_prate", "ms_1_ver_prate"},
+        {"ms_1_check_mouse_attribute", "ms_1_ver_mouse_attribute"},
+        {"ms_1_check_power_setting", "ms_1_ver_power_setting"},
+        {"ms_1_check_lift_of_distance", "ms_1_hor_lift_of_distance"},
+        {"ms_1_check_key_debounce", "ms_1_hor_key_debounce"},
+        {"ms_1_check_ripple_control", "ms_1_hor_ripple_control"},
+        {"ms_1_check_angle_snap", "ms_1_hor_angle_snap"},
+    }};
+    for (std::size_t i = 0; i < kSectionNames.size(); ++i) {
+        m_Sections[i].toggle = find(QString::fromLatin1(kSectionNames[i].first));
+        m_Sections[i].body = find(QString::fromLatin1(kSectionNames[i].second));
+        // The lower sections of the settings column open below what is in
+        // view; the column scrolls to bring them in.
+        m_Sections[i].scrolls = i >= 7;
+    }
+    m_pCheckLiftOfDistance = m_Sections[8].toggle;
+    m_pVerLight = m_Sections[4].body;
+
+    for (int n = 1; n <= kStageCount; ++n) {
+        const auto k = static_cast<std::size_t>(n - 1);
+        m_pSliderDpi[k] = find_indexed("ms_1_slider_dpi_%d", n);
+        m_pLabelDpi[k] = find_indexed("ms_1_label_dpi_%d", n);
+        m_pOptionDpiStep[k] = find_indexed("ms_1_option_dpi_step_%d", n);
+        m_pBtnDpiColor[k] = find_indexed("ms_1_btn_dpi_color_%d", n);
+        m_pEditDpi[k] = find_indexed("ms_1_edit_dpi_%d", n);
+    }
+    m_pComboLight = find(controls::kLightCombo);
+    m_pComboLightBle = find(QStringLiteral("ms_1_combo_light_ble"));
+    m_pVerBrightness = find(QStringLiteral("ms_1_ver_brightness"));
+    m_pSliderBrightness = find(QStringLiteral("ms_1_slider_brightness"));
+    m_pVerBreathSpeed = find(QStringLiteral("ms_1_ver_breathspeed"));
+    m_pSliderBreathSpeed = find(QStringLiteral("ms_1_slider_breathspeed"));
+    m_pHorLightColor = find(QStringLiteral("ms_1_hor_light_color"));
+    m_pBtnLightColor = find(QStringLiteral("ms_1_btn_light_color"));
+    for (int n = 1; n <= 4; ++n) m_pBtnPrate[static_cast<std::size_t>(n - 1)] = find_indexed("ms_1_btn_prate_%d", n);
+    m_pLabelPrate = find(QStringLiteral("ms_1_label_prate"));
+    m_pBtnMouseAttribute = find(QStringLiteral("ms_1_btn_mouse_attribute"));
+    m_pSliderLightOff = find(QStringLiteral("ms_1_slider_light_off"));
+    m_pLabelLightOff = find(QStringLiteral("ms_1_label_light_off"));
+    m_pSliderSleepTimer = find(QStringLiteral("ms_1_slider_sleep_timer"));
+    m_pLabelSleepTimer = find(QStringLiteral("ms_1_label_sleep_timer"));
+    m_pCheckMoveMode = find(QStringLiteral("ms_1_check_movemode"));
+    m_pSliderKeyDebounce = find(QStringLiteral("ms_1_slider_key_debounce"));
+    m_pLabelKeyDebounce = find(QStringLiteral("ms_1_label_key_debounce"));
+    m_pApplyBtn = find(QStringLiteral("ms_1_apply_btn"));
+    m_pBtnApplyDpi = find(QStringLiteral("ms_1_btn_apply_dpi"));
+    m_pBtnResetDpi = find(QStringLiteral("ms_1_btn_reset_dpi"));
+    m_pProgressPower = find(controls::kPowerProgress);
+    m_pLabelPower = find(controls::kPowerLabel);
+    for (int n = 1; n <= 2; ++n) {
+        const auto k = static_cast<std::size_t>(n - 1);
+        m_pOptionLiftOfDistance[k] = find_indexed("ms_1_option_lift_of_distance_%d", n);
+        m_pOptionRippleControl[k] = find_indexed("ms_1_option_ripple_control_%d", n);
+        m_pOptionAngleSnap[k] = find_indexed("ms_1_option_angle_snap_%d", n);
+        m_pOptionMousePic[k] = find_indexed("ms_1_option_mouse_pic_%d", n);
+    }
+    m_pContainerMousePic = find(QStringLiteral("ms_1_container_mouse_pic"));
+    m_pStatusBar = find(QStringLiteral("ms_1_status_bar"));
+    m_pLabelStatus = find(QStringLiteral("ms_1_label_status"));
+    m_pBtnStatusClose = find(QStringLiteral("ms_1_btn_status_close"));
+}
+
+void CMS_1_Page::load_page_style() {
+    // The page's look travels with its skin; the shell's theme covers the
+    // rest of the window.
+    QWidget* root = find(QStringLiteral("ms_1_page"));
+    if (!root) return;
+    QFile file(ui::ResourceManager::instance().path(QStringLiteral("MS/MS_1/ms_1_page.qss")));
+    if (!file.open(QIODevice::ReadOnly)) {
+        trace("page: no MS/MS_1/ms_1_page.qss\n");
+        return;
+    }
+    root->setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+// ---------------------------------------------------------------------------
+// Life cycle
+
+void CMS_1_Page::Init() {
+    find_controls();
+    load_page_style();
+
+    // Lift-off distance reaches no report of the mouse, so it is not
+    // offered; the light section starts closed.
+    ui::SetVisible(m_pCheckLiftOfDistance, false);
+    ui::SetVisible(m_pVerLight, false);
+    ui::SetCheck(m_Sections[4].toggle, false);
+
+    // Operations that belong to the button menu, the macro editor and the
+    // profile dialogs are not offered yet.
+    for (QWidget* w : {m_pBtnMacro, m_pProfileAddBtn, m_pProfileDeleteBtn, m_pProfileRenameBtn, m_pProfileImportBtn,
+                       m_pProfileExportBtn, m_pProfileResetBtn, m_pBtnReset})
+        ui::SetEnabled(w, false);
+
+    m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
+    ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
+
+    start_engine();
+    start_links();
+    read_model_choice();
+}
+
+void CMS_1_Page::start_engine() {
+    if (!host_.host) return;
+    Clock& clock = m_Setup.clock ? *m_Setup.clock : SteadyClock::instance();
+    m_pSender = std::make_unique<ReportSender>(m_Links, clock);
+    m_pSender->set_ble_transport(m_Setup.ble.get());
+    // The links are looked up at the moment of sending: the wired driver is
+    // bound and the receiver identified after the engine starts.
+    m_pSender->set_wired_driver_provider([this] {
+        return m_pLinks ? m_pLinks->wired_driver() : std::shared_ptr<WiredDriver>();
+    });
+    m_pSender->set_command_device_provider([this] {
+        return m_pLinks ? m_pLinks->wireless_command_device() : std::shared_ptr<HidDevice>();
+    });
+    m_pEngine = std::make_unique<ApplyEngine>(*m_pSource, *m_pSender, *host_.host, clock,
+                                              [this] { return m_Links.any(); });
+    m_pEngine->set_finished_callback([this](const ApplySummary& summary) { on_apply_finished(summary); });
+    m_pEngine->set_save_failed_callback([this](const std::string& error) { record_save_error(error); });
+}
+
+void CMS_1_Page::start_links() {
+    if (!host_.host || !m_pEngine) return;
+    LinkController::Options options;
+    options.wired_driver = m_Setup.wired_driver;
+    options.plugin_folders = m_Setup.plugin_folders;
+    ApplyEngine* engine = m_pEngine.get();
+    m_pLinks = std::make_unique<LinkController>(
+        *host_.host, *this, m_Links, *m_pSource,
+        [engine](const ProfileChange& change) { engine->commit_device_change(change); }, *m_Setup.hid,
+        m_DeviceChanges, std::move(options));
+    if (m_Setup.ble) m_Setup.ble->set_notify_handler(m_pLinks->ble_notify_handler());
+    m_pLinks->Start();
+    ui::SetVisible(m_pBle, m_Links.ble_connected.load() != 0);
+}
+
+void CMS_1_Page::LoadLibraries() {
+    const ProfileStore::LoadResult loaded = m_pStore->load(ui::ResourceManager::instance().language());
+    for (const std::string& problem : loaded.profiles.problems) trace("profile library: %s\n", problem.c_str());
+    for (const std::string& problem : loaded.macros.problems) trace("macro library: %s\n", problem.c_str());
+    if (!loaded.profiles.save_status) record_save_error(loaded.profiles.save_status.message);
+
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
+    }
+    fill_profile_list();
+    // What the mouse holds is unknown: the next apply sends every section.
+    if (m_pEngine) m_pEngine->reset_last_applied();
+    if (m_Links.ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
+    Refresh();
+    if (!loaded.profiles.save_status) show_save_failure();
+
+    // Then the receiver: watch for devices coming and going, and open what
+    // is there now.
+    if (m_Setup.start_device_monitor && host_.host)
+        m_DeviceMonitor = m_Setup.start_device_monitor(*host_.host, m_DeviceChanges);
+    if (m_pLinks) m_pLinks->OpenWirelessDevices();
+    if (m_Setup.demo_mouse) start_demo_heartbeat();
+}
+
+void CMS_1_Page::start_demo_heartbeat() {
+    // A real mouse reports its battery every few seconds; without it the
+    // receiver link would be dropped by its watchdog.
+    std::weak_ptr<VirtualMouse> mouse = m_Setup.demo_mouse;
+    auto beat = [mouse] {
+        if (auto m = mouse.lock()) m->report_battery(1, 76);
+    };
+    m_pDemoHeartbeat = new QTimer();
+    QObject::connect(m_pDemoHeartbeat, &QTimer::timeout, m_pDemoHeartbeat, beat);
+    m_pDemoHeartbeat->start(m_Setup.demo_heartbeat_ms);
+    beat();
+}
+
+void CMS_1_Page::Shutdown() {
+    if (m_bShutDown) return;
+    m_bShutDown = true;
+    if (m_pDemoHeartbeat) {
+        m_pDemoHeartbeat->stop();
+        delete m_pDemoHeartbeat;
+        m_pDemoHeartbeat = nullptr;
+    }
+    // The worker is joined before the links close: the report sender may be
+    // writing through the wired driver or the receiver at this moment.
+    if (m_pEngine) m_pEngine->stop();
+    m_DeviceMonitor.reset();
+    if (m_pLinks) m_pLinks->Shutdown();
+}
+
+bool CMS_1_Page::SavePendingEdits(std::string* error) {
+    std::string why;
+    const bool ok = m_pSource->save_unsaved(&why);
+    if (!ok) {
+        trace("page: saving the pending edits failed: %s\n", why.c_str());
+        record_save_error(why);
+        if (error) *error = why;
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Messages and timers from the main window
+
+void CMS_1_Page::OnApplyRequest() {
+    if (m_pEngine) m_pEngine->post_apply();
+}
+
+void CMS_1_Page::OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    if (message == kMsgSaveFailed) {
+        show_save_failure();
+        return;
+    }
+    if (m_pLinks) m_pLinks->on_message(message, wparam, lparam);
+}
+
+void CMS_1_Page::OnDeviceTimer(int id) {
+    if (m_pLinks) m_pLinks->on_timer(id);
+}
+
+void CMS_1_Page::OnHostTimer(int id) {
+    if (m_pLinks) m_pLinks->on_timer(id);
+}
+
+void CMS_1_Page::OnMenuCommand(const QString& name) {
+    // The button-function menu is not offered yet; the buttons open none.
+    trace("page: menu command %s for button %d\n", qPrintable(name), m_iMenuButton + 1);
+}
+
+void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
+    if (summary.ran) return;
+    // No link was up, so nothing was sent and the apply saved nothing: keep
+    // the edit in the file at least. Runs on the apply worker.
+    std::string error;
+    if (!m_pSource->save_unsaved(&error)) {
+        record_save_error(error);
+        if (host_.host) host_.host->post_message(kMsgSaveFailed);
+    }
+}
+
+void CMS_1_Page::record_save_error(const std::string& error) {
+    std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
+    m_strSaveError = error.empty() ? std::string("the profile library could not be saved") : error;
+}
+
+QString CMS_1_Page::save_error() const {
+    std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
+    return QString::fromStdString(m_strSaveError);
+}
+
+void CMS_1_Page::show_save_failure() {
+    const QString error = save_error();
+    if (error.isEmpty()) return;
+    ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("save_failed_text")).arg(error));
+    ui::SetVisible(m_pStatusBar, true);
+}
+
+// ---------------------------------------------------------------------------
+// Profile access
+
+bool CMS_1_Page::has_current_profile() const {
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    return m_pCurProfile != nullptr;
+}
+
+ProfileRecord CMS_1_Page::current_profile() const {
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    return m_pCurProfile ? *m_pCurProfile : ProfileRecord();
+}
+
+void CMS_1_Page::edit_profile(const std::function<void(ProfileRecord&)>& change) {
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    if (!m_pCurProfile) return;
+    change(*m_pCurProfile);
+    m_pSource->mark_unsaved();
+}
+
+void CMS_1_Page::fill_profile_list() {
+    auto* list = qobject_cast<QListWidget*>(m_pListProfile);
+    std::vector<QString> names;
+    int selected = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        for (std::size_t i = 0; i < m_pStore->profiles().size(); ++i) {
+            const std::u16string name = m_pStore->profiles()[i].profile_name();
+            names.push_back(QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())));
+        }
+        selected = static_cast<int>(m_pStore->selected());
+    }
+    if (list) {
+        ui::NotifyBlocker quiet;
+        list->clear();
+        for (const QString& name : names) {
+            auto* item = new QListWidgetItem(name, list);
+            item->setSizeHint(QSize(0, 24));
+        }
+    }
+    ui::SelectItem(m_pListProfile, selected);
+    ui::EnsureVisible(m_pListProfile, selected);
+    // Selecting from code raises no item-select notification here, so there
+    // is none for the flag to absorb: from now on every selection change is
+    // the user's (or an operation's) and switches profiles.
+    m_iIgnoreListSelect = 0;
+}
+
+void CMS_1_Page::switch_profile(int index) {
+    if (m_iIgnoreListSelect) {
+        m_iIgnoreListSelect = 0;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        if (index < 0 || !m_pStore->select(static_cast<std::size_t>(index))) return;
+        m_pCurProfile = &m_pStore->current();
+        m_pSource->mark_unsaved();  // the selection is part of the file
+    }
+    Refresh();
+    if (m_pEngine) m_pEngine->set_full_apply();
+    RequestApply();
+}
+
+// ---------------------------------------------------------------------------
+// Refresh
+
+void CMS_1_Page::RefreshLinkSections() {
+    if (m_pLinks) m_pLinks->events().RefreshLinkSections();
+    else refresh_light_section();
+}
+
+void CMS_1_Page::Refresh() {
+    RefreshLinkSections();
+    if (!has_current_profile()) return;
+    const auto record = std::make_unique<ProfileRecord>(current_profile());
+    const ProfileRecord& r = *record;
+
+    ui::SetCheck(find_indexed("ms_1_option_dpi_step_%d", r.dpi_stage_index() + 1), true);
+    for (int k = 0; k < kStageCount; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        ui::SetValue(m_pSliderDpi[i], r.dpi_value(k));
+        const QString dpi = page::DpiText(r.dpi_value(k));
+        ui::SetText(m_pLabelDpi[i], dpi);
+        ui::SetText(m_pEditDpi[i], dpi);
+        ui::SetBkColor(m_pBtnDpiColor[i], page::ArgbOf(r.dpi_color(k)));
+    }
+    ui::SelectItem(m_pComboLight, r.light_mode());
+    ui::SelectItem(m_pComboLightBle, r.light_mode_ble());
+    ui::SetValue(m_pSliderBrightness, r.brightness());
+    ui::SetValue(m_pSliderBreathSpeed, r.breath_speed());
+    ui::SetBkColor(m_pBtnLightColor, page::ArgbOf(r.light_color()));
+
+    ui::SetCheck(find_indexed("ms_1_btn_prate_%d", r.polling_rate_index() + 1), true);
+    show_polling_label(r.polling_rate_index());
+
+    ui::SetCheck(find_indexed("ms_1_option_lift_of_distance_%d", r.lift_off_distance() + 1), true);
+    ui::SetCheck(find_indexed("ms_1_option_ripple_control_%d", r.ripple_control() + 1), true);
+    ui::SetCheck(find_indexed("ms_1_option_angle_snap_%d", r.angle_snap() + 1), true);
+    // The check box follows the profile like every other control.
+    ui::SetCheck(m_pCheckMoveMode, r.move_mode() == 1);
+
+    ui::SetValue(m_pSliderLightOff, r.light_off_timer());
+    show_light_off_label(r.light_off_timer());
+    ui::SetValue(m_pSliderSleepTimer, r.sleep_timer());
+    show_sleep_label(r.sleep_timer());
+    ui::SetValue(m_pSliderKeyDebounce, r.key_debounce());
+    show_debounce_label(r.key_debounce());
+
+    for (int n = 0; n < kButtonCount; ++n) RefreshButtonLabel(n);
+}
+
+void CMS_1_Page::RefreshButtonLabel(int n) {
+    if (n < 0 || n >= kButtonCount) return;
+    QWidget* button = m_pBtnKey[static_cast<std::size_t>(n)];
+    if (!button) return;
+    std::optional<page::ButtonLabel> label;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        if (!m_pCurProfile) return;
+        label = page::ButtonLabelFor(std::as_const(*m_pCurProfile).slot(n), *m_pLayout,
+                                     ui::ResourceManager::instance().language());
+    }
+    if (label->kind == page::ButtonLabel::Kind::Key) {
+        ui::SetResourceText(button, label->value);
+        ui::SetToolTipKey(button, label->value);
+    } else {
+        ui::SetText(button, label->value);
+        button->setToolTip(label->value);
+    }
+}
+
+void CMS_1_Page::show_polling_label(std::int32_t index) {
+    const QString key = page::PollingRateKey(index);
+    if (!key.isEmpty()) ui::SetResourceText(m_pLabelPrate, key);
+}
+
+void CMS_1_Page::show_light_off_label(std::int32_t value) {
+    ui::SetText(m_pLabelLightOff, page::LightOffText(value, ui::Tr(QStringLiteral("sleep_timer_1_text")),
+                                                     ui::Tr(QStringLiteral("sleep_timer_2_text"))));
+}
+
+void CMS_1_Page::show_sleep_label(std::int32_t value) {
+    ui::SetText(m_pLabelSleepTimer, page::SleepText(value, ui::Tr(QStringLiteral("sleep_timer_3_text")),
+                                                    ui::Tr(QStringLiteral("sleep_timer_2_text"))));
+}
+
+void CMS_1_Page::show_debounce_label(std::int32_t value) { ui::SetText(m_pLabelKeyDebounce, page::DebounceText(value)); }
+
+// ---------------------------------------------------------------------------
+// Apply requests
+
+void CMS_1_Page::RequestApply() {
+    if (host_.host) host_.host->post_message(kMsgApplyRequest, 0, 0);
+}
+
+void CMS_1_Page::RequestApplyLater(int delay_ms) {
+    if (!host_.host) return;
+    host_.host->kill_timer(kTimerDelayedApply);
+    host_.host->set_timer(kTimerDelayedApply, delay_ms);
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+void CMS_1_Page::OnClick(const ui::Notification& msg) {
+    const QWidget* s = msg.sender;
+    if (!s) return;
+    if (s == m_pProfileAddBtn || s == m_pProfileDeleteBtn || s == m_pProfileRenameBtn || s == m_pProfileImportBtn ||
+        s == m_pProfileExportBtn) {
+        return;  // profile operations: not offered yet (the buttons are disabled)
+    }
+    if (s == m_pApplyBtn || s == m_pBtnApplyDpi) {
+        RequestApply();
+        return;
+    }
+    if (s == m_pBtnResetDpi) {
+        reset_dpi();
+        return;
+    }
+    if (s == m_pBtnMouseAttribute) {
+        open_mouse_settings();
+        return;
+    }
+    if (s == m_pProfileResetBtn || s == m_pBtnReset) return;  // not offered yet
+    if (s == m_pBtnLightColor) {
+        choose_light_color();
+        return;
+    }
+    if (const int k = index_of(s, m_pBtnDpiColor.data(), kStageCount); k >= 0) {
+        choose_dpi_color(k + 1);
+        return;
+    }
+    if (const int k = index_of(s, m_pBtnKey.data(), kMenuButtonCount); k >= 0) {
+        m_iMenuButton = k;  // the function menu is not offered yet
+        return;
+    }
+    if (s == m_pBtnStatusClose) ui::SetVisible(m_pStatusBar, false);
+}
+
+void CMS_1_Page::OnSelectChanged(const ui::Notification& msg) {
+    const QWidget* s = msg.sender;
+    if (!s) return;
+    if (const int k = index_of(s, m_pOptionDpiStep.data(), kStageCount); k >= 0) {
+        edit_profile([k](ProfileRecord& r) { r.set_dpi_stage_index(k); });
+        RequestApply();
+        return;
+    }
+    if (const int k = index_of(s, m_pBtnPrate.data(), 4); k >= 0) {
+        edit_profile([k](ProfileRecord& r) { r.set_polling_rate_index(k); });
+        if (has_current_profile()) show_polling_label(k);
+        RequestApply();
+        return;
+    }
+    if (const int k = index_of(s, m_pOptionLiftOfDistance.data(), 2); k >= 0) {
+        edit_profile([k](ProfileRecord& r) { r.set_lift_off_distance(k); });
+        RequestApply();
+        return;
+    }
+    if (const int k = index_of(s, m_pOptionRippleControl.data(), 2); k >= 0) {
+        edit_profile([k](ProfileRecord& r) { r.set_ripple_control(k); });
+        RequestApply();
+        return;
+    }
+    if (const int k = index_of(s, m_pOptionAngleSnap.data(), 2); k >= 0) {
+        edit_profile([k](ProfileRecord& r) { r.set_angle_snap(k); });
+        RequestApply();
+        return;
+    }
+    if (const int k = index_of(s, m_pOptionMousePic.data(), 2); k >= 0) choose_model_picture(k);
+}
+
+void CMS_1_Page::OnItemSelect(const ui::Notification& msg) {
+    const QWidget* s = msg.sender;
+    if (!s) return;
+    if (s == m_pComboLight) {
+        const int index = ui::GetCurSel(m_pComboLight);
+        edit_profile([index](ProfileRecord& r) { r.set_light_mode(index); });
+        refresh_light_section();
+        RequestApplyLater(kLightApplyDelayMs);
+        return;
+    }
+    if (s == m_pComboLightBle) {
+        const int index = ui::GetCurSel(m_pComboLightBle);
+        edit_profile([index](ProfileRecord& r) { r.set_light_mode_ble(index); });
+        RequestApplyLater(kLightApplyDelayMs);
+        return;
+    }
+    if (s == m_pListProfile) switch_profile(ui::GetCurSel(m_pListProfile));
+}
+
+void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
+    const QWidget* s = msg.sender;
+    if (!s) return;
+    for (const Section& section : m_Sections) {
+        if (section.toggle && s == section.toggle) {
+            toggle_section(section);
+            return;
+        }
+    }
+    if (s == m_pCheckMoveMode) {
+        const int on = ui::GetCheck(m_pCheckMoveMode) ? 1 : 0;
+        edit_profile([on](ProfileRecord& r) { r.set_move_mode(on); });
+        RequestApply();
+    }
+}
+
+void CMS_1_Page::toggle_section(const Section& section) {
+    const bool open = ui::GetCheck(section.toggle);
+    ui::SetVisible(section.body, open);
+    if (open && section.scrolls && host_.host) host_.host->set_timer(kTimerScrollSettings, kScrollDelayMs);
+}
+
+void CMS_1_Page::OnValueChanged(const ui::Notification& msg) {
+    const QWidget* s = msg.sender;
+    if (!s) return;
+    const int value = ui::GetValue(s);
+    if (s == m_pSliderBrightness) {
+        edit_profile([value](ProfileRecord& r) { r.set_brightness(value); });
+        RequestApplyLater(kSliderApplyDelayMs);
+        return;
+    }
+    if (s == m_pSliderBreathSpeed) {
+        edit_profile([value](ProfileRecord& r) { r.set_breath_speed(value); });
+        RequestApplyLater(kSliderApplyDelayMs);
+        return;
+    }
+    if (s == m_pSliderSleepTimer) {
+        edit_profile([value](ProfileRecord& r) { r.set_sleep_timer(value); });
+        if (has_current_profile()) show_sleep_label(value);
+        RequestApplyLater(kSliderApplyDelayMs);
+        return;
+    }
+    if (s == m_pSliderLightOff) {
+        edit_profile([value](ProfileRecord& r) { r.set_light_off_timer(value); });
+        if (has_current_profile()) show_light_off_label(value);
+        RequestApplyLater(kSliderApplyDelayMs);
+        return;
+    }
+    if (s == m_pSliderKeyDebounce) {
+        edit_profile([value](ProfileRecord& r) { r.set_key_debounce(value); });
+        if (has_current_profile()) show_debounce_label(value);
+        RequestApplyLater(kSliderApplyDelayMs);
+        return;
+    }
+    if (const int k = index_of(s, m_pSliderDpi.data(), kStageCount); k >= 0) on_dpi_slider(k + 1, value);
+}
+
+void CMS_1_Page::OnEditCommit(const ui::Notification& msg) {
+    if (const int k = index_of(msg.sender, m_pEditDpi.data(), kStageCount); k >= 0) commit_dpi_edit(k + 1);
+}
+
+void CMS_1_Page::OnTextChanged(const ui::Notification& msg) {
+    if (index_of(msg.sender, m_pEditDpi.data(), kStageCount) >= 0) filter_dpi_edit(msg.sender);
+}
+
+// ---------------------------------------------------------------------------
+// DPI stages
+
+void CMS_1_Page::on_dpi_slider(int stage, int code) {
+    if (!has_current_profile()) return;
+    edit_profile([stage, code](ProfileRecord& r) { r.set_dpi_value(stage - 1, code); });
+    const QString dpi = page::DpiText(code);
+    const auto k = static_cast<std::size_t>(stage - 1);
+    ui::SetText(m_pLabelDpi[k], dpi);
+    ui::SetText(m_pEditDpi[k], dpi);
+    // The stage waits for an apply button: dragging through many values
+    // should not write each of them into the mouse.
+}
+
+void CMS_1_Page::commit_dpi_edit(int stage) {
+    if (!has_current_profile()) return;
+    const auto k = static_cast<std::size_t>(stage - 1);
+    const int code = page::DpiCodeForText(ui::GetText(m_pEditDpi[k]));
+    edit_profile([stage, code](ProfileRecord& r) { r.set_dpi_value(stage - 1, code); });
+    ui::SetValue(m_pSliderDpi[k], code);
+    ui::SetText(m_pEditDpi[k], page::DpiText(code));
+}
+
+void CMS_1_Page::filter_dpi_edit(QWidget* edit) {
+    const QString text = ui::GetText(edit);
+    const QString digits = page::DigitsOnly(text);
+    if (digits == text) return;
+    ui::SetText(edit, digits);
+    ui::SetSel(edit, static_cast<int>(digits.size()), static_cast<int>(digits.size()));
+}
+
+void CMS_1_Page::reset_dpi() {
+    if (!has_current_profile()) return;
+    edit_profile([](ProfileRecord& r) {
+        r.set_dpi_stage_index(1);
+        for (int k = 0; k < kStageCount; ++k) {
+            const auto i = static_cast<std::size_t>(k);
+            r.set_dpi_value(k, kResetDpiValues[i]);
+            r.set_dpi_value_y(k, kResetDpiValues[i]);
+            r.set_dpi_stage_enabled(k, kResetStageEnabled[i]);
+            r.set_dpi_color(k, kResetDpiColors[i]);
+        }
+    });
+    Refresh();
+    RequestApply();
+}
+
+// ---------------------------------------------------------------------------
+// Colours
+
+std::optional<quint32> CMS_1_Page::run_color_dialog(quint32 argb, QWidget* button) {
+    QWidget* window = host_.window;
+    QPoint position;
+    if (window && button) {
+        // Below the button, reaching 200 pixels to its left.
+        const QPoint top_left = button->mapTo(window, QPoint(0, 0));
+        const QRect w = window->geometry();
+        position = QPoint(w.left() + top_left.x() - 200, w.top() + top_left.y() + button->height());
+    }
+    if (m_Setup.choose_color) return m_Setup.choose_color(argb, position);
+    return CDpiColorWnd::Choose(window, argb, position);
+}
+
+void CMS_1_Page::choose_dpi_color(int stage) {
+    if (!has_current_profile()) return;
+    const auto k = static_cast<std::size_t>(stage - 1);
+    const std::optional<quint32> chosen = run_color_dialog(page::ArgbOf(current_profile().dpi_color(stage - 1)), m_pBtnDpiColor[k]);
+    if (!chosen) return;
+    const Color c = page::ColorOfArgb(*chosen);
+    edit_profile([stage, c](ProfileRecord& r) { r.set_dpi_color(stage - 1, c); });
+    ui::SetBkColor(m_pBtnDpiColor[k], page::ArgbOf(c));
+    RequestApply();
+}
+
+void CMS_1_Page::choose_light_color() {
+    if (!has_current_profile()) return;
+    const std::optional<quint32> chosen = run_color_dialog(page::ArgbOf(current_profile().light_color()), m_pBtnLightColor);
+    if (!chosen) return;
+    const Color c = page::ColorOfArgb(*chosen);
+    edit_profile([c](ProfileRecord& r) { r.set_light_color(c); });
+    ui::SetBkColor(m_pBtnLightColor, page::ArgbOf(c));
+    RequestApply();
+}
+
+// ---------------------------------------------------------------------------
+// Light section, mouse settings, model picture
+
+void CMS_1_Page::refresh_light_section() {
+    ui::SetVisible(m_pVerBrightness, false);
+    ui::SetVisible(m_pVerBreathSpeed, false);
+    ui::SetVisible(m_pHorLightColor, false);
+    std::int32_t mode = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        if (!m_pCurProfile) return;
+        mode = m_pCurProfile->light_mode();
+    }
+    const page::LightRows rows = page::LightRowsFor(mode);
+    ui::SetVisible(m_pVerBrightness, rows.brightness);
+    ui::SetVisible(m_pVerBreathSpeed, rows.breath_speed);
+    ui::SetVisible(m_pHorLightColor, rows.color);
+}
+
+void CMS_1_Page::open_mouse_settings() {
+    if (!m_MouseSettings) return;
+    if (m_Setup.launch_mouse_settings) m_Setup.launch_mouse_settings(*m_MouseSettings);
+    else page::LaunchMouseSettings(*m_MouseSettings);
+}
+
+void CMS_1_Page::read_model_choice() {
+    const std::filesystem::path config = m_pStore->folder().config_file();
+    int id = read_model_id(config);
+    if (id < 0 || id > 1) {
+        id = 0;
+        if (const IoStatus status = write_model_id(config, id); !status)
+            trace("page: CONFIG.ini not written: %s\n", status.message.c_str());
+    }
+    show_model_picture(id);
+}
+
+void CMS_1_Page::show_model_picture(int id) {
+    ui::SetCheck(m_pOptionMousePic[static_cast<std::size_t>(id)], true);
+    ui::SetBkImage(m_pContainerMousePic, QStringLiteral("skins/ms_1/mouse_%1.png").arg(id + 1));
+}
+
+void CMS_1_Page::choose_model_picture(int id) {
+    if (const IoStatus status = write_model_id(m_pStore->folder().config_file(), id); !status)
+        trace("page: CONFIG.ini not written: %s\n", status.message.c_str());
+    show_model_picture(id);
+}
+
+// ---------------------------------------------------------------------------
+// DeviceView: the link logic drives the page's controls
+
+void CMS_1_Page::set_selected_silently(std::string_view control, bool selected) {
+    ui::SetCheck(find(control), selected);
+}
+
+void CMS_1_Page::select_item_silently(std::string_view control, int index) { ui::SelectItem(find(control), index); }
+
+void CMS_1_Page::set_progress(std::string_view control, int value) { ui::SetValue(find(control), value); }
+
+void CMS_1_Page::set_label(std::string_view control, std::string_view text, LabelMode mode) {
+    if (mode == LabelMode::ResourceText) ui::SetResourceText(find(control), qstr(text));
+    else ui::SetText(find(control), qstr(text));
+}
+
+void CMS_1_Page::set_visible(std::string_view control, bool visible) { ui::SetVisible(find(control), visible); }
+
+bool CMS_1_Page::is_visible(std::string_view control) const { return ui::IsVisible(find(control)); }
+
+bool CMS_1_Page::is_selected(std::string_view control) const { return ui::GetCheck(find(control)); }
+
+}  // namespace vantorel

@@ -1,0 +1,288 @@
+// CMS_1_Page: the mouse page. It is no window of its own: the main window
+// hosts its skin ("MS/MS_1/ms_1_page.xml") and hands every notification of
+// the virtual window "MS_1_Page" to it.
+//
+// The page shows the selected profile of the profile store in its controls
+// and writes each edit back into that profile, under the store's mutex,
+// then asks for an apply: at once (message 1541), a moment later (timer 513,
+// restarted by every further change, so a burst of changes gives one apply)
+// or not at all (DPI values wait for an apply button). Showing a profile
+// never writes into it and never asks for an apply.
+//
+// The page owns the links to the mouse and the apply engine: Init starts the
+// engine's worker and the link controller, LoadLibraries loads the libraries,
+// shows the selected profile and starts listening to the receiver. It is the
+// DeviceView of the link logic, so device events drive its real controls.
+//
+// Edits are never lost: an apply that finds no link up saves the library
+// instead, and SavePendingEdits (called on a clean exit) saves whatever the
+// file does not hold yet. Save failures are shown on the page.
+#pragma once
+
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/apply_engine.h"
+#include "core/clock.h"
+#include "device/ble_transport.h"
+#include "device/device_change.h"
+#include "device/device_events.h"
+#include "device/hid_backend.h"
+#include "device/link_controller.h"
+#include "device/link_state.h"
+#include "device/report_sender.h"
+#include "device/virtual_mouse.h"
+#include "device/wired_driver.h"
+#include "library/data_folder.h"
+#include "library/profile_store.h"
+#include "macro/keyboard_layout.h"
+#include "page/mouse_page.h"
+#include "page/mouse_settings.h"
+#include "page/tracked_source.h"
+
+class QTimer;
+
+namespace vantorel {
+
+// What the page works with; the application fills it for a real or a demo
+// session, the tests with fakes.
+struct PageSetup {
+    // Where the libraries and "CONFIG.ini" live; unset: the usual data folder.
+    std::optional<DataFolder> data_folder;
+    // The HID access of the receiver link and the Bluetooth LE probe (hidapi,
+    // or the virtual mouse's receiver). Null: no receiver link.
+    std::shared_ptr<HidBackend> hid;
+    // A wired driver to use instead of the wired driver library (the virtual
+    // mouse's cable); null loads the library from `plugin_folders` (empty:
+    // the executable's folder and the installed plugin folder).
+    std::shared_ptr<WiredDriver> wired_driver;
+    std::vector<std::filesystem::path> plugin_folders;
+    // The Bluetooth LE transport, when there is one.
+    std::shared_ptr<BleTransport> ble;
+    // The clock of the report pacing; null: the steady clock.
+    Clock* clock = nullptr;
+    // Starts watching for arriving and leaving devices; the object returned
+    // stops the watch when it goes. Null: no watch.
+    std::function<std::shared_ptr<void>(WindowHost&, DeviceChangeQueue&)> start_device_monitor;
+    // Demo mode: the virtual mouse behind `hid`; it reports its battery now
+    // and then, as a real mouse does, which keeps the receiver link up.
+    std::shared_ptr<VirtualMouse> demo_mouse;
+    int demo_heartbeat_ms = 2000;
+    // The layout key names are shown in; null: US.
+    std::shared_ptr<const KeyboardLayout> keyboard_layout;
+    // Runs the colour dialog with a colour (0xFFRRGGBB) at a screen point;
+    // the chosen colour, or nothing when cancelled. Null: CDpiColorWnd.
+    std::function<std::optional<quint32>(quint32 argb, QPoint position)> choose_color;
+    // Finds and starts the desktop's mouse settings. Null: this desktop's.
+    std::function<std::optional<page::MouseSettingsCommand>()> find_mouse_settings;
+    std::function<bool(const page::MouseSettingsCommand&)> launch_mouse_settings;
+};
+
+class CMS_1_Page final : public MousePage, public DeviceView {
+public:
+    static constexpr int kStageCount = 8;
+    static constexpr int kButtonCount = 18;
+    static constexpr int kMenuButtonCount = 12;
+    static constexpr int kSliderApplyDelayMs = 500;
+    static constexpr int kLightApplyDelayMs = 200;
+    static constexpr int kScrollDelayMs = 10;
+
+    explicit CMS_1_Page(PageSetup setup = {});
+    ~CMS_1_Page() override;
+    CMS_1_Page(const CMS_1_Page&) = delete;
+    CMS_1_Page& operator=(const CMS_1_Page&) = delete;
+
+    // MousePage
+    void Init() override;
+    void LoadLibraries() override;
+    void OnMenuCommand(const QString& name) override;
+    void OnHostTimer(int id) override;
+
+    // What the main window hands on (see ConnectMousePage in the shell).
+    void OnApplyRequest();  // message 1541
+    void OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
+    void OnDeviceTimer(int id);
+    // Window destruction: the apply worker stops and is joined, then the
+    // device watch and the links close. Idempotent; the destructor calls it.
+    void Shutdown();
+    // Saves the edits the library file does not hold yet (a clean exit).
+    // True when there was nothing to save or the save worked.
+    bool SavePendingEdits(std::string* error);
+
+    void Refresh();
+    void RefreshButtonLabel(int n);  // n = 0..17
+    void RequestApply();
+    void RequestApplyLater(int delay_ms);
+    void RefreshLinkSections();
+
+    // Inspection.
+    LinkState& links() { return m_Links; }
+    ProfileStore& store() { return *m_pStore; }
+    ApplyEngine* engine() const { return m_pEngine.get(); }
+    LinkController* link_controller() const { return m_pLinks.get(); }
+    ReportSender* sender() const { return m_pSender.get(); }
+    bool has_current_profile() const;
+    // A copy of the profile shown (default-constructed before the load).
+    ProfileRecord current_profile() const;
+    // The last save failure shown, empty when none.
+    QString save_error() const;
+    bool mouse_settings_available() const { return m_MouseSettings.has_value(); }
+
+    // DeviceView
+    void set_selected_silently(std::string_view control, bool selected) override;
+    void select_item_silently(std::string_view control, int index) override;
+    void set_progress(std::string_view control, int value) override;
+    void set_label(std::string_view control, std::string_view text, LabelMode mode) override;
+    void set_visible(std::string_view control, bool visible) override;
+    bool is_visible(std::string_view control) const override;
+    bool is_selected(std::string_view control) const override;
+    void refresh_light_section() override;
+
+protected:
+    void OnClick(const ui::Notification& msg) override;
+    void OnSelectChanged(const ui::Notification& msg) override;
+    void OnItemSelect(const ui::Notification& msg) override;
+    void OnCheckClick(const ui::Notification& msg) override;
+    void OnEditCommit(const ui::Notification& msg) override;
+    void OnValueChanged(const ui::Notification& msg) override;
+    void OnTextChanged(const ui::Notification& msg) override;
+
+private:
+    struct Section {
+        QWidget* toggle = nullptr;
+        QWidget* body = nullptr;
+        bool scrolls = false;  // the column scrolls to its end when it opens
+    };
+
+    QWidget* find(const QString& name) const;
+    QWidget* find(std::string_view name) const;
+    QWidget* find_indexed(const char* pattern, int index) const;
+    void find_controls();
+    void load_page_style();
+    static int index_of(const QWidget* sender, const QWidget* const* controls, int count);
+
+    // Writes into the current profile under the store's mutex and marks the
+    // edit unsaved; does nothing while no profile is current.
+    void edit_profile(const std::function<void(ProfileRecord&)>& change);
+
+    void start_engine();
+    void start_links();
+    void fill_profile_list();
+    void switch_profile(int index);
+    void show_polling_label(std::int32_t index);
+    void show_light_off_label(std::int32_t value);
+    void show_sleep_label(std::int32_t value);
+    void show_debounce_label(std::int32_t value);
+    void on_dpi_slider(int stage, int code);
+    void commit_dpi_edit(int stage);
+    void filter_dpi_edit(QWidget* edit);
+    void reset_dpi();
+    void choose_dpi_color(int stage);
+    void choose_light_color();
+    std::optional<quint32> run_color_dialog(quint32 argb, QWidget* button);
+    void open_mouse_settings();
+    void read_model_choice();
+    void show_model_picture(int id);
+    void choose_model_picture(int id);
+    void toggle_section(const Section& section);
+    void show_save_failure();
+    void on_apply_finished(const ApplySummary& summary);
+    void record_save_error(const std::string& error);
+    void start_demo_heartbeat();
+
+    PageSetup m_Setup;
+    ProfileStore* m_pStore = nullptr;  // owned below; a pointer so the folder is chosen at construction
+    std::unique_ptr<ProfileStore> m_OwnedStore;
+    std::unique_ptr<page::TrackedProfileSource> m_pSource;
+    std::shared_ptr<const KeyboardLayout> m_pLayout;
+    std::optional<page::MouseSettingsCommand> m_MouseSettings;
+
+    // Control pointers, found once in Init; null when the skin lacks one.
+    std::array<QWidget*, kButtonCount> m_pBtnKey{};
+    QWidget* m_pBtnMacro = nullptr;
+    QWidget* m_pListProfile = nullptr;
+    QWidget* m_pProfileAddBtn = nullptr;
+    QWidget* m_pProfileDeleteBtn = nullptr;
+    QWidget* m_pProfileRenameBtn = nullptr;
+    QWidget* m_pProfileImportBtn = nullptr;
+    QWidget* m_pProfileExportBtn = nullptr;
+    QWidget* m_pProfileResetBtn = nullptr;
+    QWidget* m_pBtnReset = nullptr;
+    QWidget* m_pWired = nullptr;
+    QWidget* m_pWireless = nullptr;
+    QWidget* m_pBle = nullptr;
+    QWidget* m_pVerSetting = nullptr;
+    std::array<Section, 12> m_Sections{};
+    QWidget* m_pCheckLiftOfDistance = nullptr;
+    QWidget* m_pVerLight = nullptr;
+    std::array<QWidget*, kStageCount> m_pSliderDpi{};
+    std::array<QWidget*, kStageCount> m_pLabelDpi{};
+    std::array<QWidget*, kStageCount> m_pOptionDpiStep{};
+    std::array<QWidget*, kStageCount> m_pBtnDpiColor{};
+    std::array<QWidget*, kStageCount> m_pEditDpi{};
+    QWidget* m_pComboLight = nullptr;
+    QWidget* m_pComboLightBle = nullptr;
+    QWidget* m_pVerBrightness = nullptr;
+    QWidget* m_pSliderBrightness = nullptr;
+    QWidget* m_pVerBreathSpeed = nullptr;
+    QWidget* m_pSliderBreathSpeed = nullptr;
+    QWidget* m_pHorLightColor = nullptr;
+    QWidget* m_pBtnLightColor = nullptr;
+    std::array<QWidget*, 4> m_pBtnPrate{};
+    QWidget* m_pLabelPrate = nullptr;
+    QWidget* m_pBtnMouseAttribute = nullptr;
+    QWidget* m_pSliderLightOff = nullptr;
+    QWidget* m_pLabelLightOff = nullptr;
+    QWidget* m_pSliderSleepTimer = nullptr;
+    QWidget* m_pLabelSleepTimer = nullptr;
+    QWidget* m_pCheckMoveMode = nullptr;
+    QWidget* m_pSliderKeyDebounce = nullptr;
+    QWidget* m_pLabelKeyDebounce = nullptr;
+    QWidget* m_pApplyBtn = nullptr;
+    QWidget* m_pBtnApplyDpi = nullptr;
+    QWidget* m_pBtnResetDpi = nullptr;
+    QWidget* m_pProgressPower = nullptr;
+    QWidget* m_pLabelPower = nullptr;
+    std::array<QWidget*, 2> m_pOptionLiftOfDistance{};
+    std::array<QWidget*, 2> m_pOptionRippleControl{};
+    std::array<QWidget*, 2> m_pOptionAngleSnap{};
+    QWidget* m_pContainerMousePic = nullptr;
+    std::array<QWidget*, 2> m_pOptionMousePic{};
+    QWidget* m_pStatusBar = nullptr;
+    QWidget* m_pLabelStatus = nullptr;
+    QWidget* m_pBtnStatusClose = nullptr;
+
+    // Links, apply worker and the device watch, built in Init.
+    LinkState m_Links;
+    std::unique_ptr<ReportSender> m_pSender;
+    std::unique_ptr<ApplyEngine> m_pEngine;
+    DeviceChangeQueue m_DeviceChanges;
+    std::unique_ptr<LinkController> m_pLinks;
+    std::shared_ptr<void> m_DeviceMonitor;
+    QTimer* m_pDemoHeartbeat = nullptr;
+    bool m_bShutDown = false;
+
+    // The profile the controls show and edit: a record of the store's
+    // profile library, null until the libraries are loaded.
+    ProfileRecord* m_pCurProfile = nullptr;
+    // The list's first item-select notification after construction is not
+    // a switch (see fill_profile_list).
+    int m_iIgnoreListSelect = 1;
+    int m_iMenuButton = 0;
+
+    mutable std::mutex m_SaveErrorMutex;
+    std::string m_strSaveError;
+};
+
+}  // namespace vantorel

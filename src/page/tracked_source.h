@@ -1,0 +1,45 @@
+// The profile store as the apply engine and the device events see it, with a
+// note of whether memory holds edits the file does not have yet. Every edit
+// of the page marks it; every save through it records whether the file now
+// matches memory. Both happen under the store's mutex.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "core/profile_source.h"
+#include "library/profile_store.h"
+
+namespace vantorel::page {
+
+class TrackedProfileSource final : public ProfileSource {
+public:
+    explicit TrackedProfileSource(ProfileStore& store) : store_(store) {}
+
+    std::mutex& mutex() override { return store_.mutex(); }
+    ProfileRecord& current() override { return store_.current(); }
+    // Call with mutex() held. A failed save leaves the edits marked unsaved.
+    bool save(std::string* error) override {
+        const bool ok = store_.save(error);
+        unsaved_ = !ok;
+        return ok;
+    }
+
+    // Call with mutex() held.
+    void mark_unsaved() { unsaved_ = true; }
+    bool unsaved() const { return unsaved_; }
+
+    // Takes the mutex: saves when memory holds edits the file lacks. True
+    // when there was nothing to save or the save worked.
+    bool save_unsaved(std::string* error) {
+        std::lock_guard<std::mutex> lock(mutex());
+        if (!unsaved_) return true;
+        return save(error);
+    }
+
+private:
+    ProfileStore& store_;
+    bool unsaved_ = false;
+};
+
+}  // namespace vantorel::page

@@ -1,0 +1,132 @@
+// The mouse page as the program runs it: inside the main window, wired to it
+// the way the application wires it, on the virtual mouse, with a data folder
+// of its own. Timers are fired by hand and the report pacing runs in virtual
+// time, so nothing here waits for a clock.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/main_wnd.h"
+#include "app/session.h"
+#include "core/clock.h"
+#include "core/messages.h"
+#include "device/virtual_mouse.h"
+#include "library/profile_library.h"
+#include "page/ms_1_page.h"
+#include "ui/controls.h"
+#include "ui/qt_env.h"
+#include "ui/timers.h"
+
+namespace vantorel::test {
+
+struct HarnessOptions {
+    bool cable = true;      // the virtual mouse on its cable (the wired link is up)
+    bool receiver = false;  // its 2.4 GHz receiver plugged in
+    // An existing data folder (a second start); empty: a new one.
+    std::filesystem::path data_folder;
+    std::function<std::optional<quint32>(quint32, QPoint)> choose_color;
+    std::optional<page::MouseSettingsCommand> mouse_settings = page::MouseSettingsCommand{"/usr/bin/true", {}};
+};
+
+class PageHarness {
+public:
+    explicit PageHarness(HarnessOptions options = {}) {
+        ui::TrayIcon::SetAvailabilityOverride(false);
+        data_ = options.data_folder.empty() ? std::filesystem::path(dir_.path().toStdString()) / "Data"
+                                            : options.data_folder;
+        if (options.cable) mouse->plug_cable();
+        if (options.receiver) mouse->plug_receiver();
+
+        PageSetup setup;
+        setup.data_folder = DataFolder::at(data_);
+        setup.hid = mouse->shared_receiver();
+        setup.wired_driver = mouse->shared_wired_driver();
+        setup.clock = &clock;
+        setup.choose_color = options.choose_color;
+        setup.find_mouse_settings = [command = options.mouse_settings] { return command; };
+        setup.launch_mouse_settings = [this](const page::MouseSettingsCommand& command) {
+            launched.push_back(command);
+            return true;
+        };
+        auto owned = std::make_unique<CMS_1_Page>(std::move(setup));
+        page = owned.get();
+        wnd = std::make_unique<CMainWnd>(std::move(owned));
+        wnd->SetHookSearchDirs({});
+        ConnectMousePage(*wnd, *page, false);
+        // Counted on their way to the engine.
+        wnd->SetApplySink([this] {
+            ++apply_requests;
+            page->OnApplyRequest();
+        });
+        auto manual = std::make_unique<ui::ManualTimerService>();
+        timers = manual.get();
+        wnd->SetTimerService(std::move(manual));
+        wnd->CreateMain();
+        wnd->ShowWindow(true, false);
+        settle();
+    }
+    ~PageHarness() {
+        wnd.reset();
+        pump();
+        ui::TrayIcon::SetAvailabilityOverride(std::nullopt);
+    }
+    PageHarness(const PageHarness&) = delete;
+    PageHarness& operator=(const PageHarness&) = delete;
+
+    template <class T = QWidget>
+    T* ctl(const QString& name) const {
+        return wnd->FindControl<T>(name);
+    }
+    QAbstractButton* button(const QString& name) const { return ctl<QAbstractButton>(name); }
+    void click(const QString& name) {
+        QAbstractButton* b = button(name);
+        ASSERT_NE(b, nullptr) << name.toStdString();
+        b->click();
+        pump();
+    }
+    // Fires a running timer of the main window; false when it is not running.
+    bool fire(int id) {
+        const bool fired = timers->fire(id);
+        pump();
+        return fired;
+    }
+    // Lets posted messages, queued applies and their follow-ups run out.
+    void settle() {
+        pump();
+        if (page->engine()) page->engine()->wait_idle();
+        pump();
+    }
+    ProfileRecord profile() const { return page->current_profile(); }
+    void edit(const std::function<void(ProfileRecord&)>& change) {
+        std::lock_guard<std::mutex> lock(page->store().mutex());
+        change(page->store().current());
+    }
+    // The selected profile as the library file holds it now.
+    ProfileRecord profile_on_disk() const {
+        ProfileLibrary library;
+        MapTextLookup texts;
+        library.load(data_ / "ms_1" / "pro.data", texts);
+        return library.at(static_cast<std::size_t>(library.selected_profile_index()));
+    }
+    std::filesystem::path data_folder() const { return data_; }
+
+    QTemporaryDir dir_;
+    std::filesystem::path data_;
+    ManualClock clock;
+    std::shared_ptr<VirtualMouse> mouse = std::make_shared<VirtualMouse>(clock);
+    CMS_1_Page* page = nullptr;
+    std::unique_ptr<CMainWnd> wnd;
+    ui::ManualTimerService* timers = nullptr;
+    int apply_requests = 0;
+    std::vector<page::MouseSettingsCommand> launched;
+};
+
+}  // namespace vantorel::test
