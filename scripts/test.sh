@@ -5,7 +5,8 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 
 BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WERROR=ON -DVANTOREL_BUILD_BENCH=ON
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WERROR=ON -DVANTOREL_BUILD_BENCH=ON \
+  -DVANTOREL_BUILD_GUI=ON -DVANTOREL_BUILD_DEVICE=ON -DVANTOREL_BUILD_TESTS=ON
 cmake --build "$BUILD"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD" --output-on-failure -j2
