@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Report building: what one apply costs in CPU before anything reaches a link.
 #include <benchmark/benchmark.h>
 

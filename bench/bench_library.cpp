@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Library files: start-up load and the save after every apply, for a large
 // library of 100 profiles (about 4.6 MB on disk).
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Warning flags shared by every target of the project.
 add_library(vantorel_warnings INTERFACE)
 target_compile_options(vantorel_warnings INTERFACE -Wall -Wextra -Wshadow)

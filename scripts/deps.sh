@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian 12 packages the project builds, runs and tests with.
 # Idempotent and non-interactive; works as root or through sudo.
 set -euo pipefail

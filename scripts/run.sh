@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Sets up, builds and starts the program. When no receiver, cable or
 # Bluetooth mouse is found at start, the program attaches its virtual mouse by
 # itself, so it can be tried at once (pass --demo to force that).

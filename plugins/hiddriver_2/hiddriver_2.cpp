@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wired driver library on hidapi-hidraw and libudev.
 //
 // Open_DevMonitor watches the hidraw nodes of the mouse named by Set_VIDPID

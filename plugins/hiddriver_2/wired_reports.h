@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the wired driver library reads out of the mouse's HID collections and
 // input reports. Kept free of hidapi so the rules can be tested alone.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The DPI popup: a small borderless window at the bottom-right corner of the
 // work area that shows the DPI the mouse just switched to. It stays above
 // other windows, takes no focus, has no task-bar entry, and deletes itself

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Loads the input hook library ("Hook": libHook.so) from the executable's
 // folder or the installed plugin folder and binds its seven entry points.
 // A missing library or entry point is traced and left null.

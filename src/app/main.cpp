@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // qv-vantorel: the desktop application.
 #include <QApplication>
 #include <QDir>

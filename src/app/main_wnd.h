@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window: a frameless 800 x 572 window with its own title bar,
 // hosting the "no mouse" view and the mouse page on "device_tab_switch". It
 // owns the tray icon and its menu, binds the input hook library, receives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/mouse_page.h"
 
 #include "core/messages.h"

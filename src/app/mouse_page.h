@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The placeholder the main window hosts when it is given no mouse page
 // (the shell's own tests). The page interface itself lives with the page.
 #pragma once

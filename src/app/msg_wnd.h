@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The message box: a title and a message, both language keys, with OK and
 // Cancel. The result is 1 when the user confirmed and 0 otherwise (Cancel,
 // Escape, or the window closed by the desktop).

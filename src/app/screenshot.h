@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Renders one of the program's windows offscreen into a PNG file, for the
 // README and for checking a skin without a desktop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The mouse page of this run and what ties it to the main window: whether
 // the virtual mouse stands in for a real one, which device backends the page
 // gets, and the seams through which the window hands the page its apply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The small interfaces through which the application shell reaches the
 // parts that do not exist on the Qt side: whether a mouse link is up, and
 // where an apply request goes. Standard library only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One running copy per user. The first start listens on a local socket named
 // "QV Vantorel" in the user's runtime folder; a later start connects to it,
 // asks the first one to show itself and ends.

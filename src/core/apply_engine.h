@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ApplyEngine: keeps the mouse in step with the profile being edited.
 //
 // The user interface never sends anything itself; every edit asks for an

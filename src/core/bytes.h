@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Little-endian helpers for the fixed binary layouts the mouse and the
 // stored files use. Every multi-byte field is read and written through
 // these, never by casting a struct over a buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Time as the pacing code sees it. Production uses the steady clock; tests
 // use ManualClock, whose sleeps advance virtual time at once and run what
 // was scheduled for the time passed, so every wait and attempt can be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A plain single-threaded message loop that stands in for the main window
 // where there is no Qt: the command line runs on it, and the tests drive the
 // logic layers through it. Messages may be posted from any thread; handlers

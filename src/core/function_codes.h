@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Button functions: the code stored in a slot's function_code and the name of
 // the button-menu item that selects it. The names double as language keys.
 #pragma once

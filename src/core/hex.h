@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Bytes as two-digit lowercase hex separated by single spaces ("0c 0a 01").
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MacroAction: one timed key or mouse-button action, four bytes in every
 // record and file that holds actions: key code, action kind, delay (u16 LE).
 #pragma once

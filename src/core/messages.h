@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Message and timer ids of the main window. Every thread talks to the window
 // through these: the UI thread handles each message in order.
 #pragma once

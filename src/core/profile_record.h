@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ProfileRecord: everything configurable on the mouse, as one fixed-size
 // little-endian record of 43,936 bytes. The record is stored byte for byte in
 // "pro.data" and in ".pro" files, so every offset here is a file format.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the apply engine and the event dispatch find the edited profile.
 // The one mutex guards the edited record, the library around it and the
 // apply engine's last-applied copy: the apply worker snapshots and saves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the apply engine hands its reports. The device layer's ReportSender
 // implements it; the core knows nothing about links.
 #pragma once

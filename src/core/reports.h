@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Builders for the six configuration reports. Each takes the record (or a
 // slot of it) and returns the exact bytes to put on the link. Building has
 // no side effects.

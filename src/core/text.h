@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // UTF-16 text as the stored records hold it: NUL-terminated UTF-16LE in
 // fixed arrays of code units. Conversions to UTF-8 for the command line and
 // the desktop side, and the case-insensitive name comparison.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The language texts the program shows ("add_profile_text", "key_F1", ...)
 // come through this interface. The desktop side backs it with the language
 // file; tests and the command line use the built-in English table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Debug trace: off unless QV_VANTOREL_DEBUG is set in the environment or a
 // front end calls set_trace_enabled (for example on --verbose). Lines go to
 // standard error; users never see them otherwise.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the logic layers (apply engine, links, event dispatch) need of the
 // main window. The desktop shell implements it on Qt; the command line and
 // the tests implement it on a plain event loop.

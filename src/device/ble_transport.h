@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Bluetooth LE link as the sender and the event dispatch see it: one
 // write characteristic for reports, one notify characteristic for events.
 #pragma once

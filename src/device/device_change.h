@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Arrivals and removals of the devices the tool cares about, as the device
 // monitor (libudev on Linux, or a fake) reports them. The monitor thread
 // pushes each change into the queue and posts kMsgDeviceArrival or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Device events: what the mouse reports on its own (DPI stage, polling rate,
 // light effect changed with its buttons, battery and charging, the
 // acknowledge of a configuration report), how each link carries them, and

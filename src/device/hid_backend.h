@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The HID access the receiver link needs, behind an interface: the real
 // backend sits on hidapi's hidraw library, the fake one is the virtual mouse.
 //

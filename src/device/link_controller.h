@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The links to the mouse as the main window sees them: one object that owns
 // the event dispatch, the receiver connection and the wired link, and the
 // entry points the main window's message and timer handlers call.

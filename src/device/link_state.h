@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Which links to the mouse are up, and the acknowledge flag. Written by the
 // UI thread and the threads that deliver device events, read by the apply
 // worker while it sends: each value is an atomic word.

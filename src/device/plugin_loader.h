@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Loading of the libraries the application binds at run time (the wired
 // driver library). A plugin is loaded only by absolute path from a known
 // folder: the folder of the running executable or the installed plugin

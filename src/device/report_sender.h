@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ReportSender: the one operation through which every configuration report
 // reaches the mouse.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/virtual_mouse.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // VirtualMouse: the device side of the protocol, for the tests, the command
 // line and the desktop program's demo mode.
 //

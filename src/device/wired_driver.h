@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wired driver library's call contract, as an interface. The real
 // implementation binds the seven entry points of our "hiddriver_2" plugin
 // with dlopen; the virtual mouse offers a fake one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wired link: the mouse on its USB cable, driven through the wired driver
 // library ("libhiddriver_2.so", our hiddriver_2 plugin), which reports attach,
 // detach and device events to the main window by message.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The 2.4 GHz link: the USB receiver's HID collections, one reader thread
 // per event collection, the identification of the receiver that carries our
 // mouse, and the presence of the link.

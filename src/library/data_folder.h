@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the program keeps its files. The data folder holds "CONFIG.ini" and
 // the library folder "ms_1" with "pro.data" and "macro.data".
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Whole-file reads and crash-safe whole-file writes for the library files,
 // the single-record files and the settings file.
 //

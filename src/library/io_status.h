@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The outcome of every operation that touches a file: success, or a message
 // saying what failed. Callers check it; nothing here fails silently.
 #pragma once

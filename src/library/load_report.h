@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What loading a library file found and did. A normal load has no problems;
 // everything else (a damaged file kept aside, a cut-short record dropped, a
 // selection outside the list, a failed save) is listed for the caller to log

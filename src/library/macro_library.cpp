@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "library/macro_library.h"
 
 #include <algorithm>

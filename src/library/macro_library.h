@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MacroLibrary: every macro of the user, kept in "macro.data" as 696-byte
 // MacroRecords one after another in list order, nothing else (an empty
 // library is an empty file). A list position is the macro_library_index the

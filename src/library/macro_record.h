@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MacroRecord: one macro of the macro library, a fixed 696-byte little-endian
 // record stored byte for byte in "macro.data" and in ".macro" files.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Names of profiles and macros are unique in their list without regard to
 // letter case. A clash is resolved by numbering: "<base>_1", "<base>_2", ...
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ProfileLibrary: every profile of the user and the index of the selected
 // one, kept in "pro.data":
 //

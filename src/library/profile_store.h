@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The profile and macro libraries of one data folder, with the lock that the
 // apply worker, the event dispatch and the user interface share. The store
 // is the ProfileSource the apply engine snapshots from and saves through.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "CONFIG.ini": the one program setting that outlives a run, the chosen
 // mouse model picture, as key "ModelId" in section "SETTING" of an INI file:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Single-record files for keeping and sharing: a ".pro" file is exactly one
 // raw 43,936-byte ProfileRecord, a ".macro" file exactly one raw 696-byte
 // MacroRecord. No header, no checksum.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Key codes and their translations.
 //
 // A stored key code is one byte: a USB HID keyboard usage (0x04..0xE7), one

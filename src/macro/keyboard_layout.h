@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The three questions the key tables ask of the user's keyboard layout.
 //
 // Virtual keys are Windows virtual-key values, the form in which the input

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Limits of a macro's action list: how many actions it may hold, what its
 // delays may be, and what the list costs on the mouse.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The user's keyboard layout read through libxkbcommon.
 //
 // Positions are evdev key codes, which equal the set-1 scan codes for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the 18 button controls of the page show for a slot: the language key
 // of its function, a key combination, or the name of its macro.
 #pragma once

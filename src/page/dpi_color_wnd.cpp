@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "page/dpi_color_wnd.h"
 
 #include <QGuiApplication>

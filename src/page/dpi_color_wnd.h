@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // CDpiColorWnd: the small colour picker of the DPI stage and light colour
 // buttons. A palette, sixteen preset swatches, decimal edits for red, green
 // and blue, a swatch showing the colour, and confirm (result 1) and cancel

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the main window needs of the mouse page it hosts on the second item
 // of "device_tab_switch": a notification pump registered as the virtual
 // window "MS_1_Page", an initialisation, and the handlers for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The desktop's own mouse settings, which "ms_1_btn_mouse_attribute" opens.
 // Each desktop has its settings program; the one of the running desktop
 // ($XDG_CURRENT_DESKTOP) is preferred, otherwise the first one installed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // CMS_1_Page: the mouse page. It is no window of its own: the main window
 // hosts its skin ("MS/MS_1/ms_1_page.xml") and hands every notification of
 // the virtual window "MS_1_Page" to it.

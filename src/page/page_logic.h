@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The small rules behind the mouse page's controls: how typed numbers are
 // read, how DPI codes become text and back, which light rows an effect
 // shows, how stored colours become control colours, and the label texts of

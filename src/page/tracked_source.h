@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The profile store as the apply engine and the device events see it, with a
 // note of whether memory holds edits the file does not have yet. Every edit
 // of the page marks it; every save through it records whether the file now

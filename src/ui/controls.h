@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Operations on skin controls, whatever Qt widget a skin chose for them.
 // Every function accepts a null control and then does nothing, so a control
 // missing from a skin costs its feature and nothing else.

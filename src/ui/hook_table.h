@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The entry points of the input hook library, bound by the main window and
 // handed to the screens that record macros or capture keys. Any entry may be
 // missing; the call helpers then do nothing.

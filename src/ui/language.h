@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The language texts of the program. "lan.xml" in the resource folder holds
 // every key in English; a translation is a file of the same form named
 // "lan/<locale>.xml" ("lan/de.xml", "lan/pt_BR.xml") that overrides the keys

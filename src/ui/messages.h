@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Window messages on Qt: a message id with two parameters, posted from any
 // thread and handled later on the UI thread by the receiving window, and the
 // menu command record a menu delivers to its owner.

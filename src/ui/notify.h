@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Notifications: what a skin control reports (a click, a new selection, a
 // slider value) to the window or to the virtual window it belongs to.
 //

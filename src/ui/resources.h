@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The process-wide resource folder ("res": skins, images, language files,
 // style sheet) and the language loaded from it. Windows find their skins
 // here; "skin:" in a style sheet or an image path names a file in it.

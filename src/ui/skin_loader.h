@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Builds controls from a skin file: Qt Designer's XML (the files keep the
 // names "main.xml", "msg.xml", ...) read at run time, so a skin can change
 // without a rebuild.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A skinned window: a frameless top-level window whose controls come from a
 // skin file. It finds controls by name, pumps their notifications (to itself
 // or to a registered virtual window), runs timers by id, receives posted

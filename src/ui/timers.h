@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Window timers by id. A window owns one timer service; tests swap in a
 // manual one and fire timers themselves instead of waiting for them.
 #pragma once

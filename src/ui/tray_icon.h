@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The notification-area icon. Mouse actions on it reach the owner window as
 // the tray message (lparam: 514 left button up, 517 right button up, 515
 // double click, 520 middle button up).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Controls of our own that skins can use besides the standard Qt widgets:
 // an image that stays crisp at every scale, and a colour palette.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A stand-in for the input hook library with four of the seven entry
 // points, so the binding can be checked entry by entry. The test reads what
 // was called through fake_hook_calls and makes the library report an event

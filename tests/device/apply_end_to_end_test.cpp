@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The apply engine, the report sender and the virtual mouse together.
 #include <gtest/gtest.h>
 

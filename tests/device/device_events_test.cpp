@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The event dispatch of the three links, the battery display and the show/hide
 // rule of the link-dependent sections.
 #include "device/device_events.h"

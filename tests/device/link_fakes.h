@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fakes for the link logic tests: a scripted HID backend whose nodes are fed
 // input reports by the test, a view that records what the link logic shows,
 // a wired driver that records its calls, and a harness around the link

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A stand-in for the wired driver library, built as a loadable module for the
 // loader tests. Every entry point reports its call to a sink the test sets;
 // unloading the module is reported too. Built a second time without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wired link and its driver library, start-up, and the routing of the
 // main window's messages through the link controller.
 #include "device/wired_link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The receiver link: enumeration, pairing, identification, reader threads,
 // the watchdog, arrivals and removals. Reader threads are real; the fake
 // nodes hand them reports, and time only moves on the virtual clock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Helpers shared by the library tests: raw files, random records, folders.
 #pragma once
 

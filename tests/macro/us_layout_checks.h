@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Translations every US layout must give, whatever answers them.
 #pragma once
 

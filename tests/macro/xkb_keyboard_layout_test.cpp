@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "macro/xkb_keyboard_layout.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The colour dialog on its own, and as the page's colour buttons run it.
 #include <QAbstractButton>
 #include <QLineEdit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The mouse page inside the main window: its controls show the selected
 // profile, edits write it and ask for applies the way each control should,
 // and the links drive the battery, indicators and sections.

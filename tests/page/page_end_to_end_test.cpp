@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The page, the apply engine, the links and the virtual mouse together:
 // what the user does on the page is what reaches the mouse, what the mouse
 // reports lands on the page and in the file, and no edit is lost.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The mouse page as the program runs it: inside the main window, wired to it
 // the way the application wires it, on the virtual mouse, with a data folder
 // of its own. Timers are fired by hand and the report pacing runs in virtual

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The rules behind the page's controls, without any control.
 #include <gtest/gtest.h>
 

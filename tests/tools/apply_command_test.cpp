@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl apply against the virtual mouse, run as a user runs it. These
 // run in real time (the link pacing is real), so they stay few and short.
 #include <gtest/gtest.h>

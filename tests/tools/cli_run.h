@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs vantorelctl as a user would: a real process, its output and its exit
 // status.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl devices, monitor and apply on the library, run as a user runs
 // them: against the virtual mouse, and on the real links of a machine that
 // has no mouse.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line's link session on the virtual mouse, and how the link
 // commands put what they found into words.
 #include <gtest/gtest.h>

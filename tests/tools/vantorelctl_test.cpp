@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command-line tool as a user runs it: a real process, its output and
 // its exit status.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Shared set-up of the Qt test suites: one QApplication on the offscreen
 // platform, the resource folder of the source tree, the English texts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl apply [--full] [--simulate[=wired|wireless|ble]] [--trace]
 //                   [--profile-file FILE.pro] [--last-applied FILE.pro]
 //                   [--wait SECONDS]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl profile ... and vantorelctl macro ...
 #include <iostream>
 #include <nlohmann/json.hpp>

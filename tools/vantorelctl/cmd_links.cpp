@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl devices [--json] [--simulate[=wired|wireless|ble]] [--wait SECONDS]
 // vantorelctl monitor [--json] [--simulate[=wired|wireless|ble]] [--duration SECONDS]
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl report KIND --profile-file FILE [--slot N]
 #include <iostream>
 #include <vector>

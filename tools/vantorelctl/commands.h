@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Sub-commands of vantorelctl. Each group registers its commands on the app;
 // the callbacks set `exit_code` and print their results.
 #pragma once

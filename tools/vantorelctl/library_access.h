@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Opening the data folder's libraries for a command.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The links to the mouse for one command: what the desktop program's main
 // window sets up, on a plain event loop in the command's own thread.
 //

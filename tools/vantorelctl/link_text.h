@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the link commands put links and device events into words: one line of
 // text for a person, or one JSON object for a script.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "simulated_mouse.h"
 
 #include "device/virtual_mouse.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The virtual mouse on one link, as the command line's link session uses it:
 // the carriers the link controller and the report sender are given in place
 // of hidapi, the wired driver library and Bluetooth LE, and the few things

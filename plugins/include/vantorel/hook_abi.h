@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 /* Entry points of the input hook library ("Hook": libHook.so), looked up by
  * these names when the application loads it. Each may be missing; the
  * application then skips the call. Results are ignored (return 0).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 /* The C boundary between the application and the libraries it loads at run
  * time (the wired driver library and the input hook library).
  *

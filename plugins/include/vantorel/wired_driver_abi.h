@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 /* The wired driver library: the seven entry points the application looks up
  * in "libhiddriver_2.so" and the call contract they follow.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The HID backend on hidapi's hidraw library (never the libusb one, which
 // detaches the kernel's driver and so takes the pointer away from the user).
 //

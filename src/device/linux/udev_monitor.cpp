@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/linux/udev_monitor.h"
 
 #include <libudev.h>

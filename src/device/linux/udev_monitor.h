@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Watches libudev for the three devices the tool talks to and tells the main
 // window when one arrives or leaves:
 //  - the 2.4 GHz receiver, USB 1D57:FA60;

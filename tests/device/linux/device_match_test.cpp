@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The rules that decide which udev devices are ours, from the ids udev gives.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // HidapiBackend against emulated hidraw nodes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wired driver library, loaded as the application loads it, against an
 // emulated wired mouse.
 #include <dlfcn.h>

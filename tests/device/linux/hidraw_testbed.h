@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Emulated USB and Bluetooth HID devices with hidraw nodes, on umockdev.
 //
 // The test binary runs under umockdev-wrapper, whose preloaded library sends

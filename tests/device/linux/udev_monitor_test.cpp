@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // UdevMonitor and enumerate_present against emulated devices and uevents.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The wired driver library's reading of input reports and collections.
 #include <gtest/gtest.h>
 
