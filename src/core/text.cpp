@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "core/text.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
 namespace vantorel {
 
 std::u16string read_fixed_text(const Byte* p, std::size_t units) {
@@ -95,21 +99,62 @@ std::u16string to_utf16(std::string_view in) {
     return out;
 }
 
-char16_t fold_case(char16_t c) {
-    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
-    if (c < 0xC0) return c;
-    if (c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);      // Latin-1
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return static_cast<char16_t>(c + 32);  // Greek
-    if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 32);     // Cyrillic
-    if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 80);     // Cyrillic Ѐ..Џ
-    return c;
+namespace {
+
+struct CaseRange {
+    char32_t first;
+    char32_t last;
+    std::int32_t delta;
+    std::uint32_t stride;
+};
+
+#include "core/case_tables.inc"
+
+char32_t map_case(std::span<const CaseRange> table, char32_t c) {
+    auto it = std::upper_bound(table.begin(), table.end(), c,
+                               [](char32_t v, const CaseRange& r) { return v < r.first; });
+    if (it == table.begin()) return c;
+    const CaseRange& r = *--it;
+    if (c > r.last || (c - r.first) % r.stride != 0) return c;
+    return static_cast<char32_t>(static_cast<std::int64_t>(c) + r.delta);
 }
 
+// Reads the code point at s[i] and moves i past it.
+char32_t next_code_point(std::u16string_view s, std::size_t& i) {
+    const char16_t u = s[i++];
+    if (u >= 0xD800 && u <= 0xDBFF && i < s.size() && s[i] >= 0xDC00 && s[i] <= 0xDFFF)
+        return 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (static_cast<char32_t>(s[i++]) - 0xDC00);
+    return u;
+}
+
+void append_code_point(std::u16string& out, char32_t cp) {
+    if (cp >= 0x10000) {
+        out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+}  // namespace
+
+char32_t fold_case(char32_t c) { return map_case(kFoldRanges, c); }
+
+char32_t upper_case(char32_t c) { return map_case(kUpperRanges, c); }
+
 bool equals_ignore_case(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (fold_case(a[i]) != fold_case(b[i])) return false;
-    return true;
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (fold_case(next_code_point(a, i)) != fold_case(next_code_point(b, j))) return false;
+    }
+    return i == a.size() && j == b.size();
+}
+
+std::u16string to_upper(std::u16string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) append_code_point(out, upper_case(next_code_point(s, i)));
+    return out;
 }
 
 }  // namespace vantorel

@@ -28,9 +28,15 @@ std::u16string cut_text(std::u16string_view s, std::size_t max_units);
 std::string to_utf8(std::u16string_view s);
 std::u16string to_utf16(std::string_view utf8);
 
-// Simple case folding for name comparison: ASCII, Latin-1, Greek and
-// Cyrillic letters fold to lower case; everything else compares as is.
-char16_t fold_case(char16_t c);
+// Unicode simple case folding and simple upper-case mapping of one code
+// point (tables generated from the Unicode character database).
+char32_t fold_case(char32_t c);
+char32_t upper_case(char32_t c);
+// Names compare without regard to case: code point by code point after
+// simple case folding. A lone surrogate compares as itself.
 bool equals_ignore_case(std::u16string_view a, std::u16string_view b);
+// Every code point upper-cased (simple mapping); the result may differ in
+// length only where a mapping crosses the BMP boundary.
+std::u16string to_upper(std::u16string_view s);
 
 }  // namespace vantorel

@@ -117,34 +117,6 @@ std::optional<std::string> virtual_key_name_id(std::uint32_t vk) {
 
 }  // namespace
 
-char16_t upper_case(char16_t c) {
-    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-    if (c < 0xE0) return c;
-    // Latin-1: à..þ except ÷; ÿ goes to Ÿ.
-    if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 0x20);
-    if (c == 0xFF) return 0x178;
-    // Latin Extended-A pairs: upper case first from 0x100, second from 0x139.
-    if ((c >= 0x100 && c <= 0x137 && c != 0x131) || (c >= 0x14A && c <= 0x177))
-        return static_cast<char16_t>(c & ~1u);
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-        return (c & 1u) ? c : static_cast<char16_t>(c - 1);
-    // Greek
-    if (c == 0x3C2) return 0x3A3;  // final sigma
-    if ((c >= 0x3B1 && c <= 0x3C1) || (c >= 0x3C3 && c <= 0x3CB)) return static_cast<char16_t>(c - 0x20);
-    if (c == 0x3AC) return 0x386;
-    if (c >= 0x3AD && c <= 0x3AF) return static_cast<char16_t>(c - 0x25);
-    if (c == 0x3CC) return 0x38C;
-    if (c == 0x3CD || c == 0x3CE) return static_cast<char16_t>(c - 0x3F);
-    // Cyrillic
-    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
-    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F))
-        return static_cast<char16_t>(c & ~1u);
-    if (c >= 0x4C1 && c <= 0x4CE) return (c & 1u) ? c : static_cast<char16_t>(c - 1);
-    if (c == 0x4CF) return 0x4C0;
-    return c;
-}
-
 KeyUsage virtual_key_to_usage(std::uint32_t virtual_key, const KeyboardLayout& layout) {
     const KeyCodeRow* row = row_of_virtual_key(virtual_key);
     if (!row) return {};
@@ -158,9 +130,7 @@ KeyUsage virtual_key_to_usage(std::uint32_t virtual_key, const KeyboardLayout& l
 std::u16string virtual_key_to_key_name(std::uint32_t virtual_key, const KeyboardLayout& layout,
                                        const TextLookup& texts) {
     if (auto id = virtual_key_name_id(virtual_key)) return texts.text(*id);
-    std::u16string s = layout.characters(virtual_key);
-    for (char16_t& c : s) c = upper_case(c);
-    return s;
+    return to_upper(layout.characters(virtual_key));
 }
 
 std::u16string usage_to_key_name(std::uint8_t key_code, const KeyboardLayout& layout, const TextLookup& texts) {

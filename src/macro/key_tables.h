@@ -96,8 +96,4 @@ std::u16string usage_to_key_name(std::uint8_t key_code, const KeyboardLayout& la
 std::u16string virtual_key_to_key_name(std::uint32_t virtual_key, const KeyboardLayout& layout,
                                        const TextLookup& texts);
 
-// Upper case for key labels: ASCII, Latin-1, Latin Extended-A, Greek and
-// Cyrillic letters; everything else (including ß) is kept.
-char16_t upper_case(char16_t c);
-
 }  // namespace vantorel

@@ -14,11 +14,26 @@ TEST(Text, Utf8RoundTripIncludingSurrogatePairs) {
     EXPECT_EQ(to_utf16("\xC3"), u"\xFFFD");           // cut sequence
 }
 
-TEST(Text, CaseInsensitiveNames) {
-    EXPECT_TRUE(equals_ignore_case(u"Game", u"gAME"));
-    EXPECT_TRUE(equals_ignore_case(u"\u00C9t\u00C9", u"\u00E9t\u00E9"));
-    EXPECT_TRUE(equals_ignore_case(u"\u041C\u044B\u0448\u044C", u"\u043C\u042B\u0448\u044C"));
-    EXPECT_FALSE(equals_ignore_case(u"Game", u"Game_1"));
+TEST(Text, NamesCompareWithoutRegardToCaseInEveryScript) {
+    struct Case {
+        std::u16string a, b;
+        bool same;
+    };
+    const Case cases[] = {
+        {u"Game", u"gAME", true},
+        {u"\u00C9t\u00C9", u"\u00E9t\u00E9", true},
+        {u"\u017B\u00F3\u0142w", u"\u017C\u00F3\u0142w", true},         // Żółw / żółw
+        {u"\u0141\u00F3d\u017A", u"\u0141\u00D3D\u0179", true},         // Łódź / ŁÓDŹ
+        {u"\u03A3\u039F\u03A6\u0399\u0391", u"\u03C3\u03BF\u03C6\u03B9\u03B1", true},  // ΣΟΦΙΑ / σοφια
+        {u"\u039F\u03A3", u"\u03BF\u03C2", true},                        // final sigma
+        {u"\u041C\u044B\u0448\u044C", u"\u043C\u042B\u0448\u044C", true},
+        {u"\u0531\u0562", u"\u0561\u0532", true},                        // Armenian
+        {u"\U00010400x", u"\U00010428X", true},                           // Deseret, outside the BMP
+        {u"Game", u"Game_1", false},
+        {u"stra\u00DFe", u"STRASSE", false},                               // no one-to-many folding
+        {u"\xD800", u"\xDC00", false},                                    // lone surrogates stay themselves
+    };
+    for (const Case& c : cases) EXPECT_EQ(equals_ignore_case(c.a, c.b), c.same) << to_utf8(c.a) << " / " << to_utf8(c.b);
 }
 
 TEST(Text, CutNeverSplitsASurrogatePair) {
