@@ -11,7 +11,8 @@ const char* const kAppUsage =
     "\n"
     "  --demo                 attach the virtual mouse (no hardware needed)\n"
     "  --lang CODE            use the translation CODE (de, pt_BR, ...) instead of the locale's\n"
-    "  --verbose              print diagnostics on standard error\n"
+    "  --data-dir DIR         keep profiles and settings in DIR (also QV_VANTOREL_DATA_DIR)\n"
+    "  --verbose              print diagnostics on standard error (names the data folder in use)\n"
     "  --screenshot FILE.png  render a window offscreen into FILE.png and exit\n"
     "  --window NAME          the window to render: main, main-mouse, msg, dpi or color (default main)\n"
     "  --help, --version\n";
@@ -49,6 +50,8 @@ std::optional<AppOptions> ParseAppOptions(const QStringList& arguments, QString*
             if (!value(options.window)) return fail(QStringLiteral("--window needs a name"));
             if (!kScreenshotWindows.contains(options.window))
                 return fail(QStringLiteral("--window must be one of: ") + kScreenshotWindows.join(QStringLiteral(", ")));
+        } else if (name == QLatin1String("--data-dir")) {
+            if (!value(options.data_dir)) return fail(QStringLiteral("--data-dir needs a folder"));
         } else if (name == QLatin1String("--lang")) {
             if (!value(options.language)) return fail(QStringLiteral("--lang needs a language code"));
         } else {

@@ -15,6 +15,7 @@ struct AppOptions {
     bool demo = false;         // --demo: the virtual mouse is attached
     bool verbose = false;      // --verbose: diagnostics on standard error
     QString language;          // --lang CODE: a translation instead of the locale's
+    QString data_dir;          // --data-dir DIR: the data folder instead of the usual one
     QString screenshot;        // --screenshot FILE.png: render offscreen and exit
     QString window = QStringLiteral("main");  // --window main|main-mouse|msg|dpi|color
 };

@@ -69,7 +69,9 @@ int main(int argc, char** argv) {
 
     // The virtual mouse stands in when no real one is there (or on --demo).
     const SessionChoice session = ChooseSession(options->demo);
-    std::unique_ptr<CMS_1_Page> page = MakeMousePage(session);
+    std::optional<DataFolder> data_folder;
+    if (!options->data_dir.isEmpty()) data_folder = DataFolder::at(options->data_dir.toStdString());
+    std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
     CMS_1_Page& mouse_page = *page;
     CMainWnd window(std::move(page));
     window.SetDemo(session.demo);

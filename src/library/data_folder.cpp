@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "library/data_folder.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
 
@@ -18,8 +16,6 @@ std::optional<fs::path> env_path(const char* name) {
     if (!v || !*v) return std::nullopt;
     return fs::path(v);
 }
-
-bool real_writable(const fs::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
 
 IoStatus ensure_folder(const fs::path& dir) {
     std::error_code ec;
@@ -42,27 +38,26 @@ DataFolderInputs DataFolderInputs::from_process() {
     return in;
 }
 
-DataFolder DataFolder::at(fs::path folder) {
+DataFolder DataFolder::at(fs::path folder, Create create) {
     DataFolder d;
     d.path_ = std::move(folder);
-    d.status_ = ensure_folder(d.path_);
+    if (create == Create::IfMissing) d.status_ = ensure_folder(d.path_);
     return d;
 }
 
-DataFolder DataFolder::locate(const DataFolderInputs& in) {
-    if (in.override_dir && !in.override_dir->empty()) return at(*in.override_dir);
+DataFolder DataFolder::locate(const DataFolderInputs& in, Create create) {
+    if (in.override_dir && !in.override_dir->empty()) return at(*in.override_dir, create);
 
-    auto writable = [&](const fs::path& p) { return in.writable ? in.writable(p) : real_writable(p); };
     if (in.exe_dir && !in.exe_dir->empty()) {
+        // Used only when it is there already: a folder beside the executable
+        // is never made, so an installed program run as root cannot leave
+        // one in /usr/bin.
         fs::path beside = *in.exe_dir / "Data";
         std::error_code ec;
-        bool usable = fs::is_directory(beside, ec) ? writable(beside)
-                                                   : (!fs::exists(beside, ec) && writable(*in.exe_dir));
-        if (usable) {
-            DataFolder d = at(beside);
+        if (fs::is_directory(beside, ec)) {
+            DataFolder d = at(beside, Create::Never);
             d.portable_ = true;
-            if (d.status_) return d;
-            trace("data folder beside the executable not usable: %s", d.status_.message.c_str());
+            return d;
         }
     }
 
@@ -77,7 +72,7 @@ DataFolder DataFolder::locate(const DataFolderInputs& in) {
         d.status_ = IoStatus::failure("no data folder: neither HOME nor XDG_DATA_HOME is set");
         return d;
     }
-    return at(base / "qv-vantorel" / "Data");
+    return at(base / "qv-vantorel" / "Data", create);
 }
 
 }  // namespace vantorel

@@ -3,17 +3,17 @@
 // the library folder "ms_1" with "pro.data" and "macro.data".
 //
 // The data folder is, in this order:
-// 1. the folder named by QV_VANTOREL_DATA_DIR, when that is set and not empty;
-// 2. "Data" beside the executable, when that folder is writable, or does not
-//    exist yet and the executable's folder is writable (the portable layout,
-//    as on Windows);
+// 1. the folder given with --data-dir, or named by QV_VANTOREL_DATA_DIR when
+//    that is set and not empty;
+// 2. "Data" beside the executable, only when that folder already exists (a
+//    portable copy, or a folder carried over from the Windows tool);
 // 3. "$XDG_DATA_HOME/qv-vantorel/Data", by default
 //    "~/.local/share/qv-vantorel/Data".
-// It is created when missing.
+// Nothing is ever created beside the executable. Programs that write create
+// the chosen folder when it is missing; commands that only read never do.
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 
 #include "library/io_status.h"
@@ -26,9 +26,6 @@ struct DataFolderInputs {
     std::optional<std::filesystem::path> exe_dir;        // folder of the running executable
     std::optional<std::filesystem::path> xdg_data_home;  // XDG_DATA_HOME
     std::optional<std::filesystem::path> home;           // HOME
-    // Whether the program may create files in a folder; empty means the
-    // real check (access(2) with write and search permission).
-    std::function<bool(const std::filesystem::path&)> writable;
 
     // The values of this process: its environment and /proc/self/exe.
     static DataFolderInputs from_process();
@@ -36,11 +33,15 @@ struct DataFolderInputs {
 
 class DataFolder {
 public:
-    // Chooses the folder and creates it when missing; status() tells whether
-    // that worked.
-    static DataFolder locate(const DataFolderInputs& inputs = DataFolderInputs::from_process());
-    // A given folder, created when missing.
-    static DataFolder at(std::filesystem::path folder);
+    enum class Create { IfMissing, Never };
+
+    // Chooses the folder and, unless told not to, creates it when missing;
+    // status() tells whether that worked.
+    static DataFolder locate(const DataFolderInputs& inputs = DataFolderInputs::from_process(),
+                             Create create = Create::IfMissing);
+    static DataFolder locate(Create create) { return locate(DataFolderInputs::from_process(), create); }
+    // A given folder, created when missing unless told not to.
+    static DataFolder at(std::filesystem::path folder, Create create = Create::IfMissing);
 
     const std::filesystem::path& path() const { return path_; }
     bool portable() const { return portable_; }

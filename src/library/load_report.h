@@ -15,6 +15,12 @@
 
 namespace vantorel {
 
+// How a library is opened. Repair is the program's own use: a missing
+// library is created, a damaged file is kept aside and rewritten. ReadOnly is
+// for commands that only look: nothing is created, moved or written, and the
+// library refuses every save.
+enum class LoadMode { Repair, ReadOnly };
+
 struct LoadReport {
     std::size_t records_loaded = 0;    // complete records taken from the file
     bool file_missing = false;         // no file yet: the normal first start

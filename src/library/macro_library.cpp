@@ -51,10 +51,11 @@ IoStatus MacroLibrary::create_macro(const TextLookup& texts) {
     return save();
 }
 
-LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock) {
+LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock, LoadMode mode) {
     LoadReport report;
     file_ = file;
     protected_file_.reset();
+    if (mode == LoadMode::ReadOnly) protected_file_ = file;
     records_.clear();
 
     ReadResult read = read_file(file);
@@ -63,29 +64,28 @@ LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock) {
         report.started_fresh = true;
         return report;
     }
-
-    std::string damage;
-    if (!read.status) {
-        damage = read.status.message;
-        report.started_fresh = true;
-    } else {
-        const std::size_t count = read.bytes.size() / MacroRecord::kSize;
+    if (read.status) {
+        // A record is read even when the file ends inside it; what is
+        // missing reads as zero. The next save writes it whole.
+        const std::size_t count = (read.bytes.size() + MacroRecord::kSize - 1) / MacroRecord::kSize;
         for (std::size_t i = 0; i < count; ++i) {
             auto record = std::make_unique<MacroRecord>();
-            std::memcpy(record->bytes().data(), read.bytes.data() + i * MacroRecord::kSize, MacroRecord::kSize);
+            const std::size_t at = i * MacroRecord::kSize;
+            std::memcpy(record->bytes().data(), read.bytes.data() + at,
+                        std::min(MacroRecord::kSize, read.bytes.size() - at));
             records_.push_back(std::move(record));
         }
         report.records_loaded = count;
         report.started_fresh = (count == 0);
-        if (const std::size_t rest = read.bytes.size() % MacroRecord::kSize) {
-            report.dropped_bytes = rest;
-            damage = "the last macro of " + file.string() + " is cut short; its " + std::to_string(rest) +
-                     " bytes were dropped";
-        }
+        if (const std::size_t rest = read.bytes.size() % MacroRecord::kSize)
+            trace("macro library: the last macro of %s is cut short (%zu of %zu bytes); the rest reads as zero",
+                  file.c_str(), rest, MacroRecord::kSize);
+        return report;
     }
-    if (damage.empty()) return report;
 
-    report.problems.push_back(damage);
+    report.started_fresh = true;
+    report.problems.push_back(read.status.message);
+    if (mode == LoadMode::ReadOnly) return report;
     AsideResult aside = keep_aside(file, wall_now(clock));
     if (aside.status) {
         report.kept_aside = aside.path;

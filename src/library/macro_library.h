@@ -30,10 +30,11 @@ namespace vantorel {
 class MacroLibrary {
 public:
     // Fills the library from `file`, replacing what it held. No file gives an
-    // empty library and creates no file. A file that cannot be read, or whose
-    // size is not a whole number of records, is kept aside; the complete
-    // records are used and saved at once.
-    LoadReport load(const std::filesystem::path& file, const WallClock& clock = {});
+    // empty library and creates no file. A last record cut short by the end
+    // of the file is read with its missing bytes zero. A file that cannot be
+    // read is kept aside and the library starts empty (with
+    // LoadMode::ReadOnly it is left where it is and nothing is saved).
+    LoadReport load(const std::filesystem::path& file, const WallClock& clock = {}, LoadMode mode = LoadMode::Repair);
 
     // Writes every record to `file` atomically. save() writes to the file
     // last loaded or saved.

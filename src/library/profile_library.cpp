@@ -77,14 +77,18 @@ void ProfileLibrary::start_fresh(const TextLookup& texts) {
     create_profile(texts);
 }
 
-LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, const WallClock& clock) {
+LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, const WallClock& clock,
+                                 LoadMode mode) {
     LoadReport report;
     file_ = file;
     protected_file_.reset();
+    const bool read_only = mode == LoadMode::ReadOnly;
+    if (read_only) protected_file_ = file;
     records_.clear();
     std::fill(header_.begin(), header_.end(), Byte{0});
 
     auto save_now = [&] {
+        if (read_only) return;
         report.saved = true;
         report.save_status = save(file);
         if (!report.save_status) report.problems.push_back(report.save_status.message);
@@ -92,6 +96,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
     // Keeps the damaged file aside; when that fails the file must not be
     // overwritten by any later save.
     auto set_aside = [&] {
+        if (read_only) return false;
         AsideResult aside = keep_aside(file, wall_now(clock));
         if (!aside.status) {
             protected_file_ = file;
@@ -107,6 +112,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
     if (read.missing) {
         report.file_missing = true;
         report.started_fresh = true;
+        if (read_only) return report;  // an empty library; nothing is created
         start_fresh(texts);
         save_now();
         return report;
@@ -124,6 +130,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
     if (!damage.empty()) {
         report.problems.push_back(damage);
         report.started_fresh = true;
+        if (read_only) return report;
         start_fresh(texts);
         if (set_aside()) save_now();
         trace("profile library: %s", damage.c_str());

@@ -54,7 +54,10 @@ public:
     // - a stored selection outside the list selects the first profile.
     // A damaged file that could not be kept aside is never overwritten: the
     // library then refuses to save to that file.
-    LoadReport load(const std::filesystem::path& file, const TextLookup& texts, const WallClock& clock = {});
+    // With LoadMode::ReadOnly nothing is written or moved: a missing file
+    // gives an empty library, a damaged one what can be read of it.
+    LoadReport load(const std::filesystem::path& file, const TextLookup& texts, const WallClock& clock = {},
+                    LoadMode mode = LoadMode::Repair);
 
     // Writes the header and every record to `file` atomically. save() writes
     // to the file last loaded or saved.

@@ -3,11 +3,11 @@
 
 namespace vantorel {
 
-ProfileStore::LoadResult ProfileStore::load(const TextLookup& texts) {
+ProfileStore::LoadResult ProfileStore::load(const TextLookup& texts, LoadMode mode) {
     std::lock_guard<std::mutex> lock(mutex_);
     LoadResult result;
-    result.profiles = profiles_.load(folder_.profile_file(), texts);
-    result.macros = macros_.load(folder_.macro_file());
+    result.profiles = profiles_.load(folder_.profile_file(), texts, {}, mode);
+    result.macros = macros_.load(folder_.macro_file(), {}, mode);
     return result;
 }
 

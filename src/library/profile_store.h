@@ -27,7 +27,9 @@ public:
         LoadReport profiles;
         LoadReport macros;
     };
-    LoadResult load(const TextLookup& texts);
+    // LoadMode::ReadOnly (commands that only look) creates, moves and writes
+    // nothing; the store then refuses to save.
+    LoadResult load(const TextLookup& texts, LoadMode mode = LoadMode::Repair);
 
     // ProfileSource
     std::mutex& mutex() override { return mutex_; }

@@ -44,6 +44,8 @@ constexpr std::array<Color, 8> kResetDpiColors = {{
 CMS_1_Page::CMS_1_Page(PageSetup setup) : m_Setup(std::move(setup)) {
     m_OwnedStore = std::make_unique<ProfileStore>(m_Setup.data_folder ? *m_Setup.data_folder : DataFolder::locate());
     m_pStore = m_OwnedStore.get();
+    trace("data folder: %s%s\n", m_pStore->folder().path().c_str(),
+          m_pStore->folder().portable() ? " (beside the program)" : "");
     m_pSource = std::make_unique<page::TrackedProfileSource>(*m_pStore);
     m_pLayout = m_Setup.keyboard_layout ? m_Setup.keyboard_layout : std::make_shared<UsKeyboardLayout>();
     if (!m_Setup.hid) m_Setup.hid = std::make_shared<NoHidBackend>();

@@ -21,45 +21,45 @@ protected:
     }
 };
 
-TEST_F(DataFolderChoice, EnvironmentOverrideWinsAndIsCreated) {
+TEST_F(DataFolderChoice, OverrideWinsAndIsCreatedOnlyForWriters) {
     in.override_dir = dir.path() / "custom" / "data";
+    DataFolder reading = DataFolder::locate(in, DataFolder::Create::Never);
+    EXPECT_TRUE(reading.status());
+    EXPECT_EQ(reading.path(), dir.path() / "custom" / "data");
+    EXPECT_FALSE(fs::exists(reading.path()));
+
     DataFolder d = DataFolder::locate(in);
     ASSERT_TRUE(d.status());
-    EXPECT_EQ(d.path(), dir.path() / "custom" / "data");
     EXPECT_TRUE(fs::is_directory(d.path()));
     EXPECT_FALSE(fs::exists(*in.exe_dir / "Data"));
 }
 
-TEST_F(DataFolderChoice, PortableLayoutBesideAWritableExecutableFolder) {
-    DataFolder d = DataFolder::locate(in);
-    ASSERT_TRUE(d.status());
-    EXPECT_TRUE(d.portable());
-    EXPECT_EQ(d.path(), *in.exe_dir / "Data");
-    EXPECT_EQ(d.profile_file(), *in.exe_dir / "Data" / "ms_1" / "pro.data");
-    EXPECT_EQ(d.macro_file(), *in.exe_dir / "Data" / "ms_1" / "macro.data");
-    EXPECT_EQ(d.config_file(), *in.exe_dir / "Data" / "CONFIG.ini");
-}
-
-TEST_F(DataFolderChoice, ReadOnlyInstallationUsesTheUserDataFolder) {
-    in.writable = [](const fs::path&) { return false; };
+TEST_F(DataFolderChoice, NothingIsEverCreatedBesideTheExecutable) {
+    const fs::path user = dir.path() / "home" / ".local" / "share" / "qv-vantorel" / "Data";
+    // A writable executable folder (a build tree, or /usr/bin for root).
     DataFolder d = DataFolder::locate(in);
     ASSERT_TRUE(d.status());
     EXPECT_FALSE(d.portable());
-    EXPECT_EQ(d.path(), dir.path() / "home" / ".local" / "share" / "qv-vantorel" / "Data");
+    EXPECT_EQ(d.path(), user);
+    EXPECT_EQ(d.profile_file(), user / "ms_1" / "pro.data");
+    EXPECT_EQ(d.config_file(), user / "CONFIG.ini");
     EXPECT_FALSE(fs::exists(*in.exe_dir / "Data"));
 
     in.xdg_data_home = dir.path() / "xdg";
     EXPECT_EQ(DataFolder::locate(in).path(), dir.path() / "xdg" / "qv-vantorel" / "Data");
     in.xdg_data_home = "relative/xdg";  // not absolute: ignored
-    EXPECT_EQ(DataFolder::locate(in).path(), dir.path() / "home" / ".local" / "share" / "qv-vantorel" / "Data");
+    EXPECT_EQ(DataFolder::locate(in).path(), user);
+    EXPECT_FALSE(fs::exists(*in.exe_dir / "Data"));
 }
 
-TEST_F(DataFolderChoice, ExistingDataFolderBesideTheExecutableDecidesByItsOwnRights) {
+TEST_F(DataFolderChoice, AnExistingPortableFolderBesideTheExecutableIsUsed) {
     fs::create_directories(*in.exe_dir / "Data");
-    in.writable = [&](const fs::path& p) { return p == *in.exe_dir / "Data"; };
-    EXPECT_TRUE(DataFolder::locate(in).portable());
-    in.writable = [&](const fs::path& p) { return p == *in.exe_dir; };
-    EXPECT_FALSE(DataFolder::locate(in).portable());
+    for (auto create : {DataFolder::Create::IfMissing, DataFolder::Create::Never}) {
+        DataFolder d = DataFolder::locate(in, create);
+        EXPECT_TRUE(d.portable());
+        EXPECT_EQ(d.macro_file(), *in.exe_dir / "Data" / "ms_1" / "macro.data");
+    }
+    EXPECT_FALSE(fs::exists(dir.path() / "home" / ".local"));
 }
 
 TEST(DataFolderInputs, ComeFromTheEnvironmentAndTheRunningExecutable) {

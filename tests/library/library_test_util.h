@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -50,6 +51,16 @@ inline std::vector<std::string> names_in(const std::filesystem::path& dir) {
     std::vector<std::string> out;
     for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Every file and folder below `dir` with its bytes (folders as empty), to
+// see that an operation changed nothing.
+inline std::map<std::string, std::vector<Byte>> snapshot_tree(const std::filesystem::path& dir) {
+    std::map<std::string, std::vector<Byte>> out;
+    if (!std::filesystem::exists(dir)) return out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+        out[e.path().lexically_relative(dir).string()] = e.is_regular_file() ? read_all(e.path()) : std::vector<Byte>{};
     return out;
 }
 

@@ -2,6 +2,9 @@
 #include "library/profile_library.h"
 
 #include <gtest/gtest.h>
+#include "library/macro_record.h"
+#include "library/profile_store.h"
+#include <functional>
 
 #include "library/data_folder.h"
 #include "library_test_util.h"
@@ -169,6 +172,46 @@ TEST_F(ProfileLibraryFile, FailedSaveIsReportedAndKeepsTheOldFile) {
     ScopedFileFault fault([](FileStep step, const fs::path&) { return step == FileStep::Write ? ENOSPC : 0; });
     EXPECT_FALSE(lib.save());
     EXPECT_EQ(read_all(file), image);
+}
+
+// Commands that only look open the libraries read-only: whatever state the
+// files are in, nothing is created, moved or written.
+TEST_F(ProfileLibraryFile, ReadingOnlyNeverWritesWhateverTheFilesHold) {
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        std::size_t profiles;
+    };
+    const fs::path macros = file.parent_path() / "macro.data";
+    auto full = library_image(1, three_profiles());
+    const Case cases[] = {
+        {"no library", [] {}, 0},
+        {"header only", [&] { write_all(file, std::vector<Byte>(kHeader, 0)); }, 0},
+        {"cut-short profile and macro", [&] {
+             auto cut = full;
+             cut.resize(cut.size() - 100);
+             write_all(file, cut);
+             write_all(macros, random_bytes(MacroRecord::kSize + 7, 3));
+         }, 2},
+        {"selection outside the list", [&] {
+             auto bad = full;
+             store_i32(bad.data(), 9);
+             write_all(file, bad);
+         }, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir.path() / "ms_1");
+        c.prepare();
+        const auto before = snapshot_tree(dir.path());
+        ProfileStore store(DataFolder::at(dir.path(), DataFolder::Create::Never));
+        store.load(english(), LoadMode::ReadOnly);
+        EXPECT_EQ(store.profiles().size(), c.profiles);
+        std::string error;
+        if (!store.profiles().empty()) EXPECT_FALSE(store.save(&error));
+        EXPECT_FALSE(store.macros().save());
+        EXPECT_EQ(snapshot_tree(dir.path()), before);
+    }
 }
 
 TEST(ProfileNames, CompareWithoutCaseAndNumberTheClash) {

@@ -62,18 +62,40 @@ TEST_F(VantorelctlTest, MissingOrWrongSizedProfileFileFails) {
     EXPECT_NE(run("report bogus --profile-file " + path("short.pro")).status, 0);
 }
 
+TEST_F(VantorelctlTest, CommandsThatOnlyLookCreateNothing) {
+    const std::string folder = path("fresh");
+    for (const char* look : {"profile list", "profile show", "profile export 0 x.pro", "macro list", "macro show 0"}) {
+        CliRun r = run("--data-dir " + folder + " " + look, true);
+        EXPECT_FALSE(std::filesystem::exists(folder)) << look;
+        if (std::string(look).starts_with("profile list")) {
+            EXPECT_NE(r.out.find("no profile library in"), std::string::npos) << r.out;
+        }
+    }
+    // A macro library cut short inside its last record is listed, not repaired.
+    std::filesystem::create_directories(folder + "/ms_1");
+    std::ofstream(folder + "/ms_1/macro.data", std::ios::binary) << std::string(700, '\0');
+    EXPECT_EQ(run("--data-dir " + folder + " macro list").out, "0    (0 actions)\n1    (0 actions)\n");
+    EXPECT_EQ(std::filesystem::file_size(folder + "/ms_1/macro.data"), 700u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "/ms_1"), {}), 1);
+}
+
 TEST_F(VantorelctlTest, ExportImportRoundTripThroughTheLibrary) {
-    EXPECT_EQ(run(data() + " profile list").out, "* 0  Profile 1\n");
-    ASSERT_EQ(run(data() + " profile export 0 " + path("p.pro")).status, 0);
+    ProfileRecord first;
+    first.reset_to_defaults();
+    first.set_profile_name(u"Imported");
+    ASSERT_TRUE(export_profile(first, path("p.pro")));
+    EXPECT_EQ(run(data() + " profile import " + path("p.pro")).status, 0);
+    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n* 1  Imported\n");
+    ASSERT_EQ(run(data() + " profile export 1 " + path("p.pro")).status, 0);
     CliRun imported = run(data() + " profile import " + path("p.pro"));
     EXPECT_EQ(imported.status, 0);
-    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n* 1  Profile 1_1\n");
-    CliRun json = run(data() + " profile show 1 --json");
-    EXPECT_NE(json.out.find("\"name\": \"Profile 1_1\""), std::string::npos);
+    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n  1  Imported\n* 2  Imported_1\n");
+    CliRun json = run(data() + " profile show 2 --json");
+    EXPECT_NE(json.out.find("\"name\": \"Imported_1\""), std::string::npos);
     EXPECT_NE(json.out.find("\"dpi\": 22000"), std::string::npos);
     EXPECT_NE(run(data() + " profile show 7").status, 0);
     EXPECT_NE(run(data() + " profile import " + path("missing.pro")).status, 0);
-    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n* 1  Profile 1_1\n");
+    EXPECT_EQ(run(data() + " profile list").out, "  0  Profile 1\n  1  Imported\n* 2  Imported_1\n");
 }
 
 TEST_F(VantorelctlTest, MacroImportTwiceGetsANumberedName) {

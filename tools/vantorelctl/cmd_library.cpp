@@ -7,22 +7,32 @@
 #include "core/profile_record.h"
 #include "core/text.h"
 #include "library/transfer.h"
+#include "core/trace.h"
 #include "library_access.h"
 
 namespace vantorel::cli {
 
 using nlohmann::json;
 
-std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global) {
-    DataFolder folder = global.data_dir.empty() ? DataFolder::locate() : DataFolder::at(global.data_dir);
+DataFolder command_data_folder(const GlobalOptions& global, DataFolder::Create create) {
+    return global.data_dir.empty() ? DataFolder::locate(create) : DataFolder::at(global.data_dir, create);
+}
+
+std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global, LoadMode mode) {
+    const DataFolder folder =
+        command_data_folder(global, mode == LoadMode::ReadOnly ? DataFolder::Create::Never : DataFolder::Create::IfMissing);
     if (!folder.status()) {
         print_error(folder.status().message);
         return nullptr;
     }
+    trace("data folder: %s", folder.path().c_str());
     auto store = std::make_unique<ProfileStore>(folder);
-    auto result = store->load(builtin_texts());
+    auto result = store->load(builtin_texts(), mode);
     for (const LoadReport* report : {&result.profiles, &result.macros})
         for (const std::string& problem : report->problems) print_error(problem);
+    if (mode == LoadMode::ReadOnly && result.profiles.file_missing)
+        std::cerr << "vantorelctl: note: there is no profile library in " << folder.path().string()
+                  << " yet; the first command that changes the library creates it\n";
     return store;
 }
 
@@ -147,7 +157,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     auto* list = profile->add_subcommand("list", "List the profiles of the library");
     list->add_flag("--json", *list_json, "Print JSON");
     list->callback([&global, list_json] {
-        auto store = open_store(global);
+        auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         json out = json::array();
         for (std::size_t i = 0; i < store->profiles().size(); ++i)
@@ -171,7 +181,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     show->add_option("index", show_opts->index, "Profile index, 0-based");
     show->add_flag("--json", show_opts->json, "Print JSON");
     show->callback([&global, show_opts] {
-        auto store = open_store(global);
+        auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         const std::size_t i = show_opts->index.value_or(store->selected());
         if (!check_index(i, store->profiles().size(), "profile", global)) return;
@@ -205,7 +215,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     exp->add_option("index", export_opts->index, "Profile index, 0-based")->required();
     exp->add_option("file", export_opts->file, "The .pro file to write")->required();
     exp->callback([&global, export_opts] {
-        auto store = open_store(global);
+        auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(export_opts->index, store->profiles().size(), "profile", global)) return;
         IoStatus status = export_profile(store->profiles()[export_opts->index], export_opts->file);
@@ -240,7 +250,7 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     auto* list = macro->add_subcommand("list", "List the macros of the library");
     list->add_flag("--json", *list_json, "Print JSON");
     list->callback([&global, list_json] {
-        auto store = open_store(global);
+        auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         json out = json::array();
         for (std::size_t i = 0; i < store->macros().size(); ++i) {
@@ -266,7 +276,7 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     show->add_option("index", show_opts->index, "Macro index, 0-based")->required();
     show->add_flag("--json", show_opts->json, "Print JSON");
     show->callback([&global, show_opts] {
-        auto store = open_store(global);
+        auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(show_opts->index, store->macros().size(), "macro", global)) return;
         json m = macro_json(store->macros()[show_opts->index], true);
@@ -293,7 +303,7 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     exp->add_option("index", export_opts->index, "Macro index, 0-based")->required();
     exp->add_option("file", export_opts->file, "The .macro file to write")->required();
     exp->callback([&global, export_opts] {
-        auto store = open_store(global);
+        auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(export_opts->index, store->macros().size(), "macro", global)) return;
         IoStatus status = export_macro(store->macros()[export_opts->index], export_opts->file);

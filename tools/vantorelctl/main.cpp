@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "core/trace.h"
+#include "library/data_folder.h"
 
 namespace vantorel::cli {
 
@@ -20,6 +21,12 @@ int main(int argc, char** argv) {
     GlobalOptions global;
     app.add_option("--data-dir", global.data_dir, "Folder holding CONFIG.ini and ms_1/ (default: the usual data folder)");
     app.add_flag("-v,--verbose", global.verbose, "Print diagnostics on standard error");
+    app.footer([] {
+        const vantorel::DataFolder folder = vantorel::DataFolder::locate(vantorel::DataFolder::Create::Never);
+        if (!folder.status()) return "Data folder: none (" + folder.status().message + ")";
+        return "Data folder: " + folder.path().string() + (folder.portable() ? " (beside the program)" : "") +
+               "\n(--data-dir or QV_VANTOREL_DATA_DIR chooses another)";
+    });
     app.parse_complete_callback([&] {
         if (global.verbose) vantorel::set_trace_enabled(true);
     });
