@@ -31,6 +31,15 @@ static_assert(slot_layout::kMacroActions == kMacroHeaderWord + 4);
 
 }  // namespace
 
+ChangeSet& ChangeSet::operator|=(const ChangeSet& o) {
+    dpi = dpi || o.dpi;
+    light = light || o.light;
+    polling = polling || o.polling;
+    buttons = buttons || o.buttons;
+    for (std::size_t k = 0; k < macros.size(); ++k) macros[k] = macros[k] || o.macros[k];
+    return *this;
+}
+
 ChangeSet ChangeSet::everything() {
     ChangeSet c;
     c.dpi = c.light = c.polling = c.buttons = true;
@@ -145,6 +154,7 @@ bool ApplyEngine::commit_device_change(const std::function<void(ProfileRecord&)>
 void ApplyEngine::reset_last_applied() {
     std::lock_guard<std::mutex> lock(source_.mutex());
     *last_applied_ = source_.current();
+    owed_ = ChangeSet{};
     full_apply_.store(1);
 }
 
@@ -245,34 +255,48 @@ void ApplyEngine::run_apply() {
         // Taken, not just read: a full apply asked for while this one sends
         // is kept for the next apply.
         summary.full = full_apply_.exchange(0) != 0;
-        summary.changes = summary.full ? ChangeSet::everything() : detect_changes(*snapshot, *last_applied_);
+        if (summary.full) {
+            summary.changes = ChangeSet::everything();
+        } else {
+            summary.changes = detect_changes(*snapshot, *last_applied_);
+            summary.changes |= owed_;
+        }
     }
     const ProfileRecord& rec = *snapshot;
     const ChangeSet& changes = summary.changes;
 
+    // Whether the mouse took the report; false as well once the engine stops.
     auto send = [&](const Report& report) {
         if (stopping_.load()) {
             summary.aborted = true;
             return false;
         }
         summary.report_types.push_back(report.type());
-        sink_.send(report);  // the sink paces and repeats; its result is not needed here
-        return true;
+        return sink_.send(report) != 0;  // the sink paces and repeats
     };
+    ChangeSet& failed = summary.not_taken;
 
-    if (summary.full) send(build_start_report());
-    if (changes.dpi) send(build_dpi_report(rec));
-    if (changes.light) send(build_light_report(rec));
-    if (changes.polling) send(build_polling_report(rec));
-    if (changes.buttons) send(build_buttons_report(rec));
+    if (summary.full) summary.start_not_taken = !send(build_start_report());
+    if (changes.dpi) failed.dpi = !send(build_dpi_report(rec));
+    if (changes.light) failed.light = !send(build_light_report(rec));
+    if (changes.polling) failed.polling = !send(build_polling_report(rec));
+    if (changes.buttons) failed.buttons = !send(build_buttons_report(rec));
     for (int k = 0; k < profile_layout::kButtonCount; ++k) {
         if (rec.slot(k).function_code() != kFunctionMacro || !changes.macros[static_cast<std::size_t>(k)]) continue;
         for (const Report& block : build_macro_blocks(rec, k)) {
-            if (!send(block)) break;
+            if (summary.aborted) break;
+            // Every block goes out even after one was missed: the mouse keeps
+            // the blocks it took, and the whole macro is owed again.
+            if (!send(block) && !summary.aborted) failed.macros[static_cast<std::size_t>(k)] = true;
             clock_.sleep_for(kMacroBlockPause);
         }
     }
-    if (summary.aborted && summary.full) full_apply_.store(1);
+    if (summary.aborted) {
+        // Whatever was not reached is still owed.
+        if (summary.full) full_apply_.store(1);
+    } else if (summary.start_not_taken) {
+        full_apply_.store(1);
+    }
 
     host_.set_timer(kTimerWirelessWatchdog, kWatchdogMs);
 
@@ -282,7 +306,12 @@ void ApplyEngine::run_apply() {
         summary.saved = source_.save(&error);
         // What was sent is the snapshot, not the record as it is now: an
         // edit made while sending stays different and goes out next time.
-        if (!summary.aborted) *last_applied_ = rec;
+        if (!summary.aborted) {
+            *last_applied_ = rec;
+            owed_ = failed;
+        } else {
+            owed_ |= failed;
+        }
         for (const auto& change : changes_during_apply_) change(*last_applied_);
         changes_during_apply_.clear();
         applying_ = false;
@@ -293,8 +322,9 @@ void ApplyEngine::run_apply() {
     }
     host_.set_control_visible(kApplyRing, false);
     applies_run_.fetch_add(1);
-    trace("apply engine: %s apply, %zu report(s)%s\n", summary.full ? "full" : "change", summary.report_types.size(),
-          summary.aborted ? ", stopped early" : "");
+    trace("apply engine: %s apply, %zu report(s)%s%s\n", summary.full ? "full" : "change",
+          summary.report_types.size(), summary.aborted ? ", stopped early" : "",
+          summary.all_taken() ? "" : ", some not taken by the mouse");
     if (on_finished_) on_finished_(summary);
 }
 

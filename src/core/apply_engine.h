@@ -48,6 +48,7 @@ struct ChangeSet {
 
     static ChangeSet everything();
     bool any() const;
+    ChangeSet& operator|=(const ChangeSet& other);
     bool operator==(const ChangeSet&) const = default;
 };
 
@@ -72,6 +73,11 @@ struct ApplySummary {
     bool aborted = false;  // the engine was stopped before every report went out
     ChangeSet changes;
     std::vector<std::uint8_t> report_types;  // each report handed over, in order (every macro block)
+    // Sections whose report the mouse did not take; they go again with the
+    // next apply. start_not_taken: the full-apply start report.
+    ChangeSet not_taken;
+    bool start_not_taken = false;
+    bool all_taken() const { return !start_not_taken && !not_taken.any(); }
     bool saved = false;
     std::string save_error;
 };
@@ -134,7 +140,8 @@ public:
     // failed (reported as well).
     bool commit_device_change(const std::function<void(ProfileRecord&)>& change);
     // Start-up and library load: the last-applied copy becomes a copy of the
-    // edited record and the next apply is a full one. Takes the lock.
+    // edited record and the next apply is a full one (the flag stays set
+    // until a full apply has run on a link). Takes the lock.
     void reset_last_applied();
     // Takes `record` as what the mouse holds, leaving the full-apply flag
     // alone; for tools that compare against a known state. Takes the lock.
@@ -178,6 +185,7 @@ private:
     std::unique_ptr<ProfileRecord> last_applied_;
     bool applying_ = false;
     std::vector<std::function<void(ProfileRecord&)>> changes_during_apply_;
+    ChangeSet owed_;  // sections the mouse did not take, sent with the next apply
 
     mutable std::mutex error_mutex_;
     std::string last_save_error_;

@@ -11,8 +11,10 @@ class ReportSink {
 public:
     virtual ~ReportSink() = default;
     // Puts one report on the active link, with the link's own pacing and
-    // repetitions. Returns nonzero when the report went out, 0 when nothing
-    // could be sent. Called on the apply worker only, one report at a time.
+    // repetitions. Returns nonzero when the mouse took the report (or the
+    // link does not carry it at all), 0 when it did not: no link, every write
+    // refused, no acknowledgement after every attempt. Called on the apply
+    // worker only, one report at a time.
     virtual int send(const Report& report) = 0;
     // Asks a send in progress to give up after its current transmission and
     // every later send to return 0 at once. Called from any thread when the

@@ -46,6 +46,17 @@ struct SendOutcome {
     bool acknowledged = false;  // receiver: the mouse acknowledged the report
     bool not_carried = false;   // the link does not carry this report (polling rate over Bluetooth LE)
     bool cancelled = false;     // given up early because the sender was cancelled
+
+    // Whether the mouse took the report, as far as the link can tell:
+    // acknowledged on the receiver, every write accepted on the cable and
+    // over Bluetooth LE. A report the link does not carry at all counts as
+    // taken, since sending it again would not change that.
+    bool taken() const {
+        if (not_carried) return true;
+        if (cancelled) return false;
+        if (mode == ConnectionMode::Wireless) return acknowledged;
+        return result != 0 && failed_writes == 0;
+    }
 };
 
 class ReportSender final : public ReportSink {
@@ -85,7 +96,9 @@ public:
     // part of a split macro block and each repeat separately.
     void set_observer(Observer observer) { observer_ = std::move(observer); }
 
-    int send(const Report& report) override { return transmit(report.bytes()).result; }
+    // For the apply engine: 1 when the mouse took the report (see
+    // SendOutcome::taken), 0 when it has to go again.
+    int send(const Report& report) override { return transmit(report.bytes()).taken() ? 1 : 0; }
     void cancel() override { cancelled_.store(true); }
     // Undoes cancel(), for a sender that outlives the engine that stopped it.
     void resume() { cancelled_.store(false); }

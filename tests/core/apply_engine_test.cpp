@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -27,8 +29,9 @@ public:
         sent.push_back(r);
         at.push_back(clock_.elapsed().count());
         if (hook) hook(r);
-        return 1;
+        return refuse.count(r.type()) ? 0 : 1;
     }
+    std::set<std::uint8_t> refuse;  // report types the mouse does not take
     std::vector<std::uint8_t> types() const {
         std::vector<std::uint8_t> t;
         for (const Report& r : sent) t.push_back(r.type());
@@ -326,6 +329,64 @@ TEST_F(ApplyEngineTest, FullApplyAskedForDuringAnApplyIsKept) {
     EXPECT_EQ(engine.full_apply(), 1);
     apply();
     EXPECT_EQ(sink.sent[1].type(), kReportStart);
+}
+
+// A section the mouse did not take is owed: it goes again with the next
+// apply, while what was taken is not sent twice.
+TEST_F(ApplyEngineTest, SectionsTheMouseDidNotTakeAreSentAgainAndOnlyThey) {
+    struct Case {
+        const char* what;
+        std::set<std::uint8_t> refused;
+        Types first, retry;
+    };
+    const Case cases[] = {
+        {"dpi refused, light taken", {kReportDpi}, {kReportDpi, kReportLight}, {kReportDpi}},
+        {"everything taken", {}, {kReportDpi, kReportLight}, {}},
+        {"light refused", {kReportLight}, {kReportDpi, kReportLight}, {kReportLight}},
+        {"macro block refused", {kReportMacro}, {kReportDpi, kReportLight, kReportButtons, kReportMacro},
+         {kReportMacro}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        settle();
+        ApplySummary last;
+        engine.set_finished_callback([&](const ApplySummary& sum) { last = sum; });
+        rec().set_brightness(rec().brightness() == 3 ? 2 : 3);
+        rec().set_dpi_value(1, rec().dpi_value(1) == 40 ? 41 : 40);
+        if (c.refused.count(kReportMacro)) give_macro(rec(), 2, 4, static_cast<std::uint16_t>(rec().dpi_value(1)));
+        sink.refuse = c.refused;
+        apply();
+        EXPECT_EQ(sink.types(), c.first);
+        EXPECT_EQ(last.all_taken(), c.refused.empty());
+        EXPECT_EQ(last.not_taken.dpi, c.refused.count(kReportDpi) == 1);
+
+        // The mouse takes everything now; nothing else changed.
+        sink.refuse.clear();
+        sink.sent.clear();
+        apply();
+        EXPECT_EQ(sink.types(), c.retry);
+        EXPECT_TRUE(last.all_taken());
+        sink.sent.clear();
+        apply();
+        EXPECT_TRUE(sink.sent.empty());
+        engine.set_finished_callback(nullptr);
+    }
+}
+
+TEST_F(ApplyEngineTest, FullApplyStaysFullUntilItRanOnALinkAndTheMouseTookItsStart) {
+    link_up = false;
+    engine.set_full_apply();
+    apply();
+    EXPECT_EQ(engine.full_apply(), 1);  // dropped: still owed
+    link_up = true;
+    sink.refuse = {kReportStart};
+    apply();
+    EXPECT_EQ(engine.full_apply(), 1);
+    sink.refuse.clear();
+    sink.sent.clear();
+    apply();
+    EXPECT_EQ(sink.types().front(), kReportStart);
+    EXPECT_EQ(engine.full_apply(), 0);
 }
 
 TEST_F(ApplyEngineTest, CommitTakesTheRecordAsAppliedAndSaves) {

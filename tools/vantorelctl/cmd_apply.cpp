@@ -51,7 +51,7 @@ public:
         SendOutcome out = sender_.transmit(report);
         std::lock_guard<std::mutex> lock(mutex_);
         sent_.push_back({report, out});
-        return out.result;
+        return out.taken() ? 1 : 0;
     }
     void cancel() override { sender_.cancel(); }
     std::vector<std::pair<Report, SendOutcome>> sent() {
@@ -77,14 +77,7 @@ std::string report_name(const Report& r) {
     }
 }
 
-// Whether a report reached the mouse as the link can tell: acknowledged on
-// the receiver, written on the cable and over Bluetooth LE. A report the
-// link does not carry at all is not a failure.
-bool went_through(const SendOutcome& o) {
-    if (o.not_carried) return true;
-    if (o.mode == ConnectionMode::Wireless) return o.acknowledged;
-    return o.result != 0 && o.failed_writes == 0;
-}
+bool went_through(const SendOutcome& o) { return o.taken(); }
 
 std::string outcome_text(const SendOutcome& o) {
     if (o.not_carried) return "not carried over this link";
