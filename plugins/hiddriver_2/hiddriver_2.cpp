@@ -2,8 +2,10 @@
 // The wired driver library on hidapi-hidraw and libudev.
 //
 // Open_DevMonitor watches the hidraw nodes of the mouse named by Set_VIDPID
-// (on the USB bus) and posts the attach message with wparam 1 when the first
-// of its nodes arrives and 0 when the last one leaves. Open_FeatureDevice
+// (on the USB bus) and posts the attach message with wparam 1 when one of its
+// nodes arrives (the command node may come after the others, so each counts)
+// and 0 when the last one leaves. SetFeature pads a report with zeros to the
+// length the mouse's report descriptor declares for its report id. Open_FeatureDevice
 // opens the mouse's command collection for SetFeature / GetFeature and starts
 // one reader thread per event node; every input report that carries a device
 // event is posted as the event message (wparam event word, lparam value word).
@@ -25,7 +27,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <span>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -35,6 +39,8 @@
 #include <thread>
 #include <vector>
 
+#include "device/hid_descriptor.h"
+#include "device/linux/hidraw_descriptor.h"
 #include "vantorel/wired_driver_abi.h"
 #include "wired_reports.h"
 
@@ -223,10 +229,12 @@ private:
         const std::string node = devnode_of(d);
         if (std::strcmp(action, "add") == 0) {
             if (!node_matches(d, ids_)) return;
-            const bool first = nodes_.empty();
             if (!nodes_.insert(node).second) return;
             trace("wired mouse node %s arrived", node.c_str());
-            if (first) poster_->post_attach(true);
+            // Every node is announced: the application opens the feature
+            // device on the first one that carries it, and ignores attaches
+            // while it is attached.
+            poster_->post_attach(true);
         } else if (std::strcmp(action, "remove") == 0) {
             if (nodes_.erase(node) == 0) return;
             trace("wired mouse node %s left", node.c_str());
@@ -301,6 +309,7 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             feature_ = handle;
+            feature_lengths_ = vantorel::feature_report_lengths(vantorel::read_hidraw_descriptor(feature->path));
         }
         // Readers get handles of their own: hidapi 0.13 must not be used on
         // one handle from two threads.
@@ -331,7 +340,9 @@ public:
         if (!data || length <= 0) return 0;
         std::lock_guard<std::mutex> lock(mutex_);
         if (!feature_) return 0;
-        const int n = hid_send_feature_report(feature_, data, static_cast<std::size_t>(length));
+        const auto padded = vantorel::pad_feature_report(
+            std::span<const unsigned char>(data, static_cast<std::size_t>(length)), feature_lengths_);
+        const int n = hid_send_feature_report(feature_, padded.data(), padded.size());
         if (n <= 0) trace("feature report 0x%02X refused", data[0]);
         return n > 0 ? n : 0;
     }
@@ -347,6 +358,7 @@ public:
 private:
     std::mutex mutex_;  // guards feature_, which SetFeature uses from any thread
     hid_device* feature_ = nullptr;
+    std::map<std::uint8_t, std::size_t> feature_lengths_;  // declared by the mouse, by report id
     std::vector<std::unique_ptr<Reader>> readers_;
 };
 

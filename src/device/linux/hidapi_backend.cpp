@@ -7,6 +7,8 @@
 #include <map>
 
 #include "core/trace.h"
+#include "device/hid_descriptor.h"
+#include "device/linux/hidraw_descriptor.h"
 
 namespace vantorel {
 namespace {
@@ -32,7 +34,8 @@ std::string pairing_key(udev* context, const std::string& devnode) {
 
 }  // namespace
 
-HidapiDevice::HidapiDevice(hid_device* reader, hid_device* writer) : reader_(reader), writer_(writer) {}
+HidapiDevice::HidapiDevice(hid_device* reader, hid_device* writer, std::map<std::uint8_t, std::size_t> feature_lengths)
+    : reader_(reader), writer_(writer), feature_lengths_(std::move(feature_lengths)) {}
 
 HidapiDevice::~HidapiDevice() {
     hid_close(reader_);
@@ -48,8 +51,9 @@ int HidapiDevice::read_timeout(std::span<std::uint8_t> buffer, int timeout_ms) {
 
 int HidapiDevice::send_feature_report(std::span<const std::uint8_t> report) {
     if (report.empty()) return -1;
+    const std::vector<std::uint8_t> padded = pad_feature_report(report, feature_lengths_);
     std::lock_guard<std::mutex> lock(send_mutex_);
-    const int n = hid_send_feature_report(writer_, report.data(), report.size());
+    const int n = hid_send_feature_report(writer_, padded.data(), padded.size());
     if (n < 0) trace("hidapi: feature report 0x%02X (%zu bytes) refused", report[0], report.size());
     return n < 0 ? -1 : n;
 }
@@ -91,7 +95,7 @@ std::shared_ptr<HidDevice> HidapiBackend::open_path(const std::string& path) {
         hid_close(reader);
         return nullptr;
     }
-    return std::make_shared<HidapiDevice>(reader, writer);
+    return std::make_shared<HidapiDevice>(reader, writer, feature_report_lengths(read_hidraw_descriptor(path)));
 }
 
 }  // namespace vantorel

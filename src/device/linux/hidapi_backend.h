@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,8 +31,9 @@ namespace vantorel {
 // node, so the sending handle simply never reads its own copy.
 class HidapiDevice final : public HidDevice {
 public:
-    // Takes ownership of both handles (neither may be null).
-    HidapiDevice(hid_device_* reader, hid_device_* writer);
+    // Takes ownership of both handles (neither may be null). Feature reports
+    // are padded to `feature_lengths` (see hid_descriptor.h).
+    HidapiDevice(hid_device_* reader, hid_device_* writer, std::map<std::uint8_t, std::size_t> feature_lengths = {});
     ~HidapiDevice() override;
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
@@ -44,6 +46,7 @@ private:
     std::mutex send_mutex_;
     hid_device_* reader_;
     hid_device_* writer_;
+    const std::map<std::uint8_t, std::size_t> feature_lengths_;
 };
 
 class HidapiBackend final : public HidBackend {

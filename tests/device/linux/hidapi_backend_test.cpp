@@ -76,17 +76,42 @@ TEST_F(HidapiBackendTest, BluetoothNodeIsKeyedByItsHidDevice) {
     EXPECT_EQ(list[0].pairing_key, node.hid);
 }
 
-TEST_F(HidapiBackendTest, SendFeatureReportArrivesWithExactBytes) {
-    auto receiver = add_receiver();
-    const std::string path = receiver.nodes[1].devnode;
+// hidraw sends exactly what it is given; the mouse expects each feature
+// report at the length its descriptor declares, as Windows pads them.
+TEST_F(HidapiBackendTest, FeatureReportsArePaddedToTheLengthTheDescriptorDeclares) {
+    auto receiver = bed_->add_usb(kVendorId, kReceiverProductId,
+                                  {testing::concat({testing::mouse_command_collection(), testing::event_collection(0x03)})});
+    const std::string path = receiver.nodes[0].devnode;
     auto device = backend_.open_path(path);
     ASSERT_TRUE(device);
 
-    const Bytes report = {0x05, 0x0F, 0x01, 0x02, 0x00, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80, 0x12, 0x34};
-    EXPECT_EQ(device->send_feature_report(report), static_cast<int>(report.size()));
+    auto report = [](std::uint8_t id, std::size_t n) {
+        Bytes r(n, 0xA5);
+        r[0] = id;
+        return r;
+    };
+    struct Case {
+        Bytes sent;
+        std::size_t arrives;  // length at the node; the tail is zeros
+    };
+    const Case cases[] = {
+        {report(0x05, 15), 32},   // light report: two main items declare 31 bytes
+        {report(0x04, 56), 64},   // DPI
+        {report(0x06, 9), 16},    // polling, declared behind Push/Pop
+        {report(0x09, 64), 64},   // a macro part fills its report exactly
+        {report(0x05, 40), 40},   // longer than declared: sent whole, never cut
+        {report(0x0C, 10), 10},   // an id the descriptor does not declare: as given
+    };
+    for (const Case& c : cases) EXPECT_EQ(device->send_feature_report(c.sent), static_cast<int>(c.arrives));
     EXPECT_EQ(device->send_feature_report({}), -1);
-    EXPECT_EQ(bed_->hidraw(path).features_sent(), std::vector<Bytes>{report});
-    EXPECT_TRUE(bed_->hidraw(receiver.nodes[0].devnode).features_sent().empty());
+
+    const std::vector<Bytes> sent = bed_->hidraw(path).features_sent();
+    ASSERT_EQ(sent.size(), std::size(cases));
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        Bytes expected = cases[i].sent;
+        expected.resize(cases[i].arrives, 0);
+        EXPECT_EQ(sent[i], expected) << "case " << i;
+    }
 }
 
 TEST_F(HidapiBackendTest, ReadTimeoutReturnsOneFedReportAndTimesOutWhenIdle) {
@@ -123,7 +148,7 @@ TEST_F(HidapiBackendTest, SendsWhileAnotherThreadWaitsInRead) {
     std::thread reader([&] { got = device->read_timeout(buffer, -1); });
 
     const Bytes report = {0x05, 0x03, 0x01, 0x00, 0x00};
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(device->send_feature_report(report), 5);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(device->send_feature_report(report), 64);  // padded to its declared length
     bed_->feed(path, {0x03, 0x27, 0x10, 0x02, 0x00});
     reader.join();
 

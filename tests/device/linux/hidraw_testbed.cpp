@@ -79,6 +79,22 @@ Bytes command_collection(std::uint8_t feature_report_id) {
     return byte_collection(0x000B, 0x00, feature_report_id, kFeature);
 }
 
+Bytes mouse_command_collection() {
+    auto feature = [](std::uint8_t id, std::uint8_t count) {
+        return Bytes{kReportId, id, kUsage, 0x00, kReportCount, count, kFeature, 0x02};
+    };
+    Bytes b = {kUsagePage16, 0x0B, 0x00, kUsage, 0x00, kCollection, 0x01,
+               kLogicalMin, 0x00, kLogicalMax16, 0xFF, 0x00, kReportSize, 0x08};
+    for (const Bytes& part : {feature(0x04, 63), feature(0x05, 16), Bytes{kReportCount, 15, kFeature, 0x02},
+                              Bytes{0xA4, 0x75, 0x10},  // Push; Report Size 16
+                              feature(0x06, 0), Bytes{0x95, 0x00}, Bytes{0x75, 0x08, 0x95, 15, kFeature, 0x02},
+                              Bytes{0xB4},  // Pop: size 8 again
+                              feature(0x09, 63)})
+        b.insert(b.end(), part.begin(), part.end());
+    b.push_back(kEndCollection);
+    return b;
+}
+
 Bytes event_collection(std::uint8_t input_report_id) {
     return byte_collection(0x000A, 0x00, input_report_id, kInput);
 }

@@ -33,6 +33,11 @@ Bytes command_collection(std::uint8_t feature_report_id);  // usage page 0x000B,
 Bytes event_collection(std::uint8_t input_report_id);      // usage page 0x000A, usage 0, one 63-byte input report
 Bytes vendor_collection(std::uint8_t feature_report_id);   // usage page 0xFF00, usage 1, feature + input report
 Bytes boot_mouse_collection();                             // usage page 0x0001, usage 2
+// The mouse's command collection as such firmware declares it: usage page
+// 0x000B, feature reports 0x04 (DPI, 64 bytes), 0x05 (light, 32 bytes, two
+// main items), 0x06 (polling, 16 bytes, behind a Push/Pop) and 0x09 (macro
+// parts, 64 bytes), each with its id byte.
+Bytes mouse_command_collection();
 Bytes concat(std::initializer_list<Bytes> parts);
 
 // The ioctl side of one emulated hidraw node.
