@@ -124,7 +124,10 @@ void WirelessConnection::OpenWirelessDevices() {
     std::array<Entry, kMaxCollections> events;
     int command_count = 0;
     int event_count = 0;
-    for (const HidDeviceInfo& info : hid_.enumerate(kVendorId, kReceiverProductId)) {
+    const std::vector<HidDeviceInfo> infos = hid_.enumerate(kVendorId, kReceiverProductId);
+    std::map<std::string, int> collections_on_node;
+    for (const HidDeviceInfo& info : infos) ++collections_on_node[info.path];
+    for (const HidDeviceInfo& info : infos) {
         const bool command = is_command_collection(info);
         const bool event = is_event_collection(info);
         if (!command && !event) continue;  // another page, or another usage of ours
@@ -151,6 +154,7 @@ void WirelessConnection::OpenWirelessDevices() {
         e.path = info.path;
         e.index = count;
         e.pairing_key = receiver_pairing_key(info);
+        e.shared_node = collections_on_node[info.path] > 1;
         ++count;
     }
     trace("receiver: %d command and %d event collections", command_count, event_count);
@@ -301,7 +305,10 @@ void WirelessConnection::handle_report(int index, std::span<const std::uint8_t> 
             Entry& command = commands_[static_cast<std::size_t>(c)];
             if (!command.command_device || !pairing_keys_match(command.pairing_key, own.pairing_key)) continue;
             command.event_device = own.event_device;
-            if (event_states_[i] == EventState::Undecided) {
+            // On a shared node a report of another collection (a key the
+            // mouse sends as a keyboard, say) says nothing about the mouse.
+            const bool tells = !own.shared_node || report_id == kEventReportId || marker == kEventMarker;
+            if (event_states_[i] == EventState::Undecided && tells) {
                 if (marker == kEventMarker) {
                     event_states_[i] = EventState::Mouse;
                     active_ = command;

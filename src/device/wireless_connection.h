@@ -10,7 +10,10 @@
 // collections of one receiver interface share a pairing key; an event
 // collection is paired with the first command collection of its key, and its
 // first report after pairing tells whether the receiver carries our mouse
-// (byte 1 is the event marker 0x27) or is some other device.
+// (byte 1 is the event marker 0x27) or is some other device. A node that
+// also carries keyboard or consumer collections delivers their reports too;
+// there only a report with id 3 or with the marker decides, and the others
+// are passed over.
 //
 // Threads. The UI thread enumerates, handles removals, timers and the posted
 // events; the reader threads only read, identify and post. A reader never
@@ -113,6 +116,10 @@ private:
         std::string path;
         int index = -1;
         std::string pairing_key;
+        // The node carries other top-level collections too (on hidraw one
+        // node holds every collection of its interface): only reports that
+        // can carry the mouse's events decide what it is.
+        bool shared_node = false;
     };
     struct Reader;
 

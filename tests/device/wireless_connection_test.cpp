@@ -111,6 +111,34 @@ TEST_F(ReceiverTest, ForeignCollectionStaysForeignUntilTheNextEnumeration) {
     EXPECT_EQ(wireless().event_state(0), State::Mouse);
 }
 
+// On hidraw one node carries every collection of the receiver's interface:
+// keyboard and consumer reports (a button mapped to a key) may come first and
+// must not make the receiver foreign.
+TEST_F(ReceiverTest, SharedNodeIsDecidedOnlyByReportsThatCanCarryMouseEvents) {
+    struct Case {
+        const char* what;
+        std::vector<std::vector<std::uint8_t>> before;  // reports ahead of the battery event
+        State after_before;
+        State after_battery;
+    };
+    const Case cases[] = {
+        {"report id 3 without the marker", {{0x03, 0x26, 0x41, 0x01, 0x32}}, State::Foreign, State::Foreign},
+        {"keyboard and consumer first", {{0x01, 0x02, 0x00, 0x04, 0, 0, 0, 0, 0}, {0x02, 0xE9, 0x00}}, State::Undecided,
+         State::Mouse},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        h.hid.add_node("/dev/hidraw1", {kCommand}, "k");
+        h.hid.add_node("/dev/hidraw2", {kEvent, {0x0001, 0x0006}, {0x000C, 0x0001}}, "k");
+        wireless().OpenWirelessDevices();
+        for (const auto& r : c.before) ASSERT_TRUE(h.feed("/dev/hidraw2", r));
+        EXPECT_EQ(wireless().event_state(0), c.after_before);
+        ASSERT_TRUE(h.feed("/dev/hidraw2", kBattery50));
+        EXPECT_EQ(wireless().event_state(0), c.after_battery);
+        EXPECT_EQ(h.links.wireless_connected.load(), c.after_battery == State::Mouse ? 1 : 0);
+    }
+}
+
 TEST_F(ReceiverTest, OtherReportIdIdentifiesButIsNeitherDispatchedNorAWatchdogRestart) {
     add_receiver();
     wireless().OpenWirelessDevices();
