@@ -46,8 +46,10 @@ void LinkController::probe_ble() {
     // The mouse paired over Bluetooth LE shows up as a HID device; whether it
     // is listed decides whether the Bluetooth LE link starts up.
     const bool present = hid_.init() && !hid_.enumerate(kBleVendorId, kBleProductId).empty();
-    links_.ble_connected.store(present ? 1 : 0);
-    trace("bluetooth probe: %s", present ? "present" : "absent");
+    const bool up = present && options_.ble_transport;
+    links_.ble_connected.store(up ? 1 : 0);
+    trace("bluetooth probe: %s%s", present ? "present" : "absent",
+          present && !up ? ", but no Bluetooth LE transport can write to it" : "");
 }
 
 void LinkController::Shutdown() {
@@ -61,6 +63,7 @@ bool LinkController::on_message(std::uint32_t message, std::uintptr_t wparam, st
     switch (message) {
         case kMsgWiredEvent:
         case kMsgWiredAttach:
+            if (message == kMsgWiredAttach && wparam == 1 && options_.on_real_arrival) options_.on_real_arrival();
             wired_.OnWiredLinkMessage(message, wparam, lparam);
             return true;
         case kMsgWirelessEvent:
@@ -103,7 +106,9 @@ bool LinkController::on_timer(int id) {
 
 void LinkController::drain_device_changes() {
     while (auto change = changes_.pop()) {
-        switch (classify_device(*change)) {
+        const DeviceKind kind = classify_device(*change);
+        if (change->arrival && kind != DeviceKind::Other && options_.on_real_arrival) options_.on_real_arrival();
+        switch (kind) {
             case DeviceKind::Receiver:
                 trace("receiver %s: %s", change->arrival ? "arrival" : "removal", change->devnode.c_str());
                 if (change->arrival) wireless_.OnReceiverArrival();

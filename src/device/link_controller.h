@@ -41,6 +41,13 @@ public:
         std::shared_ptr<WiredDriver> wired_driver;
         // Arrivals and removals of the mouse's Bluetooth HID device.
         std::function<void(const DeviceChange&)> ble_device_hook;
+        // Whether a Bluetooth LE transport can write to the mouse; without
+        // one the start-up probe never raises the link, since nothing could
+        // be sent on it.
+        bool ble_transport = false;
+        // A real mouse (receiver, cable or Bluetooth) arrived; called before
+        // the arrival is handled.
+        std::function<void()> on_real_arrival;
         WirelessConnection::Options wireless;
     };
 

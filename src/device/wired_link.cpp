@@ -138,8 +138,14 @@ void WiredLink::OnAttachTimer() {
     attach_pending_ = false;
     auto driver = this->driver();
     if (!driver || links_.wired_state.load() == kWiredAttached) return;
+    // The cable counts as up only once it can carry reports: a mouse whose
+    // command node has not appeared yet stays down, and the next node that
+    // arrives tries again. Until then the receiver keeps carrying.
+    if (driver->open_feature_device() == 0) {
+        trace("wired mouse: no feature device yet; waiting for its next node");
+        return;
+    }
     links_.wired_state.store(kWiredAttached);
-    driver->open_feature_device();
     view_.set_visible(controls::kWiredIndicator, true);
     events_.RefreshLinkSections();
     events_.StartChargingDisplay();
@@ -165,6 +171,9 @@ void WiredLink::detach() {
 
 void WiredLink::OnDeviceChange(const DeviceChange& change) {
     trace("wired mouse %s: %s", change.arrival ? "arrived" : "left", change.devnode.c_str());
+    // A node arriving while the cable is not up (its feature device may have
+    // been missing) is another chance to open it.
+    if (change.arrival) attach();
 }
 
 void WiredLink::Close() {

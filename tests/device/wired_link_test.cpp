@@ -21,9 +21,11 @@ using testing::LinkHarness;
 
 class WiredTest : public ::testing::Test {
 protected:
-    void start(int open_result) {
+    void start(int open_result, bool ble_transport = true) {
         h.wired->open_result = open_result;
-        h.make();
+        LinkController::Options o;
+        o.ble_transport = ble_transport;
+        h.make(std::move(o));
         h.ctl->Start();
         h.loop.process_pending();
     }
@@ -61,6 +63,7 @@ TEST_F(WiredTest, StartUpWithoutMouseOrBluetoothLeavesEveryLinkDown) {
 
 TEST_F(WiredTest, AttachOpensTheMouseAfterASecondAndASecondAttachIsIgnored) {
     start(0);
+    h.wired->open_result = 1;  // its feature device is there by the time the cable attaches
     h.view.set_progress(controls::kPowerProgress, 77);
     for (int i = 0; i < 3; ++i) h.ctl->events().OnChargingTick();  // animation somewhere mid-way
     cable(true);
@@ -81,6 +84,35 @@ TEST_F(WiredTest, AttachOpensTheMouseAfterASecondAndASecondAttachIsIgnored) {
     h.loop.run_for(Millis(3000));
     EXPECT_EQ(opens(), 2);
     EXPECT_EQ(h.count(kMsgLinkChanged), 2);
+}
+
+// The cable's command node may appear after its first node: until the
+// feature device opens the cable is not a link, so reports keep going over
+// the receiver instead of into a cable that cannot carry them.
+TEST_F(WiredTest, CableIsUpOnlyOnceItsFeatureDeviceOpensAndALaterNodeRetries) {
+    start(0);
+    cable(true);
+    h.loop.run_for(Millis(1000));
+    EXPECT_EQ(opens(), 2);
+    EXPECT_NE(h.links.wired_state.load(), kWiredAttached);
+    EXPECT_FALSE(h.view.is_visible(controls::kWiredIndicator));
+    EXPECT_EQ(h.links.mode(), ConnectionMode::None);
+    EXPECT_EQ(h.count(kMsgLinkChanged), 1);  // the start-up one only
+
+    h.wired->open_result = 1;
+    h.device_change(true, "/dev/hidraw5", kVendorId, kWiredProductId);  // the command node
+    h.loop.run_for(Millis(1000));
+    EXPECT_EQ(opens(), 3);
+    EXPECT_EQ(h.links.wired_state.load(), kWiredAttached);
+    EXPECT_EQ(h.links.mode(), ConnectionMode::Wired);
+    EXPECT_TRUE(h.view.is_visible(controls::kWiredIndicator));
+}
+
+TEST_F(WiredTest, BluetoothProbeRaisesNoLinkWithoutATransport) {
+    h.hid.add_node("/dev/hidraw9", {{0x0001, 0x0002}}, "", kBleVendorId, kBleProductId);
+    start(0, false);
+    EXPECT_EQ(h.links.ble_connected.load(), 0);
+    EXPECT_EQ(h.links.any_link_connected.load(), 0);
 }
 
 TEST_F(WiredTest, DetachClosesTheMouseAndAnAttachOpensItAgainASecondLater) {

@@ -81,6 +81,7 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
         // The virtual cable stands in for the driver plugin, so a simulated
         // session never touches a real device.
         controller_options.wired_driver = mouse_->wired_driver();
+        controller_options.ble_transport = true;  // the virtual mouse's Bluetooth face
     } else {
 #if VANTOREL_HAVE_DEVICE_LINKS
         real_ = std::make_unique<RealParts>(loop_, changes_);
