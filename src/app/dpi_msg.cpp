@@ -4,14 +4,12 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "device/device_events.h"
 #include "ui/controls.h"
 
 namespace vantorel {
 
-QString DpiPopupText(int dpi_code) {
-    const int dpi = dpi_code <= 200 ? 50 * dpi_code : 100 * (dpi_code - 100);
-    return QStringLiteral("DPI :%1").arg(dpi);
-}
+QString DpiPopupText(std::int64_t dpi_code) { return QString::fromStdString(dpi_popup_text(dpi_code)); }
 
 QRect DpiPopupGeometry(const QRect& work_area) {
     return QRect(work_area.x() + work_area.width() - 210, work_area.y() + work_area.height() - 60, CDPIMsg::kWidth,

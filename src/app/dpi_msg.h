@@ -8,12 +8,15 @@
 #include <QRect>
 #include <QString>
 
+#include <cstdint>
+
 #include "ui/skin_window.h"
 
 namespace vantorel {
 
 // "DPI :800" for DPI code 16: 50 per step up to code 200, 100 per step above.
-QString DpiPopupText(int dpi_code);
+// The same text the device layer gives; any stored code is safe.
+QString DpiPopupText(std::int64_t dpi_code);
 // 200 x 50, 210 pixels left of the work area's right edge and 60 above its
 // bottom.
 QRect DpiPopupGeometry(const QRect& work_area);

@@ -77,6 +77,9 @@ TEST(DpiPopupTest, TextAndPlacement) {
     EXPECT_EQ(DpiPopupText(200), "DPI :10000");
     EXPECT_EQ(DpiPopupText(201), "DPI :10100");
     EXPECT_EQ(DpiPopupText(320), "DPI :22000");
+    // A damaged stored code must not overflow on its way to the popup.
+    EXPECT_EQ(DpiPopupText(0x7FFFFFFF), "DPI :214748354700");
+    EXPECT_EQ(DpiPopupText(-0x7FFFFFFF - 1), "DPI :-107374182400");
     // Measured from the work area's own edges, so a panel on the left or top
     // does not push the popup off its corner.
     EXPECT_EQ(DpiPopupGeometry(QRect(0, 0, 1920, 1040)), QRect(1710, 980, 200, 50));
