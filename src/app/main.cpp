@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
     CMS_1_Page& mouse_page = *page;
     CMainWnd window(std::move(page));
-    window.SetDemo(session.demo);
-    ConnectMousePage(window, mouse_page, session.demo);
+    ConnectMousePage(window, mouse_page);
     window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });

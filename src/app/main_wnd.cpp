@@ -78,6 +78,11 @@ void CMainWnd::create_tray() {
     tray_.SetContextMenu(tray_menu_->GetMenuUI());
 }
 
+void CMainWnd::SetDemo(bool demo) {
+    demo_ = demo;
+    if (SkinRoot()) apply_title();
+}
+
 void CMainWnd::apply_title() {
     QString title = ui::Tr(QStringLiteral("mouse_name_text"));
     if (demo_) title += QStringLiteral(" \u2014 ") + ui::Tr(QStringLiteral("demo_badge_text"));
@@ -168,7 +173,7 @@ void CMainWnd::refresh_device_tab() {
 void CMainWnd::show_dpi_popup(std::intptr_t dpi_code) {
     KillTimer(kTimerDpiPopup);
     SetTimer(kTimerDpiPopup, 2000);
-    const QString text = DpiPopupText(static_cast<int>(dpi_code));
+    const QString text = DpiPopupText(static_cast<std::int64_t>(dpi_code));
     if (dpi_popup_) {
         dpi_popup_->SetText(text);
         return;
@@ -216,6 +221,7 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
     case kMsgDeviceArrival:
     case kMsgDeviceRemoval:
     case kMsgSaveFailed:
+    case kMsgApplyFinished:
         if (device_.on_message) device_.on_message(message, wparam, lparam);
         return;
     default:

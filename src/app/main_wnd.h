@@ -54,7 +54,9 @@ public:
     void SetLinkPresence(std::shared_ptr<LinkPresence> links);
     void SetApplySink(ApplySink sink) { apply_sink_ = std::move(sink); }
     void SetDeviceHooks(DeviceHooks hooks) { device_ = std::move(hooks); }
-    void SetDemo(bool demo) { demo_ = demo; }
+    // Whether the virtual mouse stands in; the title and badge follow, also
+    // when a real mouse ends the demo while the window is up.
+    void SetDemo(bool demo);
     bool IsDemo() const { return demo_; }
     // Folders searched for the hook library; empty searches nowhere.
     void SetHookSearchDirs(QStringList dirs) { hook_dirs_ = std::move(dirs); }

@@ -44,14 +44,14 @@ int RenderScreenshot(const QString& file, const QString& window) {
     std::unique_ptr<CMS_1_Page> page;
     CMS_1_Page* mouse_page = nullptr;
     if (mouse) {
-        page = MakeMousePage(SessionChoice{true, "screenshot"},
+        page = MakeMousePage(SessionChoice{true, true, "screenshot"},
                              DataFolder::at(std::filesystem::path(data.path().toStdString()) / "Data"));
         mouse_page = page.get();
     }
     CMainWnd main(std::move(page));
     main.SetHookSearchDirs({});
     main.SetDemo(mouse);
-    if (mouse_page) ConnectMousePage(main, *mouse_page, true);
+    if (mouse_page) ConnectMousePage(main, *mouse_page);
     main.CreateMain();
     main.ShowWindow(true, false);
     // The receiver link comes up with the virtual mouse's first report.

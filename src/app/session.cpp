@@ -7,6 +7,7 @@
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "core/trace.h"
+#include "device/demo_hid_backend.h"
 #include "device/virtual_mouse.h"
 
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
@@ -20,19 +21,26 @@
 namespace vantorel {
 
 SessionChoice ChooseSession(bool demo_forced) {
-    if (demo_forced) return {true, "asked for with --demo"};
+    if (demo_forced) return {true, true, "asked for with --demo"};
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     const std::vector<PresentDevice> present = enumerate_present();
-    if (present.empty()) return {true, "no receiver, cable or Bluetooth mouse found"};
-    return {false, std::to_string(present.size()) + " device node(s) of the mouse found"};
+    if (present.empty()) return {true, false, "no receiver, cable or Bluetooth mouse found; watching for one"};
+    return {false, false, std::to_string(present.size()) + " device node(s) of the mouse found"};
 #else
-    return {true, "built without the device links"};
+    return {true, true, "built without the device links"};
 #endif
 }
 
 std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder) {
     PageSetup setup;
     setup.data_folder = std::move(folder);
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+    auto watch_devices = [](WindowHost& host, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
+        auto monitor = std::make_shared<UdevMonitor>(host, queue);
+        if (!monitor->start()) trace("session: the udev device watch could not be started\n");
+        return monitor;
+    };
+#endif
     if (choice.demo) {
         // The whole receiver path runs against the virtual mouse: enumeration,
         // reader threads, acknowledges and events. Its cable stays unplugged.
@@ -40,15 +48,23 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
         mouse->plug_receiver();
         setup.hid = mouse->shared_receiver();
         setup.wired_driver = mouse->shared_wired_driver();
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+        if (!choice.forced) {
+            // Only until a real mouse comes: the device watch and the wired
+            // driver library are the real ones from the start, and the
+            // receiver link moves to hidapi when the demo ends.
+            auto hid = std::make_shared<DemoHidBackend>(mouse->shared_receiver(), std::make_shared<HidapiBackend>());
+            setup.hid = hid;
+            setup.wired_driver = nullptr;
+            setup.start_device_monitor = watch_devices;
+            setup.leave_demo = [hid] { hid->use_real(); };
+        }
+#endif
         setup.demo_mouse = std::move(mouse);
     } else {
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
         setup.hid = std::make_shared<HidapiBackend>();
-        setup.start_device_monitor = [](WindowHost& host, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
-            auto monitor = std::make_shared<UdevMonitor>(host, queue);
-            if (!monitor->start()) trace("session: the udev device watch could not be started\n");
-            return monitor;
-        };
+        setup.start_device_monitor = watch_devices;
 #endif
     }
 #ifdef VANTOREL_HAVE_XKB
@@ -61,7 +77,7 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
 LinkReport PageLinkPresence::query() const {
     if (links_.any()) return {MouseAccess::Connected, {}};
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
-    if (probe_) {
+    if (probe_ && probe_()) {
         for (const PresentDevice& device : enumerate_present()) {
             if (!device.accessible) return {MouseAccess::NoPermission, device.devnode};
         }
@@ -70,7 +86,7 @@ LinkReport PageLinkPresence::query() const {
     return {};
 }
 
-void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, bool demo) {
+void ConnectMousePage(CMainWnd& window, CMS_1_Page& page) {
     window.SetApplySink([&page] { page.OnApplyRequest(); });
     CMainWnd::DeviceHooks hooks;
     hooks.on_timer = [&page](int id) { page.OnDeviceTimer(id); };
@@ -79,7 +95,9 @@ void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, bool demo) {
     };
     hooks.on_shutdown = [&page] { page.Shutdown(); };
     window.SetDeviceHooks(std::move(hooks));
-    window.SetLinkPresence(std::make_shared<PageLinkPresence>(page.links(), !demo));
+    window.SetLinkPresence(std::make_shared<PageLinkPresence>(page.links(), [&page] { return !page.demo_active(); }));
+    window.SetDemo(page.demo_active());
+    page.SetDemoEndedHandler([&window] { window.SetDemo(false); });
 
     // The window is already hidden when it finishes; the message box still
     // shows on its own, before the program ends.

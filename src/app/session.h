@@ -5,6 +5,7 @@
 // requests, device messages and timers, its shutdown, and the clean exit.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,12 +21,15 @@ class CMainWnd;
 
 struct SessionChoice {
     bool demo = false;
+    // The demo lasts the whole run (--demo, or no device backends); otherwise
+    // the device watch runs and a real mouse that arrives ends it.
+    bool forced = false;
     std::string reason;  // for the trace
 };
 
 // The virtual mouse stands in when asked for (--demo), when the program was
 // built without the device backends, or when no receiver, cable or Bluetooth
-// mouse is present at start.
+// mouse is present at start; in the last case only until one arrives.
 SessionChoice ChooseSession(bool demo_forced);
 
 // The page for the choice: the virtual mouse on its 2.4 GHz receiver for a
@@ -38,12 +42,15 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
 // so the window can explain it.
 class PageLinkPresence : public LinkPresence {
 public:
-    explicit PageLinkPresence(const LinkState& links, bool probe_devices) : links_(links), probe_(probe_devices) {}
+    // `probe_devices` says whether to look for devices that cannot be opened
+    // (not while the virtual mouse stands in).
+    PageLinkPresence(const LinkState& links, std::function<bool()> probe_devices)
+        : links_(links), probe_(std::move(probe_devices)) {}
     LinkReport query() const override;
 
 private:
     const LinkState& links_;
-    bool probe_;
+    std::function<bool()> probe_;
 };
 
 // Hooks the page into the window (which owns it): message 1541 goes to the
@@ -52,6 +59,6 @@ private:
 // flags, and a clean exit (the tray's "exit", the desktop closing the window
 // or ending the session) saves edits the library file does not hold yet,
 // telling the user when that fails.
-void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, bool demo);
+void ConnectMousePage(CMainWnd& window, CMS_1_Page& page);
 
 }  // namespace vantorel

@@ -23,6 +23,7 @@ enum WindowMessage : std::uint32_t {
     kMsgDeviceArrival = 1544,   // device manager: a matching device arrived
     kMsgDeviceRemoval = 1545,   // device manager: a matching device left
     kMsgSaveFailed = 1546,      // saving the profile library failed; the apply engine has the message
+    kMsgApplyFinished = 1547,   // an apply ended; the page shows what the mouse did not take
 };
 
 // Thread message of the apply worker's own queue.

@@ -222,6 +222,8 @@ void CMS_1_Page::start_links() {
     LinkController::Options options;
     options.wired_driver = m_Setup.wired_driver;
     options.plugin_folders = m_Setup.plugin_folders;
+    options.ble_transport = m_Setup.ble != nullptr;
+    if (m_Setup.leave_demo) options.on_real_arrival = [this] { end_demo(); };
     ApplyEngine* engine = m_pEngine.get();
     m_pLinks = std::make_unique<LinkController>(
         *host_.host, *this, m_Links, *m_pSource,
@@ -243,8 +245,13 @@ void CMS_1_Page::LoadLibraries() {
         m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
     }
     fill_profile_list();
-    // What the mouse holds is unknown: the next apply sends every section.
-    if (m_pEngine) m_pEngine->reset_last_applied();
+    // What the mouse holds is unknown: a full apply brings it in step. It
+    // runs now when a link is up; otherwise it stays owed, and the first
+    // apply after a mouse appears is the full one.
+    if (m_pEngine) {
+        m_pEngine->reset_last_applied();
+        m_pEngine->request_apply();
+    }
     if (m_Links.ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
     Refresh();
     if (!loaded.profiles.save_status) show_save_failure();
@@ -270,14 +277,38 @@ void CMS_1_Page::start_demo_heartbeat() {
     beat();
 }
 
+void CMS_1_Page::stop_demo_heartbeat() {
+    if (!m_pDemoHeartbeat) return;
+    m_pDemoHeartbeat->stop();
+    delete m_pDemoHeartbeat;
+    m_pDemoHeartbeat = nullptr;
+}
+
+void CMS_1_Page::end_demo() {
+    // UI thread, on the first arrival of a real mouse while the virtual one
+    // stands in. The virtual receiver goes away and its link with it (the
+    // page shows its empty view until the real link is up); from now on the
+    // receiver link enumerates the real backend, and when the real mouse
+    // goes the page stays empty rather than falling back to the demo.
+    if (!demo_active() || !m_Setup.leave_demo) return;
+    m_bDemoEnded = true;
+    trace("page: a real mouse arrived; the virtual mouse steps aside\n");
+    stop_demo_heartbeat();
+    m_Setup.leave_demo();
+    m_Setup.demo_mouse->unplug_receiver();
+    // The real mouse holds who knows what: its first apply is a full one.
+    if (m_pEngine) m_pEngine->reset_last_applied();
+    if (m_pLinks) {
+        m_pLinks->OpenWirelessDevices();
+        m_pLinks->events().DropWirelessLink();
+    }
+    if (m_DemoEnded) m_DemoEnded();
+}
+
 void CMS_1_Page::Shutdown() {
     if (m_bShutDown) return;
     m_bShutDown = true;
-    if (m_pDemoHeartbeat) {
-        m_pDemoHeartbeat->stop();
-        delete m_pDemoHeartbeat;
-        m_pDemoHeartbeat = nullptr;
-    }
+    stop_demo_heartbeat();
     // The worker is joined before the links close: the report sender may be
     // writing through the wired driver or the receiver at this moment.
     if (m_pEngine) m_pEngine->stop();
@@ -308,6 +339,10 @@ void CMS_1_Page::OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, s
         show_save_failure();
         return;
     }
+    if (message == kMsgApplyFinished) {
+        show_apply_result();
+        return;
+    }
     if (m_pLinks) m_pLinks->on_message(message, wparam, lparam);
 }
 
@@ -325,7 +360,23 @@ void CMS_1_Page::OnMenuCommand(const QString& name) {
 }
 
 void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
-    if (summary.ran) return;
+    if (summary.ran) {
+        std::vector<std::pair<QString, int>> sections;
+        if (summary.start_not_taken) sections.emplace_back(QStringLiteral("section_start_text"), 0);
+        const ChangeSet& n = summary.not_taken;
+        if (n.dpi) sections.emplace_back(QStringLiteral("section_dpi_text"), 0);
+        if (n.light) sections.emplace_back(QStringLiteral("section_light_text"), 0);
+        if (n.polling) sections.emplace_back(QStringLiteral("section_polling_text"), 0);
+        if (n.buttons) sections.emplace_back(QStringLiteral("section_buttons_text"), 0);
+        for (std::size_t k = 0; k < n.macros.size(); ++k)
+            if (n.macros[k]) sections.emplace_back(QStringLiteral("section_macro_text"), static_cast<int>(k) + 1);
+        {
+            std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
+            m_NotTaken = std::move(sections);
+        }
+        if (host_.host) host_.host->post_message(kMsgApplyFinished);
+        return;
+    }
     // No link was up, so nothing was sent and the apply saved nothing: keep
     // the edit in the file at least. Runs on the apply worker.
     std::string error;
@@ -333,6 +384,29 @@ void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
         record_save_error(error);
         if (host_.host) host_.host->post_message(kMsgSaveFailed);
     }
+}
+
+void CMS_1_Page::show_apply_result() {
+    std::vector<std::pair<QString, int>> sections;
+    {
+        std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
+        sections = m_NotTaken;
+    }
+    if (sections.empty()) {
+        // A later apply brought everything over: the earlier warning is done.
+        if (m_bShowingNotTaken) ui::SetVisible(m_pStatusBar, false);
+        m_bShowingNotTaken = false;
+        return;
+    }
+    QStringList names;
+    for (const auto& [key, arg] : sections) {
+        QString name = ui::Tr(key);
+        if (arg > 0) name = name.arg(arg);
+        names << name;
+    }
+    ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("apply_not_taken_text")).arg(names.join(QStringLiteral(", "))));
+    ui::SetVisible(m_pStatusBar, true);
+    m_bShowingNotTaken = true;
 }
 
 void CMS_1_Page::record_save_error(const std::string& error) {
@@ -348,6 +422,7 @@ QString CMS_1_Page::save_error() const {
 void CMS_1_Page::show_save_failure() {
     const QString error = save_error();
     if (error.isEmpty()) return;
+    m_bShowingNotTaken = false;
     ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("save_failed_text")).arg(error));
     ui::SetVisible(m_pStatusBar, true);
 }

@@ -80,6 +80,11 @@ struct PageSetup {
     // and then, as a real mouse does, which keeps the receiver link up.
     std::shared_ptr<VirtualMouse> demo_mouse;
     int demo_heartbeat_ms = 2000;
+    // Set when the demo only stands in until a real mouse arrives (a start
+    // without a mouse, not --demo): it switches `hid` over to the real
+    // backend. The device watch then runs during the demo, and the first real
+    // receiver, cable or Bluetooth mouse that arrives ends it for good.
+    std::function<void()> leave_demo;
     // The layout key names are shown in; null: US.
     std::shared_ptr<const KeyboardLayout> keyboard_layout;
     // Runs the colour dialog with a colour (0xFFRRGGBB) at a screen point;
@@ -129,6 +134,10 @@ public:
 
     // Inspection.
     LinkState& links() { return m_Links; }
+    // Demo mode: whether the virtual mouse still stands in, and what to tell
+    // when a real mouse ended the demo (the window drops its badge).
+    bool demo_active() const { return m_Setup.demo_mouse && !m_bDemoEnded; }
+    void SetDemoEndedHandler(std::function<void()> handler) { m_DemoEnded = std::move(handler); }
     ProfileStore& store() { return *m_pStore; }
     ApplyEngine* engine() const { return m_pEngine.get(); }
     LinkController* link_controller() const { return m_pLinks.get(); }
@@ -199,8 +208,11 @@ private:
     void toggle_section(const Section& section);
     void show_save_failure();
     void on_apply_finished(const ApplySummary& summary);
+    void show_apply_result();
     void record_save_error(const std::string& error);
     void start_demo_heartbeat();
+    void stop_demo_heartbeat();
+    void end_demo();
 
     PageSetup m_Setup;
     ProfileStore* m_pStore = nullptr;  // owned below; a pointer so the folder is chosen at construction
@@ -272,6 +284,8 @@ private:
     std::unique_ptr<LinkController> m_pLinks;
     std::shared_ptr<void> m_DeviceMonitor;
     QTimer* m_pDemoHeartbeat = nullptr;
+    bool m_bDemoEnded = false;
+    std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 
     // The profile the controls show and edit: a record of the store's
@@ -284,6 +298,10 @@ private:
 
     mutable std::mutex m_SaveErrorMutex;
     std::string m_strSaveError;
+    // Language keys (with an argument) of the sections the last apply could
+    // not bring to the mouse; written on the worker, shown on the UI thread.
+    std::vector<std::pair<QString, int>> m_NotTaken;
+    bool m_bShowingNotTaken = false;
 };
 
 }  // namespace vantorel

@@ -57,7 +57,7 @@ protected:
 
 TEST_F(ProfileLibraryFile, FirstStartCreatesTheFoldersAndOneDefaultProfile) {
     DataFolderInputs in;
-    in.exe_dir = dir.path();
+    in.override_dir = dir.path() / "Data";
     DataFolder data = DataFolder::locate(in);
     ASSERT_TRUE(data.status());
     MapTextLookup untranslated;
@@ -208,7 +208,9 @@ TEST_F(ProfileLibraryFile, ReadingOnlyNeverWritesWhateverTheFilesHold) {
         store.load(english(), LoadMode::ReadOnly);
         EXPECT_EQ(store.profiles().size(), c.profiles);
         std::string error;
-        if (!store.profiles().empty()) EXPECT_FALSE(store.save(&error));
+        if (!store.profiles().empty()) {
+            EXPECT_FALSE(store.save(&error));
+        }
         EXPECT_FALSE(store.macros().save());
         EXPECT_EQ(snapshot_tree(dir.path()), before);
     }

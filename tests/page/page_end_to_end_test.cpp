@@ -3,6 +3,7 @@
 // what the user does on the page is what reaches the mouse, what the mouse
 // reports lands on the page and in the file, and no edit is lost.
 #include <QComboBox>
+#include <QLabel>
 #include <QSlider>
 
 #include "core/reports.h"
@@ -19,6 +20,15 @@ std::vector<std::uint8_t> report_types(const VirtualMouse& mouse) {
     std::vector<std::uint8_t> types;
     for (const ReceivedReport& r : mouse.reports()) types.push_back(r.type());
     return types;
+}
+
+TEST(PageEndToEnd, StartUpBringsTheMouseInStepWithAFullApply) {
+    PageHarness h;
+    EXPECT_EQ(h.startup_apply_requests, 1);
+    EXPECT_GE(h.startup_reports, 5u);
+    std::string why;
+    EXPECT_TRUE(h.mouse->holds_exactly(h.profile(), &why)) << why;
+    EXPECT_EQ(h.page->engine()->full_apply(), 0);
 }
 
 TEST(PageEndToEnd, BrightnessSliderEndsAsOneLightReportInTheMouse) {
@@ -48,6 +58,62 @@ TEST(PageEndToEnd, BrightnessSliderEndsAsOneLightReportInTheMouse) {
     EXPECT_TRUE(h.mouse->holds_exactly(h.profile(), &why)) << why;
     // The apply saved the library.
     EXPECT_EQ(h.profile_on_disk().brightness(), 12);
+}
+
+// Started without a mouse, the program shows the virtual one, but keeps
+// watching: a receiver plugged in later takes over, and when it goes the page
+// waits for a mouse instead of going back to the demo.
+TEST(PageEndToEnd, ARealMouseArrivingDuringTheDemoTakesOverForTheRestOfTheRun) {
+    test::HarnessOptions o;
+    o.cable = false;
+    o.receiver = true;
+    o.demo_until_real = true;
+    PageHarness h(o);
+    ASSERT_TRUE(pump_until([&] { return h.page->links().wireless_connected.load() == 1; }));
+    EXPECT_TRUE(h.wnd->IsDemo());
+    EXPECT_TRUE(h.page->demo_active());
+
+    h.real->plug_receiver();
+    h.device_change(true);
+    EXPECT_FALSE(h.wnd->IsDemo());
+    EXPECT_FALSE(h.page->demo_active());
+    EXPECT_FALSE(h.mouse->shared_receiver()->plugged());
+
+    ASSERT_TRUE(h.fire(kTimerReceiverArrival));
+    h.real->report_battery(1, 64);
+    ASSERT_TRUE(pump_until([&] { return h.page->links().wireless_connected.load() == 1; }));
+    h.edit([](ProfileRecord& r) { r.set_brightness(r.brightness() == 5 ? 6 : 5); });
+    h.page->engine()->request_apply();
+    h.settle();
+    std::string why;
+    EXPECT_TRUE(h.real->holds_exactly(h.profile(), &why, ConnectionMode::Wireless)) << why;  // a full apply
+
+    h.real->unplug_receiver();
+    h.device_change(false, FakeReceiverBackend::kEventPath);
+    h.device_change(false, FakeReceiverBackend::kCommandPath);
+    EXPECT_FALSE(h.page->links().any());
+    EXPECT_FALSE(h.wnd->IsDemo());
+    EXPECT_FALSE(h.mouse->shared_receiver()->plugged());
+}
+
+TEST(PageEndToEnd, ASectionTheMouseDidNotTakeIsShownAndSentWithTheNextApply) {
+    PageHarness h;  // on the cable, in step with the profile
+    auto driver = h.mouse->shared_wired_driver();
+    driver->close_feature_device();  // the cable refuses every write
+    h.edit([](ProfileRecord& r) { r.set_sleep_timer(r.sleep_timer() == 7 ? 8 : 7); });
+    h.page->engine()->request_apply();
+    h.settle();
+    ASSERT_TRUE(pump_until([&] { return ui::IsVisible(h.ctl("ms_1_status_bar")); }));
+    EXPECT_NE(h.ctl<QLabel>("ms_1_label_status")->text().indexOf(QStringLiteral("lighting and power")), -1);
+
+    ASSERT_NE(driver->open_feature_device(), 0);
+    h.mouse->clear_log();
+    h.page->engine()->request_apply();  // nothing changed since, but the light section is owed
+    h.settle();
+    EXPECT_EQ(report_types(*h.mouse), std::vector<std::uint8_t>{kReportLight});
+    EXPECT_TRUE(pump_until([&] { return !ui::IsVisible(h.ctl("ms_1_status_bar")); }));
+    std::string why;
+    EXPECT_TRUE(h.mouse->holds_exactly(h.profile(), &why)) << why;
 }
 
 TEST(PageEndToEnd, TypedDpiReachesTheMouseWithTheApplyButton) {
@@ -101,7 +167,7 @@ TEST(PageEndToEnd, AnEditWithoutALinkIsSavedInsteadOfDropped) {
     h.fire(kTimerDelayedApply);
     h.settle();
     EXPECT_EQ(h.apply_requests, 1);
-    EXPECT_EQ(h.page->engine()->applies_dropped(), 1);
+    EXPECT_EQ(h.page->engine()->applies_dropped(), 2);  // the start-up full apply found no link either
     EXPECT_EQ(h.profile_on_disk().sleep_timer(), 33);
     EXPECT_EQ(h.mouse->transmissions(), 0);
     EXPECT_FALSE(ui::IsVisible(h.ctl("ms_1_status_bar")));

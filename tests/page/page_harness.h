@@ -14,11 +14,13 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "app/main_wnd.h"
 #include "app/session.h"
 #include "core/clock.h"
 #include "core/messages.h"
+#include "device/demo_hid_backend.h"
 #include "device/virtual_mouse.h"
 #include "library/profile_library.h"
 #include "page/ms_1_page.h"
@@ -35,6 +37,10 @@ struct HarnessOptions {
     std::filesystem::path data_folder;
     std::function<std::optional<quint32>(quint32, QPoint)> choose_color;
     std::optional<page::MouseSettingsCommand> mouse_settings = page::MouseSettingsCommand{"/usr/bin/true", {}};
+    // A start without a mouse: `mouse` stands in on its receiver until a
+    // real one (`real`, on a receiver of its own) arrives through the device
+    // watch (`arrive`).
+    bool demo_until_real = false;
 };
 
 class PageHarness {
@@ -50,6 +56,18 @@ public:
         setup.data_folder = DataFolder::at(data_);
         setup.hid = mouse->shared_receiver();
         setup.wired_driver = mouse->shared_wired_driver();
+        if (options.demo_until_real) {
+            auto hid = std::make_shared<DemoHidBackend>(mouse->shared_receiver(), real->shared_receiver());
+            setup.hid = hid;
+            setup.wired_driver = real->shared_wired_driver();
+            setup.demo_mouse = mouse;
+            setup.demo_heartbeat_ms = 60000;
+            setup.leave_demo = [hid] { hid->use_real(); };
+            setup.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
+                changes = &queue;
+                return nullptr;
+            };
+        }
         setup.clock = &clock;
         setup.choose_color = options.choose_color;
         setup.find_mouse_settings = [command = options.mouse_settings] { return command; };
@@ -61,7 +79,7 @@ public:
         page = owned.get();
         wnd = std::make_unique<CMainWnd>(std::move(owned));
         wnd->SetHookSearchDirs({});
-        ConnectMousePage(*wnd, *page, false);
+        ConnectMousePage(*wnd, *page);
         // Counted on their way to the engine.
         wnd->SetApplySink([this] {
             ++apply_requests;
@@ -73,6 +91,10 @@ public:
         wnd->CreateMain();
         wnd->ShowWindow(true, false);
         settle();
+        // Loading the library asks for a full apply; tests count from here.
+        startup_apply_requests = std::exchange(apply_requests, 0);
+        startup_reports = mouse->reports().size();
+        mouse->clear_log();
     }
     ~PageHarness() {
         wnd.reset();
@@ -118,15 +140,32 @@ public:
         return library.at(static_cast<std::size_t>(library.selected_profile_index()));
     }
     std::filesystem::path data_folder() const { return data_; }
+    // What the udev watch reports when the real mouse's receiver comes or goes.
+    void device_change(bool arrival, const std::string& devnode = FakeReceiverBackend::kCommandPath) {
+        DeviceChange c;
+        c.arrival = arrival;
+        c.bus = DeviceBus::Usb;
+        c.vendor_id = kVendorId;
+        c.product_id = kReceiverProductId;
+        c.subsystem = "hidraw";
+        c.devnode = devnode;
+        changes->push(c);
+        wnd->post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
+        pump();
+    }
 
     QTemporaryDir dir_;
     std::filesystem::path data_;
     ManualClock clock;
     std::shared_ptr<VirtualMouse> mouse = std::make_shared<VirtualMouse>(clock);
+    std::shared_ptr<VirtualMouse> real = std::make_shared<VirtualMouse>(clock);
+    DeviceChangeQueue* changes = nullptr;
     CMS_1_Page* page = nullptr;
     std::unique_ptr<CMainWnd> wnd;
     ui::ManualTimerService* timers = nullptr;
     int apply_requests = 0;
+    int startup_apply_requests = 0;
+    std::size_t startup_reports = 0;
     std::vector<page::MouseSettingsCommand> launched;
 };
 
