@@ -362,14 +362,14 @@ void CMS_1_Page::OnMenuCommand(const QString& name) {
 void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
     if (summary.ran) {
         std::vector<std::pair<QString, int>> sections;
-        if (summary.start_not_taken) sections.emplace_back(QStringLiteral("section_start_text"), 0);
+        if (summary.start_not_taken) sections.emplace_back(QStringLiteral("not_taken_start_text"), 0);
         const ChangeSet& n = summary.not_taken;
-        if (n.dpi) sections.emplace_back(QStringLiteral("section_dpi_text"), 0);
-        if (n.light) sections.emplace_back(QStringLiteral("section_light_text"), 0);
-        if (n.polling) sections.emplace_back(QStringLiteral("section_polling_text"), 0);
-        if (n.buttons) sections.emplace_back(QStringLiteral("section_buttons_text"), 0);
+        if (n.dpi) sections.emplace_back(QStringLiteral("not_taken_dpi_text"), 0);
+        if (n.light) sections.emplace_back(QStringLiteral("not_taken_light_text"), 0);
+        if (n.polling) sections.emplace_back(QStringLiteral("not_taken_polling_text"), 0);
+        if (n.buttons) sections.emplace_back(QStringLiteral("not_taken_buttons_text"), 0);
         for (std::size_t k = 0; k < n.macros.size(); ++k)
-            if (n.macros[k]) sections.emplace_back(QStringLiteral("section_macro_text"), static_cast<int>(k) + 1);
+            if (n.macros[k]) sections.emplace_back(QStringLiteral("not_taken_macro_text"), static_cast<int>(k) + 1);
         {
             std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
             m_NotTaken = std::move(sections);

@@ -93,5 +93,28 @@ TEST(LanguageTest, EverySkinKeyHasAnEnglishText) {
     EXPECT_TRUE(missing.isEmpty()) << qPrintable(QStringList(missing.values()).join(", "));
 }
 
+// A key given twice shows one of its texts in both places: one of them is
+// then wrong (a section title read "lighting and power" once).
+TEST(LanguageTest, NoLanguageFileGivesAKeyTwice) {
+    QDirIterator it(source_res(), {QStringLiteral("lan*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    const QRegularExpression key(QStringLiteral(R"re(<Text key="([^"]+)")re"));
+    int files = 0;
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        ++files;
+        QSet<QString> seen, twice;
+        auto matches = key.globalMatch(QString::fromUtf8(f.readAll()));
+        while (matches.hasNext()) {
+            const QString k = matches.next().captured(1);
+            if (seen.contains(k)) twice.insert(k);
+            seen.insert(k);
+        }
+        EXPECT_TRUE(twice.isEmpty()) << qPrintable(path) << ": " << qPrintable(QStringList(twice.values()).join(", "));
+    }
+    EXPECT_GE(files, 1);
+}
+
 }  // namespace
 }  // namespace vantorel::ui
