@@ -42,11 +42,21 @@ constexpr std::string_view function_menu_item(std::uint8_t code) {
     return {};
 }
 
-// The code a menu item selects; an unknown item selects click (1).
+// The code a menu item selects, the name compared without regard to case;
+// an unknown item selects click (1).
 constexpr std::uint8_t function_code_of(std::string_view menu_item) {
-    for (const FunctionName& f : kFunctionNames)
-        if (f.menu_item == menu_item) return f.code;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (const FunctionName& f : kFunctionNames) {
+        if (f.menu_item.size() != menu_item.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; same && i < menu_item.size(); ++i) same = lower(f.menu_item[i]) == lower(menu_item[i]);
+        if (same) return f.code;
+    }
     return 1;
 }
+
+// What each of the 18 buttons does out of the box.
+inline constexpr std::array<std::uint8_t, 18> kDefaultButtonFunctions = {1, 2, 3, 4, 5, 0, 0, 0, 0,
+                                                                        6, 0, 0, 0, 0, 0, 0, 12, 11};
 
 }  // namespace vantorel
