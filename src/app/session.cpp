@@ -34,6 +34,9 @@ SessionChoice ChooseSession(bool demo_forced) {
 std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder) {
     PageSetup setup;
     setup.data_folder = std::move(folder);
+    setup.message_box = [](QWidget* owner, const QString& message_key, bool confirm) {
+        return confirm ? CMsgWnd::Confirm(owner, message_key) : CMsgWnd::Inform(owner, message_key);
+    };
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     auto watch_devices = [](WindowHost& host, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
         auto monitor = std::make_shared<UdevMonitor>(host, queue);

@@ -184,11 +184,22 @@ void CMS_1_Page::Init() {
     ui::SetVisible(m_pVerLight, false);
     ui::SetCheck(m_Sections[4].toggle, false);
 
-    // Operations that belong to the button menu, the macro editor and the
-    // profile dialogs are not offered yet.
-    for (QWidget* w : {m_pBtnMacro, m_pProfileAddBtn, m_pProfileDeleteBtn, m_pProfileRenameBtn, m_pProfileImportBtn,
-                       m_pProfileExportBtn, m_pProfileResetBtn, m_pBtnReset})
-        ui::SetEnabled(w, false);
+    // The macro editor is not offered yet.
+    ui::SetEnabled(m_pBtnMacro, false);
+
+    // Enter on a button, double-clicks and the context menu of the profile
+    // list, and .pro files dropped on the page.
+    m_pInputHook = std::make_unique<ui::EventHook>(
+        [this](QObject* watched, QEvent* event) { return on_input_event(watched, event); });
+    for (int k = 0; k < kMenuButtonCount; ++k) m_pInputHook->watch(m_pBtnKey[static_cast<std::size_t>(k)]);
+    if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
+        m_pInputHook->watch(list);
+        m_pInputHook->watch(list->viewport());
+    }
+    if (QWidget* root = find(QStringLiteral("ms_1_page"))) {
+        root->setAcceptDrops(true);
+        m_pInputHook->watch(root);
+    }
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
@@ -308,6 +319,8 @@ void CMS_1_Page::end_demo() {
 void CMS_1_Page::Shutdown() {
     if (m_bShutDown) return;
     m_bShutDown = true;
+    if (m_pButtonMenu) m_pButtonMenu->Close();
+    m_pButtonMenu.reset();
     stop_demo_heartbeat();
     // The worker is joined before the links close: the report sender may be
     // writing through the wired driver or the receiver at this moment.
@@ -352,11 +365,6 @@ void CMS_1_Page::OnDeviceTimer(int id) {
 
 void CMS_1_Page::OnHostTimer(int id) {
     if (m_pLinks) m_pLinks->on_timer(id);
-}
-
-void CMS_1_Page::OnMenuCommand(const QString& name) {
-    // The button-function menu is not offered yet; the buttons open none.
-    trace("page: menu command %s for button %d\n", qPrintable(name), m_iMenuButton + 1);
 }
 
 void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
@@ -595,10 +603,12 @@ void CMS_1_Page::RequestApplyLater(int delay_ms) {
 void CMS_1_Page::OnClick(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
-    if (s == m_pProfileAddBtn || s == m_pProfileDeleteBtn || s == m_pProfileRenameBtn || s == m_pProfileImportBtn ||
-        s == m_pProfileExportBtn) {
-        return;  // profile operations: not offered yet (the buttons are disabled)
-    }
+    if (s == m_pProfileAddBtn) return add_profile();
+    if (s == m_pProfileDeleteBtn) return delete_profile();
+    if (s == m_pProfileRenameBtn) return rename_profile();
+    if (s == m_pProfileImportBtn) return import_profile();
+    if (s == m_pProfileExportBtn) return export_profile();
+    if (s == m_pProfileResetBtn || s == m_pBtnReset) return reset_profile();
     if (s == m_pApplyBtn || s == m_pBtnApplyDpi) {
         RequestApply();
         return;
@@ -611,7 +621,6 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
         open_mouse_settings();
         return;
     }
-    if (s == m_pProfileResetBtn || s == m_pBtnReset) return;  // not offered yet
     if (s == m_pBtnLightColor) {
         choose_light_color();
         return;
@@ -621,7 +630,7 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
         return;
     }
     if (const int k = index_of(s, m_pBtnKey.data(), kMenuButtonCount); k >= 0) {
-        m_iMenuButton = k;  // the function menu is not offered yet
+        open_button_menu(k);
         return;
     }
     if (s == m_pBtnStatusClose) ui::SetVisible(m_pStatusBar, false);

@@ -51,6 +51,10 @@
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
 #include "page/tracked_source.h"
+#include "ui/event_hook.h"
+#include "ui/file_dialog.h"
+#include "ui/hook_table.h"
+#include "ui/menu.h"
 
 class QTimer;
 
@@ -93,6 +97,15 @@ struct PageSetup {
     // Finds and starts the desktop's mouse settings. Null: this desktop's.
     std::function<std::optional<page::MouseSettingsCommand>()> find_mouse_settings;
     std::function<bool(const page::MouseSettingsCommand&)> launch_mouse_settings;
+    // The message box (a language key; `confirm` asks OK/Cancel, else it only
+    // informs); 1 when the user confirmed. Null: nothing is shown and every
+    // question is answered no.
+    std::function<int(QWidget* owner, const QString& message_key, bool confirm)> message_box;
+    // Runs a dialog modally over the main window and returns its result.
+    // Null: ui::RunModalDialog. Tests answer the dialog through its controls.
+    std::function<int(ui::SkinWindow& dialog)> run_dialog;
+    // The file dialog; an empty path is a cancel. Null: ui::ChooseFile.
+    std::function<QString(const ui::FileChoice& choice)> choose_file;
 };
 
 class CMS_1_Page final : public MousePage, public DeviceView {
@@ -128,6 +141,13 @@ public:
 
     void Refresh();
     void RefreshButtonLabel(int n);  // n = 0..17
+    // After the macro editor closed with OK: the macro copies of every
+    // profile follow the macro library (saved when any changed), and the
+    // current profile is applied when one of its buttons took part.
+    void ResyncMacroSlots();
+    // Adds the profile of a .pro file to the library and makes it current
+    // (the import button, a file dropped on the window). False when refused.
+    bool ImportProfileFile(const QString& path);
     void RequestApply();
     void RequestApplyLater(int delay_ms);
     void RefreshLinkSections();
@@ -214,6 +234,30 @@ private:
     void stop_demo_heartbeat();
     void end_demo();
 
+    // Buttons (ms_1_page_buttons.cpp).
+    void open_button_menu(int index);
+    void assign_function(const QString& item);
+    bool choose_shortcut(int index);
+    bool choose_macro(int index);
+    int ask(const QString& message_key, bool confirm);
+    int run_dialog(ui::SkinWindow& dialog);
+    QWidget* window_widget() const;
+    bool on_input_event(QObject* watched, QEvent* event);  // keys on the buttons, the list, drops
+    bool on_profile_input_event(QObject* watched, QEvent* event);
+
+    // Profiles (ms_1_page_profiles.cpp).
+    void add_profile();
+    void rename_profile();
+    void delete_profile();
+    void reset_profile();
+    void duplicate_profile();
+    void import_profile();
+    void export_profile();
+    void show_profile_menu(QPoint at);
+    void select_profile_item(int index);  // with the switch, as a click would
+    bool save_library_now();
+    QString choose_file(const ui::FileChoice& choice);
+    void enable_profile_buttons();
     PageSetup m_Setup;
     ProfileStore* m_pStore = nullptr;  // owned below; a pointer so the folder is chosen at construction
     std::unique_ptr<ProfileStore> m_OwnedStore;
@@ -295,6 +339,8 @@ private:
     // a switch (see fill_profile_list).
     int m_iIgnoreListSelect = 1;
     int m_iMenuButton = 0;
+    std::unique_ptr<ui::MenuWnd> m_pButtonMenu;
+    std::unique_ptr<ui::EventHook> m_pInputHook;
 
     mutable std::mutex m_SaveErrorMutex;
     std::string m_strSaveError;

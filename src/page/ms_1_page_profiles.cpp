@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The mouse page's profile list: switching, add, rename, duplicate, delete,
+// reset, import (the button, or a .pro file dropped on the window) and
+// export. Every change of the list is saved at once, so nothing depends on a
+// mouse being connected to reach the file.
+#include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
+
+#include "core/trace.h"
+#include "library/names.h"
+#include "library/transfer.h"
+#include "page/ms_1_page.h"
+#include "page/profile_name_wnd.h"
+#include "ui/controls.h"
+#include "ui/resources.h"
+
+namespace vantorel {
+
+namespace {
+
+constexpr const char* kProfileMenuSkin = "MS/MS_1/ms_1_profile_menu.xml";
+
+QString profile_file_filter() { return ui::Tr(QStringLiteral("profile_file_text")); }
+
+// The local .pro files a drag carries.
+QStringList dropped_profiles(const QMimeData* data) {
+    QStringList out;
+    if (!data || !data->hasUrls()) return out;
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.toLocalFile();
+        if (!path.isEmpty() && QFileInfo(path).suffix().compare(QLatin1String("pro"), Qt::CaseInsensitive) == 0)
+            out << path;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool CMS_1_Page::save_library_now() {
+    m_pSource->mark_unsaved();
+    std::string error;
+    if (m_pSource->save_unsaved(&error)) return true;
+    record_save_error(error);
+    show_save_failure();
+    return false;
+}
+
+QString CMS_1_Page::choose_file(const ui::FileChoice& choice) {
+    if (m_Setup.choose_file) return m_Setup.choose_file(choice);
+    return ui::ChooseFile(window_widget(), choice);
+}
+
+void CMS_1_Page::select_profile_item(int index) {
+    fill_profile_list();
+    ui::SelectItem(m_pListProfile, index);
+    ui::EnsureVisible(m_pListProfile, index);
+    switch_profile(index);
+}
+
+void CMS_1_Page::add_profile() {
+    CMS_1_ProfileName dialog(m_pStore->profiles(), QStringLiteral("profile_name_1_text"),
+                             [this](QWidget* owner, const QString& key) {
+                                 if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
+                             });
+    if (run_dialog(dialog) != 1) return;
+    int index = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        auto record = std::make_unique<ProfileRecord>();
+        record->reset_to_defaults();
+        record->set_profile_name(dialog.ResultName().toStdU16String());
+        m_pStore->profiles().append(std::move(record));
+        index = static_cast<int>(m_pStore->profiles().size()) - 1;
+    }
+    select_profile_item(index);
+    save_library_now();
+}
+
+void CMS_1_Page::rename_profile() {
+    if (!has_current_profile()) return;
+    CMS_1_ProfileName dialog(m_pStore->profiles(), QStringLiteral("profile_name_2_text"),
+                             [this](QWidget* owner, const QString& key) {
+                                 if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
+                             });
+    if (run_dialog(dialog) != 1) return;
+    int index = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        m_pCurProfile->set_profile_name(dialog.ResultName().toStdU16String());
+        index = static_cast<int>(m_pStore->selected());
+    }
+    if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
+        if (QListWidgetItem* item = list->item(index)) item->setText(dialog.ResultName());
+    }
+    // The name is not sent to the mouse; it is saved at once.
+    save_library_now();
+}
+
+void CMS_1_Page::duplicate_profile() {
+    if (!has_current_profile()) return;
+    int index = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        auto copy = std::make_unique<ProfileRecord>(*m_pCurProfile);
+        copy->set_profile_name(unique_name(m_pStore->profiles(), copy->profile_name()));
+        m_pStore->profiles().append(std::move(copy));
+        index = static_cast<int>(m_pStore->profiles().size()) - 1;
+    }
+    select_profile_item(index);
+    save_library_now();
+}
+
+void CMS_1_Page::delete_profile() {
+    std::size_t count = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        count = m_pStore->profiles().size();
+    }
+    if (count <= 1) {
+        ask(QStringLiteral("one_profile_text"), false);
+        return;
+    }
+    if (ask(QStringLiteral("delete_profile_text"), true) != 1) return;
+    int next = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        const std::size_t gone = m_pStore->selected();
+        // The pointer must not outlive its record, even for a moment.
+        m_pCurProfile = nullptr;
+        m_pStore->profiles().remove(gone);
+        next = static_cast<int>(std::min(gone, m_pStore->profiles().size() - 1));
+        m_pStore->select(static_cast<std::size_t>(next));
+        m_pCurProfile = &m_pStore->current();
+    }
+    select_profile_item(next);
+    save_library_now();
+}
+
+void CMS_1_Page::reset_profile() {
+    if (!has_current_profile()) return;
+    if (ask(QStringLiteral("restore_text"), true) != 1) return;
+    edit_profile([](ProfileRecord& r) { r.reset_to_defaults(); });  // keeps the name
+    Refresh();
+    if (m_pEngine) m_pEngine->set_full_apply();
+    RequestApply();
+    save_library_now();
+}
+
+void CMS_1_Page::import_profile() {
+    ui::FileChoice choice;
+    choice.filter_name = profile_file_filter();
+    choice.suffix = QStringLiteral("pro");
+    const QString path = choose_file(choice);
+    if (!path.isEmpty()) ImportProfileFile(path);
+}
+
+bool CMS_1_Page::ImportProfileFile(const QString& path) {
+    ImportResult result;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        result = vantorel::import_profile(path.toStdString(), m_pStore->profiles(), m_pStore->macros());
+    }
+    if (!result.index) {
+        trace("page: import of %s refused: %s\n", qPrintable(path), result.status.message.c_str());
+        ask(QStringLiteral("import_failed_text"), false);
+        return false;
+    }
+    if (!result.status) {
+        // The profile is in; saving the macros it brought failed.
+        record_save_error(result.status.message);
+        show_save_failure();
+    }
+    select_profile_item(static_cast<int>(*result.index));
+    save_library_now();
+    return true;
+}
+
+void CMS_1_Page::export_profile() {
+    if (!has_current_profile()) return;
+    const ProfileRecord record = current_profile();
+    ui::FileChoice choice;
+    choice.save = true;
+    choice.filter_name = profile_file_filter();
+    choice.suffix = QStringLiteral("pro");
+    const std::u16string name = record.profile_name();
+    choice.suggested_name = QString::fromStdU16String(name) + QStringLiteral(".pro");
+    const QString path = choose_file(choice);
+    if (path.isEmpty()) return;
+    if (IoStatus status = vantorel::export_profile(record, path.toStdString()); !status) {
+        trace("page: export to %s failed: %s\n", qPrintable(path), status.message.c_str());
+        ask(QStringLiteral("export_failed_text"), false);
+    }
+}
+
+void CMS_1_Page::show_profile_menu(QPoint at) {
+    if (!host_.window) return;
+    if (m_pButtonMenu) {
+        m_pButtonMenu->Close();
+        m_pButtonMenu.reset();
+    }
+    m_pButtonMenu = std::make_unique<ui::MenuWnd>();
+    m_pButtonMenu->Init(host_.window, QString::fromLatin1(kProfileMenuSkin), at);
+}
+
+bool CMS_1_Page::on_profile_input_event(QObject* watched, QEvent* event) {
+    auto* list = qobject_cast<QListWidget*>(m_pListProfile);
+    const bool on_list = list && (watched == list || watched == list->viewport());
+    switch (event->type()) {
+        case QEvent::MouseButtonDblClick:
+            if (!on_list) return false;
+            rename_profile();
+            return true;
+        case QEvent::ContextMenu:
+            if (!on_list) return false;
+            show_profile_menu(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (dropped_profiles(drag->mimeData()).isEmpty()) return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QStringList files = dropped_profiles(drop->mimeData());
+            if (files.isEmpty()) return false;
+            drop->acceptProposedAction();
+            for (const QString& file : files) ImportProfileFile(file);
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+}  // namespace vantorel
