@@ -75,6 +75,31 @@ public:
             launched.push_back(command);
             return true;
         };
+        // Message boxes are recorded and answered from `answers` (no by default).
+        setup.message_box = [this](QWidget*, const QString& key, bool confirm) {
+            messages.push_back(key);
+            if (!confirm) return 1;
+            if (answers.empty()) return 0;
+            const int a = answers.front();
+            answers.erase(answers.begin());
+            return a;
+        };
+        // Dialogs are built and shown, then answered by the test through
+        // their controls; without an answer they are cancelled.
+        setup.run_dialog = [this](ui::SkinWindow& dialog) {
+            if (!dialog.IsCreated()) dialog.Create(wnd.get(), ui::kStyleDialog | ui::kStyleTool);
+            dialog.ShowWindow(true, true);
+            pump();
+            if (!answer_dialog) return 0;
+            auto answer = std::exchange(answer_dialog, nullptr);
+            answer(dialog);
+            pump();
+            return dialog.ModalResult();
+        };
+        setup.choose_file = [this](const ui::FileChoice& choice) {
+            file_choices.push_back(choice);
+            return chosen_file;
+        };
         auto owned = std::make_unique<CMS_1_Page>(std::move(setup));
         page = owned.get();
         wnd = std::make_unique<CMainWnd>(std::move(owned));
@@ -164,6 +189,11 @@ public:
     std::unique_ptr<CMainWnd> wnd;
     ui::ManualTimerService* timers = nullptr;
     int apply_requests = 0;
+    std::vector<QString> messages;              // message boxes shown, by key
+    std::vector<int> answers;                   // answers to the next confirmations
+    std::function<void(ui::SkinWindow&)> answer_dialog;  // acts on the next dialog
+    std::vector<ui::FileChoice> file_choices;
+    QString chosen_file;                        // what the file dialog returns
     int startup_apply_requests = 0;
     std::size_t startup_reports = 0;
     std::vector<page::MouseSettingsCommand> launched;

@@ -1,0 +1,469 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The button menu, the key-combination, macro and profile-name dialogs and
+// the profile list, driven as a user drives them: clicks and keys at the
+// controls, dialogs answered through their own controls.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
+#include <QScreen>
+#include <QTest>
+
+#include "core/function_codes.h"
+#include "library/transfer.h"
+#include "macro/select_macro_wnd.h"
+#include "macro/shortcut_wnd.h"
+#include "macro/keyboard_layout.h"
+#include "page_harness.h"
+
+namespace vantorel {
+namespace {
+
+using test::PageHarness;
+using test::pump;
+using test::pump_until;
+
+// Check boxes and radio buttons answer on their indicator and text only,
+// so they are clicked on the indicator.
+void click(QWidget* w) {
+    ASSERT_NE(w, nullptr);
+    const bool indicator = qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w);
+    QTest::mouseClick(w, Qt::LeftButton, {}, indicator ? QPoint(8, w->height() / 2) : w->rect().center());
+    pump();
+}
+
+void type(QWidget* w, const QString& text) {
+    ASSERT_NE(w, nullptr);
+    w->setFocus();
+    pump();
+    QTest::keyClicks(w, text);
+    pump();
+}
+
+// The popup menu that is open now.
+QMenu* open_popup() {
+    pump_until([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; });
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QMenu* open_button_menu(PageHarness& h, int button) {
+    click(h.ctl(QStringLiteral("ms_1_btn_key_%1").arg(button)));
+    return open_popup();
+}
+
+// Clicks an item of a menu, opening its group first where it sits in one.
+void choose(QMenu* menu, const QString& item) {
+    ASSERT_NE(menu, nullptr);
+    for (QAction* a : menu->actions()) {
+        if (QMenu* sub = a->menu()) {
+            QAction* inner = nullptr;
+            for (QAction* s : sub->actions())
+                if (s->objectName() == item) inner = s;
+            if (!inner) continue;
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+            ASSERT_TRUE(pump_until([&] { return sub->isVisible(); }));
+            QTest::mouseClick(sub, Qt::LeftButton, {}, sub->actionGeometry(inner).center());
+            pump();
+            return;
+        }
+        if (a->objectName() == item) {
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+            pump();
+            return;
+        }
+    }
+    FAIL() << "no menu item " << item.toStdString();
+}
+
+QString checked_item(QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+        if (a->menu()) {
+            if (QString in = checked_item(a->menu()); !in.isEmpty()) return in;
+        } else if (a->isChecked()) {
+            return a->objectName();
+        }
+    }
+    return {};
+}
+
+std::uint8_t function_of(PageHarness& h, int button) { return h.profile().slot(button - 1).function_code(); }
+
+QString label_of(PageHarness& h, int button) {
+    return h.ctl<QAbstractButton>(QStringLiteral("ms_1_btn_key_%1").arg(button))->text();
+}
+
+// ---------------------------------------------------------------------------
+// Button menu
+
+TEST(ButtonAssignMenu, AChoiceIsStoredAppliedAndShownAndTheMenuMarksIt) {
+    PageHarness h;
+    QMenu* menu = open_button_menu(h, 4);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(checked_item(menu), "ms_1_forward");
+    // It opens beside the button.
+    QWidget* b = h.ctl("ms_1_btn_key_4");
+    EXPECT_EQ(menu->geometry().left(), b->mapToGlobal(QPoint(b->width(), 0)).x());
+    choose(menu, "ms_1_volume_up");
+    h.settle();
+    EXPECT_EQ(function_of(h, 4), 69);
+    EXPECT_EQ(label_of(h, 4), "Volume up");
+    EXPECT_EQ(h.mouse->config().buttons->at(3), function_device_triple(69));
+    EXPECT_EQ(h.profile_on_disk().slot(3).function_code(), 69);
+
+    // Buttons 13..18 show their function but open nothing.
+    click(h.ctl("ms_1_btn_key_17"));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST(ButtonAssignMenu, TheKeyboardOpensTheMenuAndChoosesFromIt) {
+    PageHarness h;
+    QWidget* b = h.ctl("ms_1_btn_key_5");
+    b->setFocus();
+    QTest::keyClick(b, Qt::Key_Return);
+    QMenu* menu = open_popup();
+    ASSERT_NE(menu, nullptr);
+    QTest::keyClick(menu, Qt::Key_Escape);
+    pump();
+    EXPECT_FALSE(menu->isVisible());
+    EXPECT_EQ(function_of(h, 5), 5);
+
+    QTest::keyClick(b, Qt::Key_Space);
+    menu = open_popup();
+    ASSERT_NE(menu, nullptr);
+    // The active item starts at the button's function (back); one up is forward.
+    QTest::keyClick(menu, Qt::Key_Up);
+    QTest::keyClick(menu, Qt::Key_Return);
+    pump();
+    h.settle();
+    EXPECT_EQ(function_of(h, 5), 4);
+}
+
+TEST(ButtonAssignMenu, TheLastLeftClickAmongButtonsOneToSixteenIsKept) {
+    PageHarness h;
+    choose(open_button_menu(h, 1), "ms_1_button_off");
+    EXPECT_EQ(h.messages, std::vector<QString>{"one_click_text"});
+    EXPECT_EQ(function_of(h, 1), kFunctionClick);
+    EXPECT_EQ(label_of(h, 1), "Left click");
+}
+
+TEST(ButtonAssignMenu, NearTheBottomOfTheScreenTheMenuOpensAbove) {
+    PageHarness h;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen->availableGeometry();
+    QWidget* b = h.ctl("ms_1_btn_key_12");
+    const QPoint b_in_window = b->mapTo(h.wnd.get(), QPoint(0, 0));
+    h.wnd->move(h.wnd->x(), area.bottom() - b_in_window.y() - b->height() - 4);
+    pump();
+    QMenu* menu = open_button_menu(h, 12);
+    ASSERT_NE(menu, nullptr);
+    const QRect bg(b->mapToGlobal(QPoint(0, 0)), b->size());
+    EXPECT_LE(menu->geometry().bottom(), area.bottom());
+    EXPECT_LT(menu->geometry().top(), bg.top());
+    menu->close();
+}
+
+// A key combination chosen in its dialog reaches the mouse as 0x11,
+// modifiers, key.
+TEST(ButtonAssignMenu, AKeyCombinationGoesThroughItsDialogToTheMouse) {
+    PageHarness h;
+    h.answer_dialog = [](ui::SkinWindow& d) {
+        click(d.FindControl("check_flag_1"));  // Ctrl
+        click(d.FindControl("check_flag_3"));  // Alt
+        QWidget* edit = d.FindControl("edit_key");
+        edit->setFocus();
+        pump();
+        QTest::keyClick(edit, Qt::Key_A);
+        pump();
+        click(d.FindControl("btn_ok"));
+    };
+    choose(open_button_menu(h, 4), "ms_1_shortcut");
+    h.settle();
+    EXPECT_EQ(function_of(h, 4), kFunctionShortcut);
+    EXPECT_EQ(label_of(h, 4), "Ctrl+Alt+A");
+    EXPECT_EQ(h.mouse->config().buttons->at(3), (DeviceTriple{0x11, 0x05, 0x04}));
+
+    // An empty combination keeps the function.
+    h.answer_dialog = [](ui::SkinWindow& d) {
+        static_cast<CShortcutWnd&>(d).OnHookEvent(0xFF, true);  // a key outside the table
+        click(d.FindControl("btn_ok"));
+    };
+    choose(open_button_menu(h, 6), "ms_1_shortcut");
+    EXPECT_EQ(function_of(h, 6), 0);
+}
+
+TEST(ButtonAssignMenu, AMacroFromTheLibraryIsCopiedIntoTheButton) {
+    PageHarness h;
+    MacroRecord m;
+    m.set_name(u"Burst");
+    m.set_action_count(2);
+    m.set_action(0, {0x04, 1, 20});
+    m.set_action(1, {0x04, 2, 20});
+    {
+        std::lock_guard<std::mutex> lock(h.page->store().mutex());
+        h.page->store().macros().append(m);
+    }
+    h.answer_dialog = [](ui::SkinWindow& d) {
+        auto* list = static_cast<QListWidget*>(d.FindControl("list_macro"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+        click(d.FindControl("repeat_2"));
+        click(d.FindControl("btn_ok"));
+    };
+    choose(open_button_menu(h, 3), "ms_1_select_macro");
+    h.settle();
+    const ProfileRecord record = h.profile();
+    ConstSlotRef s = record.slot(2);
+    EXPECT_EQ(s.function_code(), kFunctionMacro);
+    EXPECT_EQ(s.macro_name(), u"Burst");
+    EXPECT_EQ(s.macro_play_mode(), 1);
+    EXPECT_EQ(s.macro_action_count(), 2);
+    EXPECT_EQ(label_of(h, 3), "Macro: Burst");
+    EXPECT_FALSE(h.mouse->config().macro_blocks.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs on their own
+
+TEST(SelectMacro, DefaultsRepeatCountCorrectionAndTheModeRow) {
+    MacroLibrary macros;
+    CMS_1_SelectMacro d(macros);
+    d.Create(nullptr, ui::kStyleTool);
+    d.ShowWindow(true, true);
+    pump();
+    EXPECT_TRUE(qobject_cast<QAbstractButton*>(d.FindControl("repeat_1"))->isChecked());
+    EXPECT_EQ(qobject_cast<QListWidget*>(d.FindControl("list_macro"))->currentRow(), -1);
+    auto* edit = qobject_cast<QLineEdit*>(d.FindControl("edit_loop_time"));
+    EXPECT_EQ(edit->text(), "1");
+    for (const auto& [typed, shown] : {std::pair{"3x00", "255"}, {"0", "1"}, {"", "1"}, {"42", "42"}}) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, QString::fromLatin1(typed));
+        d.FindControl("list_macro")->setFocus();  // leaving the field corrects it
+        pump();
+        EXPECT_EQ(edit->text(), QString::fromLatin1(shown)) << typed;
+        EXPECT_EQ(d.RepeatCount(), QString::fromLatin1(shown).toInt());
+    }
+    for (int mode : {2, 3, 1}) {
+        click(d.FindControl(QStringLiteral("repeat_%1").arg(mode)));
+        EXPECT_EQ(d.FindControl("hor_loop_time")->isVisible(), mode == 1) << mode;
+        EXPECT_EQ(d.PlayMode(), mode - 1);
+    }
+    EXPECT_EQ(d.RepeatCount(), 42);  // kept while hidden
+}
+
+// A layout whose key at the Q position types "a" (AZERTY).
+class AzertyLayout : public KeyboardLayout {
+public:
+    std::uint32_t scan_code_of(std::uint32_t vk) const override {
+        if (vk == 0x41) return 0x10;
+        if (vk == 0x51) return 0x1E;
+        return us_.scan_code_of(vk);
+    }
+    std::uint32_t virtual_key_at(std::uint32_t scan) const override {
+        if (scan == 0x10) return 0x41;
+        if (scan == 0x1E) return 0x51;
+        return us_.virtual_key_at(scan);
+    }
+    std::u16string characters(std::uint32_t vk) const override { return us_.characters(vk); }
+
+private:
+    UsKeyboardLayout us_;
+};
+
+TEST(ShortcutWnd, TheKeyReleasedLastIsCapturedByPositionOnTheUsersLayout) {
+    UsKeyboardLayout us;
+    AzertyLayout fr;
+    struct Case {
+        const KeyboardLayout* layout;
+        std::uint8_t key;
+    };
+    for (const Case& c : {Case{&us, 0x04}, Case{&fr, 0x14}}) {
+        CShortcutWnd d(*c.layout, HookTable{});
+        d.SetModifiers(0x02);
+        d.Create(nullptr, ui::kStyleTool);
+        d.ShowWindow(true, true);
+        pump();
+        EXPECT_TRUE(qobject_cast<QAbstractButton*>(d.FindControl("check_flag_2"))->isChecked());
+        QWidget* edit = d.FindControl("edit_key");
+        edit->setFocus();
+        pump();
+        QTest::keyClick(edit, Qt::Key_A);
+        EXPECT_EQ(d.Key(), c.key);
+        EXPECT_EQ(qobject_cast<QLineEdit*>(edit)->text(), "A");
+        // Ctrl then C released last: C is the key, the Ctrl box stays as it was.
+        QTest::keyPress(edit, Qt::Key_Control);
+        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyRelease(edit, Qt::Key_Control);
+        EXPECT_EQ(d.Key(), 0xE0);
+        QTest::keyPress(edit, Qt::Key_Control);
+        QTest::keyPress(edit, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyRelease(edit, Qt::Key_Control);
+        QTest::keyRelease(edit, Qt::Key_C);
+        EXPECT_EQ(d.Key(), 0x06);
+        EXPECT_FALSE(qobject_cast<QAbstractButton*>(d.FindControl("check_flag_1"))->isChecked());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Profile list
+
+class ProfileList : public ::testing::Test {
+protected:
+    QListWidget* list() { return h->ctl<QListWidget>("ms_1_list_profile"); }
+    QStringList names() {
+        QStringList out;
+        for (int i = 0; i < list()->count(); ++i) out << list()->item(i)->text();
+        return out;
+    }
+    // Answers the profile-name dialog with a name.
+    void name_it(const QString& name) {
+        h->answer_dialog = [name](ui::SkinWindow& d) {
+            type(d.FindControl("edit_name"), name);
+            QTest::keyClick(d.FindControl("edit_name"), Qt::Key_Return);
+            pump();
+        };
+    }
+    void add(const QString& name) {
+        name_it(name);
+        h->click("ms_1_profile_add_btn");
+        h->settle();
+    }
+    // The data folder outlives the harness, for restarts.
+    QTemporaryDir dir;
+    std::filesystem::path folder = std::filesystem::path(dir.path().toStdString()) / "Data";
+    test::HarnessOptions with_folder(bool cable) {
+        test::HarnessOptions o;
+        o.cable = cable;
+        o.data_folder = folder;
+        return o;
+    }
+    std::unique_ptr<PageHarness> h = std::make_unique<PageHarness>(with_folder(true));
+};
+
+TEST_F(ProfileList, AddedRenamedAndDeletedProfilesAreSavedAtOnce) {
+    add("Gaming");
+    add("Office");
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Gaming", "Office"}));
+    EXPECT_EQ(list()->currentRow(), 2);
+    EXPECT_EQ(h->profile().profile_name(), u"Office");
+
+    // Existing names in any case, the profile's own included, are refused
+    // and the dialog stays open.
+    for (const QString& clash : {QStringLiteral("gAMING"), QStringLiteral("OFFICE"), QString()}) {
+        name_it(clash);
+        h->click("ms_1_profile_rename_btn");
+    }
+    EXPECT_EQ(h->messages, (std::vector<QString>{"warn_name_2_text", "warn_name_2_text", "warn_name_1_text"}));
+    name_it("Work");
+    // Double-clicking the current profile renames it.
+    QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(2)).center());
+    pump();
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Gaming", "Work"}));
+
+    // A restart without a mouse finds all of it.
+    h.reset();
+    h = std::make_unique<PageHarness>(with_folder(false));
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Gaming", "Work"}));
+    EXPECT_EQ(h->profile().profile_name(), u"Work");
+}
+
+TEST_F(ProfileList, DeletingKeepsOneAndMakesItsNeighbourCurrentWithAFullApply) {
+    add("Second");
+    add("Third");
+    h->answers = {0};
+    h->click("ms_1_profile_delete_btn");  // declined
+    EXPECT_EQ(names().size(), 3);
+
+    const int full_applies = h->mouse->config().start_reports;
+    h->answers = {1};
+    h->click("ms_1_profile_delete_btn");  // the last profile: the new last one is current
+    h->settle();
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Second"}));
+    EXPECT_EQ(h->profile().profile_name(), u"Second");
+    EXPECT_EQ(h->mouse->config().start_reports, full_applies + 1);
+    std::string why;
+    EXPECT_TRUE(h->mouse->holds_exactly(h->profile(), &why)) << why;
+
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(0)).center());
+    pump();
+    h->answers = {1};
+    h->click("ms_1_profile_delete_btn");  // the first: the next (now first) is current
+    EXPECT_EQ(names(), QStringList{"Second"});
+    EXPECT_EQ(list()->currentRow(), 0);
+
+    h->messages.clear();
+    h->click("ms_1_profile_delete_btn");
+    EXPECT_EQ(h->messages, std::vector<QString>{"one_profile_text"});
+    EXPECT_EQ(names(), QStringList{"Second"});
+}
+
+TEST_F(ProfileList, ResetKeepsNameAndPlaceAndDuplicateNumbersTheName) {
+    add("Mine");
+    h->edit([](ProfileRecord& r) { r.set_brightness(2); });
+    h->answers = {1};
+    h->click("ms_1_btn_reset");
+    h->settle();
+    EXPECT_EQ(h->messages.back(), "restore_text");
+    ProfileRecord fresh;
+    fresh.reset_to_defaults();
+    EXPECT_EQ(h->profile().brightness(), fresh.brightness());
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Mine"}));
+    EXPECT_EQ(list()->currentRow(), 1);
+
+    h->page->OnMenuCommand("ms_1_profile_duplicate");  // the list's context menu item
+    h->settle();
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Mine", "Mine_1"}));
+    EXPECT_EQ(h->profile_on_disk().profile_name(), u"Mine_1");
+}
+
+TEST_F(ProfileList, ImportTakesProfilesAndRefusesOtherFiles) {
+    ProfileRecord shared;
+    shared.reset_to_defaults();
+    shared.set_profile_name(u"Shared");
+    const std::string file = (folder.parent_path() / "shared.pro").string();
+    ASSERT_TRUE(export_profile(shared, file));
+    h->chosen_file = QString::fromStdString(file);
+    h->click("ms_1_profile_import_btn");
+    h->settle();
+    EXPECT_EQ(h->file_choices.back().suffix, "pro");
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Shared"}));
+    EXPECT_EQ(h->profile_on_disk().profile_name(), u"Shared");
+
+    // A .pro file dropped on the page is imported too.
+    QWidget* page = h->ctl("ms_1_page");
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    const QPoint at = page->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(page, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(page, &drop);
+    h->settle();
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Shared", "Shared_1"}));
+
+    // A file that is not one profile long changes nothing.
+    h->chosen_file = QString::fromStdString((h->data_folder() / "ms_1" / "pro.data").string());
+    h->click("ms_1_profile_import_btn");
+    EXPECT_EQ(h->messages.back(), "import_failed_text");
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "Shared", "Shared_1"}));
+
+    // Export writes the current profile to the chosen file.
+    const std::string out = (folder.parent_path() / "out.pro").string();
+    h->chosen_file = QString::fromStdString(out);
+    h->click("ms_1_profile_export_btn");
+    ProfileRecord back;
+    ASSERT_TRUE(read_profile_file(out, back));
+    EXPECT_EQ(back, h->profile());
+}
+
+}  // namespace
+}  // namespace vantorel
