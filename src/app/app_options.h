@@ -32,6 +32,6 @@ bool WantsScreenshot(int argc, char** argv);
 
 inline const QStringList kScreenshotWindows = {
     QStringLiteral("main"), QStringLiteral("main-mouse"), QStringLiteral("msg"), QStringLiteral("dpi"),
-    QStringLiteral("color")};
+    QStringLiteral("color"), QStringLiteral("shortcut"), QStringLiteral("macro")};
 
 }  // namespace vantorel

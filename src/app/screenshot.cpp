@@ -16,6 +16,9 @@
 #include <filesystem>
 
 #include "app/dpi_msg.h"
+#include "macro/keyboard_layout.h"
+#include "macro/select_macro_wnd.h"
+#include "macro/shortcut_wnd.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "app/session.h"
@@ -97,6 +100,36 @@ int RenderScreenshot(const QString& file, const QString& window) {
         p.fillRect(QRect(QPoint(0, 0), main.size()), QColor(0, 0, 0, 110));
         const QSize ds = dialog.deviceIndependentSize().toSize();
         p.drawPixmap(QPoint((main.width() - ds.width()) / 2, (main.height() - ds.height()) / 2), dialog);
+    } else if (window == QLatin1String("shortcut") || window == QLatin1String("macro")) {
+        // The key-combination or macro dialog over the page, as a button's
+        // menu opens it.
+        UsKeyboardLayout layout;
+        MacroLibrary macros;
+        for (const char16_t* name : {u"Reload", u"Burst fire", u"Build order"}) {
+            MacroRecord m;
+            m.set_name(name);
+            macros.append(m);
+        }
+        std::unique_ptr<ui::SkinWindow> dialog;
+        if (window == QLatin1String("shortcut")) {
+            auto d = std::make_unique<CShortcutWnd>(layout, HookTable{});
+            d->SetModifiers(0x05);
+            d->SetKey(0x04);
+            dialog = std::move(d);
+        } else {
+            auto d = std::make_unique<CMS_1_SelectMacro>(macros);
+            d->SetMacroIndex(1);
+            d->SetRepeatCount(3);
+            dialog = std::move(d);
+        }
+        dialog->Create(&main, ui::kStyleDialog | ui::kStyleTool);
+        dialog->ShowWindow(true, false);
+        const QPixmap picture = grab_window(*dialog);
+        QPainter p(&shot);
+        p.fillRect(QRect(QPoint(0, 0), main.size()), QColor(0, 0, 0, 110));
+        const QSize ds = picture.deviceIndependentSize().toSize();
+        p.drawPixmap(QPoint((main.width() - ds.width()) / 2, (main.height() - ds.height()) / 2), picture);
+        dialog->Close(0);
     } else if (window == QLatin1String("dpi")) {
         auto* popup = new CDPIMsg(DpiPopupText(32));
         popup->CreatePopup(&main);
