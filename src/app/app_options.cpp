@@ -14,7 +14,7 @@ const char* const kAppUsage =
     "  --data-dir DIR         keep profiles and settings in DIR (also QV_VANTOREL_DATA_DIR)\n"
     "  --verbose              print diagnostics on standard error (names the data folder in use)\n"
     "  --screenshot FILE.png  render a window offscreen into FILE.png and exit\n"
-    "  --window NAME          the window to render: main, main-mouse, msg, dpi, color, shortcut or macro (default main)\n"
+    "  --window NAME          the window to render: main, main-mouse, msg, dpi, color, shortcut, macro or editor (default main)\n"
     "  --help, --version\n";
 
 std::optional<AppOptions> ParseAppOptions(const QStringList& arguments, QString* error) {

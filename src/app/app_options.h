@@ -32,6 +32,7 @@ bool WantsScreenshot(int argc, char** argv);
 
 inline const QStringList kScreenshotWindows = {
     QStringLiteral("main"), QStringLiteral("main-mouse"), QStringLiteral("msg"), QStringLiteral("dpi"),
-    QStringLiteral("color"), QStringLiteral("shortcut"), QStringLiteral("macro")};
+    QStringLiteral("color"), QStringLiteral("shortcut"), QStringLiteral("macro"),
+    QStringLiteral("editor")};
 
 }  // namespace vantorel

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QScrollArea>
@@ -17,6 +18,7 @@
 
 #include "app/dpi_msg.h"
 #include "macro/keyboard_layout.h"
+#include "macro/macro_editor_wnd.h"
 #include "macro/select_macro_wnd.h"
 #include "macro/shortcut_wnd.h"
 #include "app/main_wnd.h"
@@ -100,6 +102,32 @@ int RenderScreenshot(const QString& file, const QString& window) {
         p.fillRect(QRect(QPoint(0, 0), main.size()), QColor(0, 0, 0, 110));
         const QSize ds = dialog.deviceIndependentSize().toSize();
         p.drawPixmap(QPoint((main.width() - ds.width()) / 2, (main.height() - ds.height()) / 2), dialog);
+    } else if (window == QLatin1String("editor")) {
+        // The macro editor with a recorded macro selected.
+        UsKeyboardLayout layout;
+        MacroLibrary macros;
+        for (const char16_t* name : {u"Reload", u"Burst fire"}) {
+            MacroRecord m;
+            m.set_name(name);
+            macros.append(m);
+        }
+        const MacroAction steps[] = {{0xE1, 1, 35}, {0x15, 1, 60}, {0x15, 2, 40}, {0xE1, 2, 120},
+                                     {0xF1, 1, 20}, {0xF1, 2, 10}};
+        MacroRecord& reload = macros[0];
+        for (std::size_t i = 0; i < std::size(steps); ++i) reload.set_action(i, steps[i]);
+        reload.set_action_count(static_cast<std::int32_t>(std::size(steps)));
+        CMS_1_Macro editor(macros, layout, HookTable{}, CMS_1_Macro::Services{});
+        editor.Create(&main, ui::kStyleDialog | ui::kStyleTool);
+        editor.ShowWindow(true, false);
+        if (auto* list = editor.FindControl<QListWidget>(QStringLiteral("ms_1_macro_list"))) list->setCurrentRow(0);
+        settle();
+        const QPixmap picture = grab_window(editor);
+        shot = QPixmap(picture.deviceIndependentSize().toSize() * picture.devicePixelRatio());
+        shot.setDevicePixelRatio(picture.devicePixelRatio());
+        shot.fill(Qt::transparent);
+        QPainter p(&shot);
+        p.drawPixmap(0, 0, picture);
+        editor.Close(0);
     } else if (window == QLatin1String("shortcut") || window == QLatin1String("macro")) {
         // The key-combination or macro dialog over the page, as a button's
         // menu opens it.

@@ -184,9 +184,6 @@ void CMS_1_Page::Init() {
     ui::SetVisible(m_pVerLight, false);
     ui::SetCheck(m_Sections[4].toggle, false);
 
-    // The macro editor is not offered yet.
-    ui::SetEnabled(m_pBtnMacro, false);
-
     // Enter on a button, double-clicks and the context menu of the profile
     // list, and .pro files dropped on the page.
     m_pInputHook = std::make_unique<ui::EventHook>(
@@ -603,6 +600,7 @@ void CMS_1_Page::RequestApplyLater(int delay_ms) {
 void CMS_1_Page::OnClick(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
+    if (s == m_pBtnMacro) return open_macro_editor();
     if (s == m_pProfileAddBtn) return add_profile();
     if (s == m_pProfileDeleteBtn) return delete_profile();
     if (s == m_pProfileRenameBtn) return rename_profile();

@@ -241,6 +241,7 @@ private:
     bool choose_macro(int index);
     int ask(const QString& message_key, bool confirm);
     int run_dialog(ui::SkinWindow& dialog);
+    void open_macro_editor();
     QWidget* window_widget() const;
     bool on_input_event(QObject* watched, QEvent* event);  // keys on the buttons, the list, drops
     bool on_profile_input_event(QObject* watched, QEvent* event);

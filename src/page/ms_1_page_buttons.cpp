@@ -11,6 +11,7 @@
 
 #include "core/function_codes.h"
 #include "core/trace.h"
+#include "macro/macro_editor_wnd.h"
 #include "macro/select_macro_wnd.h"
 #include "macro/shortcut_wnd.h"
 #include "page/button_assign.h"
@@ -170,6 +171,29 @@ bool CMS_1_Page::choose_macro(int index) {
                                      dialog.RepeatCount());
     });
     return assigned;
+}
+
+void CMS_1_Page::open_macro_editor() {
+    CMS_1_Macro::Services services;
+    services.save = [this] {
+        IoStatus status;
+        {
+            std::lock_guard<std::mutex> lock(m_pSource->mutex());
+            status = m_pStore->macros().save(m_pStore->folder().macro_file());
+        }
+        if (status) return true;
+        record_save_error(status.message);
+        show_save_failure();
+        return false;
+    };
+    services.ask = [this](QWidget* owner, const QString& key, bool confirm) {
+        return m_Setup.message_box ? m_Setup.message_box(owner, key, confirm) : 0;
+    };
+    services.choose_file = [this](const ui::FileChoice& choice) { return choose_file(choice); };
+    services.data_folder = QString::fromStdString(m_pStore->folder().path().string());
+    CMS_1_Macro editor(m_pStore->macros(), *m_pLayout, host_.hooks ? *host_.hooks : HookTable{}, std::move(services));
+    // The editor closes with 1: the buttons follow what it changed.
+    if (run_dialog(editor) == 1) ResyncMacroSlots();
 }
 
 void CMS_1_Page::ResyncMacroSlots() {

@@ -1,0 +1,543 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "macro/macro_editor_wnd.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QStackedWidget>
+
+#include <chrono>
+
+#include "core/messages.h"
+#include "core/trace.h"
+#include "library/transfer.h"
+#include "macro/key_tables.h"
+#include "macro/macro_model.h"
+#include "macro/qt_virtual_keys.h"
+#include "ui/controls.h"
+#include "ui/resources.h"
+#include "ui/widgets.h"
+
+namespace vantorel {
+namespace {
+
+// The five mouse buttons in the order of the click buttons and the combo.
+constexpr std::array<std::uint8_t, 5> kMouseCodes = {kMouseLeft, kMouseRight, kMouseMiddle, kMouseForward,
+                                                     kMouseBackward};
+
+int combo_index_of(std::uint8_t code) {
+    for (std::size_t i = 0; i < kMouseCodes.size(); ++i)
+        if (kMouseCodes[i] == code) return static_cast<int>(i);
+    return 0;
+}
+
+std::uint64_t now_ms() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
+// A mouse button as the hook library reports it: the message for press and
+// release and the side-button number.
+struct MouseMessage {
+    std::uint32_t press = 0, release = 0;
+    std::intptr_t l = 0;
+};
+MouseMessage mouse_message(Qt::MouseButton b) {
+    switch (b) {
+        case Qt::LeftButton: return {0x201, 0x202, 0};
+        case Qt::RightButton: return {0x204, 0x205, 0};
+        case Qt::MiddleButton: return {0x207, 0x208, 0};
+        case Qt::BackButton: return {0x20B, 0x20C, 2};
+        case Qt::ForwardButton: return {0x20B, 0x20C, 1};
+        default: return {};
+    }
+}
+
+int read_number(const QString& text) {
+    bool ok = false;
+    const long long v = text.trimmed().toLongLong(&ok);
+    if (!ok) return 0;
+    return static_cast<int>(std::clamp<long long>(v, -1000000, 1000000));
+}
+
+}  // namespace
+
+CMS_1_Macro::CMS_1_Macro(MacroLibrary& library, const KeyboardLayout& layout, HookTable hooks, Services services)
+    : library_(library),
+      layout_(layout),
+      hooks_(hooks),
+      services_(std::move(services)),
+      model_(library, layout, services_.save) {}
+
+CMS_1_Macro::~CMS_1_Macro() {
+    qApp->removeEventFilter(this);
+    if (hooked_) hooks_.RemoveHook();
+}
+
+void CMS_1_Macro::InitWindow() {
+    macro_list_ = FindControl(QStringLiteral("ms_1_macro_list"));
+    name_edit_ = FindControl(QStringLiteral("ms_1_macro_name_edit"));
+    action_list_ = FindControl(QStringLiteral("ms_1_macro_action_list"));
+    record_btn_ = FindControl(QStringLiteral("ms_1_macro_record_btn"));
+    recording_label_ = FindControl(QStringLiteral("ms_1_macro_recording_label"));
+    insert_mouse_check_ = FindControl(QStringLiteral("ms_1_macro_insert_mouse_btn"));
+    name_tab_ = FindControl(QStringLiteral("ms_1_macro_name_tab"));
+    mouse_tab_ = FindControl(QStringLiteral("ms_1_macro_mouse_event_tab"));
+    edit_check_ = FindControl(QStringLiteral("ms_1_macro_action_edit_check"));
+    edit_tab_ = FindControl(QStringLiteral("ms_1_macro_action_edit_tab"));
+    key_edit_ = FindControl(QStringLiteral("ms_1_macro_action_edit"));
+    key_delay_edit_ = FindControl(QStringLiteral("ms_1_macro_delay_edit"));
+    mouse_combo_ = FindControl(QStringLiteral("ms_1_macro_mouse_action_combo"));
+    mouse_delay_edit_ = FindControl(QStringLiteral("ms_1_macro_mouseaction_delay_edit"));
+    default_delay_edit_ = FindControl(QStringLiteral("ms_1_default_delay_edit"));
+    savedata_tab_ = FindControl(QStringLiteral("ms_1_macro_savedata_tab"));
+    FindControl(QStringLiteral("ms_1_macro_exportorimport_tab"));
+    delay_modes_ = {FindControl(QStringLiteral("ms_1_record_delay_btn")), FindControl(QStringLiteral("ms_1_default_delay_btn")),
+                    FindControl(QStringLiteral("ms_1_no_delay_btn"))};
+    for (int n = 1; n <= 5; ++n) click_buttons_[static_cast<std::size_t>(n - 1)] = FindControl(QStringLiteral("ms_1_macro_key%1_btn").arg(n));
+
+    setWindowTitle(ui::Tr(QStringLiteral("macro_editor_title_text")));
+    ui::SetText(default_delay_edit_, QStringLiteral("10"));
+    ui::SetCheck(delay_modes_[1], true);
+    ui::SetVisible(savedata_tab_, false);
+    ui::SetVisible(recording_label_, false);
+    set_panel_page(0);
+    fill_macro_list();
+    // Without the hook library the editor sees the keys and clicks made in
+    // its own window.
+    if (!session_wide()) qApp->installEventFilter(this);
+}
+
+void CMS_1_Macro::fill_macro_list() {
+    auto* list = qobject_cast<QListWidget*>(macro_list_);
+    if (!list) return;
+    filling_ = true;
+    {
+        ui::NotifyBlocker quiet;
+        list->clear();
+        for (std::size_t i = 0; i < library_.size(); ++i) {
+            auto* item = new QListWidgetItem(QString::fromStdU16String(library_[i].name()), list);
+            item->setSizeHint(QSize(0, 26));
+        }
+        list->setCurrentRow(model_.has_current() ? model_.current() : -1);
+    }
+    filling_ = false;
+}
+
+void CMS_1_Macro::show_macro() {
+    {
+        ui::NotifyBlocker quiet;
+        ui::SetText(name_edit_, model_.has_current()
+                                    ? QString::fromStdU16String(library_[static_cast<std::size_t>(model_.current())].name())
+                                    : QString());
+    }
+    rebuild_actions();
+}
+
+void CMS_1_Macro::rebuild_actions() {
+    auto* list = qobject_cast<QListWidget*>(action_list_);
+    if (!list) return;
+    const auto& actions = model_.actions();
+    const int count = model_.count();
+    const auto& texts = ui::ResourceManager::instance().language();
+    filling_ = true;
+    ui::NotifyBlocker quiet;
+    // Rows are kept and refilled; only missing ones are built.
+    while (list->count() > count) delete list->takeItem(list->count() - 1);
+    while (list->count() < count) {
+        auto* item = new QListWidgetItem(list);
+        item->setSizeHint(QSize(0, 30));
+        auto* holder = new QWidget;
+        LoadSubSkin(QStringLiteral("keylistitem.xml"), holder);
+        list->setItemWidget(item, holder);
+    }
+    for (int i = 0; i < count; ++i) {
+        const MacroAction& a = actions[static_cast<std::size_t>(i)];
+        QWidget* row = list->itemWidget(list->item(i));
+        if (!row) continue;
+        const bool mouse = is_mouse_code(a.key_code);
+        if (auto* icon = row->findChild<ui::SvgImage*>(QStringLiteral("key_icon")))
+            icon->setSource(mouse ? QStringLiteral("images/macro_mouse.svg") : QStringLiteral("images/macro_key.svg"));
+        if (auto* key = row->findChild<QLabel*>(QStringLiteral("key")))
+            key->setText(QString::fromStdU16String(usage_to_key_name(a.key_code, layout_, texts)));
+        const bool press = a.action_kind == kActionPress;
+        if (auto* icon = row->findChild<ui::SvgImage*>(QStringLiteral("action_icon")))
+            icon->setSource(press ? QStringLiteral("images/macro_press.svg") : QStringLiteral("images/macro_release.svg"));
+        if (auto* kind = row->findChild<QLabel*>(QStringLiteral("action")))
+            kind->setText(ui::Tr(press ? QStringLiteral("key_down_action") : QStringLiteral("key_up_action")));
+        if (auto* delay = row->findChild<QLabel*>(QStringLiteral("delay")))
+            delay->setText(i == count - 1 ? QString() : QStringLiteral("%1 %2").arg(a.delay).arg(ui::Tr(QStringLiteral("ms_unit_text"))));
+    }
+    list->setCurrentRow(model_.selected());
+    if (model_.selected() >= 0) list->scrollToItem(list->item(model_.selected()));
+    filling_ = false;
+    if (editing_action_) show_action_panel();
+}
+
+void CMS_1_Macro::set_panel_page(int page) {
+    if (auto* stack = qobject_cast<QStackedWidget*>(edit_tab_)) stack->setCurrentIndex(page);
+    ui::SetVisible(savedata_tab_, page != 0);
+}
+
+void CMS_1_Macro::show_action_panel() {
+    const int s = model_.selected();
+    if (s < 0 || s >= model_.count()) {
+        set_panel_page(0);
+        return;
+    }
+    const MacroAction& a = model_.actions()[static_cast<std::size_t>(s)];
+    const bool last = s == model_.count() - 1;
+    QWidget* delay_edit = nullptr;
+    ui::NotifyBlocker quiet;
+    if (is_mouse_code(a.key_code)) {
+        set_panel_page(2);
+        ui::SelectItem(mouse_combo_, combo_index_of(a.key_code));
+        delay_edit = mouse_delay_edit_;
+    } else {
+        set_panel_page(1);
+        ui::SetText(key_edit_, QString::fromStdU16String(
+                                      usage_to_key_name(a.key_code, layout_, ui::ResourceManager::instance().language())));
+        delay_edit = key_delay_edit_;
+    }
+    // The last action waits for nothing: its delay is the placeholder.
+    ui::SetText(delay_edit, last ? QStringLiteral("10") : QString::number(a.delay));
+    ui::SetEnabled(delay_edit, !last);
+}
+
+std::uint16_t CMS_1_Macro::default_delay() const {
+    return static_cast<std::uint16_t>(read_number(ui::GetText(default_delay_edit_)) & 0xFFFF);
+}
+
+DelayMode CMS_1_Macro::delay_mode() const {
+    if (ui::GetCheck(delay_modes_[0])) return DelayMode::RecordDelays;
+    if (ui::GetCheck(delay_modes_[2])) return DelayMode::NoDelay;
+    return DelayMode::DefaultDelay;
+}
+
+void CMS_1_Macro::Notify(const ui::Notification& msg) {
+    QWidget* s = msg.sender;
+    if (!s || filling_) return;
+    if (msg.is(ui::notify::kClick)) {
+        on_click(s);
+        return;
+    }
+    if (msg.is(ui::notify::kCheckClick)) {
+        if (s == record_btn_) {
+            toggle_recording();
+        } else if (s == edit_check_) {
+            if (model_.selected() < 0) {
+                ui::SetCheck(edit_check_, false);
+                editing_action_ = false;
+                return;
+            }
+            editing_action_ = ui::GetCheck(edit_check_);
+            if (editing_action_) show_action_panel();
+            else set_panel_page(0);
+        } else if (s == insert_mouse_check_) {
+            const bool on = ui::GetCheck(insert_mouse_check_);
+            ui::SetVisible(mouse_tab_, on);
+            ui::SetVisible(name_tab_, !on);
+        }
+        return;
+    }
+    if (msg.is(ui::notify::kItemSelect)) {
+        if (s == macro_list_) {
+            if (model_.recording()) stop_recording();
+            model_.load(ui::GetCurSel(macro_list_));
+            show_macro();
+        } else if (s == action_list_) {
+            model_.select(ui::GetCurSel(action_list_));
+            if (editing_action_) show_action_panel();
+        } else if (s == mouse_combo_) {
+            const int i = ui::GetCurSel(mouse_combo_);
+            if (i >= 0 && i < 5) {
+                model_.set_selected_key(kMouseCodes[static_cast<std::size_t>(i)]);
+                rebuild_actions();
+            }
+        }
+        return;
+    }
+    if (msg.is(ui::notify::kKillFocus)) {
+        if (s == name_edit_) commit_name();
+        else if (s == key_edit_) end_key_capture();
+        else if (s == key_delay_edit_ || s == mouse_delay_edit_) commit_delay(s);
+        else if (s == default_delay_edit_ && read_number(ui::GetText(default_delay_edit_)) <= 9)
+            ui::SetText(default_delay_edit_, QStringLiteral("10"));
+        return;
+    }
+    if (msg.is(ui::notify::kSetFocus) && s == key_edit_) start_key_capture();
+}
+
+void CMS_1_Macro::on_click(QWidget* s) {
+    const QString name = s->objectName();
+    if (name == QLatin1String("btn_exit")) {
+        Close(1);
+    } else if (name == QLatin1String("ms_1_macro_add_btn")) {
+        if (model_.recording()) stop_recording();
+        model_.add_macro(ui::Tr(QStringLiteral("add_macro_text")).toStdU16String());
+        fill_macro_list();
+        show_macro();
+    } else if (name == QLatin1String("ms_1_macro_delete_btn")) {
+        if (!model_.has_current() || ui::GetCurSel(macro_list_) < 0) return;
+        if (!services_.ask || services_.ask(this, QStringLiteral("delete_macro_text"), true) != 1) return;
+        if (model_.recording()) model_.abandon_recording();
+        model_.delete_current();
+        fill_macro_list();
+        show_macro();
+    } else if (name == QLatin1String("ms_1_macro_up_btn")) {
+        model_.move_up();
+        rebuild_actions();
+    } else if (name == QLatin1String("ms_1_macro_down_btn")) {
+        model_.move_down();
+        rebuild_actions();
+    } else if (name == QLatin1String("ms_1_macro_delete_action_btn")) {
+        model_.delete_selected();
+        rebuild_actions();
+    } else if (name == QLatin1String("ms_1_macro_clear_action_btn")) {
+        model_.clear();
+        rebuild_actions();
+    } else if (name == QLatin1String("ms_1_macro_import_btn")) {
+        import_macro();
+    } else if (name == QLatin1String("ms_1_macro_export_btn")) {
+        export_macro();
+    } else if (name == QLatin1String("ms_1_macro_save_btn")) {
+        model_.commit();
+        editing_action_ = false;
+        ui::SetCheck(edit_check_, false);
+        set_panel_page(0);
+    } else if (name == QLatin1String("ms_1_macro_cancel_btn")) {
+        editing_action_ = false;
+        ui::SetCheck(edit_check_, false);
+        set_panel_page(0);
+        if (model_.has_current()) model_.load(model_.current());
+        rebuild_actions();
+    } else {
+        for (std::size_t i = 0; i < click_buttons_.size(); ++i) {
+            if (s != click_buttons_[i]) continue;
+            model_.insert_click(kMouseCodes[i], delay_mode(), default_delay());
+            rebuild_actions();
+        }
+    }
+}
+
+void CMS_1_Macro::commit_name() {
+    if (!model_.has_current()) return;
+    const QString text = ui::GetText(name_edit_);
+    const auto index = static_cast<std::size_t>(model_.current());
+    if (!model_.rename(text.toStdU16String())) {
+        // Another macro has that name: the edit shows the name it keeps.
+        ui::NotifyBlocker quiet;
+        ui::SetText(name_edit_, QString::fromStdU16String(library_[index].name()));
+        return;
+    }
+    if (auto* list = qobject_cast<QListWidget*>(macro_list_)) {
+        if (QListWidgetItem* item = list->item(static_cast<int>(index)))
+            item->setText(QString::fromStdU16String(library_[index].name()));
+    }
+}
+
+void CMS_1_Macro::commit_delay(QWidget* edit) {
+    const std::uint16_t value = model_.set_selected_delay(read_number(ui::GetText(edit)));
+    if (model_.selected() >= 0 && model_.selected() < model_.count() - 1) {
+        ui::NotifyBlocker quiet;
+        ui::SetText(edit, QString::number(value));
+    }
+    rebuild_actions();
+}
+
+// ---------------------------------------------------------------------------
+// Recording and key capture
+
+void CMS_1_Macro::toggle_recording() {
+    if (!model_.has_current()) {
+        model_.add_macro(ui::Tr(QStringLiteral("add_macro_text")).toStdU16String());
+        fill_macro_list();
+        show_macro();
+    }
+    if (model_.recording()) {
+        stop_recording();
+        return;
+    }
+    start_recording();
+}
+
+void CMS_1_Macro::start_recording() {
+    end_key_capture();
+    model_.start_recording(delay_mode(), default_delay());
+    record_active_ = true;
+    key_capture_ = false;
+    mouse_enabled_ = false;  // the pointer is on the record button
+    ui::SetCheck(record_btn_, true);
+    ui::SetResourceText(record_btn_, QStringLiteral("stop_recording_text"));
+    ui::SetResourceText(recording_label_,
+                        session_wide() ? QStringLiteral("macro_recording_text") : QStringLiteral("macro_recording_window_text"));
+    ui::SetVisible(recording_label_, true);
+    hook_window_ = PluginWindow();
+    hooks_.InstallHook(hook_window_);
+    hooked_ = true;
+    hooks_.EnableHook(1);
+    hooks_.MouseWheelEnable(0);
+    rebuild_actions();
+}
+
+void CMS_1_Macro::stop_recording() {
+    record_active_ = false;
+    mouse_enabled_ = false;
+    hooks_.RemoveHook();
+    hooked_ = false;
+    hooks_.RemoveMouseHook();
+    hooks_.EnableMouseHook(0);
+    hooks_.EnableHook(0);
+    hooks_.MouseWheelEnable(0);
+    model_.stop_recording();
+    ui::SetCheck(record_btn_, false);
+    ui::SetResourceText(record_btn_, QStringLiteral("start_recording_text"));
+    ui::SetVisible(recording_label_, false);
+    rebuild_actions();
+}
+
+void CMS_1_Macro::start_key_capture() {
+    if (record_active_) return;
+    key_capture_ = true;
+    hook_window_ = PluginWindow();
+    hooks_.InstallHook(hook_window_);
+    hooked_ = true;
+    hooks_.EnableHook(1);
+}
+
+void CMS_1_Macro::end_key_capture() {
+    if (!key_capture_) return;
+    key_capture_ = false;
+    hooks_.RemoveHook();
+    hooked_ = false;
+    hooks_.EnableHook(0);
+}
+
+void CMS_1_Macro::OnHookEvent(std::uint32_t w, std::intptr_t l, std::uint64_t timestamp_ms) {
+    if (record_active_) {
+        if (!model_.record_event(w, l, timestamp_ms)) return;
+        if (!model_.recording()) {
+            // The budget or the list is full: the recording ended by itself.
+            stop_recording();
+            return;
+        }
+        rebuild_actions();
+        return;
+    }
+    if (!key_capture_) return;
+    const KeyUsage usage = virtual_key_to_usage(w, layout_);
+    const std::uint8_t code = usage.found ? usage.key_code : 0;
+    ui::SetText(key_edit_, QString::fromStdU16String(
+                                  usage_to_key_name(code, layout_, ui::ResourceManager::instance().language())));
+    model_.set_selected_key(code);
+    const bool editing = editing_action_;
+    editing_action_ = false;  // the row is refreshed; the panel shows the capture already
+    rebuild_actions();
+    editing_action_ = editing;
+}
+
+void CMS_1_Macro::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam,
+                                      bool& handled) {
+    if (message != kMsgHookEvent) return;
+    handled = true;
+    OnHookEvent(static_cast<std::uint32_t>(wparam), lparam, now_ms());
+}
+
+void CMS_1_Macro::OnFinalMessage() {
+    // Closing while recording keeps the macro as it was.
+    if (model_.recording()) model_.abandon_recording();
+    record_active_ = false;
+    key_capture_ = false;
+    if (hooked_) hooks_.RemoveHook();
+    hooked_ = false;
+}
+
+bool CMS_1_Macro::own_input_event(QObject* watched, QEvent* e) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w || (w != this && !isAncestorOf(w))) return false;
+    switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const bool capture = key_capture_ && w == key_edit_;
+            if (!record_active_ && !capture) return false;
+            auto* key = static_cast<QKeyEvent*>(e);
+            if (!key->isAutoRepeat()) {
+                OnHookEvent(VirtualKeyOf(*key, layout_), e->type() == QEvent::KeyRelease ? 1 : 0,
+                            key->timestamp());
+            }
+            return true;  // recorded keys do nothing else here (Escape does not close)
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            if (!record_active_ || !mouse_enabled_ || w == record_btn_) return false;
+            auto* mouse = static_cast<QMouseEvent*>(e);
+            const MouseMessage m = mouse_message(mouse->button());
+            if (m.press == 0) return false;
+            OnHookEvent(e->type() == QEvent::MouseButtonPress ? m.press : m.release, m.l, mouse->timestamp());
+            return true;
+        }
+        case QEvent::MouseButtonDblClick:
+            return record_active_ && mouse_enabled_ && w != record_btn_;
+        default:
+            return false;
+    }
+}
+
+bool CMS_1_Macro::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == record_btn_ && record_active_) {
+        // Clicks on the record button (the one that stops) are never recorded.
+        if (e->type() == QEvent::Enter) {
+            mouse_enabled_ = false;
+            hooks_.EnableMouseHook(0);
+        } else if (e->type() == QEvent::Leave) {
+            mouse_enabled_ = true;
+            hooks_.EnableMouseHook(1);
+        }
+    }
+    if (!session_wide() && own_input_event(watched, e)) return true;
+    return ui::SkinWindow::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------------------
+// Import and export
+
+void CMS_1_Macro::import_macro() {
+    if (!services_.choose_file) return;
+    ui::FileChoice choice;
+    choice.filter_name = ui::Tr(QStringLiteral("macro_file_text"));
+    choice.suffix = QStringLiteral("macro");
+    choice.folder = services_.data_folder;
+    const QString path = services_.choose_file(choice);
+    if (path.isEmpty()) return;
+    const ImportResult result = vantorel::import_macro(path.toStdString(), library_);
+    if (!result.index) {
+        trace("macro editor: import of %s refused: %s\n", qPrintable(path), result.status.message.c_str());
+        if (services_.ask) services_.ask(this, QStringLiteral("import_macro_failed_text"), false);
+        return;
+    }
+    model_.load(static_cast<int>(*result.index));
+    fill_macro_list();
+    show_macro();
+}
+
+void CMS_1_Macro::export_macro() {
+    if (!model_.has_current() || !services_.choose_file) return;
+    const MacroRecord& m = library_[static_cast<std::size_t>(model_.current())];
+    ui::FileChoice choice;
+    choice.save = true;
+    choice.filter_name = ui::Tr(QStringLiteral("macro_file_text"));
+    choice.suffix = QStringLiteral("macro");
+    choice.folder = services_.data_folder;
+    choice.suggested_name = QString::fromStdU16String(m.name()) + QStringLiteral(".macro");
+    const QString path = services_.choose_file(choice);
+    if (path.isEmpty()) return;
+    if (IoStatus status = vantorel::export_macro(m, path.toStdString()); !status) {
+        trace("macro editor: export to %s failed: %s\n", qPrintable(path), status.message.c_str());
+        if (services_.ask) services_.ask(this, QStringLiteral("export_macro_failed_text"), false);
+    }
+}
+
+}  // namespace vantorel
