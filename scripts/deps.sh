@@ -13,6 +13,7 @@ PACKAGES=(
   umockdev libumockdev-dev
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
   fonts-inter fonts-dejavu-core
+  libx11-dev libxtst-dev x11-xkb-utils
   xvfb xauth dbus
 )
 

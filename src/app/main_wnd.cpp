@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/main_wnd.h"
 
+#include <QGuiApplication>
+
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QIcon>
@@ -65,7 +67,11 @@ void CMainWnd::InitWindow() {
     device_tab_switch_ = FindControl(QStringLiteral("device_tab_switch"));
     apply_title();
 
-    hooks_.load(hook_dirs_);
+    // The hook library watches an X11 session; on Wayland no program
+    // may watch the whole session, and the editor records what reaches its
+    // own window instead.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) hooks_.load(hook_dirs_);
+    else trace("input hook: not an X11 session (%s); key capture stays in our windows\n", qPrintable(QGuiApplication::platformName()));
     page_->LoadLibraries();
     refresh_device_tab();
 }

@@ -11,6 +11,7 @@ enum WindowMessage : std::uint32_t {
     kMsgTrayIcon = 1025,        // tray icon mouse events
     kMsgMenuCommand = 1027,     // tray menu and button-function menu commands
     kMsgHookEvent = 1034,       // input hook: key or button captured
+    kMsgHookTime = 1035,        // input hook: time stamp (ms) of the event that follows
     kMsgWakeInstance = 1037,    // a second start asks the first to show itself
     kMsgLinkChanged = 1128,     // link presence changed
     kMsgDpiPopup = 1129,        // show the DPI popup; lparam = DPI stage value

@@ -441,9 +441,22 @@ void CMS_1_Macro::OnHookEvent(std::uint32_t w, std::intptr_t l, std::uint64_t ti
 
 void CMS_1_Macro::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam,
                                       bool& handled) {
+    if (message == kMsgHookTime) {
+        // The event's own time stamp, 32 bits: widened by the step from the
+        // one before, so a wrap does not matter.
+        const auto t = static_cast<std::uint32_t>(wparam);
+        hook_time_ = have_hook_time_ ? hook_time_ + static_cast<std::uint32_t>(t - last_hook_time32_) : t;
+        last_hook_time32_ = t;
+        have_hook_time_ = true;
+        next_event_timed_ = true;
+        handled = true;
+        return;
+    }
     if (message != kMsgHookEvent) return;
     handled = true;
-    OnHookEvent(static_cast<std::uint32_t>(wparam), lparam, now_ms());
+    const std::uint64_t when = next_event_timed_ ? hook_time_ : now_ms();
+    next_event_timed_ = false;
+    OnHookEvent(static_cast<std::uint32_t>(wparam), lparam, when);
 }
 
 void CMS_1_Macro::OnFinalMessage() {

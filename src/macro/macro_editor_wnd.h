@@ -105,6 +105,11 @@ private:
     bool hooked_ = false;          // the hook library is installed for us
     bool filling_ = false;         // lists being filled from code
     VantorelWindow hook_window_{};
+    // Time stamps the hook library sends ahead of each event.
+    std::uint64_t hook_time_ = 0;
+    std::uint32_t last_hook_time32_ = 0;
+    bool have_hook_time_ = false;
+    bool next_event_timed_ = false;
 };
 
 }  // namespace vantorel

@@ -19,6 +19,10 @@ extern "C" {
 #endif
 
 #define VANTOREL_WM_HOOK_EVENT 1034
+/* Posted just before each VANTOREL_WM_HOOK_EVENT: wparam the event's time
+ * stamp in milliseconds (32 bits, wrapping), for measuring the intervals
+ * between events. A receiver may ignore it. */
+#define VANTOREL_WM_HOOK_TIME 1035
 
 typedef int (*vantorel_installmousehook_fn)(void);
 typedef int (*vantorel_removemousehook_fn)(void);
