@@ -79,6 +79,7 @@ ChangeSet detect_changes(const ProfileRecord& edited, const ProfileRecord& appli
             c.macros[static_cast<std::size_t>(k)] =
                 word_differs(edited, applied, slot + slot_layout::kMacroPlayMode) ||
                 word_differs(edited, applied, slot + slot_layout::kMacroRepeatCount) ||
+                range_differs(edited, applied, slot + slot_layout::kMacroActionCount, 2) ||
                 word_differs(edited, applied, slot + kMacroHeaderWord) ||
                 range_differs(edited, applied, slot + slot_layout::kMacroActions, kMacroActionBytes);
         }

@@ -60,7 +60,8 @@ struct ChangeSet {
 //  - light: light_mode, light_mode_ble, breath_speed, brightness,
 //    key_debounce, light_color, sleep_timer, light_off_timer;
 //  - buttons: every byte of the button slots (2,464 to the end);
-//  - macro k (slots 0..17): macro_play_mode, macro_repeat_count, the four
+//  - macro k (slots 0..17): macro_play_mode, macro_repeat_count,
+//    macro_action_count (a shortened macro goes out again), the four
 //    bytes of macro_header_bytes and the byte after them, and the 640 bytes
 //    of macro_actions.
 // The profile name, the reserved texts and move_mode take part in none.

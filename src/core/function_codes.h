@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/profile_record.h"
+
 namespace vantorel {
 
 struct FunctionName {
@@ -56,7 +58,6 @@ constexpr std::uint8_t function_code_of(std::string_view menu_item) {
 }
 
 // What each of the 18 buttons does out of the box.
-inline constexpr std::array<std::uint8_t, 18> kDefaultButtonFunctions = {1, 2, 3, 4, 5, 0, 0, 0, 0,
-                                                                        6, 0, 0, 0, 0, 0, 0, 12, 11};
+inline constexpr const auto& kDefaultButtonFunctions = kDefaultFunctionCodes;
 
 }  // namespace vantorel

@@ -109,7 +109,7 @@ void ProfileRecord::set_dpi_color(int k, Color c) {
 Color ProfileRecord::light_color() const { return get_color(bytes_.data() + kLightColor); }
 void ProfileRecord::set_light_color(Color c) { put_color(bytes_.data() + kLightColor, c); }
 
-int dpi_display_value(int v) { return v <= 200 ? v * 50 : v * 100 - 10000; }
+std::int64_t dpi_display_value(std::int64_t v) { return v <= 200 ? v * 50 : v * 100 - 10000; }
 
 int dpi_entry_value(int dpi) {
     if (dpi >= 22000) return 320;

@@ -270,7 +270,7 @@ inline constexpr std::array<std::uint8_t, 18> kDefaultFunctionCodes = {1, 2, 3, 
 
 // DPI shown to the user for a stage value v: v x 50 up to 200, then
 // v x 100 - 10,000 (1 -> 50, 200 -> 10,000, 201 -> 10,100, 320 -> 22,000).
-int dpi_display_value(int v);
+std::int64_t dpi_display_value(std::int64_t v);  // wide: a damaged stored value never overflows
 // Stage value for a typed DPI: 22,000 or more -> 320; 50 or less -> 1;
 // above 10,000 -> 200 + (dpi - 10,000) / 100; otherwise dpi / 50.
 int dpi_entry_value(int dpi);

@@ -64,7 +64,7 @@ void put_checksum(Report& r, std::size_t at) {
     r.data[at + 1] = static_cast<Byte>(sum & 0xFF);
 }
 
-Byte low(std::int32_t v) { return static_cast<Byte>(static_cast<std::uint32_t>(v) & 0xFF); }
+Byte low(std::int64_t v) { return static_cast<Byte>(static_cast<std::uint64_t>(v) & 0xFF); }
 
 }  // namespace
 
@@ -127,7 +127,7 @@ Report build_dpi_report(const ProfileRecord& p) {
         r.data[26 + 3 * k] = c.g;
         r.data[27 + 3 * k] = c.b;
     }
-    r.data[24] = low(p.dpi_stage_index() + 1);
+    r.data[24] = low(static_cast<std::int64_t>(p.dpi_stage_index()) + 1);  // wide: any stored value
     r.data[49] = 0x02;
     put_checksum(r, 50);
     return r;
@@ -138,7 +138,7 @@ Report build_light_report(const ProfileRecord& p) {
     const std::uint32_t sleep = static_cast<std::uint32_t>(p.sleep_timer());
     const std::int32_t mode = p.light_mode();
     r.data[3] = low(mode << 4);
-    r.data[4] = static_cast<Byte>((sleep & 0xF0) | (static_cast<std::uint32_t>(9 - p.breath_speed()) & 0x0F));
+    r.data[4] = static_cast<Byte>((sleep & 0xF0) | (static_cast<std::uint64_t>(9 - static_cast<std::int64_t>(p.breath_speed())) & 0x0F));
     const std::int32_t level = (mode == 1 || mode == 9) ? p.brightness() : 8;
     r.data[5] = static_cast<Byte>(((sleep & 0x0F) << 4) | low(level));
     const Color c = p.light_color();
@@ -184,7 +184,8 @@ Report build_buttons_report(const ProfileRecord& p) {
     return r;
 }
 
-Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size_t& start_index, bool& more) {
+Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size_t& start_index, bool& more,
+                         bool may_continue) {
     constexpr std::size_t kData = 29;        // first byte of the action data
     constexpr std::size_t kDataBudget = 98;  // bytes of actions per block, the continuation pair aside
     Report r;
@@ -241,6 +242,9 @@ Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size
             }
         }
         if (pos + size > kDataBudget) {
+            // The last block a slot's range holds ends the macro here: a
+            // next block would overwrite the next slot's macro on the mouse.
+            if (!may_continue) break;
             // The action goes to the next block; this one ends with the pair
             // that names it.
             r.data[kData + pos] = static_cast<Byte>(block_number + 1);
@@ -265,7 +269,8 @@ std::vector<Report> build_macro_blocks(const ProfileRecord& p, int slot) {
     bool more = true;
     std::uint8_t block = static_cast<std::uint8_t>(macro_block_base(slot));
     while (more) {
-        blocks.push_back(build_macro_block(p.slot(slot), block, index, more));
+        const bool may_continue = blocks.size() + 1 < kMacroBlocksPerSlot;
+        blocks.push_back(build_macro_block(p.slot(slot), block, index, more, may_continue));
         ++block;
     }
     return blocks;

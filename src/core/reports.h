@@ -55,6 +55,8 @@ struct Report {
 inline constexpr std::array<int, 18> kMacroBlockBase = {1, 5, 9, 13, 17, 21, 25, 0, 0,
                                                         0, 0, 0, 0, 0, 0, 0, 0, 0};
 int macro_block_base(int slot);
+// Blocks between one slot's base and the next: the most one macro may use.
+inline constexpr std::size_t kMacroBlocksPerSlot = 4;
 
 // Device triple for a function code; found = false (and 0, 0, 0) for a code
 // the device table does not know.
@@ -78,7 +80,8 @@ Report build_buttons_report(const ProfileRecord& r);
 // One macro block of the slot's macro. `start_index` is where this block
 // begins in the slot's actions (0 for the first block) and is advanced to
 // where the next block begins; `more` tells whether another block follows.
-Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size_t& start_index, bool& more);
+Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size_t& start_index, bool& more,
+                         bool may_continue = true);
 
 // All blocks of a slot's macro, in send order, starting at its block base.
 std::vector<Report> build_macro_blocks(const ProfileRecord& r, int slot);

@@ -105,7 +105,9 @@ ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) 
         r.status = IoStatus::failure(describe("cannot read", path, e));
         return r;
     }
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so a FIFO or a device in place of a library file is
+    // refused below instead of hanging the program in open().
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         r.missing = (errno == ENOENT);
         r.status = IoStatus::failure(describe("cannot open", path, errno));
@@ -120,6 +122,8 @@ ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) 
         r.status = IoStatus::failure("cannot read " + path.string() + ": not a regular file");
         return r;
     }
+    // A regular file reads the same either way; blocking reads are simpler.
+    if (const int flags = ::fcntl(fd.get(), F_GETFL); flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     if (max_size && static_cast<std::uintmax_t>(st.st_size) > *max_size) {
         r.too_long = true;
         r.status = IoStatus::failure("cannot read " + path.string() + ": the file is " +

@@ -22,8 +22,8 @@ inline constexpr std::uint16_t kPlaceholderDelay = 10;
 // core/macro_action.h; an operation that would go beyond it does nothing.
 static_assert(kMaxMacroActions == 160);
 
-// Device budget: an action costs one unit, or two when its delay is longer
-// than kLongDelayThreshold. Recording stops once the list costs
+// Device budget: an action costs one unit, or two when its delay is
+// kLongDelayThreshold or longer (the encoding gives such a delay four bytes). Recording stops once the list costs
 // kRecordUnitBudget; the editor refuses to keep a list that costs
 // kEditUnitLimit or more.
 inline constexpr std::uint16_t kLongDelayThreshold = 128;
@@ -41,7 +41,7 @@ constexpr bool is_mouse_code(std::uint8_t code) {
     return static_cast<unsigned>(code) - kMouseLeft <= 4u;
 }
 
-constexpr int action_units(const MacroAction& a) { return a.delay > kLongDelayThreshold ? 2 : 1; }
+constexpr int action_units(const MacroAction& a) { return a.delay >= kLongDelayThreshold ? 2 : 1; }
 
 // MacroUnitCount: the device cost of the first `count` actions. A count
 // outside 0..actions.size() is held to that range, so a damaged stored

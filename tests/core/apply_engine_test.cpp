@@ -179,7 +179,7 @@ TEST(ChangeDetection, SlotBytesMarkButtonsAndOnlyMacroFieldsMarkTheMacro) {
     };
     check([](ProfileRecord& r) { r.slot(3).set_function_code(kFunctionClick); }, false, "macro -> click");
     check([](ProfileRecord& r) { r.slot(3).set_macro_name(u"Renamed"); }, false, "macro name");
-    check([](ProfileRecord& r) { r.slot(3).set_macro_action_count(5); }, false, "action count");
+    check([](ProfileRecord& r) { r.slot(3).set_macro_action_count(5); }, true, "action count: a shortened macro");
     check([](ProfileRecord& r) { r.slot(3).set_macro_library_index(7); }, false, "library index");
     check([](ProfileRecord& r) { r.slot(3).set_macro_play_mode(2); }, true, "play mode");
     check([](ProfileRecord& r) { r.slot(3).set_macro_repeat_count(9); }, true, "repeat count");

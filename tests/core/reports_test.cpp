@@ -205,6 +205,35 @@ TEST(Reports, MacroWithNoActionsAndCorruptCounts) {
         }
 }
 
+// Hostile stored values: no arithmetic may overflow, and in-range values
+// give today's bytes.
+TEST(Reports, ExtremeStoredValuesGiveDefinedBytes) {
+    ProfileRecord r = fresh();
+    r.set_dpi_stage_index(0x7FFFFFFF);
+    r.set_breath_speed(-0x7FFFFFFF - 1);
+    EXPECT_EQ(build_dpi_report(r).data[24], 0x00);
+    EXPECT_EQ(build_light_report(r).data[4] & 0x0F, 0x09);
+    r.set_breath_speed(3);
+    EXPECT_EQ(build_light_report(r).data[4] & 0x0F, 0x06);
+    EXPECT_EQ(dpi_display_value(0x7FFFFFFF), 214748364700LL - 10000);
+    EXPECT_EQ(dpi_display_value(-0x7FFFFFFF - 1), -107374182400LL);
+}
+
+// 160 actions of exactly 128 ms need four bytes each: more than the four
+// blocks of a slot. The macro is cut at the slot's last block, which names
+// no next block, so the next slot's macro on the mouse stays intact.
+TEST(Reports, AMacroNeverWritesPastItsSlotsBlocks) {
+    ProfileRecord r = fresh();
+    std::vector<MacroAction> actions;
+    for (int i = 0; i < 160; ++i) actions.push_back({0x04, static_cast<std::uint8_t>(1 + i % 2), 128});
+    fill_macro(r, 0, actions);
+    const auto blocks = build_macro_blocks(r, 0);
+    ASSERT_EQ(blocks.size(), kMacroBlocksPerSlot);
+    EXPECT_EQ(blocks.back().data[2], 4);
+    for (std::size_t i = 29; i < 129; ++i) EXPECT_NE(blocks.back().data[i], 0xFE) << i;
+    EXPECT_EQ(blocks.back().data[129] << 8 | blocks.back().data[130], report_checksum(blocks.back().data, 3, 129));
+}
+
 TEST(Reports, RandomRecordsNeverBreakTheBuilders) {
     for (std::uint32_t seed = 1; seed <= 50; ++seed) {
         ProfileRecord r;
@@ -215,7 +244,7 @@ TEST(Reports, RandomRecordsNeverBreakTheBuilders) {
         build_buttons_report(r);
         for (int k = 0; k < 18; ++k) {
             auto blocks = build_macro_blocks(r, k);
-            EXPECT_LE(blocks.size(), 160u);
+            EXPECT_LE(blocks.size(), kMacroBlocksPerSlot);
             for (const Report& b : blocks) {
                 EXPECT_EQ(b.length, 131u);
                 EXPECT_EQ(b.data[129] << 8 | b.data[130], report_checksum(b.data, 3, 129));

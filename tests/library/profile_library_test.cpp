@@ -2,6 +2,7 @@
 #include "library/profile_library.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include "library/macro_record.h"
 #include "library/profile_store.h"
 #include <functional>
@@ -172,6 +173,25 @@ TEST_F(ProfileLibraryFile, FailedSaveIsReportedAndKeepsTheOldFile) {
     ScopedFileFault fault([](FileStep step, const fs::path&) { return step == FileStep::Write ? ENOSPC : 0; });
     EXPECT_FALSE(lib.save());
     EXPECT_EQ(read_all(file), image);
+}
+
+// A FIFO (or a device) named like a library file once hung every start in
+// open(); it is refused at once and kept aside like any damaged file.
+TEST_F(ProfileLibraryFile, AFifoInPlaceOfTheLibraryIsKeptAsideNotWaitedOn) {
+    fs::create_directories(file.parent_path());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    LoadReport report = lib.load(file, english());
+    EXPECT_FALSE(report.clean());
+    ASSERT_TRUE(report.kept_aside.has_value());
+    EXPECT_TRUE(fs::is_fifo(*report.kept_aside));
+    EXPECT_TRUE(fs::is_regular_file(file));
+    EXPECT_EQ(lib.size(), 1u);
+
+    MacroLibrary macros;
+    const fs::path macro_file = file.parent_path() / "macro.data";
+    ASSERT_EQ(::mkfifo(macro_file.c_str(), 0600), 0);
+    EXPECT_FALSE(macros.load(macro_file).clean());
+    EXPECT_FALSE(fs::is_fifo(macro_file));
 }
 
 // Commands that only look open the libraries read-only: whatever state the

@@ -195,7 +195,7 @@ TEST(KeyTables, DiagnosticsNameTheResult) {
     const MapTextLookup texts;
     ::testing::internal::CaptureStderr();
     usage_to_key_name(0x04, us, texts);
-    const std::vector<MacroAction> list{{0x04, 1, 128}, {0x04, 2, 129}};
+    const std::vector<MacroAction> list{{0x04, 1, 127}, {0x04, 2, 129}};
     macro_unit_count(list, 2);
     const std::string err = ::testing::internal::GetCapturedStderr();
     set_trace_enabled(false);

@@ -10,9 +10,10 @@ namespace {
 
 MacroAction with_delay(std::uint16_t d) { return {0x04, kActionPress, d}; }
 
-TEST(MacroModel, UnitCountChargesTwoForDelaysOver128) {
-    const std::vector<MacroAction> list{with_delay(128), with_delay(129)};
-    EXPECT_EQ(macro_unit_count(list, 2), 3);
+// The encoder gives a delay of 128 ms or more four bytes: two units.
+TEST(MacroModel, UnitCountChargesTwoFrom128) {
+    const std::vector<MacroAction> list{with_delay(127), with_delay(128), with_delay(129)};
+    EXPECT_EQ(macro_unit_count(list, 3), 5);
     EXPECT_EQ(macro_unit_count(list, 1), 1);
     EXPECT_EQ(macro_unit_count(list, 0), 0);
 }

@@ -76,7 +76,7 @@ json profile_json(const ProfileRecord& r) {
     }
     return {{"name", to_utf8(r.profile_name())},
             {"dpi_stages", stages},
-            {"dpi_stage", r.dpi_stage_index() + 1},
+            {"dpi_stage", static_cast<std::int64_t>(r.dpi_stage_index()) + 1},
             {"polling_rate_index", r.polling_rate_index()},
             {"light_mode", r.light_mode()},
             {"light_mode_ble", r.light_mode_ble()},
@@ -85,7 +85,7 @@ json profile_json(const ProfileRecord& r) {
             {"light_color", color_hex(r.light_color())},
             {"sleep_timer", r.sleep_timer()},
             {"light_off_timer", r.light_off_timer()},
-            {"key_debounce_ms", r.key_debounce() * 2},
+            {"key_debounce_ms", static_cast<std::int64_t>(r.key_debounce()) * 2},
             {"lift_off_distance", r.lift_off_distance()},
             {"ripple_control", r.ripple_control()},
             {"angle_snap", r.angle_snap()},
