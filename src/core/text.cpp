@@ -8,12 +8,17 @@
 namespace vantorel {
 
 std::u16string read_fixed_text(const Byte* p, std::size_t units) {
+    // The last unit is the terminator's place: a field without one reads
+    // as its longest name, the same as it would be written back.
     std::u16string out;
-    for (std::size_t i = 0; i < units; ++i) {
+    for (std::size_t i = 0; i + 1 < units; ++i) {
         char16_t c = static_cast<char16_t>(load_u16(p + 2 * i));
         if (c == 0) break;
         out.push_back(c);
     }
+    // Never end inside a surrogate pair.
+    if (units > 0 && out.size() == units - 1 && !out.empty() && out.back() >= 0xD800 && out.back() <= 0xDBFF)
+        out.pop_back();
     return out;
 }
 

@@ -12,9 +12,10 @@
 
 namespace vantorel {
 
-// Reads up to `units` UTF-16 units starting at p, stopping at the first NUL.
-// A field without a terminator yields all `units` units; nothing past the
-// field is ever read.
+// Reads the text of a fixed field of `units` UTF-16 units at p, stopping at
+// the first NUL. The last unit is the terminator's place: a field without a
+// terminator yields units - 1 units (never ending inside a surrogate pair),
+// as it would be written back; nothing past the field is ever read.
 std::u16string read_fixed_text(const Byte* p, std::size_t units);
 
 // Writes s cut to units - 1 code units, followed by a NUL terminator. Units

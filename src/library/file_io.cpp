@@ -2,6 +2,8 @@
 #include "library/file_io.h"
 
 #include <fcntl.h>
+#include <cstdlib>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +99,26 @@ IoStatus save_library_file(const fs::path& path, std::span<const Byte> bytes, co
     IoStatus status = write_file_atomic(path, bytes);
     if (!status) trace("%s save failed: %s", what, status.message.c_str());
     return status;
+}
+
+std::size_t remove_stale_temporaries(const fs::path& path) {
+    const std::string prefix = "." + path.filename().string() + ".tmp-";
+    std::size_t removed = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(path.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) != 0) continue;
+        // The writer's process id follows the prefix; a live writer keeps its file.
+        const std::string rest = name.substr(prefix.size());
+        const auto dash = rest.find('-');
+        char* end = nullptr;
+        const long pid = std::strtol(rest.substr(0, dash).c_str(), &end, 10);
+        if (pid <= 0 || (end && *end != '\0')) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) continue;
+        std::error_code rm;
+        if (fs::remove(entry.path(), rm)) ++removed;
+    }
+    return removed;
 }
 
 ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) {

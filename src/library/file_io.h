@@ -44,6 +44,11 @@ ReadResult read_file(const std::filesystem::path& path, std::optional<std::size_
 // is removed. An existing file's permission bits are kept.
 IoStatus write_file_atomic(const std::filesystem::path& path, std::span<const Byte> bytes);
 
+// Removes the temporary files that saves of `path` left behind when their
+// process was killed (".<name>.tmp-<pid>-<n>" whose process is gone).
+// Returns how many were removed.
+std::size_t remove_stale_temporaries(const std::filesystem::path& path);
+
 // Saves a library file atomically, except over `damaged`: a damaged file that
 // could not be kept aside is never overwritten. `what` names the library in
 // the trace line of a failure.

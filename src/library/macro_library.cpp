@@ -56,6 +56,7 @@ LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock, Load
     file_ = file;
     protected_file_.reset();
     if (mode == LoadMode::ReadOnly) protected_file_ = file;
+    else if (const std::size_t n = remove_stale_temporaries(file)) trace("macro library: removed %zu stale temporary file(s)", n);
     records_.clear();
 
     ReadResult read = read_file(file);

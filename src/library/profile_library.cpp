@@ -84,6 +84,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
     protected_file_.reset();
     const bool read_only = mode == LoadMode::ReadOnly;
     if (read_only) protected_file_ = file;
+    else if (const std::size_t n = remove_stale_temporaries(file)) trace("profile library: removed %zu stale temporary file(s)", n);
     records_.clear();
     std::fill(header_.begin(), header_.end(), Byte{0});
 

@@ -74,11 +74,35 @@ ImportResult import_profile(const fs::path& path, ProfileLibrary& profiles, Macr
     profiles.append(std::move(record));
     result.index = profiles.size() - 1;
     if (result.macros_added > 0) {
+        // The macros reach their file before the profile reaches its own: a
+        // crash in between leaves unused macros at worst, never a profile
+        // whose macros are missing.
         IoStatus saved = macros.save();
-        if (!saved) result.status = IoStatus::failure("the profile was imported, but its macros were not saved: " +
-                                                      saved.message);
+        if (!saved) {
+            undo_profile_import(result, profiles, macros);
+            result.status = IoStatus::failure("the profile was not imported: its macros could not be saved: " +
+                                              saved.message);
+            result.index.reset();
+            result.macros_added = 0;
+        }
     }
     return result;
+}
+
+void undo_profile_import(const ImportResult& result, ProfileLibrary& profiles, MacroLibrary& macros) {
+    if (!result.index || *result.index >= profiles.size()) return;
+    profiles.remove(*result.index);
+    for (std::size_t i = 0; i < result.macros_added && !macros.empty(); ++i) macros.remove(macros.size() - 1);
+    if (result.macros_added > 0) macros.save();
+}
+
+IoStatus check_export_target(const fs::path& target, std::initializer_list<fs::path> library_files) {
+    for (const fs::path& file : library_files) {
+        std::error_code ec;
+        if (fs::exists(target, ec) && fs::exists(file, ec) && fs::equivalent(target, file, ec) && !ec)
+            return IoStatus::failure("not exporting onto " + target.string() + ": it is the library file " + file.string());
+    }
+    return IoStatus::success();
 }
 
 ImportResult import_macro(const fs::path& path, MacroLibrary& macros) {

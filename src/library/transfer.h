@@ -38,8 +38,17 @@ IoStatus read_profile_file(const std::filesystem::path& path, ProfileRecord& out
 // under a unique name (with the slot's repeat count, action count and
 // actions), and the slot is pointed at the new entry. When a macro was added
 // the macro library is saved. The profile library is not saved: the caller
-// selects the new profile and saves through its full apply.
+// selects the new profile and saves the profile library; when that save
+// fails it calls undo_profile_import. When the macros cannot be saved the
+// import is taken back at once and refused.
 ImportResult import_profile(const std::filesystem::path& path, ProfileLibrary& profiles, MacroLibrary& macros);
+// Takes an import back when the profile library could not be saved after it:
+// the profile and the macros it brought go, and the macro library is saved.
+void undo_profile_import(const ImportResult& result, ProfileLibrary& profiles, MacroLibrary& macros);
+
+// Refuses an export onto one of the library's own files (the same file,
+// whatever the path says): that would cut the library to one record.
+IoStatus check_export_target(const std::filesystem::path& target, std::initializer_list<std::filesystem::path> library_files);
 
 // Appends the macro of a ".macro" file under a unique name and saves the
 // macro library.

@@ -547,7 +547,11 @@ void CMS_1_Macro::export_macro() {
     choice.suggested_name = QString::fromStdU16String(m.name()) + QStringLiteral(".macro");
     const QString path = services_.choose_file(choice);
     if (path.isEmpty()) return;
-    if (IoStatus status = vantorel::export_macro(m, path.toStdString()); !status) {
+    const std::filesystem::path folder(services_.data_folder.toStdString());
+    IoStatus status =
+        check_export_target(path.toStdString(), {folder / "ms_1" / "macro.data", folder / "ms_1" / "pro.data"});
+    if (status) status = vantorel::export_macro(m, path.toStdString());
+    if (!status) {
         trace("macro editor: export to %s failed: %s\n", qPrintable(path), status.message.c_str());
         if (services_.ask) services_.ask(this, QStringLiteral("export_macro_failed_text"), false);
     }

@@ -175,7 +175,19 @@ bool CMS_1_Page::ImportProfileFile(const QString& path) {
         show_save_failure();
     }
     select_profile_item(static_cast<int>(*result.index));
-    save_library_now();
+    if (!save_library_now()) {
+        // Without the profile in its file the import did not happen: what it
+        // added goes again.
+        {
+            std::lock_guard<std::mutex> lock(m_pSource->mutex());
+            m_pCurProfile = nullptr;
+            undo_profile_import(result, m_pStore->profiles(), m_pStore->macros());
+            m_pStore->select(std::min<std::size_t>(m_pStore->selected(), m_pStore->profiles().size() - 1));
+            m_pCurProfile = &m_pStore->current();
+        }
+        select_profile_item(static_cast<int>(m_pStore->selected()));
+        return false;
+    }
     return true;
 }
 
@@ -190,7 +202,9 @@ void CMS_1_Page::export_profile() {
     choice.suggested_name = QString::fromStdU16String(name) + QStringLiteral(".pro");
     const QString path = choose_file(choice);
     if (path.isEmpty()) return;
-    if (IoStatus status = vantorel::export_profile(record, path.toStdString()); !status) {
+    IoStatus status = check_export_target(path.toStdString(), {m_pStore->folder().profile_file(), m_pStore->folder().macro_file()});
+    if (status) status = vantorel::export_profile(record, path.toStdString());
+    if (!status) {
         trace("page: export to %s failed: %s\n", qPrintable(path), status.message.c_str());
         ask(QStringLiteral("export_failed_text"), false);
     }

@@ -98,11 +98,20 @@ TEST(ProfileRecord, DpiConversions) {
     EXPECT_EQ(dpi_display_value(320), 22000);
 }
 
-TEST(ProfileRecord, NameWithoutTerminatorReadsOnlyItsField) {
+// A name field without a terminator reads as the longest name it can hold,
+// the same everywhere and the same after a round trip.
+TEST(ProfileRecord, NameWithoutTerminatorReadsAsItsLongestName) {
     ProfileRecord r;
     for (std::size_t i = 0; i < 100; ++i) store_u16(r.bytes().data() + 2 * i, u'x');
     store_u16(r.bytes().data() + 200, u'y');  // first unit of the next field
-    EXPECT_EQ(r.profile_name(), std::u16string(100, u'x'));
+    EXPECT_EQ(r.profile_name(), std::u16string(99, u'x'));
+    SlotRef slot = r.slot(2);
+    for (std::size_t i = 0; i < 24; ++i) store_u16(slot.bytes().data() + slot_layout::kMacroName + 2 * i, u'm');
+    store_u16(slot.bytes().data() + slot_layout::kMacroName + 2 * 22, 0xD83D);  // a pair cut by the field's end
+    EXPECT_EQ(slot.macro_name(), std::u16string(22, u'm'));
+    const std::u16string name = slot.macro_name();
+    slot.set_macro_name(name);
+    EXPECT_EQ(slot.macro_name(), name);
     r.set_profile_name(std::u16string(150, u'z'));
     EXPECT_EQ(r.profile_name(), std::u16string(99, u'z'));
     EXPECT_EQ(load_u16(r.bytes().data() + 200), u'y');

@@ -2,6 +2,8 @@
 #include "library/file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <regex>
@@ -59,6 +61,26 @@ TEST(AtomicWrite, ConcurrentWritersLeaveOneCompleteVersion) {
     const auto result = read_all(file);
     EXPECT_TRUE(result == a || result == b);
     EXPECT_EQ(names_in(dir.path()).size(), 1u);
+}
+
+// A save killed after creating its temporary file left it behind; the next
+// open for writing removes such files, never those of a live writer.
+TEST(AtomicWrite, TemporariesOfKilledSavesAreRemovedNextTime) {
+    TempDir dir;
+    const fs::path file = dir.path() / "pro.data";
+    write_all(file, random_bytes(10, 1));
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = ".pro.data.tmp-" + std::to_string(gone) + "-3";
+    const std::string live = ".pro.data.tmp-" + std::to_string(getpid()) + "-9";
+    for (const std::string& name : {stale, live, std::string(".macro.data.tmp-1-1"), std::string("pro.data.tmp-x")})
+        write_all(dir.path() / name, random_bytes(4, 2));
+    EXPECT_EQ(remove_stale_temporaries(file), 1u);
+    EXPECT_FALSE(fs::exists(dir.path() / stale));
+    EXPECT_TRUE(fs::exists(dir.path() / live));
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(names_in(dir.path()).size(), 4u);
 }
 
 TEST(ReadFile, TellsMissingFoldersAndOversizedFilesApart) {

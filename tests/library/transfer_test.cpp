@@ -193,15 +193,37 @@ TEST_F(Transfer, RandomProfilesRoundTripApartFromTheNameRules) {
     }
 }
 
-TEST_F(Transfer, FailedMacroSaveAfterAProfileImportIsReported) {
+// An import changes two files: when either save fails, what it added goes
+// again, so no profile is left whose macros are missing.
+TEST_F(Transfer, AnImportWhoseSavesFailIsTakenBack) {
     ProfileRecord record = random_profile(u"P", 4);
     give_macro(record.slot(1), u"M", 4);
     ASSERT_TRUE(export_profile(record, dir.path() / "p.pro"));
-    ScopedFileFault fault([](FileStep step, const fs::path&) { return step == FileStep::Sync ? EIO : 0; });
+    const std::size_t profiles_before = profiles.size();
+    {
+        ScopedFileFault fault([](FileStep step, const fs::path&) { return step == FileStep::Sync ? EIO : 0; });
+        ImportResult r = import_profile(dir.path() / "p.pro", profiles, macros);
+        EXPECT_FALSE(r.status);
+        EXPECT_FALSE(r.index.has_value());
+    }
+    EXPECT_EQ(profiles.size(), profiles_before);
+    EXPECT_TRUE(macros.empty());
+
+    // The macros were saved, the profile library was not: the caller undoes it.
     ImportResult r = import_profile(dir.path() / "p.pro", profiles, macros);
-    EXPECT_FALSE(r.status);
-    EXPECT_TRUE(r.index.has_value());  // the profile is there; only the macro file is behind
-    EXPECT_FALSE(fs::exists(macros.file()));
+    ASSERT_TRUE(r.index.has_value());
+    EXPECT_EQ(macros.size(), 1u);
+    undo_profile_import(r, profiles, macros);
+    EXPECT_EQ(profiles.size(), profiles_before);
+    EXPECT_TRUE(macros.empty());
+    MacroLibrary on_disk;
+    on_disk.load(macros.file());
+    EXPECT_TRUE(on_disk.empty());
+
+    // Exports onto the library's own files are refused, whatever the path.
+    ASSERT_TRUE(macros.save());
+    EXPECT_FALSE(check_export_target(dir.path() / "ms_1" / "." / "macro.data", {macros.file()}));
+    EXPECT_TRUE(check_export_target(dir.path() / "other.macro", {macros.file()}));
 }
 
 }  // namespace

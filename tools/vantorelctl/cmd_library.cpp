@@ -218,7 +218,8 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(export_opts->index, store->profiles().size(), "profile", global)) return;
-        IoStatus status = export_profile(store->profiles()[export_opts->index], export_opts->file);
+        IoStatus status = check_export_target(export_opts->file, {store->folder().profile_file(), store->folder().macro_file()});
+        if (status) status = export_profile(store->profiles()[export_opts->index], export_opts->file);
         if (!status) fail(status.message, global);
     });
 
@@ -234,7 +235,10 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         if (!result.status) print_error(result.status.message);
         store->select(*result.index);
         std::string error;
-        if (!store->save(&error)) return fail(error, global);
+        if (!store->save(&error)) {
+            undo_profile_import(result, store->profiles(), store->macros());
+            return fail("the profile was not imported: " + error, global);
+        }
         std::cout << "Imported \"" << to_utf8(store->current().profile_name()) << "\" as profile " << *result.index;
         if (result.macros_added) std::cout << " with " << result.macros_added << " macro(s)";
         std::cout << '\n';
@@ -306,7 +310,8 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(export_opts->index, store->macros().size(), "macro", global)) return;
-        IoStatus status = export_macro(store->macros()[export_opts->index], export_opts->file);
+        IoStatus status = check_export_target(export_opts->file, {store->folder().profile_file(), store->folder().macro_file()});
+        if (status) status = export_macro(store->macros()[export_opts->index], export_opts->file);
         if (!status) fail(status.message, global);
     });
 
