@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "core/trace.h"
+#include "device/plugin_loader.h"
 
 #ifndef VANTOREL_INSTALLED_PLUGIN_DIR
 #define VANTOREL_INSTALLED_PLUGIN_DIR ""
@@ -33,7 +34,13 @@ QStringList HookLibrary::search_dirs(const QString& executable_dir) {
 bool HookLibrary::load(const QStringList& dirs) {
     unload();
     for (const QString& dir : dirs) {
-        auto lib = std::make_unique<QLibrary>(dir + QLatin1Char('/') + QLatin1String(kBaseName));
+        const QString file = dir + QLatin1Char('/') + QLatin1String(kBaseName);
+        std::string why;
+        if (QFileInfo::exists(file) && !plugin_location_trusted(file.toStdString(), &why)) {
+            trace("hook library: refusing %s: %s\n", qPrintable(file), why.c_str());
+            continue;
+        }
+        auto lib = std::make_unique<QLibrary>(file);
         if (!lib->load()) {
             trace("hook library: %s\n", qPrintable(lib->errorString()));
             continue;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/plugin_loader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <dlfcn.h>
 
 #include <system_error>
@@ -47,6 +50,25 @@ std::vector<std::filesystem::path> default_plugin_folders() {
     return folders;
 }
 
+bool plugin_location_trusted(const std::filesystem::path& file, std::string* why) {
+    for (const std::filesystem::path& p : {file, file.parent_path()}) {
+        struct stat st {};
+        if (::stat(p.c_str(), &st) != 0) {
+            if (why) *why = p.string() + " cannot be examined";
+            return false;
+        }
+        if (st.st_mode & S_IWOTH) {
+            if (why) *why = p.string() + " is writable by other users";
+            return false;
+        }
+        if (st.st_uid != 0 && st.st_uid != ::geteuid()) {
+            if (why) *why = p.string() + " belongs to another user";
+            return false;
+        }
+    }
+    return true;
+}
+
 std::unique_ptr<PluginModule> load_plugin(std::string_view file_name, std::span<const std::filesystem::path> folders) {
     const std::filesystem::path name(file_name);
     if (file_name.empty() || name.has_parent_path() || name.filename() != name) return nullptr;
@@ -56,6 +78,10 @@ std::unique_ptr<PluginModule> load_plugin(std::string_view file_name, std::span<
         std::error_code ec;
         if (!std::filesystem::is_regular_file(candidate, ec)) continue;
         std::string error;
+        if (!plugin_location_trusted(candidate, &error)) {
+            trace("plugin: refusing %s: %s", candidate.c_str(), error.c_str());
+            continue;
+        }
         if (auto module = PluginModule::open(candidate, &error)) {
             trace("plugin: loaded %s", candidate.c_str());
             return module;

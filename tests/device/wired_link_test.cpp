@@ -271,6 +271,17 @@ TEST(WiredDriverLibrary, LoadsOnlyByAbsolutePathFromTheGivenFolders) {
     EXPECT_NE(module->symbol("Open_DevMonitor"), nullptr);
     EXPECT_EQ(module->symbol("NoSuchEntry"), nullptr);
 
+    // A copy in a folder other users may write to is refused.
+    vantorel::testing::TempDir open_dir;
+    std::filesystem::copy_file(kGoodDir / VANTOREL_WIRED_DRIVER_FILE, open_dir.path() / VANTOREL_WIRED_DRIVER_FILE);
+    std::filesystem::permissions(open_dir.path(), std::filesystem::perms::all);
+    std::string why;
+    EXPECT_FALSE(plugin_location_trusted(open_dir.path() / VANTOREL_WIRED_DRIVER_FILE, &why));
+    EXPECT_NE(why.find("writable by other users"), std::string::npos) << why;
+    EXPECT_EQ(load_plugin(VANTOREL_WIRED_DRIVER_FILE, std::vector{open_dir.path()}), nullptr);
+    std::filesystem::permissions(open_dir.path(), std::filesystem::perms::owner_all);
+    EXPECT_NE(load_plugin(VANTOREL_WIRED_DRIVER_FILE, std::vector{open_dir.path()}), nullptr);
+
     const auto folders = default_plugin_folders();
     ASSERT_FALSE(folders.empty());
     EXPECT_EQ(folders.front(), executable_folder());
