@@ -34,7 +34,7 @@ QStringList HookLibrary::search_dirs(const QString& executable_dir) {
 bool HookLibrary::load(const QStringList& dirs) {
     unload();
     for (const QString& dir : dirs) {
-        const QString file = dir + QLatin1Char('/') + QLatin1String(kBaseName);
+        const QString file = dir + QStringLiteral("/lib") + QLatin1String(kBaseName) + QStringLiteral(".so");
         std::string why;
         if (QFileInfo::exists(file) && !plugin_location_trusted(file.toStdString(), &why)) {
             trace("hook library: refusing %s: %s\n", qPrintable(file), why.c_str());
