@@ -2,6 +2,7 @@
 #include "ui/skin_loader.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QUiLoader>
@@ -29,6 +30,21 @@ public:
     }
 };
 
+// One loader for the UI thread. Our skins use Qt's own widgets and two of
+// ours, so the Designer plugins (Qt Quick among them), which a loader scans
+// as it is made, are kept out: they would cost start-up time and memory.
+Loader& shared_loader() {
+    static Loader* loader = [] {
+        const QStringList paths = QCoreApplication::libraryPaths();
+        QCoreApplication::setLibraryPaths({});
+        auto* l = new Loader;
+        QCoreApplication::setLibraryPaths(paths);
+        l->clearPluginPaths();
+        return l;
+    }();
+    return *loader;
+}
+
 QWidget* load_file(const QString& skin_file, QWidget* parent, int depth) {
     ResourceManager& rm = ResourceManager::instance();
     QFile file(rm.path(skin_file));
@@ -36,7 +52,7 @@ QWidget* load_file(const QString& skin_file, QWidget* parent, int depth) {
         trace("skin %s: cannot open %s\n", qPrintable(skin_file), qPrintable(file.fileName()));
         return nullptr;
     }
-    Loader loader;
+    Loader& loader = shared_loader();
     loader.setWorkingDirectory(QDir(rm.resource_path()));
     QWidget* root = loader.load(&file, parent);
     if (!root) {
