@@ -61,18 +61,23 @@ void CMS_1_Page::select_profile_item(int index) {
     switch_profile(index);
 }
 
+std::optional<QString> CMS_1_Page::ask_profile_name(const QString& title_key) {
+    CMS_1_ProfileName dialog(m_pStore->profiles(), title_key, [this](QWidget* owner, const QString& key) {
+        if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
+    });
+    if (run_dialog(dialog) != 1) return std::nullopt;
+    return dialog.ResultName();
+}
+
 void CMS_1_Page::add_profile() {
-    CMS_1_ProfileName dialog(m_pStore->profiles(), QStringLiteral("profile_name_1_text"),
-                             [this](QWidget* owner, const QString& key) {
-                                 if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
-                             });
-    if (run_dialog(dialog) != 1) return;
+    const std::optional<QString> name = ask_profile_name(QStringLiteral("profile_name_1_text"));
+    if (!name) return;
     int index = 0;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
         auto record = std::make_unique<ProfileRecord>();
         record->reset_to_defaults();
-        record->set_profile_name(dialog.ResultName().toStdU16String());
+        record->set_profile_name(name->toStdU16String());
         m_pStore->profiles().append(std::move(record));
         index = static_cast<int>(m_pStore->profiles().size()) - 1;
     }
@@ -82,19 +87,16 @@ void CMS_1_Page::add_profile() {
 
 void CMS_1_Page::rename_profile() {
     if (!has_current_profile()) return;
-    CMS_1_ProfileName dialog(m_pStore->profiles(), QStringLiteral("profile_name_2_text"),
-                             [this](QWidget* owner, const QString& key) {
-                                 if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
-                             });
-    if (run_dialog(dialog) != 1) return;
+    const std::optional<QString> name = ask_profile_name(QStringLiteral("profile_name_2_text"));
+    if (!name) return;
     int index = 0;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        m_pCurProfile->set_profile_name(dialog.ResultName().toStdU16String());
+        m_pCurProfile->set_profile_name(name->toStdU16String());
         index = static_cast<int>(m_pStore->selected());
     }
     if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
-        if (QListWidgetItem* item = list->item(index)) item->setText(dialog.ResultName());
+        if (QListWidgetItem* item = list->item(index)) item->setText(*name);
     }
     // The name is not sent to the mouse; it is saved at once.
     save_library_now();
