@@ -13,6 +13,9 @@
 //  - send_feature_report takes the report id in byte 0 and returns the number
 //    of bytes written, or -1.
 //  - A handle may be read on one thread while another sends on it.
+//  - interrupt() (any thread) makes the read in progress, and every later
+//    one, return 0 at once: a reader blocked without a time-out is stopped
+//    this way, so it needs no periodic wake-up.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +43,7 @@ public:
     virtual ~HidDevice() = default;
     virtual int read_timeout(std::span<std::uint8_t> buffer, int timeout_ms) = 0;
     virtual int send_feature_report(std::span<const std::uint8_t> report) = 0;
+    virtual void interrupt() = 0;
 };
 
 class HidBackend {

@@ -37,6 +37,7 @@ struct HandleQueue {
     std::condition_variable cv;
     std::deque<std::vector<std::uint8_t>> reports;
     bool dead = false;
+    bool interrupted = false;
 
     void kill() {
         {
@@ -71,12 +72,13 @@ public:
 
     int read_timeout(std::span<std::uint8_t> buffer, int timeout_ms) override {
         std::unique_lock<std::mutex> lock(queue_->mutex);
-        auto ready = [&] { return queue_->dead || !queue_->reports.empty(); };
+        auto ready = [&] { return queue_->dead || queue_->interrupted || !queue_->reports.empty(); };
         if (timeout_ms < 0) {
             queue_->cv.wait(lock, ready);
         } else {
             queue_->cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready);
         }
+        if (queue_->interrupted) return 0;
         if (queue_->dead) return -1;
         if (queue_->reports.empty()) return 0;
         const std::vector<std::uint8_t> report = std::move(queue_->reports.front());
@@ -84,6 +86,14 @@ public:
         const std::size_t n = std::min(report.size(), buffer.size());
         std::copy_n(report.begin(), n, buffer.begin());
         return static_cast<int>(n);
+    }
+
+    void interrupt() override {
+        {
+            std::lock_guard<std::mutex> lock(queue_->mutex);
+            queue_->interrupted = true;
+        }
+        queue_->cv.notify_all();
     }
 
     int send_feature_report(std::span<const std::uint8_t> report) override {

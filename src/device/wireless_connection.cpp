@@ -337,6 +337,7 @@ void WirelessConnection::request_stop(Reader& reader) {
         reader.stop = true;
     }
     reader.cv.notify_all();
+    if (reader.device) reader.device->interrupt();  // out of a blocking read
 }
 
 void WirelessConnection::finish_reader(Reader& reader) {

@@ -63,9 +63,10 @@ public:
     enum class EventState { Undecided, Mouse, Foreign };
 
     struct Options {
-        // Longest a reader blocks in one read before it looks at its stop
-        // request again; bounds how long a stop takes.
-        int read_timeout_ms = 800;
+        // Longest a reader blocks in one read; -1: until a report comes or
+        // the reader is stopped (the device's interrupt() wakes it), so an
+        // idle receiver costs no wake-up at all.
+        int read_timeout_ms = -1;
         // Longest the UI thread waits for a reader to end.
         int stop_wait_ms = 1000;
     };

@@ -122,9 +122,11 @@ private:
             auto& n = s_->nodes[path_];
             ++n.readers;
             s_->cv.notify_all();
-            s_->cv.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                            [&] { return !n.plugged || !n.reports.empty(); });
+            auto ready = [&] { return interrupted_ || !n.plugged || !n.reports.empty(); };
+            if (timeout_ms < 0) s_->cv.wait(lock, ready);
+            else s_->cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready);
             --n.readers;
+            if (interrupted_) return 0;
             if (!n.plugged) return -1;
             if (n.reports.empty()) return 0;
             auto r = std::move(n.reports.front());
@@ -136,10 +138,18 @@ private:
         int send_feature_report(std::span<const std::uint8_t> report) override {
             return static_cast<int>(report.size());
         }
+        void interrupt() override {
+            {
+                std::lock_guard<std::mutex> lock(s_->mutex);
+                interrupted_ = true;
+            }
+            s_->cv.notify_all();
+        }
 
     private:
         std::shared_ptr<Shared> s_;
         std::string path_;
+        bool interrupted_ = false;  // guarded by s_->mutex
     };
 
     std::shared_ptr<Shared> s_ = std::make_shared<Shared>();
@@ -234,7 +244,7 @@ struct LinkHarness {
 
     void make(LinkController::Options o = {}) {
         if (!o.wired_driver && o.plugin_folders.empty()) o.wired_driver = wired;
-        o.wireless.read_timeout_ms = 10;
+        o.wireless.read_timeout_ms = -1;  // readers block until a report or their stop
         ctl = std::make_unique<LinkController>(loop, view, links, profiles, [this](const ProfileChange& c) { commit(c); }, hid, changes,
                                                std::move(o));
         loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {

@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/linux/hidapi_backend.h"
 
+#include <fcntl.h>
 #include <hidapi/hidapi.h>
 #include <libudev.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <map>
 
@@ -34,19 +40,35 @@ std::string pairing_key(udev* context, const std::string& devnode) {
 
 }  // namespace
 
-HidapiDevice::HidapiDevice(hid_device* reader, hid_device* writer, std::map<std::uint8_t, std::size_t> feature_lengths)
-    : reader_(reader), writer_(writer), feature_lengths_(std::move(feature_lengths)) {}
+HidapiDevice::HidapiDevice(int read_fd, hid_device* writer, std::map<std::uint8_t, std::size_t> feature_lengths)
+    : read_fd_(read_fd),
+      stop_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      writer_(writer),
+      feature_lengths_(std::move(feature_lengths)) {}
 
 HidapiDevice::~HidapiDevice() {
-    hid_close(reader_);
+    ::close(read_fd_);
+    if (stop_fd_ >= 0) ::close(stop_fd_);
     hid_close(writer_);
 }
 
 int HidapiDevice::read_timeout(std::span<std::uint8_t> buffer, int timeout_ms) {
     if (buffer.empty()) return -1;
     std::lock_guard<std::mutex> lock(read_mutex_);
-    const int n = hid_read_timeout(reader_, buffer.data(), buffer.size(), timeout_ms < 0 ? -1 : timeout_ms);
-    return n < 0 ? -1 : n;
+    pollfd fds[2] = {{read_fd_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    const int ready = ::poll(fds, stop_fd_ >= 0 ? 2 : 1, timeout_ms < 0 ? -1 : timeout_ms);
+    if (ready < 0) return errno == EINTR ? 0 : -1;
+    if (fds[1].revents & POLLIN) return 0;  // interrupted: the reader is stopping
+    if (ready == 0) return 0;
+    if (!(fds[0].revents & POLLIN)) return -1;  // the node is gone or failing
+    const ssize_t n = ::read(read_fd_, buffer.data(), buffer.size());
+    if (n < 0) return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+    return static_cast<int>(n);
+}
+
+void HidapiDevice::interrupt() {
+    const std::uint64_t one = 1;
+    if (stop_fd_ >= 0 && ::write(stop_fd_, &one, sizeof one) < 0) trace("hidapi: cannot wake the reader");
 }
 
 int HidapiDevice::send_feature_report(std::span<const std::uint8_t> report) {
@@ -84,15 +106,15 @@ std::vector<HidDeviceInfo> HidapiBackend::enumerate(std::uint16_t vendor_id, std
 }
 
 std::shared_ptr<HidDevice> HidapiBackend::open_path(const std::string& path) {
-    hid_device* reader = hid_open_path(path.c_str());
-    if (!reader) {
+    hid_device* writer = hid_open_path(path.c_str());
+    if (!writer) {
         trace("hidapi: cannot open %s", path.c_str());
         return nullptr;
     }
-    hid_device* writer = hid_open_path(path.c_str());
-    if (!writer) {
-        trace("hidapi: cannot open %s a second time for sending", path.c_str());
-        hid_close(reader);
+    const int reader = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (reader < 0) {
+        trace("hidapi: cannot open %s for reading", path.c_str());
+        hid_close(writer);
         return nullptr;
     }
     return std::make_shared<HidapiDevice>(reader, writer, feature_report_lengths(read_hidraw_descriptor(path)));

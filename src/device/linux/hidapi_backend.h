@@ -24,27 +24,32 @@ namespace vantorel {
 
 // One opened hidraw node.
 //
-// It holds two hidapi handles on the node, one for reading and one for
-// sending: hidapi 0.13 rewrites a per-handle error string in every read and
-// every send, so one handle used from a reader thread and a sending thread at
-// once can free that string twice. Input reports reach every open handle of a
-// node, so the sending handle simply never reads its own copy.
+// Feature reports go through a hidapi handle. Input reports are read from a
+// descriptor of the node's own, waited on together with an eventfd, so a read
+// can block until a report comes and still be woken by interrupt(); and no
+// hidapi handle is shared between the reading and the sending thread
+// (hidapi 0.13 rewrites a per-handle error string in every call). Input
+// reports reach every open descriptor of a node, so the sending handle
+// simply never reads its own copy.
 class HidapiDevice final : public HidDevice {
 public:
-    // Takes ownership of both handles (neither may be null). Feature reports
-    // are padded to `feature_lengths` (see hid_descriptor.h).
-    HidapiDevice(hid_device_* reader, hid_device_* writer, std::map<std::uint8_t, std::size_t> feature_lengths = {});
+    // Takes ownership of the read descriptor and the sending handle (neither
+    // may be invalid). Feature reports are padded to `feature_lengths` (see
+    // hid_descriptor.h).
+    HidapiDevice(int read_fd, hid_device_* writer, std::map<std::uint8_t, std::size_t> feature_lengths = {});
     ~HidapiDevice() override;
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
     int read_timeout(std::span<std::uint8_t> buffer, int timeout_ms) override;
     int send_feature_report(std::span<const std::uint8_t> report) override;
+    void interrupt() override;
 
 private:
     std::mutex read_mutex_;
     std::mutex send_mutex_;
-    hid_device_* reader_;
+    int read_fd_;
+    int stop_fd_;
     hid_device_* writer_;
     const std::map<std::uint8_t, std::size_t> feature_lengths_;
 };

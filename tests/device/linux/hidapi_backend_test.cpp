@@ -2,6 +2,8 @@
 // HidapiBackend against emulated hidraw nodes.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <algorithm>
 #include <array>
 #include <thread>
@@ -155,6 +157,23 @@ TEST_F(HidapiBackendTest, SendsWhileAnotherThreadWaitsInRead) {
     EXPECT_EQ(got, 5);
     EXPECT_EQ(buffer[2], 0x10);
     EXPECT_EQ(bed_->hidraw(path).features_sent().size(), 20u);
+}
+
+// A reader blocks without a time-out (no periodic wake-up while the mouse is
+// quiet) and is still stopped at once.
+TEST_F(HidapiBackendTest, AnInterruptEndsABlockingReadForGood) {
+    auto receiver = add_receiver();
+    auto device = backend_.open_path(receiver.nodes[1].devnode);
+    ASSERT_TRUE(device);
+    std::array<std::uint8_t, 100> buffer{};
+    std::atomic<int> got{-2};
+    std::thread reader([&] { got = device->read_timeout(buffer, -1); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(got.load(), -2);  // still waiting
+    device->interrupt();
+    reader.join();
+    EXPECT_EQ(got.load(), 0);
+    EXPECT_EQ(device->read_timeout(buffer, -1), 0);  // and every later read
 }
 
 TEST_F(HidapiBackendTest, OpeningAMissingNodeFails) {
