@@ -14,6 +14,7 @@ PACKAGES=(
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
   fonts-inter fonts-dejavu-core
   libx11-dev libxtst-dev x11-xkb-utils
+  clang libclang-rt-14-dev
   xvfb xauth dbus
 )
 

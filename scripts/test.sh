@@ -21,3 +21,8 @@ cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTORE
 cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir "$TSAN_BUILD" --output-on-failure -j2 \
   -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle)'
+
+# Every fuzz target briefly, under AddressSanitizer and
+# UndefinedBehaviorSanitizer, on its seed corpus (scripts/fuzz.sh runs them
+# longer).
+./scripts/fuzz.sh "${FUZZ_SECONDS:-15}"

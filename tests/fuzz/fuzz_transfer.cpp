@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Fuzz target: arbitrary bytes as a ".pro" and as a ".macro" file to import.
+// Checks: no crash; a refused import changes neither library; an accepted
+// profile import adds exactly one profile with a unique name and one macro
+// per macro button, each named uniquely within 23 units.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "core/function_codes.h"
+#include "core/text.h"
+#include "library/transfer.h"
+
+namespace fs = std::filesystem;
+using namespace vantorel;
+
+namespace {
+const fs::path& folder() {
+    static const fs::path dir = [] {
+        char name[] = "/tmp/vantorel-fuzz-XXXXXX";
+        return fs::path(::mkdtemp(name));
+    }();
+    return dir;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fs::path file = folder() / "in.pro";
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    ProfileLibrary profiles;
+    MacroLibrary macros;
+    macros.set_file(folder() / "macro.data");
+    ProfileRecord existing;
+    existing.reset_to_defaults();
+    profiles.append(existing);
+    const ImportResult r = import_profile(file, profiles, macros);
+    if (!r.index) {
+        if (profiles.size() != 1 || !macros.empty()) std::abort();
+    } else {
+        if (profiles.size() != 2) std::abort();
+        if (equals_ignore_case(profiles[0].profile_name(), profiles[1].profile_name())) std::abort();
+        int macro_buttons = 0;
+        for (int k = 0; k < profile_layout::kButtonCount; ++k)
+            macro_buttons += std::as_const(profiles[1]).slot(k).function_code() == kFunctionMacro;
+        if (static_cast<int>(macros.size()) != macro_buttons) std::abort();
+        for (std::size_t i = 0; i < macros.size(); ++i) {
+            if (macros[i].name().size() > macro_layout::kMaxNameLength) std::abort();
+            for (std::size_t j = 0; j < i; ++j)
+                if (equals_ignore_case(macros[i].name(), macros[j].name())) std::abort();
+        }
+    }
+    const fs::path mfile = folder() / "in.macro";
+    std::ofstream(mfile, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    MacroLibrary more;
+    more.set_file(folder() / "macro2.data");
+    import_macro(mfile, more);
+    return 0;
+}
