@@ -10,6 +10,7 @@
 #include "device/virtual_mouse.h"
 
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
+#include "device/linux/bluez_transport.h"
 #include "device/linux/hidapi_backend.h"
 #include "device/linux/udev_monitor.h"
 #endif
@@ -40,10 +41,13 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
         mouse->plug_receiver();
         setup.hid = mouse->shared_receiver();
         setup.wired_driver = mouse->shared_wired_driver();
+        setup.ble_gatt = mouse->shared_ble();
         setup.demo_mouse = std::move(mouse);
     } else {
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
         setup.hid = std::make_shared<HidapiBackend>();
+        // Without a system bus there is no Bluetooth LE link.
+        setup.ble_gatt = BluezTransport::open();
         setup.start_device_monitor = [](WindowHost& host, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
             auto monitor = std::make_shared<UdevMonitor>(host, queue);
             if (!monitor->start()) trace("session: the udev device watch could not be started\n");

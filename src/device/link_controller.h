@@ -80,7 +80,7 @@ public:
 
     // The Bluetooth LE link as the report sender's transport; null without
     // a Bluetooth LE stack.
-    BleLink* ble_link() { return ble_link_.get(); }
+    BleLink* ble_link() const { return ble_link_.get(); }
 
     DeviceEvents& events() { return events_; }
     WirelessConnection& wireless() { return wireless_; }
