@@ -3,6 +3,7 @@
 // the mouse coming and going, the subscription to its events, and writes.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
 
 #include "core/apply_engine.h"
@@ -11,6 +12,10 @@
 #include "device/link_fakes.h"
 #include "device/linux/bluez_standin.h"
 #include "device/report_sender.h"
+#ifdef VANTORELCTL_PATH
+#include "test_util.h"
+#include "tools/cli_run.h"
+#endif
 
 namespace vantorel {
 namespace {
@@ -197,6 +202,36 @@ TEST_F(BleApplyOverBlueZ, BlueZGoingAwayMidApplyEndsTheApplyAndTheLink) {
     ASSERT_TRUE(pump_until([&] { return !up(); }));
     EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 0);
 }
+
+#ifdef VANTORELCTL_PATH
+// vantorelctl on the real links, with the stand-in BlueZ as the system's.
+class BlueZCli : public ::testing::Test {
+protected:
+    VirtualMouse mouse;
+    StandInBluez bluez{mouse};
+    vantorel::testing::TempDir dir;
+};
+
+TEST_F(BlueZCli, DevicesAndApplyGoOverBluetoothLE) {
+    mouse.connect_ble();
+    bluez.add({.name = "dev_mouse"});
+    const auto devices = vantorel::testing::run_cli("devices --json");
+    EXPECT_NE(devices.out.find("\"active_link\": \"ble\""), std::string::npos) << devices.out;
+
+    ProfileRecord r;
+    r.reset_to_defaults();
+    r.set_dpi_value(1, 1600);
+    r.set_light_mode(2);
+    const std::string file = (dir.path() / "p.pro").string();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(r.bytes().data()), static_cast<std::streamsize>(r.bytes().size()));
+    const auto applied = vantorel::testing::run_cli("apply --full --wait 5 --profile-file " + file, true);
+    EXPECT_EQ(applied.status, 0) << applied.out;
+    std::string why;
+    EXPECT_TRUE(mouse.holds_exactly(r, &why, ConnectionMode::Ble)) << why;
+    EXPECT_FALSE(mouse.config().polling_code.has_value());
+}
+#endif
 
 }  // namespace
 }  // namespace vantorel
