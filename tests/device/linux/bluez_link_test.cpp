@@ -24,7 +24,10 @@ using testing::StandInBluez;
 
 class BusEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { bus_ = std::make_unique<testing::PrivateSystemBus>(); }
+    void SetUp() override {
+        bus_ = std::make_unique<testing::PrivateSystemBus>();
+        ASSERT_FALSE(bus_->address().empty()) << "dbus-daemon did not start";
+    }
     void TearDown() override { bus_.reset(); }
 
 private:

@@ -27,8 +27,9 @@ namespace vantorel::testing {
 class PrivateSystemBus {
 public:
     PrivateSystemBus() {
-        char dir_template[] = "/tmp/vantorel-bus-XXXXXX";
-        dir_ = ::mkdtemp(dir_template);
+        std::string dir_template = (std::filesystem::temp_directory_path() / "vantorel-bus-XXXXXX").string();
+        if (!::mkdtemp(dir_template.data())) return;
+        dir_ = dir_template;
         const std::string config = dir_ + "/system.conf";
         std::ofstream(config) << "<busconfig><type>system</type><listen>unix:dir=" << dir_
                               << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
@@ -47,7 +48,8 @@ public:
         char c;
         while (::read(out[0], &c, 1) == 1 && c != '\n') address_ += c;
         ::close(out[0]);
-        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+        // Never fall back to the machine's own system bus.
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.empty() ? "unix:path=/nonexistent" : address_.c_str(), 1);
     }
     ~PrivateSystemBus() {
         if (pid_ > 0) {
