@@ -11,6 +11,7 @@
 #include "device/virtual_mouse.h"
 
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
+#include "device/linux/bluez_transport.h"
 #include "device/linux/hidapi_backend.h"
 #include "device/linux/udev_monitor.h"
 #endif
@@ -53,20 +54,24 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
         setup.wired_driver = mouse->shared_wired_driver();
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
         if (!choice.forced) {
-            // Only until a real mouse comes: the device watch and the wired
-            // driver library are the real ones from the start, and the
-            // receiver link moves to hidapi when the demo ends.
+            // Only until a real mouse comes: the device watch, the wired
+            // driver library and BlueZ are the real ones from the start, and
+            // the receiver link moves to hidapi when the demo ends.
             auto hid = std::make_shared<DemoHidBackend>(mouse->shared_receiver(), std::make_shared<HidapiBackend>());
             setup.hid = hid;
             setup.wired_driver = nullptr;
+            setup.ble_gatt = BluezTransport::open();
             setup.start_device_monitor = watch_devices;
             setup.leave_demo = [hid] { hid->use_real(); };
         }
 #endif
+        if (!setup.ble_gatt) setup.ble_gatt = mouse->shared_ble();
         setup.demo_mouse = std::move(mouse);
     } else {
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
         setup.hid = std::make_shared<HidapiBackend>();
+        // Without a system bus there is no Bluetooth LE link.
+        setup.ble_gatt = BluezTransport::open();
         setup.start_device_monitor = watch_devices;
 #endif
     }

@@ -25,7 +25,13 @@ LinkController::LinkController(WindowHost& host, DeviceView& view, LinkState& li
       options_(std::move(options)),
       events_(host, view, links, profiles, std::move(commit)),
       wireless_(hid, host, events_, options_.wireless),
-      wired_(host, view, links, events_) {}
+      wired_(host, view, links, events_) {
+    if (options_.ble_gatt) {
+        ble_link_ = std::make_unique<BleLink>(host, view, links, events_, *options_.ble_gatt);
+        options_.ble_gatt->set_presence_handler(ble_presence_poster(host_, changes_));
+        options_.ble_gatt->set_notify_handler(ble_notify_handler());
+    }
+}
 
 LinkController::~LinkController() { Shutdown(); }
 
@@ -38,7 +44,12 @@ void LinkController::Start() {
         wired_.BindWiredDriverLibrary(options_.plugin_folders);
     }
     wired_.Start();
-    probe_ble();
+    // The link comes up only when the stack reaches a connected mouse.
+    if (ble_link_) {
+        if (options_.ble_gatt->mouse_connected()) ble_link_->BleSetConnected(true);
+    } else {
+        probe_ble();
+    }
     events_.NotifyLinkChange();
 }
 
@@ -55,6 +66,12 @@ void LinkController::probe_ble() {
 void LinkController::Shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
+    if (ble_link_) {
+        // No callback of the stack reaches this object from here on.
+        options_.ble_gatt->set_presence_handler({});
+        options_.ble_gatt->set_notify_handler({});
+        if (ble_link_->up()) options_.ble_gatt->close_notifications();
+    }
     wireless_.StopReaders();
     wired_.Close();
 }
@@ -99,6 +116,11 @@ bool LinkController::on_timer(int id) {
         case kTimerWiredAttach:
             wired_.OnAttachTimer();
             return true;
+        case kTimerBleDiscovery:
+            if (!ble_link_) return false;
+            host_.kill_timer(kTimerBleDiscovery);
+            ble_link_->BleOpenNotifications();
+            return true;
         default:
             return false;
     }
@@ -118,7 +140,8 @@ void LinkController::drain_device_changes() {
                 wired_.OnDeviceChange(*change);
                 break;
             case DeviceKind::BleMouse:
-                if (options_.ble_device_hook) options_.ble_device_hook(*change);
+                if (ble_link_) ble_link_->BleOnDeviceChange(*change);
+                else if (options_.ble_device_hook) options_.ble_device_hook(*change);
                 break;
             case DeviceKind::Other:
                 break;

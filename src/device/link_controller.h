@@ -17,6 +17,8 @@
 
 #include "core/profile_source.h"
 #include "core/window_host.h"
+#include "device/ble_gatt.h"
+#include "device/ble_link.h"
 #include "device/device_change.h"
 #include "device/device_events.h"
 #include "device/hid_backend.h"
@@ -48,6 +50,9 @@ public:
         // A real mouse (receiver, cable or Bluetooth) arrived; called before
         // the arrival is handled.
         std::function<void()> on_real_arrival;
+        // The Bluetooth LE stack; with it the controller runs the Bluetooth
+        // LE link (and the hook above is not called).
+        std::shared_ptr<BleGatt> ble_gatt;
         WirelessConnection::Options wireless;
     };
 
@@ -80,6 +85,10 @@ public:
     std::shared_ptr<HidDevice> wireless_command_device() const { return wireless_.command_device(); }
     std::shared_ptr<WiredDriver> wired_driver() const { return wired_.driver(); }
 
+    // The Bluetooth LE link as the report sender's transport; null without
+    // a Bluetooth LE stack.
+    BleLink* ble_link() const { return ble_link_.get(); }
+
     DeviceEvents& events() { return events_; }
     WirelessConnection& wireless() { return wireless_; }
     WiredLink& wired() { return wired_; }
@@ -96,6 +105,7 @@ private:
     DeviceEvents events_;
     WirelessConnection wireless_;
     WiredLink wired_;
+    std::unique_ptr<BleLink> ble_link_;
     bool shut_down_ = false;
 };
 

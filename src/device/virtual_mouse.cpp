@@ -447,8 +447,35 @@ bool FakeBleTransport::connected() const {
 }
 
 void FakeBleTransport::set_connected(bool connected) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (connected_ == connected) return;
+        connected_ = connected;
+        if (!connected) subscribed_ = false;
+    }
+    std::lock_guard<std::mutex> lock(presence_mutex_);
+    if (presence_handler_) presence_handler_(connected);
+}
+
+bool FakeBleTransport::subscribed() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    connected_ = connected;
+    return subscribed_;
+}
+
+bool FakeBleTransport::open_notifications() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    subscribed_ = connected_;
+    return subscribed_;
+}
+
+void FakeBleTransport::close_notifications() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    subscribed_ = false;
+}
+
+void FakeBleTransport::set_presence_handler(std::function<void(bool)> handler) {
+    std::lock_guard<std::mutex> lock(presence_mutex_);
+    presence_handler_ = std::move(handler);
 }
 
 void FakeBleTransport::notify(const MouseEvent& event) {

@@ -39,7 +39,7 @@
 #include "core/clock.h"
 #include "core/profile_record.h"
 #include "core/reports.h"
-#include "device/ble_transport.h"
+#include "device/ble_gatt.h"
 #include "device/device_events.h"
 #include "device/hid_backend.h"
 #include "device/link_state.h"
@@ -179,8 +179,9 @@ private:
     bool open_ = false;
 };
 
-// The Bluetooth LE link: one write characteristic, one notify characteristic.
-class FakeBleTransport final : public BleTransport {
+// The Bluetooth LE link: one write characteristic, one notify characteristic,
+// and the mouse's connection as a Bluetooth LE stack reports it.
+class FakeBleTransport final : public BleGatt {
 public:
     explicit FakeBleTransport(std::shared_ptr<virtual_mouse_detail::Anchor> anchor);
 
@@ -189,8 +190,15 @@ public:
     // The handler runs on the thread that notifies and must not call back
     // into this transport (it usually posts the value to the UI thread).
     void set_notify_handler(std::function<void(std::span<const std::uint8_t>)> handler) override;
+    bool mouse_connected() override { return connected(); }
+    // Subscribed while connected; notifications do not wait for it.
+    bool open_notifications() override;
+    void close_notifications() override;
+    // Told on every change of set_connected.
+    void set_presence_handler(std::function<void(bool)> handler) override;
 
     bool connected() const;
+    bool subscribed() const;
     void set_connected(bool connected);
     void notify(const MouseEvent& event);
 
@@ -198,7 +206,10 @@ private:
     std::shared_ptr<virtual_mouse_detail::Anchor> anchor_;
     mutable std::mutex mutex_;
     bool connected_ = false;
+    bool subscribed_ = false;
     std::function<void(std::span<const std::uint8_t>)> handler_;
+    std::mutex presence_mutex_;
+    std::function<void(bool)> presence_handler_;
 };
 
 class VirtualMouse {

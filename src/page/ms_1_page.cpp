@@ -232,12 +232,16 @@ void CMS_1_Page::start_links() {
     options.plugin_folders = m_Setup.plugin_folders;
     options.ble_transport = m_Setup.ble != nullptr;
     if (m_Setup.leave_demo) options.on_real_arrival = [this] { end_demo(); };
+    options.ble_gatt = m_Setup.ble_gatt;
     ApplyEngine* engine = m_pEngine.get();
     m_pLinks = std::make_unique<LinkController>(
         *host_.host, *this, m_Links, *m_pSource,
         [engine](const ProfileChange& change) { engine->commit_device_change(change); }, *m_Setup.hid,
         m_DeviceChanges, std::move(options));
-    if (m_Setup.ble) m_Setup.ble->set_notify_handler(m_pLinks->ble_notify_handler());
+    // The controller installs the stack's hooks and clears them when it
+    // shuts down; a bare transport gets the notification handler here.
+    if (m_pLinks->ble_link()) m_pSender->set_ble_transport(m_pLinks->ble_link());
+    else if (m_Setup.ble) m_Setup.ble->set_notify_handler(m_pLinks->ble_notify_handler());
     m_pLinks->Start();
     ui::SetVisible(m_pBle, m_Links.ble_connected.load() != 0);
 }

@@ -36,6 +36,7 @@
 
 #include "core/apply_engine.h"
 #include "core/clock.h"
+#include "device/ble_gatt.h"
 #include "device/ble_transport.h"
 #include "device/device_change.h"
 #include "device/device_events.h"
@@ -75,6 +76,10 @@ struct PageSetup {
     std::vector<std::filesystem::path> plugin_folders;
     // The Bluetooth LE transport, when there is one.
     std::shared_ptr<BleTransport> ble;
+    // The Bluetooth LE stack (BlueZ, or the virtual mouse's Bluetooth face);
+    // with it the link controller runs the Bluetooth LE link and `ble` is
+    // not used.
+    std::shared_ptr<BleGatt> ble_gatt;
     // The clock of the report pacing; null: the steady clock.
     Clock* clock = nullptr;
     // Starts watching for arriving and leaving devices; the object returned

@@ -137,18 +137,18 @@ TEST(LinkText, APresentDeviceThatDidNotAnswerIsNamedWithTheWait) {
     EXPECT_NE(none.find("no receiver, cable or Bluetooth LE device"), std::string::npos);
 }
 
-// Over Bluetooth LE the real links cannot write yet: the mouse is found,
-// but there is nothing to send over.
+// Over Bluetooth LE without BlueZ: the mouse is found, but there is nothing
+// to send over.
 TEST(LinkText, AMouseFoundOnALinkThatCannotTakeReportsIsNotTakenForAbsent) {
     LinkReport ble = absent(ConnectionMode::Ble);
     ble.present = ble.opened = ble.identified = true;
-    ble.note = "vantorelctl cannot write to the mouse over Bluetooth LE yet";
+    ble.note = "BlueZ could not be reached on the system bus";
     const std::vector<LinkReport> reports = {absent(ConnectionMode::Wireless), absent(ConnectionMode::Wired), ble};
     const auto j = devices_json(reports, ConnectionMode::None, false);
     EXPECT_TRUE(j["mouse_found"].get<bool>());
     EXPECT_EQ(j["active_link"], "none");
     const std::string table = devices_text(reports, ConnectionMode::None);
-    EXPECT_NE(table.find("mouse found, but no link it is on can take reports: Bluetooth LE: vantorelctl cannot"),
+    EXPECT_NE(table.find("mouse found, but no link it is on can take reports: Bluetooth LE: BlueZ could not"),
               std::string::npos)
         << table;
 }

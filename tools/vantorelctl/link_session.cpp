@@ -11,6 +11,7 @@
 #if VANTOREL_HAVE_DEVICE_LINKS
 #include <unistd.h>
 
+#include "device/linux/bluez_transport.h"
 #include "device/linux/hidapi_backend.h"
 #include "device/linux/udev_monitor.h"
 #endif
@@ -50,6 +51,8 @@ struct LinkSession::RealParts {
     RealParts(WindowHost& host, DeviceChangeQueue& changes) : monitor(host, changes) {}
     HidapiBackend hid;
     UdevMonitor monitor;
+    // Null when the system bus cannot be reached.
+    std::shared_ptr<BluezTransport> bluez = BluezTransport::open();
 };
 
 bool LinkSession::real_links_available() { return true; }
@@ -88,6 +91,9 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
         hid_ = &real_->hid;
         // The mouse's Bluetooth HID device coming and going is what tells
         // whether it is connected over Bluetooth LE.
+        // With BlueZ reachable the controller runs the Bluetooth LE link;
+        // the hook below is then not called.
+        controller_options.ble_gatt = real_->bluez;
         controller_options.ble_device_hook = [this](const DeviceChange& change) {
             const int connected = change.arrival ? 1 : 0;
             if (links_.ble_connected.exchange(connected) == connected) return;
@@ -103,6 +109,7 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
     sender_.set_wired_driver_provider([this] { return controller_->wired_driver(); });
     sender_.set_command_device_provider([this] { return controller_->wireless_command_device(); });
     if (mouse_) sender_.set_ble_transport(&mouse_->ble());
+    else if (controller_->ble_link()) sender_.set_ble_transport(controller_->ble_link());
 
     loop_.set_message_handler(
         [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { on_message(m, w, l); });
@@ -254,8 +261,8 @@ void LinkSession::check_links() {
 
 bool LinkSession::can_write(ConnectionMode link) const {
     if (link == ConnectionMode::None) return false;
-    // No Bluetooth LE transport on the real links yet.
-    return link != ConnectionMode::Ble || mouse_ != nullptr;
+    // Bluetooth LE needs the virtual mouse or BlueZ.
+    return link != ConnectionMode::Ble || mouse_ != nullptr || controller_->ble_link() != nullptr;
 }
 
 ConnectionMode LinkSession::usable_link() const {
@@ -327,11 +334,12 @@ std::vector<LinkReport> LinkSession::link_reports() const {
             case ConnectionMode::Ble:
                 r.identified = links_.ble_connected.load() != 0;
                 r.present = r.present || r.identified;
-                r.opened = r.present && all_accessible;
-                r.permission_denied = r.present && !all_accessible;
+                // Over BlueZ the mouse is reached without its HID node.
+                r.opened = r.identified || (r.present && all_accessible);
+                r.permission_denied = r.present && !r.opened;
                 if (r.permission_denied) r.note = "permission denied";
                 else if (r.identified && !can_write(ConnectionMode::Ble))
-                    r.note = "vantorelctl cannot write to the mouse over Bluetooth LE yet";
+                    r.note = "BlueZ could not be reached on the system bus";
                 break;
             case ConnectionMode::None: break;
         }

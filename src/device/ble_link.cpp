@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "device/ble_link.h"
+
+#include "core/messages.h"
+#include "core/trace.h"
+#include "device/hid_backend.h"
+
+namespace vantorel {
+
+BleLink::BleLink(WindowHost& host, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt)
+    : host_(host), view_(view), links_(links), events_(events), gatt_(gatt) {}
+
+void BleLink::BleSetConnected(bool on) {
+    if (on) {
+        links_.ble_connected.store(1);
+        up_.store(true);
+        host_.set_timer(kTimerBleDiscovery, kBleDiscoveryDelayMs);
+        view_.set_visible(controls::kBleIndicator, true);
+        events_.RefreshLinkSections();
+        host_.kill_timer(kTimerWirelessWatchdog);
+        // The mouse reports no battery over this link; a running charging
+        // animation is left alone.
+        view_.set_progress(controls::kPowerProgress, 100);
+        view_.set_label(controls::kPowerLabel, "100%", DeviceView::LabelMode::Plain);
+        events_.DropWirelessLink();
+        events_.NotifyLinkChange();
+        trace("bluetooth link up\n");
+        return;
+    }
+    links_.ble_connected.store(0);
+    up_.store(false);
+    host_.kill_timer(kTimerBleDiscovery);
+    host_.kill_timer(kTimerCharging);
+    gatt_.close_notifications();
+    view_.set_visible(controls::kBleIndicator, false);
+    // The sections hidden for this link come back for whichever link is left.
+    events_.RefreshLinkSections();
+    events_.NotifyLinkChange();
+    trace("bluetooth link down\n");
+}
+
+void BleLink::BleOnDeviceChange(const DeviceChange& change) {
+    if (change.arrival) {
+        if (!up_.load() && gatt_.mouse_connected()) BleSetConnected(true);
+        return;
+    }
+    BleSetConnected(false);
+}
+
+void BleLink::BleOpenNotifications() {
+    if (!up_.load()) return;
+    // The link stays up even when this finds nothing to subscribe to.
+    const bool subscribed = gatt_.open_notifications();
+    trace("bluetooth notifications: %s\n", subscribed ? "on" : "none");
+}
+
+int BleLink::BleWrite(std::span<const std::uint8_t> report) {
+    if (!up_.load()) return 0;
+    return gatt_.write(report);
+}
+
+std::function<void(bool)> ble_presence_poster(WindowHost& host, DeviceChangeQueue& changes) {
+    return [&host, &changes](bool present) {
+        DeviceChange change;
+        change.arrival = present;
+        change.bus = DeviceBus::Bluetooth;
+        change.vendor_id = kBleVendorId;
+        change.product_id = kBleProductId;
+        change.subsystem = "bluetooth";
+        changes.push(std::move(change));
+        host.post_message(present ? kMsgDeviceArrival : kMsgDeviceRemoval);
+    };
+}
+
+}  // namespace vantorel

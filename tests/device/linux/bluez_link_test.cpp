@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The Bluetooth LE link against a stand-in BlueZ on a private system bus:
+// the mouse coming and going, the subscription to its events, and writes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "core/apply_engine.h"
+#include "core/messages.h"
+#include "device/linux/bluez_transport.h"
+#include "device/link_fakes.h"
+#include "device/linux/bluez_standin.h"
+#include "device/report_sender.h"
+#ifdef VANTORELCTL_PATH
+#include "test_util.h"
+#include "tools/cli_run.h"
+#endif
+
+namespace vantorel {
+namespace {
+
+using testing::StandInBluez;
+
+class BusEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        bus_ = std::make_unique<testing::PrivateSystemBus>();
+        ASSERT_FALSE(bus_->address().empty()) << "dbus-daemon did not start";
+    }
+    void TearDown() override { bus_.reset(); }
+
+private:
+    std::unique_ptr<testing::PrivateSystemBus> bus_;
+};
+const auto* const kBus = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+
+const std::vector<std::uint8_t> kReport{0x55, 0x0C, 0x01, 0x00, 0x00, 0x00};
+
+class BlueZLink : public ::testing::Test {
+protected:
+    // The stand-in's devices exist before the link starts.
+    void start(std::vector<StandInBluez::DeviceSpec> devices) {
+        mouse.connect_ble();
+        for (const auto& d : devices) bluez.add(d);
+        gatt = std::shared_ptr<BluezTransport>(BluezTransport::open());
+        ASSERT_TRUE(gatt);
+        LinkController::Options o;
+        o.ble_gatt = gatt;
+        h.wired->open_result = 0;  // no cable
+        h.make(std::move(o));
+        h.links.wireless_connected = 1;
+        h.ctl->Start();
+    }
+    // Handles what the bus thread posts until `done` holds (bounded wait).
+    bool pump_until(const std::function<bool()>& done) {
+        for (int i = 0; i < 5000; ++i) {
+            h.loop.process_pending();
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+    bool up() const { return h.links.ble_connected.load() == 1; }
+    int link_changes() const { return h.count(kMsgLinkChanged); }
+    void open_notifications() { h.loop.run_for(Millis(kBleDiscoveryDelayMs)); }
+
+    VirtualMouse mouse;
+    StandInBluez bluez{mouse};
+    testing::LinkHarness h;
+    std::shared_ptr<BluezTransport> gatt;
+};
+
+TEST_F(BlueZLink, ConnectedMouseBringsTheLinkUpAndItsEventsThroughAfterTwoSeconds) {
+    start({{.name = "dev_mouse"}});
+    ASSERT_TRUE(up());
+    EXPECT_TRUE(h.view.is_visible(controls::kBleIndicator));
+    EXPECT_EQ(h.view.label[std::string(controls::kPowerLabel)].text, "100%");
+    EXPECT_EQ(h.links.wireless_connected.load(), 0);
+    EXPECT_EQ(bluez.counts("dev_mouse").start_notify, 0);
+    open_notifications();
+    ASSERT_EQ(bluez.counts("dev_mouse").start_notify, 1);
+
+    // Short values carry no event; the charging one that follows does.
+    bluez.notify("dev_mouse", {});
+    bluez.notify("dev_mouse", {0x27, 0x41, 0x03});
+    bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
+    ASSERT_TRUE(pump_until([&] { return h.count(kMsgBleEvent) > 0; }));
+    EXPECT_EQ(h.count(kMsgBleEvent), 1);
+    EXPECT_TRUE(h.loop.timer_active(kTimerCharging));
+    EXPECT_EQ(h.view.label[std::string(controls::kPowerLabel)].text, controls::kChargingTextKey);
+}
+
+TEST_F(BlueZLink, CharacteristicsWithoutTheirFlagAreLeftAlone) {
+    start({{.name = "dev_mouse", .writable = false, .notifiable = false}});
+    ASSERT_TRUE(up());
+    open_notifications();
+    EXPECT_EQ(bluez.counts("dev_mouse").start_notify, 0);
+    EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 0);
+    EXPECT_EQ(bluez.counts("dev_mouse").writes, 0);
+    EXPECT_TRUE(up()) << "the link stays up without a subscription";
+}
+
+TEST_F(BlueZLink, ArrivalsRemovalsAndConnectionChangesSwitchTheLink) {
+    start({});
+    EXPECT_FALSE(up());
+    // Another product first, then the mouse: only the mouse is an arrival.
+    bluez.add({.name = "dev_other", .modalias = StandInBluez::kOtherModalias}, true);
+    bluez.add({.name = "dev_mouse"}, true);
+    ASSERT_TRUE(pump_until([&] { return up(); }));
+    EXPECT_EQ(h.count(kMsgDeviceArrival), 1);
+    open_notifications();
+    ASSERT_TRUE(bluez.counts("dev_mouse").notifying);
+
+    // Its HID-over-GATT node arriving too changes nothing.
+    const int changes = link_changes();
+    h.device_change(true, "/dev/hidraw7", kBleVendorId, kBleProductId, DeviceBus::Bluetooth);
+    h.loop.process_pending();
+    EXPECT_EQ(link_changes(), changes);
+
+    bluez.set_connected("dev_mouse", false);
+    ASSERT_TRUE(pump_until([&] { return !up(); }));
+    EXPECT_FALSE(h.view.is_visible(controls::kBleIndicator));
+    EXPECT_EQ(bluez.counts("dev_mouse").stop_notify, 1);
+    EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 0);
+    EXPECT_EQ(bluez.counts("dev_mouse").writes, 0) << "a write with the link down touches nothing";
+
+    bluez.set_connected("dev_mouse", true);
+    ASSERT_TRUE(pump_until([&] { return up(); }));
+    bluez.remove("dev_mouse");
+    ASSERT_TRUE(pump_until([&] { return !up(); }));
+
+    // The HID node alone brings the link back when BlueZ reaches the mouse.
+    h.device_change(true, "/dev/hidraw7", kBleVendorId, kBleProductId, DeviceBus::Bluetooth);
+    h.loop.process_pending();
+    EXPECT_FALSE(up()) << "no working transport, no link";
+    bluez.add({.name = "dev_mouse2"}, true);
+    ASSERT_TRUE(pump_until([&] { return up(); }));
+    h.device_change(false, "/dev/hidraw7", kBleVendorId, kBleProductId, DeviceBus::Bluetooth);
+    h.loop.process_pending();
+    EXPECT_FALSE(up());
+    h.device_change(true, "/dev/hidraw7", kBleVendorId, kBleProductId, DeviceBus::Bluetooth);
+    h.loop.process_pending();
+    EXPECT_TRUE(up());
+}
+
+TEST_F(BlueZLink, OnlyTheConnectedDeviceIsWritten) {
+    start({{.name = "dev_idle", .connected = false}, {.name = "dev_mouse"}});
+    ASSERT_TRUE(up());
+    EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 1);
+    EXPECT_EQ(bluez.counts("dev_mouse").writes, 1);
+    EXPECT_EQ(bluez.counts("dev_idle").writes, 0);
+    open_notifications();
+    EXPECT_EQ(bluez.counts("dev_idle").start_notify, 0);
+}
+
+// The apply engine, the report sender and the link, with BlueZ in between.
+class BleApplyOverBlueZ : public BlueZLink {
+protected:
+    void SetUp() override {
+        start({{.name = "dev_mouse"}});
+        sender.set_ble_transport(h.ctl->ble_link());
+        h.loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
+            h.handled.push_back(m);
+            engine.handle_window_message(m);
+            h.ctl->on_message(m, w, l);
+        });
+        ProfileRecord r;
+        r.reset_to_defaults();
+        r.set_dpi_value(2, 3200);
+        r.set_light_mode(1);
+        r.set_polling_rate_index(2);
+        std::lock_guard<std::mutex> lock(h.profiles.mutex());
+        h.profiles.current() = r;
+    }
+    void TearDown() override { engine.stop(); }
+    void apply() {
+        engine.reset_last_applied();
+        engine.request_apply();
+        h.loop.process_pending();
+        engine.wait_idle();
+    }
+    bool holds(std::string* why) {
+        std::lock_guard<std::mutex> lock(h.profiles.mutex());
+        return mouse.holds_exactly(h.profiles.current(), why, ConnectionMode::Ble);
+    }
+
+    ReportSender sender{h.links, h.clock};
+    ApplyEngine engine{h.profiles, sender, h.loop, h.clock, [this] { return h.links.any(); }};
+};
+
+TEST_F(BleApplyOverBlueZ, FullApplyLeavesTheMouseHoldingTheProfile) {
+    ASSERT_TRUE(up());
+    apply();
+    std::string why;
+    EXPECT_TRUE(holds(&why)) << why;
+    EXPECT_EQ(mouse.rejected_reports(), 0);
+    EXPECT_FALSE(mouse.config().polling_code.has_value()) << "no polling report over Bluetooth LE";
+}
+
+TEST_F(BleApplyOverBlueZ, BlueZGoingAwayMidApplyEndsTheApplyAndTheLink) {
+    bluez.vanish_after_writes(1);
+    apply();
+    EXPECT_FALSE(holds(nullptr));
+    ASSERT_TRUE(pump_until([&] { return !up(); }));
+    EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 0);
+}
+
+#ifdef VANTORELCTL_PATH
+// vantorelctl on the real links, with the stand-in BlueZ as the system's.
+class BlueZCli : public ::testing::Test {
+protected:
+    VirtualMouse mouse;
+    StandInBluez bluez{mouse};
+    vantorel::testing::TempDir dir;
+};
+
+TEST_F(BlueZCli, DevicesAndApplyGoOverBluetoothLE) {
+    mouse.connect_ble();
+    bluez.add({.name = "dev_mouse"});
+    const auto devices = vantorel::testing::run_cli("devices --json");
+    EXPECT_NE(devices.out.find("\"active_link\": \"ble\""), std::string::npos) << devices.out;
+
+    ProfileRecord r;
+    r.reset_to_defaults();
+    r.set_dpi_value(1, 1600);
+    r.set_light_mode(2);
+    const std::string file = (dir.path() / "p.pro").string();
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(r.bytes().data()), static_cast<std::streamsize>(r.bytes().size()));
+    const auto applied = vantorel::testing::run_cli("apply --full --wait 5 --profile-file " + file, true);
+    EXPECT_EQ(applied.status, 0) << applied.out;
+    std::string why;
+    EXPECT_TRUE(mouse.holds_exactly(r, &why, ConnectionMode::Ble)) << why;
+    EXPECT_FALSE(mouse.config().polling_code.has_value());
+}
+#endif
+
+}  // namespace
+}  // namespace vantorel
