@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Desktop notifications through org.freedesktop.Notifications on the
+// session bus. Without a session bus or a notification service the
+// notifications are dropped (and logged).
+#pragma once
+
+#include <cstdint>
+
+#include "app/low_battery_rule.h"
+
+namespace vantorel::app {
+
+class DesktopNotifier : public Notifier {
+public:
+    void notify(const std::u16string& title, const std::u16string& body) override;
+
+private:
+    std::uint32_t last_id_ = 0;  // replaced by the next notification
+};
+
+}  // namespace vantorel::app
