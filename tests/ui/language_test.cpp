@@ -117,5 +117,25 @@ TEST(LanguageTest, NoLanguageFileGivesAKeyTwice) {
     EXPECT_GE(files, 1);
 }
 
+TEST(LanguageTest, EveryTranslationHasExactlyTheKeysOfTheBase) {
+    QHash<QString, QString> base;
+    ASSERT_TRUE(Language::parse_file(source_res() + QStringLiteral("/lan.xml"), base));
+    const QSet<QString> base_keys(base.keyBegin(), base.keyEnd());
+    int translations = 0;
+    QDirIterator it(source_res() + QStringLiteral("/lan"), {QStringLiteral("*.xml")}, QDir::Files);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        ++translations;
+        QHash<QString, QString> texts;
+        ASSERT_TRUE(Language::parse_file(path, texts)) << qPrintable(path);
+        const QSet<QString> keys(texts.keyBegin(), texts.keyEnd());
+        EXPECT_TRUE((base_keys - keys).isEmpty())
+            << qPrintable(path) << " lacks " << qPrintable(QStringList((base_keys - keys).values()).join(", "));
+        EXPECT_TRUE((keys - base_keys).isEmpty())
+            << qPrintable(path) << " has unknown " << qPrintable(QStringList((keys - base_keys).values()).join(", "));
+    }
+    EXPECT_GE(translations, 1);
+}
+
 }  // namespace
 }  // namespace vantorel::ui
