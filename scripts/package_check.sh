@@ -20,7 +20,8 @@ ROOT=$WORK/root
 mkdir -p "$ROOT/var/lib/dpkg/info" "$ROOT/var/lib/dpkg/updates"
 touch "$ROOT/var/lib/dpkg/status"
 DPKG=(dpkg --root="$ROOT" --force-depends --force-script-chrootless --log=/dev/null)
-"${DPKG[@]}" -i "$DEB" >/dev/null
+# The scratch root has none of the dependencies; dpkg's complaints go away.
+"${DPKG[@]}" -i "$DEB" >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; exit 1; }
 
 ID=io.github.qvvantorel.QVVantorel
 MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)
@@ -43,7 +44,7 @@ done
 if dpkg-deb -c "$DEB" | awk '{print $6}' | grep -Ev '^\./(usr/)?$|^\./usr/' ; then
   echo "files outside /usr"; exit 1
 fi
-if dpkg-deb -c "$DEB" | grep -E 'README|\.h$|\.cmake$|/udev/$' | grep -v rules.d; then
+if dpkg-deb -c "$DEB" | grep -E 'README|\.h$|\.cmake$|\.a$|res/udev'; then
   echo "developer files in the package"; exit 1
 fi
 
@@ -58,7 +59,7 @@ QT_QPA_PLATFORM=offscreen "$ROOT/usr/bin/qv-vantorel" --screenshot "$WORK/shot.p
 "$ROOT/usr/bin/qv-vantorel" --version
 "$ROOT/usr/bin/vantorelctl" --help >/dev/null
 
-"${DPKG[@]}" --purge qv-vantorel >/dev/null
+"${DPKG[@]}" --purge qv-vantorel >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; exit 1; }
 left=$(cd "$ROOT" && find . -mindepth 1 -not -path './var/lib/dpkg*' -not -type d)
 [ -z "$left" ] || { echo "left behind after removal:"; echo "$left"; exit 1; }
 left_dirs=$(cd "$ROOT" && find . -mindepth 1 -type d -not -path './var*' -not -path './usr' -not -path './usr/lib' -not -path './usr/share')
