@@ -3,7 +3,8 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDebug>
 #include <QString>
 #include <QStringList>
@@ -23,14 +24,19 @@ void DesktopNotifier::notify(const std::u16string& title, const std::u16string& 
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(2));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("io.github.qvvantorel.QVVantorel"));
-    call << QStringLiteral("QV Vantorel") << last_id_ << QStringLiteral("qv-vantorel")
+    call << QStringLiteral("QV Vantorel") << *last_id_ << QStringLiteral("io.github.qvvantorel.QVVantorel")
          << QString::fromStdU16String(title) << QString::fromStdU16String(body) << QStringList() << hints
          << static_cast<qint32>(-1);
-    const QDBusReply<quint32> reply = bus.call(call, QDBus::Block, 2000);
-    if (reply.isValid())
-        last_id_ = reply.value();
-    else
-        qWarning() << "Notification not shown:" << reply.error().message();
+    // Asked without waiting: a slow or absent notification service never
+    // holds up the window.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [last_id = last_id_](QDBusPendingCallWatcher* w) {
+                         const QDBusPendingReply<quint32> reply = *w;
+                         if (reply.isValid()) *last_id = reply.value();
+                         else qWarning() << "Notification not shown:" << reply.error().message();
+                         w->deleteLater();
+                     });
 }
 
 }  // namespace vantorel::app

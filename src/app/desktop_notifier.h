@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "app/low_battery_rule.h"
 
@@ -15,7 +16,9 @@ public:
     void notify(const std::u16string& title, const std::u16string& body) override;
 
 private:
-    std::uint32_t last_id_ = 0;  // replaced by the next notification
+    // The shown notification, replaced by the next one; shared with the
+    // reply that may arrive after the notifier is gone.
+    std::shared_ptr<std::uint32_t> last_id_ = std::make_shared<std::uint32_t>(0);
 };
 
 }  // namespace vantorel::app

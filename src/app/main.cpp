@@ -107,8 +107,15 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });
     QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);
+    window.SetAutostart(Autostart(), QApplication::applicationFilePath());
     window.CreateMain();
-    window.ShowWindow();
-    trace("main window: shown\n");
+    // Started with the session: only the tray icon, unless there is no tray
+    // to reach the window from.
+    if (options->hidden && window.Tray().IsCreated()) {
+        trace("main window: started hidden in the tray\n");
+    } else {
+        window.ShowWindow();
+        trace("main window: shown\n");
+    }
     return QApplication::exec();
 }
