@@ -27,7 +27,7 @@ ID=io.github.qvvantorel.QVVantorel
 MULTIARCH=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)
 expected=(
   usr/bin/qv-vantorel usr/bin/vantorelctl
-  "usr/lib/$MULTIARCH/qv-vantorel/libhiddriver_2.so"
+  "usr/lib/$MULTIARCH/qv-vantorel/libhiddriver_2.so" "usr/lib/$MULTIARCH/qv-vantorel/libHook.so"
   usr/share/qv-vantorel/res/main.xml usr/share/qv-vantorel/res/lan.xml usr/share/qv-vantorel/res/lan/de.xml
   usr/lib/udev/rules.d/70-qv-vantorel.rules
   "usr/share/applications/$ID.desktop" "usr/share/metainfo/$ID.metainfo.xml"
@@ -58,6 +58,10 @@ QT_QPA_PLATFORM=offscreen "$ROOT/usr/bin/qv-vantorel" --screenshot "$WORK/shot.p
 [ -s "$WORK/shot.png" ] || { echo "no screenshot from the installed program"; exit 1; }
 "$ROOT/usr/bin/qv-vantorel" --version
 "$ROOT/usr/bin/vantorelctl" --help >/dev/null
+# The plugins are found beside the installed program's libdir, wherever the
+# root is.
+{ "$ROOT/usr/bin/vantorelctl" --verbose devices 2>&1 >/dev/null || true; } | grep -F "plugin: loaded $ROOT/usr/lib/$MULTIARCH/qv-vantorel/libhiddriver_2.so" \
+  || { echo "the installed vantorelctl did not load its wired driver plugin"; exit 1; }
 
 "${DPKG[@]}" --purge qv-vantorel >"$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; exit 1; }
 left=$(cd "$ROOT" && find . -mindepth 1 -not -path './var/lib/dpkg*' -not -type d)
