@@ -16,6 +16,7 @@ PACKAGES=(
   libx11-dev libxtst-dev x11-xkb-utils
   clang libclang-rt-14-dev
   xvfb xauth dbus
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

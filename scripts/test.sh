@@ -4,13 +4,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
+./scripts/check_spdx.sh
 
 BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WERROR=ON -DVANTOREL_BUILD_BENCH=ON \
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DVANTOREL_WERROR=ON -DVANTOREL_BUILD_BENCH=ON \
   -DVANTOREL_BUILD_GUI=ON -DVANTOREL_BUILD_DEVICE=ON -DVANTOREL_BUILD_TESTS=ON
 cmake --build "$BUILD"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD" --output-on-failure -j2
+
+# The Debian package: installed into a scratch root, checked, started, removed.
+./scripts/package_check.sh "$BUILD"
 
 # ThreadSanitizer pass over the threaded core: the apply engine, the report
 # sender, the virtual mouse and the stress test that races edits, applies

@@ -13,6 +13,7 @@ struct AppOptions {
     bool help = false;         // --help
     bool version = false;      // --version
     bool demo = false;         // --demo: the virtual mouse is attached
+    bool hidden = false;       // --hidden: only the tray icon at start
     bool verbose = false;      // --verbose: diagnostics on standard error
     QString language;          // --lang CODE: a translation instead of the locale's
     QString data_dir;          // --data-dir DIR: the data folder instead of the usual one

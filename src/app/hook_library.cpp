@@ -7,8 +7,8 @@
 #include "core/trace.h"
 #include "device/plugin_loader.h"
 
-#ifndef VANTOREL_INSTALLED_PLUGIN_DIR
-#define VANTOREL_INSTALLED_PLUGIN_DIR ""
+#ifndef VANTOREL_PLUGIN_RELATIVE_DIR
+#define VANTOREL_PLUGIN_RELATIVE_DIR ""
 #endif
 
 namespace vantorel {
@@ -25,8 +25,9 @@ HookLibrary::~HookLibrary() { unload(); }
 
 QStringList HookLibrary::search_dirs(const QString& executable_dir) {
     QStringList dirs{QDir::cleanPath(executable_dir)};
-    const QString installed = QStringLiteral(VANTOREL_INSTALLED_PLUGIN_DIR);
-    if (!installed.isEmpty()) dirs << QDir::cleanPath(installed);
+    // The installed plugin folder, relative to the installed bindir.
+    const QString installed = QStringLiteral(VANTOREL_PLUGIN_RELATIVE_DIR);
+    if (!installed.isEmpty()) dirs << QDir::cleanPath(executable_dir + QLatin1Char('/') + installed);
     dirs.removeDuplicates();
     return dirs;
 }

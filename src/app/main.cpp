@@ -19,7 +19,31 @@
 
 using namespace vantorel;
 
+namespace {
+
+// --help and --version are answered before the window system is touched, so
+// they work without a display. Returns -1 when neither was asked for.
+int AnswerWithoutDisplay(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QString error;
+    const auto options = ParseAppOptions(arguments, &error);
+    if (!options) return -1;  // reported once the application is up
+    if (options->help) {
+        std::fputs(kAppUsage, stdout);
+        return 0;
+    }
+    if (options->version) {
+        std::printf("qv-vantorel %s\n", VANTOREL_VERSION);
+        return 0;
+    }
+    return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (const int answered = AnswerWithoutDisplay(argc, argv); answered >= 0) return answered;
     // A screenshot needs no desktop.
     if (WantsScreenshot(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -27,7 +51,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QV Vantorel"));
     QApplication::setApplicationVersion(QStringLiteral(VANTOREL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("qv-vantorel"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.qvvantorel.QVVantorel"));
     // The window hides to the tray; only "exit" ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -59,6 +83,10 @@ int main(int argc, char** argv) {
     }
     resources.set_resource_path(root);
     resources.load_language(options->language.isEmpty() ? QLocale::system() : QLocale(options->language));
+    if (!options->language.isEmpty() && !options->language.startsWith(QLatin1String("en")) &&
+        resources.language().active_name() == QLatin1String("en"))
+        std::fprintf(stderr, "qv-vantorel: no language file for \"%s\" in %s/lan; the texts stay English\n",
+                     qPrintable(options->language), qPrintable(root));
     resources.apply_theme(app);
     QApplication::setWindowIcon(QIcon(resources.path(QStringLiteral("images/app.svg"))));
 
@@ -79,8 +107,15 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });
     QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);
+    window.SetAutostart(Autostart(), QApplication::applicationFilePath());
     window.CreateMain();
-    window.ShowWindow();
-    trace("main window: shown\n");
+    // Started with the session: only the tray icon, unless there is no tray
+    // to reach the window from.
+    if (options->hidden && window.Tray().IsCreated()) {
+        trace("main window: started hidden in the tray\n");
+    } else {
+        window.ShowWindow();
+        trace("main window: shown\n");
+    }
     return QApplication::exec();
 }

@@ -3,11 +3,18 @@
 
 #include <QGuiApplication>
 
+#include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeySequence>
+#include <QMenu>
+#include <QShortcut>
 #include <QThread>
 
+#include "app/desktop_notifier.h"
+#include "app/tray_status.h"
 #include "core/messages.h"
 #include "core/trace.h"
 #include "ui/controls.h"
@@ -30,7 +37,19 @@ bool IsPageMenuCommand(const QString& name) {
 
 CMainWnd::CMainWnd(std::unique_ptr<MousePage> page)
     : page_(page ? std::move(page) : std::make_unique<PlaceholderPage>()),
-      links_(std::make_shared<NoLinkPresence>()) {}
+      links_(std::make_shared<NoLinkPresence>()) {
+    SetNotifier(std::make_unique<app::DesktopNotifier>());
+}
+
+void CMainWnd::SetNotifier(std::unique_ptr<app::Notifier> notifier) {
+    notifier_ = std::move(notifier);
+    battery_ = std::make_unique<app::BatteryNotifier>(*notifier_, ui::ResourceManager::instance().language());
+}
+
+void CMainWnd::SetAutostart(Autostart autostart, QString executable) {
+    autostart_ = std::move(autostart);
+    autostart_executable_ = std::move(executable);
+}
 
 CMainWnd::~CMainWnd() {
     RemoveVirtualWnd(QLatin1String(MousePage::kVirtualWnd));
@@ -64,6 +83,13 @@ void CMainWnd::InitWindow() {
 
     min_btn_ = FindControl(QStringLiteral("min_btn"));
     exit_btn_ = FindControl(QStringLiteral("exit_btn"));
+    quit_btn_ = FindControl(QStringLiteral("quit_btn"));
+    // Without a tray the close button only minimises; this one ends the
+    // program, as Ctrl+Q does everywhere.
+    ui::SetVisible(quit_btn_, !tray_.IsCreated());
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &CMainWnd::DestroyWindow);
     device_tab_switch_ = FindControl(QStringLiteral("device_tab_switch"));
     apply_title();
 
@@ -74,6 +100,7 @@ void CMainWnd::InitWindow() {
     else trace("input hook: not an X11 session (%s); key capture stays in our windows\n", qPrintable(QGuiApplication::platformName()));
     page_->LoadLibraries();
     refresh_device_tab();
+    refresh_status();
 }
 
 void CMainWnd::create_tray() {
@@ -81,12 +108,69 @@ void CMainWnd::create_tray() {
     if (!tray_.CreateTrayIcon(this, kMsgTrayIcon, icon, ui::Tr(QStringLiteral("mouse_name_text")))) return;
     tray_menu_ = std::make_unique<ui::MenuWnd>();
     tray_menu_->Load(QStringLiteral("traymenu.xml"), this);
-    tray_.SetContextMenu(tray_menu_->GetMenuUI());
+    QMenu* menu = tray_menu_->GetMenuUI();
+    // Above the skin's items: the profiles, then a separator. Before "exit":
+    // the autostart check.
+    QAction* first = menu->actions().value(0);
+    tray_profiles_end_ = new QAction(menu);
+    tray_profiles_end_->setSeparator(true);
+    menu->insertAction(first, tray_profiles_end_);
+    QAction* last = menu->actions().isEmpty() ? nullptr : menu->actions().last();
+    tray_autostart_ = new QAction(menu);
+    tray_autostart_->setObjectName(QStringLiteral("autostart"));
+    tray_autostart_->setCheckable(true);
+    menu->insertAction(last, tray_autostart_);
+    connect(tray_autostart_, &QAction::triggered, this, [this](bool checked) {
+        if (!autostart_.SetEnabled(checked, autostart_executable_))
+            trace("autostart: %s could not be %s\n", qPrintable(autostart_.EntryPath()), checked ? "written" : "removed");
+        RefreshTrayMenu();
+    });
+    connect(menu, &QMenu::aboutToShow, this, &CMainWnd::RefreshTrayMenu);
+    tray_.SetContextMenu(menu);
+    RefreshTrayMenu();
+    if (quit_btn_) ui::SetVisible(quit_btn_, false);
+}
+
+void CMainWnd::RefreshTrayMenu() {
+    if (!tray_menu_) return;
+    QMenu* menu = tray_menu_->GetMenuUI();
+    tray_menu_->RefreshTexts();
+    // The old entries may be the one being triggered: out of the menu now,
+    // deleted later.
+    if (tray_profile_group_) {
+        for (QAction* action : tray_profile_group_->actions()) menu->removeAction(action);
+        tray_profile_group_->setParent(nullptr);
+        tray_profile_group_->deleteLater();
+    }
+    const QStringList names = page_->ProfileNames();
+    const int selected = page_->SelectedProfile();
+    tray_profile_group_ = new QActionGroup(menu);
+    for (int i = 0; i < names.size(); ++i) {
+        auto* action = new QAction(names[i], tray_profile_group_);
+        action->setObjectName(QStringLiteral("profile_%1").arg(i));
+        action->setCheckable(true);
+        action->setChecked(i == selected);
+        connect(action, &QAction::triggered, this, [this, i] { page_->SelectProfile(i); });
+        menu->insertAction(tray_profiles_end_, action);
+    }
+    tray_profiles_end_->setVisible(!names.isEmpty());
+    tray_autostart_->setText(ui::Tr(QStringLiteral("autostart_text")));
+    tray_autostart_->setChecked(autostart_.IsEnabled());
+}
+
+void CMainWnd::refresh_status() {
+    const LinkReport report = links_->query();
+    tray_.SetTooltipText(TrayTooltip(report, demo_));
+    if (report.access == MouseAccess::Connected) battery_->on_battery(report.battery_percent, report.charging);
+    else battery_->reset();
 }
 
 void CMainWnd::SetDemo(bool demo) {
     demo_ = demo;
-    if (SkinRoot()) apply_title();
+    if (SkinRoot()) {
+        apply_title();
+        refresh_status();
+    }
 }
 
 void CMainWnd::apply_title() {
@@ -98,9 +182,9 @@ void CMainWnd::apply_title() {
 
 void CMainWnd::OnLanguageChanged() {
     apply_title();
-    tray_.SetTooltipText(ui::Tr(QStringLiteral("mouse_name_text")));
-    if (tray_menu_) tray_menu_->RefreshTexts();
+    RefreshTrayMenu();
     refresh_device_tab();
+    refresh_status();
 }
 
 void CMainWnd::Notify(const ui::Notification& msg) {
@@ -112,6 +196,7 @@ void CMainWnd::Notify(const ui::Notification& msg) {
 void CMainWnd::OnClick(const ui::Notification& msg) {
     if (msg.from(exit_btn_)) CloseToTray();
     else if (msg.from(min_btn_)) showMinimized();
+    else if (msg.from(quit_btn_)) DestroyWindow();
 }
 
 void CMainWnd::CloseToTray() {
@@ -201,7 +286,7 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
     switch (message) {
     case kMsgTrayIcon:
         if (lparam == ui::TrayIcon::kLeftButtonUp) ShowAndRaise();
-        else if (lparam == ui::TrayIcon::kRightButtonUp && tray_menu_) tray_menu_->RefreshTexts();
+        else if (lparam == ui::TrayIcon::kRightButtonUp) RefreshTrayMenu();
         return;
     case kMsgMenuCommand:
         // Menus deliver their commands through OnMenuCommand.
@@ -212,6 +297,7 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
         return;
     case kMsgLinkChanged:
         refresh_device_tab();
+        refresh_status();
         return;
     case kMsgDpiPopup:
         show_dpi_popup(lparam);
@@ -229,6 +315,7 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
     case kMsgSaveFailed:
     case kMsgApplyFinished:
         if (device_.on_message) device_.on_message(message, wparam, lparam);
+        refresh_status();
         return;
     default:
         break;

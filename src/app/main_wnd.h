@@ -5,12 +5,16 @@
 // every message and timer of the application and shows the DPI popup.
 #pragma once
 
+#include <QAction>
+#include <QActionGroup>
 #include <QPointer>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 
+#include "app/autostart.h"
+#include "app/battery_notifier.h"
 #include "app/dpi_msg.h"
 #include "app/hook_library.h"
 #include "app/mouse_page.h"
@@ -19,6 +23,7 @@
 #include "ui/menu.h"
 #include "ui/skin_window.h"
 #include "ui/tray_icon.h"
+
 
 namespace vantorel {
 
@@ -60,6 +65,12 @@ public:
     bool IsDemo() const { return demo_; }
     // Folders searched for the hook library; empty searches nowhere.
     void SetHookSearchDirs(QStringList dirs) { hook_dirs_ = std::move(dirs); }
+    // Where low-battery warnings go; the desktop's notification service
+    // unless set.
+    void SetNotifier(std::unique_ptr<app::Notifier> notifier);
+    // The autostart entry the tray menu's "Start with the desktop" writes,
+    // and the program it starts.
+    void SetAutostart(Autostart autostart, QString executable);
 
     // Creates the window centred on the screen.
     bool CreateMain();
@@ -78,6 +89,9 @@ public:
     const HookLibrary& Hooks() const { return hooks_; }
     ui::TrayIcon& Tray() { return tray_; }
     ui::MenuWnd* TrayMenu() const { return tray_menu_.get(); }
+    // Fills the tray menu's profile entries and its autostart check; runs
+    // each time the menu opens.
+    void RefreshTrayMenu();
 
     // WindowHost: callable from any thread.
     void post_message(std::uint32_t message, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) override;
@@ -104,6 +118,7 @@ private:
     void create_tray();
     void apply_title();
     void refresh_device_tab();
+    void refresh_status();
     void show_dpi_popup(std::intptr_t dpi_code);
     void close_dpi_popup();
 
@@ -117,9 +132,17 @@ private:
     HookLibrary hooks_;
     ui::TrayIcon tray_;
     std::unique_ptr<ui::MenuWnd> tray_menu_;
+    QPointer<QActionGroup> tray_profile_group_;
+    QAction* tray_profiles_end_ = nullptr;  // separator after the profiles
+    QAction* tray_autostart_ = nullptr;
+    std::unique_ptr<app::Notifier> notifier_;
+    std::unique_ptr<app::BatteryNotifier> battery_;
+    Autostart autostart_;
+    QString autostart_executable_;
     QPointer<CDPIMsg> dpi_popup_;
     QWidget* min_btn_ = nullptr;
     QWidget* exit_btn_ = nullptr;
+    QWidget* quit_btn_ = nullptr;  // shown when there is no tray to end the program from
     QWidget* device_tab_switch_ = nullptr;
 };
 

@@ -83,7 +83,18 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
 }
 
 LinkReport PageLinkPresence::query() const {
-    if (links_.any()) return {MouseAccess::Connected, {}};
+    if (links_.any()) {
+        LinkReport report{MouseAccess::Connected, {}};
+        switch (links_.mode()) {
+            case ConnectionMode::Wired: report.link = LinkKind::Wired; break;
+            case ConnectionMode::Wireless: report.link = LinkKind::Wireless; break;
+            case ConnectionMode::Ble: report.link = LinkKind::Ble; break;
+            case ConnectionMode::None: break;
+        }
+        report.battery_percent = links_.battery_percent.load();
+        report.charging = links_.battery_charging.load() != 0;
+        return report;
+    }
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     if (probe_ && probe_()) {
         for (const PresentDevice& device : enumerate_present()) {

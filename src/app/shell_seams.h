@@ -16,9 +16,16 @@ enum class MouseAccess {
     Connected,     // at least one link is up
 };
 
+enum class LinkKind { None, Wired, Wireless, Ble };
+
 struct LinkReport {
     MouseAccess access = MouseAccess::Absent;
     std::string device;  // the device node that could not be opened, for the user
+    // With access Connected: the link in use and the battery as last shown
+    // (percent -1 before the mouse reported it).
+    LinkKind link = LinkKind::None;
+    int battery_percent = -1;
+    bool charging = false;
 };
 
 class LinkPresence {
@@ -36,7 +43,7 @@ public:
 // The virtual mouse of the demo mode: always connected.
 class DemoLinkPresence : public LinkPresence {
 public:
-    LinkReport query() const override { return {MouseAccess::Connected, {}}; }
+    LinkReport query() const override { return {MouseAccess::Connected, {}, LinkKind::Wireless, 76, false}; }
 };
 
 // A link presence that answers what it is told (tests, and whoever bridges

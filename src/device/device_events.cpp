@@ -225,6 +225,7 @@ void DeviceEvents::DropWirelessLink() {
 }
 
 void DeviceEvents::ShowCharging() {
+    links_.battery_charging.store(1);
     view_.set_label(controls::kPowerLabel, controls::kChargingTextKey, DeviceView::LabelMode::ResourceText);
     host_.set_timer(kTimerCharging, kChargingTickMs);
 }
@@ -232,6 +233,8 @@ void DeviceEvents::ShowCharging() {
 void DeviceEvents::ShowFull() { ShowPercentage(100); }
 
 void DeviceEvents::ShowPercentage(int percent) {
+    links_.battery_percent.store(percent);
+    links_.battery_charging.store(0);
     host_.kill_timer(kTimerCharging);
     view_.set_progress(controls::kPowerProgress, percent);
     view_.set_label(controls::kPowerLabel, std::to_string(percent) + "%", DeviceView::LabelMode::Plain);
@@ -243,6 +246,7 @@ void DeviceEvents::StartChargingDisplay() {
 }
 
 void DeviceEvents::EndChargingDisplay() {
+    links_.battery_charging.store(0);
     view_.set_label(controls::kPowerLabel, "", DeviceView::LabelMode::Plain);
     host_.kill_timer(kTimerCharging);
 }

@@ -21,6 +21,10 @@ struct LinkState {
     std::atomic<int> ble_connected{0};
     std::atomic<int> any_link_connected{0};
     std::atomic<int> ack_received{0};
+    // The battery as last shown: percent (-1 before the first reading) and
+    // whether the mouse charges. For the tray and the low-battery warning.
+    std::atomic<int> battery_percent{-1};
+    std::atomic<int> battery_charging{0};
 
     // Precedence when several links are up: cable, then receiver, then Bluetooth LE.
     ConnectionMode mode() const {

@@ -43,10 +43,13 @@ std::optional<std::filesystem::path> executable_folder() {
 
 std::vector<std::filesystem::path> default_plugin_folders() {
     std::vector<std::filesystem::path> folders;
-    if (auto exe = executable_folder()) folders.push_back(*exe);
-#ifdef VANTOREL_PLUGIN_DIR
-    folders.emplace_back(VANTOREL_PLUGIN_DIR);
+    if (auto exe = executable_folder()) {
+        folders.push_back(*exe);
+#ifdef VANTOREL_PLUGIN_RELATIVE_DIR
+        // The installed plugin folder, as seen from the installed bindir.
+        folders.push_back((*exe / VANTOREL_PLUGIN_RELATIVE_DIR).lexically_normal());
 #endif
+    }
     return folders;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -39,6 +40,11 @@ public:
     // Timers the page sets on the main window that the window does not
     // handle itself (the charging animation, 515).
     virtual void OnHostTimer(int id) { (void)id; }
+    // The profile names and the selected one (the tray menu lists them).
+    virtual QStringList ProfileNames() const { return {}; }
+    virtual int SelectedProfile() const { return -1; }
+    // Selects a profile as a click in the profile list would (full apply).
+    virtual void SelectProfile(int index) { (void)index; }
 
 protected:
     Host host_;

@@ -132,6 +132,9 @@ public:
     void LoadLibraries() override;
     void OnMenuCommand(const QString& name) override;
     void OnHostTimer(int id) override;
+    QStringList ProfileNames() const override;
+    int SelectedProfile() const override;
+    void SelectProfile(int index) override;
 
     // What the main window hands on (see ConnectMousePage in the shell).
     void OnApplyRequest();  // message 1541

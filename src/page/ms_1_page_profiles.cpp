@@ -54,6 +54,28 @@ QString CMS_1_Page::choose_file(const ui::FileChoice& choice) {
     return ui::ChooseFile(window_widget(), choice);
 }
 
+QStringList CMS_1_Page::ProfileNames() const {
+    QStringList names;
+    if (!m_pStore || !m_pSource) return names;
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    for (std::size_t i = 0; i < m_pStore->profiles().size(); ++i) {
+        const std::u16string name = m_pStore->profiles()[i].profile_name();
+        names << QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return names;
+}
+
+int CMS_1_Page::SelectedProfile() const {
+    if (!m_pStore || !m_pSource || !m_pCurProfile) return -1;
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    return static_cast<int>(m_pStore->selected());
+}
+
+void CMS_1_Page::SelectProfile(int index) {
+    if (!m_pCurProfile || index < 0 || index >= ProfileNames().size() || index == SelectedProfile()) return;
+    select_profile_item(index);
+}
+
 void CMS_1_Page::select_profile_item(int index) {
     fill_profile_list();
     ui::SelectItem(m_pListProfile, index);

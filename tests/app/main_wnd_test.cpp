@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <thread>
 
@@ -36,6 +38,21 @@ public:
     void LoadLibraries() override { ++loads; }
     void OnMenuCommand(const QString& name) override { menu_commands << name; }
     void OnHostTimer(int id) override { host_timers.push_back(id); }
+    QStringList ProfileNames() const override { return profiles; }
+    int SelectedProfile() const override { return selected; }
+    void SelectProfile(int index) override { selected = index; }
+
+    QStringList profiles;
+    int selected = -1;
+};
+
+class RecordingNotifier : public app::Notifier {
+public:
+    explicit RecordingNotifier(std::vector<std::u16string>& shown) : shown_(shown) {}
+    void notify(const std::u16string&, const std::u16string& body) override { shown_.push_back(body); }
+
+private:
+    std::vector<std::u16string>& shown_;
 };
 
 class MainWndTest : public ::testing::Test {
@@ -141,7 +158,6 @@ TEST_F(MainWndTest, ExitButtonHidesToTheTrayAndTheProgramKeepsRunning) {
     ui::TrayIcon::SetAvailabilityOverride(true);
     create();
     ASSERT_TRUE(wnd_->Tray().IsCreated());
-    EXPECT_EQ(wnd_->Tray().TooltipText(), "QV Vantorel");
     click("exit_btn");
     EXPECT_FALSE(wnd_->isVisible());
     EXPECT_FALSE(wnd_->IsDestroyed());
@@ -202,7 +218,7 @@ TEST_F(MainWndTest, TrayMenuFromItsSkinEndsTheProgram) {
     ASSERT_NE(wnd_->TrayMenu(), nullptr);
     QStringList names;
     for (const ui::MenuCommand& c : wnd_->TrayMenu()->Commands()) names << c.name;
-    EXPECT_EQ(names, (QStringList{"configuration", "exit"}));
+    EXPECT_EQ(names, (QStringList{"configuration", "autostart", "exit"}));
     QAction* exit = wnd_->TrayMenu()->GetMenuUI()->findChild<QAction*>(QStringLiteral("exit"));
     ASSERT_NE(exit, nullptr);
     EXPECT_EQ(exit->text(), "Quit");
@@ -327,6 +343,110 @@ TEST_F(MainWndTest, SkinWithoutItsControlsStillRuns) {
     EXPECT_EQ(page_->menu_commands, QStringList{"ms_1_dpi_up"});
     command("exit");
     EXPECT_EQ(finished_, 1);
+}
+
+// The tray answers for the mouse while the window is hidden: its tooltip
+// names the link and battery, its menu switches profiles and writes the
+// autostart entry, all driven by clicks in the opened menu.
+TEST_F(MainWndTest, TrayShowsTheMouseSwitchesProfilesAndStartsWithTheDesktop) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    ui::TrayIcon::SetAvailabilityOverride(true);
+    page_->profiles = {"Work", "Game", "Travel"};
+    page_->selected = 0;
+    wnd_->SetAutostart(Autostart(config.path()), QStringLiteral("/opt/QV Apps/qv-vantorel"));
+    create();
+    EXPECT_FALSE(ui::IsVisible(wnd_->FindControl(QStringLiteral("quit_btn"))));
+
+    const struct {
+        LinkReport report;
+        const char* second_line;
+    } tips[] = {
+        {{}, "Connect your QV Vantorel"},
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 76, false}, "2.4 GHz receiver \u00b7 76 %"},
+        {{MouseAccess::Connected, {}, LinkKind::Wired, 76, true}, "Cable \u00b7 Charging"},
+        {{MouseAccess::Connected, {}, LinkKind::Ble, -1, false}, "Bluetooth"},
+    };
+    for (const auto& t : tips) {
+        links_->set(t.report);
+        wnd_->post_message(kMsgLinkChanged);
+        pump();
+        EXPECT_EQ(wnd_->Tray().TooltipText(), QStringLiteral("QV Vantorel\n") + QString::fromUtf8(t.second_line));
+    }
+
+    QMenu* menu = wnd_->TrayMenu()->GetMenuUI();
+    auto click_entry = [&](const char* name) {
+        menu->popup(QPoint(10, 10));
+        pump();
+        QAction* action = menu->findChild<QAction*>(QString::fromLatin1(name));
+        ASSERT_NE(action, nullptr) << name;
+        ASSERT_TRUE(menu->actions().contains(action)) << name;
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+        pump();
+    };
+    click_entry("profile_1");
+    EXPECT_EQ(page_->selected, 1);
+    menu->popup(QPoint(10, 10));
+    pump();
+    EXPECT_TRUE(menu->findChild<QAction*>(QStringLiteral("profile_1"))->isChecked());
+    EXPECT_EQ(menu->findChild<QAction*>(QStringLiteral("autostart"))->text(), "Start with the desktop");
+    menu->close();
+
+    click_entry("autostart");
+    QFile entry(config.path() + QStringLiteral("/autostart/io.github.qvvantorel.QVVantorel.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains("Exec=\"/opt/QV Apps/qv-vantorel\" --hidden\n"));
+    entry.close();
+    click_entry("autostart");
+    EXPECT_FALSE(entry.exists());
+    EXPECT_EQ(finished_, 0);
+}
+
+TEST_F(MainWndTest, LowBatteryIsNotifiedOncePerDischarge) {
+    std::vector<std::u16string> shown;
+    wnd_->SetNotifier(std::make_unique<RecordingNotifier>(shown));
+    create();
+    const struct {
+        LinkReport report;
+        std::size_t notifications;
+    } steps[] = {
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 40, false}, 0},
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 15, false}, 1},
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 14, false}, 1},
+        {{MouseAccess::Connected, {}, LinkKind::Wired, 14, true}, 1},
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 12, false}, 2},
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 5, false}, 3},
+        {{}, 3},  // the mouse went away: the next one starts a fresh discharge
+        {{MouseAccess::Connected, {}, LinkKind::Wireless, 5, false}, 4},
+    };
+    for (const auto& step : steps) {
+        links_->set(step.report);
+        // Battery readings come in with the device messages.
+        wnd_->post_message(kMsgWirelessEvent);
+        pump();
+        EXPECT_EQ(shown.size(), step.notifications) << step.report.battery_percent;
+    }
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[0], u"The mouse battery is at 15 %. Connect the charging cable soon.");
+}
+
+TEST_F(MainWndTest, WithoutATrayTheTitleBarAndCtrlQEndTheProgram) {
+    create();
+    QWidget* quit = wnd_->FindControl(QStringLiteral("quit_btn"));
+    ASSERT_NE(quit, nullptr);
+    ASSERT_TRUE(quit->isVisible());
+    QTest::mouseClick(quit, Qt::LeftButton, {}, quit->rect().center());
+    pump();
+    EXPECT_EQ(finished_, 1);
+
+    SetUp();
+    finished_ = 0;
+    create();
+    QApplication::setActiveWindow(wnd_.get());
+    QTest::keyClick(wnd_.get(), Qt::Key_Q, Qt::ControlModifier);
+    pump();
+    EXPECT_EQ(finished_, 1);
+    EXPECT_TRUE(wnd_->IsDestroyed());
 }
 
 }  // namespace

@@ -150,15 +150,20 @@ TEST_F(DeviceEventsTest, BatteryOnTheReceiverShowsThePercentageAndRaisesTheLink)
     EXPECT_EQ(links.wireless_connected.load(), 1);
     EXPECT_EQ(links.any_link_connected.load(), 1);
     EXPECT_EQ(posted_count(kMsgLinkChanged), 1);
+    // The tray and the low-battery warning read what the page shows.
+    EXPECT_EQ(links.battery_percent.load(), 50);
 
     // Charging, then an impossible percentage: full.
     device(0x27, 0x41, 0x03, 0x00);
+    EXPECT_EQ(links.battery_charging.load(), 1);
     EXPECT_TRUE(view.power_resource_mode());
     EXPECT_EQ(view.power_text(), "charging_text");
     EXPECT_EQ(loop.timer_period(kTimerCharging), 30);
     device(0x27, 0x41, 0x00, 0x96);
     EXPECT_EQ(view.power_text(), "100%");
     EXPECT_EQ(view.power_progress(), 100);
+    EXPECT_EQ(links.battery_percent.load(), 100);
+    EXPECT_EQ(links.battery_charging.load(), 0);
     EXPECT_FALSE(loop.timer_active(kTimerCharging));
     EXPECT_EQ(posted_count(kMsgLinkChanged), 1);  // the link was up already
 }
