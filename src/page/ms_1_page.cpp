@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "page/ms_1_page.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
 
@@ -15,8 +18,11 @@
 #include "page/dpi_color_wnd.h"
 #include "page/page_logic.h"
 #include "ui/controls.h"
+#include "ui/edit_revert.h"
 #include "ui/resources.h"
+#include "ui/section_header.h"
 #include "ui/skin_window.h"
+#include "ui/wheel_guard.h"
 
 namespace vantorel {
 
@@ -198,6 +204,14 @@ void CMS_1_Page::Init() {
         m_pInputHook->watch(root);
     }
 
+    // The settings column: the wheel scrolls it unless a control has focus,
+    // and section headers answer on their whole row.
+    if (auto* column = qobject_cast<QAbstractScrollArea*>(m_pVerSetting)) ui::WheelGuard::Install(column);
+    for (const Section& section : m_Sections)
+        if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
+    for (QWidget* w : m_pEditDpi)
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) ui::EditRevert::Install(edit);
+
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
 
@@ -345,6 +359,8 @@ bool CMS_1_Page::SavePendingEdits(std::string* error) {
 // Messages and timers from the main window
 
 void CMS_1_Page::OnApplyRequest() {
+    // The result of the apply before no longer stands.
+    ui::SetText(find(QStringLiteral("ms_1_label_apply_result")), QString());
     if (m_pEngine) m_pEngine->post_apply();
 }
 
@@ -401,12 +417,15 @@ void CMS_1_Page::show_apply_result() {
         std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
         sections = m_NotTaken;
     }
+    QWidget* result = find(QStringLiteral("ms_1_label_apply_result"));
     if (sections.empty()) {
         // A later apply brought everything over: the earlier warning is done.
         if (m_bShowingNotTaken) ui::SetVisible(m_pStatusBar, false);
         m_bShowingNotTaken = false;
+        ui::SetResourceText(result, QStringLiteral("apply_done_text"));
         return;
     }
+    ui::SetResourceText(result, QStringLiteral("apply_partial_text"));
     QStringList names;
     for (const auto& [key, arg] : sections) {
         QString name = ui::Tr(key);
@@ -583,7 +602,9 @@ void CMS_1_Page::show_sleep_label(std::int32_t value) {
                                                     ui::Tr(QStringLiteral("sleep_timer_2_text"))));
 }
 
-void CMS_1_Page::show_debounce_label(std::int32_t value) { ui::SetText(m_pLabelKeyDebounce, page::DebounceText(value)); }
+void CMS_1_Page::show_debounce_label(std::int32_t value) {
+    ui::SetText(m_pLabelKeyDebounce, page::DebounceText(value, ui::Tr(QStringLiteral("debounce_value_text"))));
+}
 
 // ---------------------------------------------------------------------------
 // Apply requests
@@ -774,6 +795,8 @@ void CMS_1_Page::commit_dpi_edit(int stage) {
     const int code = page::DpiCodeForText(ui::GetText(m_pEditDpi[k]));
     edit_profile([stage, code](ProfileRecord& r) { r.set_dpi_value(stage - 1, code); });
     ui::SetValue(m_pSliderDpi[k], code);
+    // The caption follows the accepted value.
+    ui::SetText(m_pLabelDpi[k], page::DpiText(code));
     ui::SetText(m_pEditDpi[k], page::DpiText(code));
 }
 

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The page as a user drives it with pointer, wheel and keyboard: every event
+// goes to the widget under its point, the way the window system delivers it.
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include "page_harness.h"
+
+namespace vantorel {
+namespace {
+
+using test::PageHarness;
+using test::pump;
+using test::pump_until;
+
+class PageUsabilityTest : public ::testing::Test {
+protected:
+    QScrollArea* column() { return h.ctl<QScrollArea>("ms_1_ver_setting"); }
+    QScrollBar* bar() { return column()->verticalScrollBar(); }
+
+    // A wheel turn at the middle of `control`, sent to the widget there.
+    void wheel_over(QWidget* control, int delta) {
+        const QPoint local = control->rect().center();
+        QWidget* window = control->window();
+        const QPoint at = control->mapTo(window, local);
+        QWidget* target = window->childAt(at);
+        ASSERT_NE(target, nullptr) << control->objectName().toStdString();
+        const QPointF pos = target->mapFrom(window, at);
+        QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+        pump();
+    }
+    // Opens every section by clicking the right end of its header.
+    void open_all_sections() {
+        for (QAbstractButton* header : headers())
+            if (!header->isChecked()) click_right_end(header);
+    }
+    void click_right_end(QAbstractButton* header) {
+        column()->ensureWidgetVisible(header);
+        QTest::mouseClick(header, Qt::LeftButton, Qt::NoModifier, QPoint(header->width() - 3, header->height() / 2));
+        pump();
+    }
+    std::vector<QAbstractButton*> headers() {
+        std::vector<QAbstractButton*> found;
+        for (auto* b : column()->widget()->findChildren<QAbstractButton*>())
+            if (b->property("skinClass").toString() == QLatin1String("section") && b->isVisibleTo(h.wnd.get()))
+                found.push_back(b);
+        return found;
+    }
+
+    PageHarness h;
+};
+
+TEST_F(PageUsabilityTest, TheWheelOverUnfocusedControlsScrollsTheColumnAndChangesNothing) {
+    open_all_sections();
+    const ProfileRecord before = h.profile();
+    std::vector<QWidget*> controls;
+    for (QWidget* w : column()->widget()->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(h.wnd.get())) continue;
+        if (qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractItemView*>(w))
+            controls.push_back(w);
+    }
+    ASSERT_GE(controls.size(), 10u);
+    ASSERT_GT(bar()->maximum(), 0);
+    for (QWidget* control : controls) {
+        SCOPED_TRACE(control->objectName().toStdString());
+        column()->ensureWidgetVisible(control);
+        const int value = bar()->value();
+        const int delta = value > bar()->minimum() ? 120 : -120;
+        wheel_over(control, delta);
+        EXPECT_NE(bar()->value(), value);
+        EXPECT_FALSE(control->hasFocus());
+    }
+    EXPECT_EQ(h.profile(), before);
+    EXPECT_EQ(h.apply_requests, 0);
+    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 0);
+
+    // With focus, the control takes the wheel as usual.
+    auto* debounce = h.ctl<QAbstractSlider>("ms_1_slider_key_debounce");
+    column()->ensureWidgetVisible(debounce);
+    QApplication::setActiveWindow(h.wnd.get());
+    debounce->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(debounce->hasFocus());
+    const int level = debounce->value();
+    const int scrolled = bar()->value();
+    wheel_over(debounce, level > debounce->minimum() ? -120 : 120);
+    EXPECT_NE(debounce->value(), level);
+    EXPECT_EQ(bar()->value(), scrolled);
+}
+
+TEST_F(PageUsabilityTest, SectionHeadersToggleOnTheirWholeRowAndFromTheKeyboard) {
+    const auto all = headers();
+    ASSERT_GE(all.size(), 8u);
+    for (QAbstractButton* header : all) {
+        SCOPED_TRACE(header->objectName().toStdString());
+        const bool open = header->isChecked();
+        click_right_end(header);
+        EXPECT_NE(header->isChecked(), open);
+        EXPECT_EQ(header->cursor().shape(), Qt::PointingHandCursor);
+        header->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(header, Qt::Key_Return);
+        pump();
+        EXPECT_EQ(header->isChecked(), open);
+    }
+    // The body follows its header.
+    auto* light = h.button("ms_1_check_light");
+    click_right_end(light);
+    EXPECT_EQ(ui::IsVisible(h.ctl("ms_1_ver_light")), light->isChecked());
+}
+
+// Counts how often a widget was shown.
+class ShowCounter : public QObject {
+public:
+    int shows = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) ++shows;
+        return false;
+    }
+};
+
+TEST_F(PageUsabilityTest, AnApplyShowsItsProgressAndThenItsResult) {
+    QWidget* ring = h.ctl("apply_ring");
+    ASSERT_NE(ring, nullptr);
+    ShowCounter counter;
+    ring->installEventFilter(&counter);
+    QLabel* result = h.ctl<QLabel>("ms_1_label_apply_result");
+
+    QAbstractButton* apply = h.button("ms_1_apply_btn");
+    QTest::mouseClick(apply, Qt::LeftButton, Qt::NoModifier, apply->rect().center());
+    h.settle();
+    ASSERT_TRUE(pump_until([&] { return !result->text().isEmpty(); }));
+    EXPECT_GE(counter.shows, 1);
+    EXPECT_FALSE(ring->isVisible());
+    EXPECT_EQ(result->text(), "Sent to the mouse");
+
+    // A refused section: the result says so and the status bar names it.
+    h.mouse->shared_wired_driver()->close_feature_device();
+    h.edit([](ProfileRecord& r) { r.set_sleep_timer(r.sleep_timer() == 7 ? 8 : 7); });
+    QTest::mouseClick(apply, Qt::LeftButton, Qt::NoModifier, apply->rect().center());
+    h.settle();
+    ASSERT_TRUE(pump_until([&] { return result->text() == "Not all taken"; }));
+    EXPECT_TRUE(ui::IsVisible(h.ctl("ms_1_status_bar")));
+    EXPECT_GE(counter.shows, 2);
+}
+
+TEST_F(PageUsabilityTest, ControlsWithoutTheirFeatureAreGreyedAndSaySo) {
+    for (const char* name : {"ms_1_btn_macro", "ms_1_profile_add_btn", "ms_1_profile_export_btn", "ms_1_btn_reset"}) {
+        SCOPED_TRACE(name);
+        QWidget* w = h.ctl(name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_FALSE(w->isEnabled());
+        EXPECT_TRUE(w->toolTip().endsWith("(not available yet)")) << w->toolTip().toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace vantorel
