@@ -161,5 +161,26 @@ TEST_F(PageUsabilityTest, ControlsWithoutTheirFeatureAreGreyedAndSaySo) {
     }
 }
 
+TEST_F(PageUsabilityTest, TheWindowFitsSmallWorkAreasAndEveryControlStaysReachable) {
+    // Work areas in logical pixels: 1280 x 720 at 1x, 960 x 540 at 2x.
+    for (const QRect area : {QRect(0, 0, 1280, 720), QRect(0, 0, 480, 270)}) {
+        SCOPED_TRACE(area.width());
+        h.wnd->FitToArea(area);
+        pump();
+        EXPECT_TRUE(area.contains(h.wnd->geometry())) << h.wnd->width() << "x" << h.wnd->height();
+        const QSize least = h.wnd->minimumSizeHint().expandedTo(h.wnd->minimumSize());
+        EXPECT_LE(least.width(), area.width());
+        EXPECT_LE(least.height(), area.height());
+    }
+    // At the smaller size the window's content scrolls to its apply button.
+    auto* scroll = h.wnd->findChild<QScrollArea*>("window_scroll");
+    ASSERT_NE(scroll, nullptr);
+    QAbstractButton* apply = h.button("ms_1_apply_btn");
+    scroll->ensureWidgetVisible(apply);
+    pump();
+    const QPoint at = apply->mapTo(h.wnd.get(), apply->rect().center());
+    EXPECT_EQ(h.wnd->childAt(at), apply);
+}
+
 }  // namespace
 }  // namespace vantorel
