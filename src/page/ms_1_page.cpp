@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAbstractSlider>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -41,6 +42,7 @@ QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cas
 // What the DPI reset gives the eight stages.
 constexpr std::array<std::int32_t, 8> kResetDpiValues = {16, 32, 48, 64, 100, 320, 0, 0};
 constexpr std::array<std::int32_t, 8> kResetStageEnabled = {1, 1, 1, 1, 1, 1, 0, 0};
+constexpr std::int32_t kNewStageCode = 16;  // 800 DPI
 constexpr std::array<Color, 8> kResetDpiColors = {{
     {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 64, 0}, {255, 255, 255},
 }};
@@ -125,6 +127,7 @@ void CMS_1_Page::find_controls() {
         m_pSliderDpi[k] = find_indexed("ms_1_slider_dpi_%d", n);
         m_pLabelDpi[k] = find_indexed("ms_1_label_dpi_%d", n);
         m_pOptionDpiStep[k] = find_indexed("ms_1_option_dpi_step_%d", n);
+        m_pCheckDpiEnabled[k] = find_indexed("ms_1_check_dpi_enabled_%d", n);
         m_pBtnDpiColor[k] = find_indexed("ms_1_btn_dpi_color_%d", n);
         m_pEditDpi[k] = find_indexed("ms_1_edit_dpi_%d", n);
     }
@@ -211,6 +214,7 @@ void CMS_1_Page::Init() {
         if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
     for (QWidget* w : m_pEditDpi)
         if (auto* edit = qobject_cast<QLineEdit*>(w)) ui::EditRevert::Install(edit);
+    name_stage_controls();
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
@@ -542,6 +546,7 @@ void CMS_1_Page::Refresh() {
         ui::SetText(m_pEditDpi[i], dpi);
         ui::SetBkColor(m_pBtnDpiColor[i], page::ArgbOf(r.dpi_color(k)));
     }
+    show_stage_states(r);
     ui::SelectItem(m_pComboLight, r.light_mode());
     ui::SelectItem(m_pComboLightBle, r.light_mode_ble());
     ui::SetValue(m_pSliderBrightness, r.brightness());
@@ -664,6 +669,7 @@ void CMS_1_Page::OnSelectChanged(const ui::Notification& msg) {
     if (!s) return;
     if (const int k = index_of(s, m_pOptionDpiStep.data(), kStageCount); k >= 0) {
         edit_profile([k](ProfileRecord& r) { r.set_dpi_stage_index(k); });
+        if (has_current_profile()) show_stage_states(current_profile());
         RequestApply();
         return;
     }
@@ -718,6 +724,10 @@ void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
             toggle_section(section);
             return;
         }
+    }
+    if (const int k = index_of(s, m_pCheckDpiEnabled.data(), kStageCount); k >= 0) {
+        set_stage_enabled(k, ui::GetCheck(s));
+        return;
     }
     if (s == m_pCheckMoveMode) {
         const int on = ui::GetCheck(m_pCheckMoveMode) ? 1 : 0;
@@ -787,6 +797,62 @@ void CMS_1_Page::on_dpi_slider(int stage, int code) {
     ui::SetText(m_pEditDpi[k], dpi);
     // The stage waits for an apply button: dragging through many values
     // should not write each of them into the mouse.
+}
+
+void CMS_1_Page::name_stage_controls() {
+    // Screen readers tell the eight rows apart by their stage.
+    for (int k = 0; k < kStageCount; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const QString name = ui::Tr(QStringLiteral("dpi_stage_value_name_text")).arg(k + 1);
+        for (QWidget* w : {m_pSliderDpi[i], m_pEditDpi[i]})
+            if (w) w->setAccessibleName(name);
+    }
+    // The light sliders say their value in their tooltip.
+    const std::pair<QWidget*, const char*> valued[] = {{m_pSliderBrightness, "brightness_text"},
+                                                       {m_pSliderBreathSpeed, "breath_speed_text"}};
+    for (const auto& [widget, key] : valued) {
+        auto* slider = qobject_cast<QAbstractSlider*>(widget);
+        if (!slider) continue;
+        const QString label = ui::Tr(QLatin1String(key));
+        auto tip = [slider, label](int value) {
+            slider->setToolTip(ui::Tr(QStringLiteral("slider_value_tip_text")).arg(label).arg(value));
+        };
+        tip(slider->value());
+        QObject::connect(slider, &QAbstractSlider::valueChanged, slider, tip);
+    }
+}
+
+void CMS_1_Page::show_stage_states(const ProfileRecord& r) {
+    for (int k = 0; k < kStageCount; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const bool on = r.dpi_stage_enabled(k) == 1;
+        const bool active = r.dpi_stage_index() == k;
+        ui::SetCheck(m_pCheckDpiEnabled[i], on);
+        // The stage the mouse is on stays in use.
+        ui::SetEnabled(m_pCheckDpiEnabled[i], !(on && active));
+        for (QWidget* w : {m_pSliderDpi[i], m_pEditDpi[i], m_pBtnDpiColor[i], m_pLabelDpi[i]}) ui::SetEnabled(w, on);
+        ui::SetEnabled(m_pOptionDpiStep[i], on || active);
+        ui::SetText(m_pLabelDpi[i], on ? page::DpiText(r.dpi_value(k)) : ui::Tr(QStringLiteral("dpi_stage_off_text")));
+    }
+}
+
+void CMS_1_Page::set_stage_enabled(int k, bool on) {
+    if (!has_current_profile()) return;
+    edit_profile([k, on](ProfileRecord& r) {
+        if (!on && r.dpi_stage_index() == k) return;
+        r.set_dpi_stage_enabled(k, on ? 1 : 0);
+        // A stage that never had a value starts at 800 DPI.
+        if (on && r.dpi_value(k) < 1) {
+            r.set_dpi_value(k, kNewStageCode);
+            r.set_dpi_value_y(k, kNewStageCode);
+        }
+    });
+    const auto record = std::make_unique<ProfileRecord>(current_profile());
+    const auto i = static_cast<std::size_t>(k);
+    ui::SetValue(m_pSliderDpi[i], record->dpi_value(k));
+    ui::SetText(m_pEditDpi[i], page::DpiText(record->dpi_value(k)));
+    show_stage_states(*record);
+    RequestApply();
 }
 
 void CMS_1_Page::commit_dpi_edit(int stage) {

@@ -59,6 +59,9 @@ void apply_keys(QWidget* w) {
     }
     const QString name_key = w->property(kAccessibleNameKey).toString();
     if (!name_key.isEmpty()) w->setAccessibleName(rm.text(name_key));
+    // Screen readers name a control by its text, else by its tooltip.
+    else if (!text_key.isEmpty()) w->setAccessibleName(rm.text(text_key));
+    else if (!tip_key.isEmpty()) w->setAccessibleName(rm.text(tip_key));
     const QString placeholder_key = w->property(kPlaceholderKey).toString();
     if (!placeholder_key.isEmpty()) {
         if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setPlaceholderText(rm.text(placeholder_key));

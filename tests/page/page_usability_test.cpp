@@ -4,12 +4,18 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+
+#include <set>
+
+#include "core/reports.h"
+#include "ui/resources.h"
 
 #include "page_harness.h"
 
@@ -19,6 +25,12 @@ namespace {
 using test::PageHarness;
 using test::pump;
 using test::pump_until;
+
+std::vector<std::uint8_t> report_types(const VirtualMouse& mouse) {
+    std::vector<std::uint8_t> types;
+    for (const ReceivedReport& r : mouse.reports()) types.push_back(r.type());
+    return types;
+}
 
 class PageUsabilityTest : public ::testing::Test {
 protected:
@@ -163,8 +175,9 @@ TEST_F(PageUsabilityTest, NoControlIsLeftMarkedAsNotReady) {
 }
 
 TEST_F(PageUsabilityTest, TheWindowFitsSmallWorkAreasAndEveryControlStaysReachable) {
-    // Work areas in logical pixels: 1280 x 720 at 1x, 960 x 540 at 2x.
-    for (const QRect area : {QRect(0, 0, 1280, 720), QRect(0, 0, 480, 270)}) {
+    // Work areas in logical pixels: 1280 x 720 at 1x; a 1080p screen at 2x
+    // (960 x 540); and 960 x 540 physical pixels at 2x (480 x 270).
+    for (const QRect area : {QRect(0, 0, 1280, 720), QRect(0, 0, 960, 540), QRect(0, 0, 480, 270)}) {
         SCOPED_TRACE(area.width());
         h.wnd->FitToArea(area);
         pump();
@@ -181,6 +194,107 @@ TEST_F(PageUsabilityTest, TheWindowFitsSmallWorkAreasAndEveryControlStaysReachab
     pump();
     const QPoint at = apply->mapTo(h.wnd.get(), apply->rect().center());
     EXPECT_EQ(h.wnd->childAt(at), apply);
+}
+
+// Stages not in use read "off" with their row greyed; the check box beside
+// each row switches a stage on (at 800 DPI when it had no value) and off,
+// and the active stage cannot be switched off.
+TEST_F(PageUsabilityTest, StagesAreSwitchedOnAndOffWithTheirCheckBox) {
+    h.click(QStringLiteral("ms_1_check_dpi"));  // open the DPI section
+    auto check = [&](int n) { return h.ctl<QCheckBox>(QStringLiteral("ms_1_check_dpi_enabled_%1").arg(n)); };
+    auto caption = [&](int n) { return ui::GetText(h.ctl(QStringLiteral("ms_1_label_dpi_%1").arg(n))); };
+    auto slider = [&](int n) { return h.ctl(QStringLiteral("ms_1_slider_dpi_%1").arg(n)); };
+    auto click_box = [&](int n) {
+        QCheckBox* box = check(n);
+        column()->ensureWidgetVisible(box);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(8, box->height() / 2));
+        h.settle();
+    };
+    // Defaults: stages 1..6 in use, 7 and 8 off; stage 2 is active.
+    ASSERT_EQ(h.profile().dpi_stage_index(), 1);
+    EXPECT_EQ(caption(7), "off");
+    EXPECT_FALSE(slider(7)->isEnabled());
+    EXPECT_FALSE(h.ctl(QStringLiteral("ms_1_option_dpi_step_7"))->isEnabled());
+    EXPECT_FALSE(check(2)->isEnabled());
+
+    h.mouse->clear_log();
+    click_box(7);
+    EXPECT_EQ(h.profile().dpi_stage_enabled(6), 1);
+    EXPECT_EQ(h.profile().dpi_value(6), 16);
+    EXPECT_EQ(caption(7), "800");
+    EXPECT_TRUE(slider(7)->isEnabled());
+    EXPECT_EQ(report_types(*h.mouse), std::vector<std::uint8_t>{kReportDpi});
+
+    click_box(3);
+    EXPECT_EQ(h.profile().dpi_stage_enabled(2), 0);
+    EXPECT_EQ(caption(3), "off");
+    EXPECT_FALSE(h.ctl(QStringLiteral("ms_1_edit_dpi_3"))->isEnabled());
+
+    const ProfileRecord before = h.profile();
+    click_box(2);  // the active stage: its box is greyed and takes no click
+    EXPECT_EQ(h.profile(), before);
+}
+
+// Tab walks the whole settings column, every control named for screen
+// readers, and the focused control visibly outlined by the theme.
+TEST_F(PageUsabilityTest, TabReachesEveryControlAndEachHasAName) {
+    open_all_sections();
+    QApplication::setActiveWindow(h.wnd.get());
+    std::vector<QWidget*> wanted;
+    for (QWidget* w : column()->widget()->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(h.wnd.get()) || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) ||
+            qobject_cast<QScrollBar*>(w) || w->focusProxy() != nullptr)
+            continue;
+        wanted.push_back(w);
+    }
+    ASSERT_GE(wanted.size(), 30u);
+    std::set<QWidget*> reached;
+    wanted.front()->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 400 && reached.size() < wanted.size(); ++i) {
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    // A group of exclusive buttons is one Tab stop; the arrow keys move
+    // within it.
+    auto group_reached = [&](QWidget* w) {
+        auto* b = qobject_cast<QAbstractButton*>(w);
+        if (!b || !b->autoExclusive()) return false;
+        for (auto* sibling : w->parentWidget()->findChildren<QAbstractButton*>(Qt::FindDirectChildrenOnly))
+            if (sibling->autoExclusive() && reached.count(sibling)) return true;
+        return false;
+    };
+    for (QWidget* w : wanted) {
+        SCOPED_TRACE(w->objectName().toStdString());
+        EXPECT_TRUE(reached.count(w) || group_reached(w));
+        QString name = w->accessibleName();
+        if (name.isEmpty()) {
+            if (auto* b = qobject_cast<QAbstractButton*>(w)) name = b->text();
+        }
+        EXPECT_FALSE(name.trimmed().isEmpty());
+    }
+}
+
+// The light-effect list opens on the dark theme from edge to edge.
+TEST_F(PageUsabilityTest, TheComboPopupIsDarkToItsEdges) {
+    ASSERT_TRUE(ui::ResourceManager::instance().apply_theme(*qApp));
+    struct Unthemed {
+        ~Unthemed() { qApp->setStyleSheet(QString()); }
+    } unthemed;
+    h.click(QStringLiteral("ms_1_check_light"));
+    auto* combo = h.ctl<QComboBox>("ms_1_combo_light");
+    ASSERT_NE(combo, nullptr);
+    column()->ensureWidgetVisible(combo);
+    QTest::mouseClick(combo, Qt::LeftButton, Qt::NoModifier, combo->rect().center());
+    pump();
+    QWidget* popup = combo->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    const QImage shot = popup->grab().toImage();
+    for (const QPoint at : {QPoint(shot.width() / 2, 1), QPoint(shot.width() / 2, shot.height() - 2),
+                            QPoint(2, shot.height() / 2)}) {
+        EXPECT_LT(qGray(shot.pixel(at)), 80) << at.x() << "," << at.y();
+    }
+    QTest::keyClick(combo->view(), Qt::Key_Escape);
+    pump();
 }
 
 }  // namespace
