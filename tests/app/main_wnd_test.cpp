@@ -449,5 +449,24 @@ TEST_F(MainWndTest, WithoutATrayTheTitleBarAndCtrlQEndTheProgram) {
     EXPECT_TRUE(wnd_->IsDestroyed());
 }
 
+// The window keeps the size the user gave it, and never opens larger than
+// the screen's work area.
+TEST_F(MainWndTest, RemembersItsSizeWithinTheWorkArea) {
+    QSize kept;
+    wnd_->SetSizeMemory([&kept] { return kept; }, [&kept](QSize size) { kept = size; });
+    create();
+    wnd_->resize(900, 640);
+    wnd_->DestroyWindow();
+    EXPECT_EQ(kept, QSize(900, 640));
+
+    kept = QSize(3000, 2000);
+    SetUp();
+    wnd_->SetSizeMemory([&kept] { return kept; }, [&kept](QSize size) { kept = size; });
+    create();
+    const QRect area(0, 0, 1280, 720);
+    wnd_->FitToArea(area);
+    EXPECT_TRUE(area.contains(wnd_->geometry())) << wnd_->width() << "x" << wnd_->height();
+}
+
 }  // namespace
 }  // namespace vantorel
