@@ -3,8 +3,10 @@
 
 #include <QEvent>
 #include <QLayout>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSizeGrip>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -34,6 +36,42 @@ private:
     QSizeGrip* grip_;
 };
 
+// Widens the window when its content needs more room than it has (another
+// page shown, longer texts of another language), as far as the screen's
+// work area allows; below that the content scrolls.
+class ContentWatcher final : public QObject {
+public:
+    ContentWatcher(QWidget* window, QScrollArea* area) : QObject(area), window_(window), area_(area) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest && !pending_) {
+            pending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                pending_ = false;
+                widen();
+            });
+        }
+        return false;
+    }
+
+private:
+    void widen() {
+        QWidget* content = area_->widget();
+        if (!content || !window_->isVisible() || window_->isMaximized() || window_->isFullScreen()) return;
+        const int needed = content->minimumSizeHint().width() + (window_->width() - area_->viewport()->width());
+        if (needed <= window_->width()) return;
+        const QScreen* screen = window_->screen();
+        const int room = screen ? screen->availableGeometry().width() : needed;
+        const int width = std::min(needed, room);
+        if (width > window_->width()) window_->resize(width, window_->height());
+    }
+
+    QWidget* window_;
+    QScrollArea* area_;
+    bool pending_ = false;
+};
+
 }  // namespace
 
 QSize FitWindowSize(QSize wanted, QSize fallback, const QRect& available) {
@@ -55,6 +93,7 @@ void MakeResizable(QWidget* window) {
     layout->removeWidget(content);
     area->setWidget(content);
     layout->addWidget(area);
+    content->installEventFilter(new ContentWatcher(window, area));
 
     window->setMinimumSize(0, 0);
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

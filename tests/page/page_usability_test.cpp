@@ -186,6 +186,24 @@ TEST_F(PageUsabilityTest, TheWindowFitsSmallWorkAreasAndEveryControlStaysReachab
         EXPECT_LE(least.width(), area.width());
         EXPECT_LE(least.height(), area.height());
     }
+    // At its own size the page needs no sideways scrolling, in English and
+    // in the longer German texts.
+    h.wnd->FitToArea(QRect(0, 0, 1280, 720));
+    pump();
+    auto* area = h.wnd->findChild<QScrollArea*>("window_scroll");
+    ASSERT_NE(area, nullptr);
+    for (const char* language : {"de", "en"}) {
+        SCOPED_TRACE(language);
+        ui::ResourceManager::instance().load_language(QLocale(QString::fromLatin1(language)));
+        h.settle();
+        h.wnd->resize(800, 572);
+        h.settle();
+        EXPECT_LE(area->widget()->minimumSizeHint().width(), area->viewport()->width());
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+        open_all_sections();
+        EXPECT_LE(column()->widget()->minimumSizeHint().width(), column()->viewport()->width());
+    }
+
     // At the smaller size the window's content scrolls to its apply button.
     auto* scroll = h.wnd->findChild<QScrollArea*>("window_scroll");
     ASSERT_NE(scroll, nullptr);
