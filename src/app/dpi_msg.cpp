@@ -6,10 +6,13 @@
 
 #include "device/device_events.h"
 #include "ui/controls.h"
+#include "ui/resources.h"
 
 namespace vantorel {
 
-QString DpiPopupText(std::int64_t dpi_code) { return QString::fromStdString(dpi_popup_text(dpi_code)); }
+QString DpiPopupText(std::int64_t dpi_code) {
+    return ui::Tr(QStringLiteral("dpi_popup_text")).arg(static_cast<qlonglong>(dpi_for_code(dpi_code)));
+}
 
 QRect DpiPopupGeometry(const QRect& work_area) {
     return QRect(work_area.x() + work_area.width() - 210, work_area.y() + work_area.height() - 60, CDPIMsg::kWidth,

@@ -14,8 +14,8 @@
 
 namespace vantorel {
 
-// "DPI :800" for DPI code 16: 50 per step up to code 200, 100 per step above.
-// The same text the device layer gives; any stored code is safe.
+// "800 DPI" for DPI code 16 (the language file's "dpi_popup_text"): 50 per
+// step up to code 200, 100 per step above; any stored code is safe.
 QString DpiPopupText(std::int64_t dpi_code);
 // 200 x 50, 210 pixels left of the work area's right edge and 60 above its
 // bottom.

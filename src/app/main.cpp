@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QSettings>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -101,7 +102,12 @@ int main(int argc, char** argv) {
     if (!options->data_dir.isEmpty()) data_folder = DataFolder::at(options->data_dir.toStdString());
     std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
     CMS_1_Page& mouse_page = *page;
+    // The window's size between runs; kept beside the desktop's other
+    // per-user settings, apart from the profile data.
+    QSettings window_settings(QStringLiteral("qv-vantorel"), QStringLiteral("window"));
     CMainWnd window(std::move(page));
+    window.SetSizeMemory([&window_settings] { return window_settings.value(QStringLiteral("size")).toSize(); },
+                         [&window_settings](QSize size) { window_settings.setValue(QStringLiteral("size"), size); });
     ConnectMousePage(window, mouse_page);
     window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/main_wnd.h"
 
-#include <QGuiApplication>
-
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
+#include <QScreen>
 #include <QThread>
 
 #include "app/desktop_notifier.h"
@@ -19,6 +19,7 @@
 #include "core/trace.h"
 #include "ui/controls.h"
 #include "ui/resources.h"
+#include "ui/window_fit.h"
 
 namespace vantorel {
 
@@ -64,9 +65,17 @@ void CMainWnd::SetLinkPresence(std::shared_ptr<LinkPresence> links) {
 }
 
 bool CMainWnd::CreateMain() {
-    const bool ok = Create(nullptr, ui::kStyleNormal, QSize(kWidth, kHeight));
-    CenterWindow();
+    const bool ok = Create(nullptr, ui::kStyleResizable, QSize(kWidth, kHeight));
+    // The window grows and shrinks within its screen; below the skin's size
+    // its content scrolls.
+    ui::MakeResizable(this);
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    FitToArea(s ? s->availableGeometry() : QRect());
     return ok;
+}
+
+void CMainWnd::FitToArea(const QRect& available) {
+    ui::FitWindow(this, load_size_ ? load_size_() : QSize(), QSize(kWidth, kHeight), available);
 }
 
 void CMainWnd::InitWindow() {
@@ -219,6 +228,7 @@ void CMainWnd::closeEvent(QCloseEvent* e) {
 
 void CMainWnd::DestroyWindow() {
     if (destroyed_) return;
+    if (save_size_ && IsCreated() && !isMinimized()) save_size_(size());
     destroyed_ = true;
     KillTimer(kTimerDpiPopup);
     close_dpi_popup();

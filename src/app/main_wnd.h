@@ -63,6 +63,16 @@ public:
     // when a real mouse ends the demo while the window is up.
     void SetDemo(bool demo);
     bool IsDemo() const { return demo_; }
+    // Where the window's size is kept between runs; unset: it is not kept.
+    // Set before CreateMain.
+    void SetSizeMemory(std::function<QSize()> load, std::function<void(QSize)> save) {
+        load_size_ = std::move(load);
+        save_size_ = std::move(save);
+    }
+    // Sizes the window (its remembered size, else the skin's) within an
+    // available screen area and centres it there. CreateMain does this for
+    // the screen's available area.
+    void FitToArea(const QRect& available);
     // Folders searched for the hook library; empty searches nowhere.
     void SetHookSearchDirs(QStringList dirs) { hook_dirs_ = std::move(dirs); }
     // Where low-battery warnings go; the desktop's notification service
@@ -144,6 +154,8 @@ private:
     QWidget* exit_btn_ = nullptr;
     QWidget* quit_btn_ = nullptr;  // shown when there is no tray to end the program from
     QWidget* device_tab_switch_ = nullptr;
+    std::function<QSize()> load_size_;
+    std::function<void(QSize)> save_size_;
 };
 
 }  // namespace vantorel

@@ -68,7 +68,7 @@ std::string dpi_popup_text(std::int64_t code) {
     // The code comes from a stored record and may hold any 32-bit value;
     // the arithmetic is done wide so that none of them overflows.
     char text[48];
-    std::snprintf(text, sizeof text, "DPI :%lld", static_cast<long long>(dpi_for_code(code)));
+    std::snprintf(text, sizeof text, "%lld DPI", static_cast<long long>(dpi_for_code(code)));
     return text;
 }
 

@@ -75,7 +75,7 @@ std::optional<DeviceEvent> event_from_ble_value(std::span<const std::uint8_t> va
 
 // DPI shown for a stage's DPI code: 50 x c up to 200, 100 x (c - 100) above.
 std::int64_t dpi_for_code(std::int64_t code);
-// Text of the DPI popup for a DPI code, "DPI :800" for code 16.
+// Text of the DPI popup for a DPI code, "800 DPI" for code 16.
 std::string dpi_popup_text(std::int64_t code);
 
 // Control names of the mouse page that the link logic drives.

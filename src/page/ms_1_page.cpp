@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "page/ms_1_page.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAbstractSlider>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTimer>
 
@@ -15,8 +19,11 @@
 #include "page/dpi_color_wnd.h"
 #include "page/page_logic.h"
 #include "ui/controls.h"
+#include "ui/edit_revert.h"
 #include "ui/resources.h"
+#include "ui/section_header.h"
 #include "ui/skin_window.h"
+#include "ui/wheel_guard.h"
 
 namespace vantorel {
 
@@ -35,6 +42,7 @@ QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cas
 // What the DPI reset gives the eight stages.
 constexpr std::array<std::int32_t, 8> kResetDpiValues = {16, 32, 48, 64, 100, 320, 0, 0};
 constexpr std::array<std::int32_t, 8> kResetStageEnabled = {1, 1, 1, 1, 1, 1, 0, 0};
+constexpr std::int32_t kNewStageCode = 16;  // 800 DPI
 constexpr std::array<Color, 8> kResetDpiColors = {{
     {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 64, 0}, {255, 255, 255},
 }};
@@ -119,6 +127,7 @@ void CMS_1_Page::find_controls() {
         m_pSliderDpi[k] = find_indexed("ms_1_slider_dpi_%d", n);
         m_pLabelDpi[k] = find_indexed("ms_1_label_dpi_%d", n);
         m_pOptionDpiStep[k] = find_indexed("ms_1_option_dpi_step_%d", n);
+        m_pCheckDpiEnabled[k] = find_indexed("ms_1_check_dpi_enabled_%d", n);
         m_pBtnDpiColor[k] = find_indexed("ms_1_btn_dpi_color_%d", n);
         m_pEditDpi[k] = find_indexed("ms_1_edit_dpi_%d", n);
     }
@@ -197,6 +206,15 @@ void CMS_1_Page::Init() {
         root->setAcceptDrops(true);
         m_pInputHook->watch(root);
     }
+
+    // The settings column: the wheel scrolls it unless a control has focus,
+    // and section headers answer on their whole row.
+    if (auto* column = qobject_cast<QAbstractScrollArea*>(m_pVerSetting)) ui::WheelGuard::Install(column);
+    for (const Section& section : m_Sections)
+        if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
+    for (QWidget* w : m_pEditDpi)
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) ui::EditRevert::Install(edit);
+    name_stage_controls();
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
@@ -345,6 +363,8 @@ bool CMS_1_Page::SavePendingEdits(std::string* error) {
 // Messages and timers from the main window
 
 void CMS_1_Page::OnApplyRequest() {
+    // The result of the apply before no longer stands.
+    ui::SetText(find(QStringLiteral("ms_1_label_apply_result")), QString());
     if (m_pEngine) m_pEngine->post_apply();
 }
 
@@ -401,12 +421,15 @@ void CMS_1_Page::show_apply_result() {
         std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
         sections = m_NotTaken;
     }
+    QWidget* result = find(QStringLiteral("ms_1_label_apply_result"));
     if (sections.empty()) {
         // A later apply brought everything over: the earlier warning is done.
         if (m_bShowingNotTaken) ui::SetVisible(m_pStatusBar, false);
         m_bShowingNotTaken = false;
+        ui::SetResourceText(result, QStringLiteral("apply_done_text"));
         return;
     }
+    ui::SetResourceText(result, QStringLiteral("apply_partial_text"));
     QStringList names;
     for (const auto& [key, arg] : sections) {
         QString name = ui::Tr(key);
@@ -523,6 +546,7 @@ void CMS_1_Page::Refresh() {
         ui::SetText(m_pEditDpi[i], dpi);
         ui::SetBkColor(m_pBtnDpiColor[i], page::ArgbOf(r.dpi_color(k)));
     }
+    show_stage_states(r);
     ui::SelectItem(m_pComboLight, r.light_mode());
     ui::SelectItem(m_pComboLightBle, r.light_mode_ble());
     ui::SetValue(m_pSliderBrightness, r.brightness());
@@ -583,7 +607,9 @@ void CMS_1_Page::show_sleep_label(std::int32_t value) {
                                                     ui::Tr(QStringLiteral("sleep_timer_2_text"))));
 }
 
-void CMS_1_Page::show_debounce_label(std::int32_t value) { ui::SetText(m_pLabelKeyDebounce, page::DebounceText(value)); }
+void CMS_1_Page::show_debounce_label(std::int32_t value) {
+    ui::SetText(m_pLabelKeyDebounce, page::DebounceText(value, ui::Tr(QStringLiteral("debounce_value_text"))));
+}
 
 // ---------------------------------------------------------------------------
 // Apply requests
@@ -643,6 +669,7 @@ void CMS_1_Page::OnSelectChanged(const ui::Notification& msg) {
     if (!s) return;
     if (const int k = index_of(s, m_pOptionDpiStep.data(), kStageCount); k >= 0) {
         edit_profile([k](ProfileRecord& r) { r.set_dpi_stage_index(k); });
+        if (has_current_profile()) show_stage_states(current_profile());
         RequestApply();
         return;
     }
@@ -697,6 +724,10 @@ void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
             toggle_section(section);
             return;
         }
+    }
+    if (const int k = index_of(s, m_pCheckDpiEnabled.data(), kStageCount); k >= 0) {
+        set_stage_enabled(k, ui::GetCheck(s));
+        return;
     }
     if (s == m_pCheckMoveMode) {
         const int on = ui::GetCheck(m_pCheckMoveMode) ? 1 : 0;
@@ -768,12 +799,70 @@ void CMS_1_Page::on_dpi_slider(int stage, int code) {
     // should not write each of them into the mouse.
 }
 
+void CMS_1_Page::name_stage_controls() {
+    // Screen readers tell the eight rows apart by their stage.
+    for (int k = 0; k < kStageCount; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const QString name = ui::Tr(QStringLiteral("dpi_stage_value_name_text")).arg(k + 1);
+        for (QWidget* w : {m_pSliderDpi[i], m_pEditDpi[i]})
+            if (w) w->setAccessibleName(name);
+    }
+    // The light sliders say their value in their tooltip.
+    const std::pair<QWidget*, const char*> valued[] = {{m_pSliderBrightness, "brightness_text"},
+                                                       {m_pSliderBreathSpeed, "breath_speed_text"}};
+    for (const auto& [widget, key] : valued) {
+        auto* slider = qobject_cast<QAbstractSlider*>(widget);
+        if (!slider) continue;
+        const QString label = ui::Tr(QLatin1String(key));
+        auto tip = [slider, label](int value) {
+            slider->setToolTip(ui::Tr(QStringLiteral("slider_value_tip_text")).arg(label).arg(value));
+        };
+        tip(slider->value());
+        QObject::connect(slider, &QAbstractSlider::valueChanged, slider, tip);
+    }
+}
+
+void CMS_1_Page::show_stage_states(const ProfileRecord& r) {
+    for (int k = 0; k < kStageCount; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const bool on = r.dpi_stage_enabled(k) == 1;
+        const bool active = r.dpi_stage_index() == k;
+        ui::SetCheck(m_pCheckDpiEnabled[i], on);
+        // The stage the mouse is on stays in use.
+        ui::SetEnabled(m_pCheckDpiEnabled[i], !(on && active));
+        for (QWidget* w : {m_pSliderDpi[i], m_pEditDpi[i], m_pBtnDpiColor[i], m_pLabelDpi[i]}) ui::SetEnabled(w, on);
+        ui::SetEnabled(m_pOptionDpiStep[i], on || active);
+        ui::SetText(m_pLabelDpi[i], on ? page::DpiText(r.dpi_value(k)) : ui::Tr(QStringLiteral("dpi_stage_off_text")));
+    }
+}
+
+void CMS_1_Page::set_stage_enabled(int k, bool on) {
+    if (!has_current_profile()) return;
+    edit_profile([k, on](ProfileRecord& r) {
+        if (!on && r.dpi_stage_index() == k) return;
+        r.set_dpi_stage_enabled(k, on ? 1 : 0);
+        // A stage that never had a value starts at 800 DPI.
+        if (on && r.dpi_value(k) < 1) {
+            r.set_dpi_value(k, kNewStageCode);
+            r.set_dpi_value_y(k, kNewStageCode);
+        }
+    });
+    const auto record = std::make_unique<ProfileRecord>(current_profile());
+    const auto i = static_cast<std::size_t>(k);
+    ui::SetValue(m_pSliderDpi[i], record->dpi_value(k));
+    ui::SetText(m_pEditDpi[i], page::DpiText(record->dpi_value(k)));
+    show_stage_states(*record);
+    RequestApply();
+}
+
 void CMS_1_Page::commit_dpi_edit(int stage) {
     if (!has_current_profile()) return;
     const auto k = static_cast<std::size_t>(stage - 1);
     const int code = page::DpiCodeForText(ui::GetText(m_pEditDpi[k]));
     edit_profile([stage, code](ProfileRecord& r) { r.set_dpi_value(stage - 1, code); });
     ui::SetValue(m_pSliderDpi[k], code);
+    // The caption follows the accepted value.
+    ui::SetText(m_pLabelDpi[k], page::DpiText(code));
     ui::SetText(m_pEditDpi[k], page::DpiText(code));
 }
 

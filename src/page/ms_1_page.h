@@ -223,6 +223,11 @@ private:
     void show_sleep_label(std::int32_t value);
     void show_debounce_label(std::int32_t value);
     void on_dpi_slider(int stage, int code);
+    // Stages not in use are shown off: greyed row, "off" caption, no stage
+    // button to choose. The active stage cannot be switched off.
+    void show_stage_states(const ProfileRecord& r);
+    void name_stage_controls();
+    void set_stage_enabled(int k, bool on);
     void commit_dpi_edit(int stage);
     void filter_dpi_edit(QWidget* edit);
     void reset_dpi();
@@ -296,6 +301,7 @@ private:
     std::array<QWidget*, kStageCount> m_pSliderDpi{};
     std::array<QWidget*, kStageCount> m_pLabelDpi{};
     std::array<QWidget*, kStageCount> m_pOptionDpiStep{};
+    std::array<QWidget*, kStageCount> m_pCheckDpiEnabled{};
     std::array<QWidget*, kStageCount> m_pBtnDpiColor{};
     std::array<QWidget*, kStageCount> m_pEditDpi{};
     QWidget* m_pComboLight = nullptr;

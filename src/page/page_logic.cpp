@@ -65,8 +65,8 @@ QString SleepText(std::int32_t sleep_timer, const QString& prefix, const QString
     return prefix + QString::number(sleep_timer) + QLatin1Char(' ') + unit;
 }
 
-QString DebounceText(std::int32_t key_debounce) {
-    return QStringLiteral("%1 MS").arg(2 * static_cast<std::int64_t>(key_debounce));
+QString DebounceText(std::int32_t key_debounce, const QString& format) {
+    return format.arg(2 * static_cast<std::int64_t>(key_debounce));
 }
 
 QString PollingRateKey(std::int32_t index) {

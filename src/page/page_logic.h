@@ -47,8 +47,9 @@ Color ColorOfArgb(quint32 argb);
 QString LightOffText(std::int32_t light_off_timer, const QString& prefix, const QString& unit);
 // "<prefix><value> <unit>", e.g. "Sleep after 10 min".
 QString SleepText(std::int32_t sleep_timer, const QString& prefix, const QString& unit);
-// "%d MS" of twice the stored value (the value counts 2 ms steps).
-QString DebounceText(std::int32_t key_debounce);
+// Twice the stored value (the value counts 2 ms steps) in `format`, whose
+// %1 takes the milliseconds ("%1 ms").
+QString DebounceText(std::int32_t key_debounce, const QString& format);
 // The language key of a polling rate index 0..3 ("prate_1_text" ..
 // "prate_4_text"); empty for any other index.
 QString PollingRateKey(std::int32_t index);

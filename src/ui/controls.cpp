@@ -30,6 +30,8 @@ thread_local int g_blocked = 0;
 constexpr const char* kTextKey = "textKey";
 constexpr const char* kToolTipKey = "toolTipKey";
 constexpr const char* kPlaceholderKey = "placeholderKey";
+constexpr const char* kAccessibleNameKey = "accessibleNameKey";
+constexpr const char* kNotReady = "notReady";
 constexpr const char* kItemKeys = "itemKeys";
 constexpr const char* kBkColor = "bkColor";
 
@@ -50,7 +52,16 @@ void apply_keys(QWidget* w) {
     const QString text_key = w->property(kTextKey).toString();
     if (!text_key.isEmpty()) set_raw_text(w, rm.text(text_key));
     const QString tip_key = w->property(kToolTipKey).toString();
-    if (!tip_key.isEmpty()) w->setToolTip(rm.text(tip_key));
+    if (!tip_key.isEmpty()) {
+        QString tip = rm.text(tip_key);
+        if (w->property(kNotReady).toBool()) tip = rm.text(QStringLiteral("not_ready_tip_text")).arg(tip);
+        w->setToolTip(tip);
+    }
+    const QString name_key = w->property(kAccessibleNameKey).toString();
+    if (!name_key.isEmpty()) w->setAccessibleName(rm.text(name_key));
+    // Screen readers name a control by its text, else by its tooltip.
+    else if (!text_key.isEmpty()) w->setAccessibleName(rm.text(text_key));
+    else if (!tip_key.isEmpty()) w->setAccessibleName(rm.text(tip_key));
     const QString placeholder_key = w->property(kPlaceholderKey).toString();
     if (!placeholder_key.isEmpty()) {
         if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setPlaceholderText(rm.text(placeholder_key));
@@ -119,6 +130,13 @@ void ApplyResourceTexts(QWidget* root) {
     apply_keys(root);
     const auto children = root->findChildren<QWidget*>();
     for (QWidget* w : children) apply_keys(w);
+}
+
+void MarkNotReady(QWidget* control) {
+    if (!control) return;
+    control->setEnabled(false);
+    control->setProperty(kNotReady, true);
+    apply_keys(control);
 }
 
 void SetVisible(QWidget* control, bool visible) {

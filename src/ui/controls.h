@@ -33,6 +33,9 @@ void SetToolTipKey(QWidget* control, const QString& key);
 // Re-reads the texts of every control in resource-text mode below root.
 void ApplyResourceTexts(QWidget* root);
 
+// A control whose feature is still to come: disabled, its tooltip saying
+// what it will do once it works.
+void MarkNotReady(QWidget* control);
 void SetVisible(QWidget* control, bool visible);
 bool IsVisible(const QWidget* control);  // the control's own flag, not its parents'
 void SetEnabled(QWidget* control, bool enabled);

@@ -73,13 +73,13 @@ TEST(MsgWndTest, ShowsTheTextsOfItsKeys) {
 }
 
 TEST(DpiPopupTest, TextAndPlacement) {
-    EXPECT_EQ(DpiPopupText(16), "DPI :800");
-    EXPECT_EQ(DpiPopupText(200), "DPI :10000");
-    EXPECT_EQ(DpiPopupText(201), "DPI :10100");
-    EXPECT_EQ(DpiPopupText(320), "DPI :22000");
+    EXPECT_EQ(DpiPopupText(16), "800 DPI");
+    EXPECT_EQ(DpiPopupText(200), "10000 DPI");
+    EXPECT_EQ(DpiPopupText(201), "10100 DPI");
+    EXPECT_EQ(DpiPopupText(320), "22000 DPI");
     // A damaged stored code must not overflow on its way to the popup.
-    EXPECT_EQ(DpiPopupText(0x7FFFFFFF), "DPI :214748354700");
-    EXPECT_EQ(DpiPopupText(-0x7FFFFFFF - 1), "DPI :-107374182400");
+    EXPECT_EQ(DpiPopupText(0x7FFFFFFF), "214748354700 DPI");
+    EXPECT_EQ(DpiPopupText(-0x7FFFFFFF - 1), "-107374182400 DPI");
     // Measured from the work area's own edges, so a panel on the left or top
     // does not push the popup off its corner.
     EXPECT_EQ(DpiPopupGeometry(QRect(0, 0, 1920, 1040)), QRect(1710, 980, 200, 50));
@@ -98,7 +98,7 @@ TEST(DpiPopupTest, SkinWithoutLabelStillGivesAPlacedPopup) {
     EXPECT_EQ(popup->FindControl(QStringLiteral("dpi_label")), nullptr);
     EXPECT_EQ(popup->geometry(), DpiPopupGeometry(QGuiApplication::primaryScreen()->availableGeometry()));
     popup->SetText(DpiPopupText(32));
-    EXPECT_EQ(popup->Text(), "DPI :1600");
+    EXPECT_EQ(popup->Text(), "1600 DPI");
     popup->Close(0);
     EXPECT_TRUE(test::pump_until([&] { return guard.isNull(); }));  // deleted itself
 }

@@ -236,8 +236,8 @@ TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
     ASSERT_EQ(popups().size(), 1);
     CDPIMsg* popup = wnd_->DpiPopup();
     ASSERT_NE(popup, nullptr);
-    EXPECT_EQ(popup->Text(), "DPI :22000");
-    EXPECT_EQ(ui::GetText(popup->FindControl(QStringLiteral("dpi_label"))), "DPI :22000");
+    EXPECT_EQ(popup->Text(), "22000 DPI");
+    EXPECT_EQ(ui::GetText(popup->FindControl(QStringLiteral("dpi_label"))), "22000 DPI");
     EXPECT_EQ(timers_->starts(kTimerDpiPopup), 4);  // restarted by every message
     EXPECT_EQ(timers_->interval(kTimerDpiPopup), 2000);
 
@@ -255,7 +255,7 @@ TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
     wnd_->post_message(kMsgDpiPopup, 0, 16);
     pump();
     ASSERT_EQ(popups().size(), 1);
-    EXPECT_EQ(wnd_->DpiPopup()->Text(), "DPI :800");
+    EXPECT_EQ(wnd_->DpiPopup()->Text(), "800 DPI");
 }
 
 TEST_F(MainWndTest, ApplyRequestsReachTheSinkAlsoThroughTheDelayTimer) {
@@ -447,6 +447,25 @@ TEST_F(MainWndTest, WithoutATrayTheTitleBarAndCtrlQEndTheProgram) {
     pump();
     EXPECT_EQ(finished_, 1);
     EXPECT_TRUE(wnd_->IsDestroyed());
+}
+
+// The window keeps the size the user gave it, and never opens larger than
+// the screen's work area.
+TEST_F(MainWndTest, RemembersItsSizeWithinTheWorkArea) {
+    QSize kept;
+    wnd_->SetSizeMemory([&kept] { return kept; }, [&kept](QSize size) { kept = size; });
+    create();
+    wnd_->resize(900, 640);
+    wnd_->DestroyWindow();
+    EXPECT_EQ(kept, QSize(900, 640));
+
+    kept = QSize(3000, 2000);
+    SetUp();
+    wnd_->SetSizeMemory([&kept] { return kept; }, [&kept](QSize size) { kept = size; });
+    create();
+    const QRect area(0, 0, 1280, 720);
+    wnd_->FitToArea(area);
+    EXPECT_TRUE(area.contains(wnd_->geometry())) << wnd_->width() << "x" << wnd_->height();
 }
 
 }  // namespace

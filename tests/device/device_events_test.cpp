@@ -80,12 +80,12 @@ TEST(DeviceEventDecoding, EachCarrierGivesTheSameWordsAndShortCarriersGiveNone) 
 }
 
 TEST(DpiPopup, TextFollowsTheTwoDpiRanges) {
-    EXPECT_EQ(dpi_popup_text(16), "DPI :800");
-    EXPECT_EQ(dpi_popup_text(200), "DPI :10000");
-    EXPECT_EQ(dpi_popup_text(201), "DPI :10100");
-    EXPECT_EQ(dpi_popup_text(320), "DPI :22000");
+    EXPECT_EQ(dpi_popup_text(16), "800 DPI");
+    EXPECT_EQ(dpi_popup_text(200), "10000 DPI");
+    EXPECT_EQ(dpi_popup_text(201), "10100 DPI");
+    EXPECT_EQ(dpi_popup_text(320), "22000 DPI");
     // A stored code can be anything; the text must still be right.
-    EXPECT_EQ(dpi_popup_text(2147483647), "DPI :214748354700");
+    EXPECT_EQ(dpi_popup_text(2147483647), "214748354700 DPI");
 }
 
 TEST_F(DeviceEventsTest, DpiStageEventSelectsTheStageShowsThePopupAndCommits) {

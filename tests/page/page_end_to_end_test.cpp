@@ -145,7 +145,7 @@ TEST(PageEndToEnd, DpiStageFromTheMouseIsShownSavedAndNotSentBack) {
     EXPECT_FALSE(ui::GetCheck(h.ctl("ms_1_option_dpi_step_2")));
     pump_until([&] { return h.wnd->DpiPopup() != nullptr; });
     ASSERT_NE(h.wnd->DpiPopup(), nullptr);
-    EXPECT_EQ(h.wnd->DpiPopup()->Text(), "DPI :2400");
+    EXPECT_EQ(h.wnd->DpiPopup()->Text(), "2400 DPI");
     EXPECT_EQ(h.profile().dpi_stage_index(), 2);
     EXPECT_EQ(h.profile_on_disk().dpi_stage_index(), 2);
     EXPECT_EQ(h.page->engine()->last_applied(), h.profile());
