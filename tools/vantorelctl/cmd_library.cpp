@@ -191,21 +191,6 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         else print_profile_text(p);
     });
 
-    struct NewOptions {
-        std::string name, out;
-    };
-    auto new_opts = std::make_shared<NewOptions>();
-    auto* create = profile->add_subcommand("new", "Write a new default profile to a .pro file");
-    create->add_option("--name", new_opts->name, "Profile name (at most 99 characters)")->required();
-    create->add_option("--out", new_opts->out, "The .pro file to write")->required();
-    create->callback([&global, new_opts] {
-        ProfileRecord record;
-        record.reset_to_defaults();
-        record.set_profile_name(to_utf16(new_opts->name));
-        IoStatus status = export_profile(record, new_opts->out);
-        if (!status) fail(status.message, global);
-    });
-
     struct ExportOptions {
         std::size_t index = 0;
         std::string file;
