@@ -147,6 +147,20 @@ public:
     // True when there was nothing to save or the save worked.
     bool SavePendingEdits(std::string* error);
 
+    // vantorelctl changes the library files while the program runs: first
+    // the page saves what it has not saved yet and then writes nothing (its
+    // saves only note that there is something to save); then it reads both
+    // libraries back from the files, shows them and asks for the apply the
+    // change needs. An edit made between the two is given up for the files'
+    // state. True when the pending edits could be saved.
+    enum class ReloadApply { None, Changed, Full };
+    bool HoldLibrary();
+    void ReloadLibrary(ReloadApply apply);
+    // The hold ends without a change of the files: what was edited
+    // meanwhile is saved now.
+    void ReleaseLibrary();
+    bool library_held() const;
+
     void Refresh();
     void RefreshButtonLabel(int n);  // n = 0..17
     // After the macro editor closed with OK: the macro copies of every
