@@ -142,6 +142,19 @@ TEST_F(OutsideChange, ProfileOperationsShowInTheListAndSwitchTheMouse) {
     EXPECT_EQ(h.profile_on_disk().angle_snap(), 1);
 }
 
+TEST_F(OutsideChange, AnImportedProfileAppearsInTheProgram) {
+    QTemporaryDir files;
+    const std::string pro = files.filePath(QStringLiteral("copy.pro")).toStdString();
+    ASSERT_EQ(vantorelctl("profile export 0 '" + pro + "'").status, 0);
+    const CliResult imported = vantorelctl("profile import '" + pro + "'");
+    ASSERT_EQ(imported.status, 0) << imported.out;
+    auto* list = h.ctl<QListWidget>(QStringLiteral("ms_1_list_profile"));
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(h.page->store().profiles().size(), 2u);
+    EXPECT_FALSE(h.page->library_held());
+}
+
 TEST_F(OutsideChange, AProgramOnAnotherDataFolderIsLeftAlone) {
     QTemporaryDir other;
     const CliResult r = vantorelctl("set brightness=2 --simulate=wired", other.filePath(QStringLiteral("Data")).toStdString());

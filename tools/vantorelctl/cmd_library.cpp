@@ -9,6 +9,7 @@
 #include "library/transfer.h"
 #include "core/trace.h"
 #include "library_access.h"
+#include "library_edit.h"
 
 namespace vantorel::cli {
 
@@ -212,9 +213,11 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     auto* imp = profile->add_subcommand("import", "Add the profile of a .pro file to the library and select it");
     imp->add_option("file", *import_file, "The .pro file to read")->required();
     imp->callback([&global, import_file] {
-        auto store = open_store(global);
-        if (!store) return void(global.exit_code = 1);
-        std::lock_guard<std::mutex> lock(store->mutex());
+        // Under the library lock, with a running desktop program holding.
+        auto edit = LibraryEdit::open(global);
+        if (!edit) return void(global.exit_code = 1);
+        ProfileStore* store = &edit->store();
+        std::unique_lock<std::mutex> lock(store->mutex());
         ImportResult result = import_profile(*import_file, store->profiles(), store->macros());
         if (!result.index) return fail(result.status.message, global);
         if (!result.status) print_error(result.status.message);
@@ -227,6 +230,9 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         std::cout << "Imported \"" << to_utf8(store->current().profile_name()) << "\" as profile " << *result.index;
         if (result.macros_added) std::cout << " with " << result.macros_added << " macro(s)";
         std::cout << '\n';
+        lock.unlock();
+        // The desktop program shows it and sends it, as after its own import.
+        edit->saved(ApplyNeed::Full);
         if (!result.status) global.exit_code = 1;
     });
 }
@@ -304,12 +310,14 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     auto* imp = macro->add_subcommand("import", "Add the macro of a .macro file to the library");
     imp->add_option("file", *import_file, "The .macro file to read")->required();
     imp->callback([&global, import_file] {
-        auto store = open_store(global);
-        if (!store) return void(global.exit_code = 1);
+        auto edit = LibraryEdit::open(global);
+        if (!edit) return void(global.exit_code = 1);
+        ProfileStore* store = &edit->store();
         ImportResult result = import_macro(*import_file, store->macros());
         if (!result.index) return fail(result.status.message, global);
         std::cout << "Imported \"" << to_utf8(store->macros()[*result.index].name()) << "\" as macro "
                   << *result.index << '\n';
+        edit->saved(ApplyNeed::None);
         if (!result.status) fail(result.status.message, global);
     });
 }

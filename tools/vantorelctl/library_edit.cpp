@@ -188,10 +188,15 @@ bool LibraryEdit::commit(bool macros_changed, ApplyNeed need) {
         unlock();
         return false;
     }
+    saved(need);
+    return true;
+}
+
+void LibraryEdit::saved(ApplyNeed need) {
     if (gui_ && !gui_->reload(need))
         std::cerr << "vantorelctl: note: the running QV Vantorel did not confirm that it reloaded the library\n";
+    gui_.reset();
     unlock();
-    return true;
 }
 
 }  // namespace vantorel::cli

@@ -82,6 +82,8 @@ public:
     // lets the program reload and apply. The lock is given up either way.
     // False, with the message printed, when the save failed.
     bool commit(bool macros_changed, ApplyNeed need);
+    // The same for a change whose files the caller has saved itself.
+    void saved(ApplyNeed need);
 
 private:
     LibraryEdit() = default;
