@@ -44,6 +44,9 @@ TEST_F(SettingsTable, TypedValuesAreStoredWithThePagesConversions) {
         {"ripple", "on", "on"},
         {"angle-snap", "0", "off"},
         {"light-color", "#000000", "#000000"},
+        {"light-effect", "2", "breathing"},
+        {"light-effect", "comet-tail", "comet-tail"},
+        {"light-effect-ble", "color-cycle", "colour-cycle"},
     };
     for (const Accepted& c : cases) {
         std::string error;
@@ -82,7 +85,7 @@ TEST_F(SettingsTable, OutOfRangeAndUnknownValuesAreRefusedWithTheirRange) {
         {"debounce", "3", "even"},           {"debounce", "512", "0..510"},   {"lift-off", "3", "1 or 2"},
         {"ripple", "yes", "on or off"},      {"light-color", "red", "#RRGGBB"}, {"dpi-color.1", "#12345", "#RRGGBB"},
         {"dpi.2", "fast", "DPI"},            {"dpi.9", "800", "unknown setting"}, {"sleep", "256", "0..255"},
-        {"light-effect", "12", "0..11"},
+        {"light-effect", "12", "0..11"},     {"light-effect", "disco", "rainbow-wave"},
     };
     const ProfileRecord before = record;
     for (const Refused& c : cases) {

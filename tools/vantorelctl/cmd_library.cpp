@@ -151,7 +151,7 @@ void fail(const std::string& message, GlobalOptions& global) {
 }
 
 void register_profile(CLI::App& app, GlobalOptions& global) {
-    auto* profile = app.add_subcommand("profile", "List, show, create, export and import profiles");
+    auto* profile = app.add_subcommand("profile", "List, show, select, add, rename, delete, reset, duplicate, export and import profiles");
     profile->require_subcommand(1);
 
     auto list_json = std::make_shared<bool>(false);
@@ -238,7 +238,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
 }
 
 void register_macro(CLI::App& app, GlobalOptions& global) {
-    auto* macro = app.add_subcommand("macro", "List, show, export and import macros");
+    auto* macro = app.add_subcommand("macro", "List, show, add (from a text file), rename, delete, export and import macros");
     macro->require_subcommand(1);
 
     auto list_json = std::make_shared<bool>(false);

@@ -14,7 +14,8 @@ void print_error(const std::string& message) { std::cerr << "vantorelctl: " << m
 
 int main(int argc, char** argv) {
     using namespace vantorel::cli;
-    CLI::App app{"QV Vantorel command-line tool: inspect profiles and macros, build reports, talk to the mouse",
+    CLI::App app{"QV Vantorel command-line tool: change settings, buttons, profiles and macros, look at the mouse and "
+                 "its links, build reports. `vantorelctl COMMAND --help` tells more.",
                  "vantorelctl"};
     app.set_version_flag("--version", std::string("vantorelctl ") + VANTOREL_VERSION);
     app.require_subcommand(1);

@@ -2,6 +2,8 @@
 #include "settings_table.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 #include <charconv>
 #include <cstdio>
 #include <functional>
@@ -73,6 +75,37 @@ Setting switched(std::string name, std::int32_t (ProfileRecord::*get)() const,
             }};
 }
 
+// The light effects 0..11 by the names the page shows them with.
+constexpr std::array<std::string_view, 12> kEffects = {
+    "off",  "steady",  "breathing", "spectrum-breathing", "colour-cycle", "rainbow-wave",
+    "neon", "flicker", "reactive",  "marquee",            "starlight",    "comet-tail"};
+
+std::string effects_allowed() {
+    std::string text = "an effect 0..11 or its name:";
+    for (std::string_view e : kEffects) text += ' ' + std::string(e);
+    return text;
+}
+
+// A light effect typed as its index or its name; shown as its name.
+Setting effect(std::string name, std::int32_t (ProfileRecord::*get)() const,
+               void (ProfileRecord::*set)(std::int32_t)) {
+    return {std::move(name),
+            [get](const ProfileRecord& r) {
+                const int v = (r.*get)();
+                return v >= 0 && v < static_cast<int>(kEffects.size()) ? std::string(kEffects[static_cast<std::size_t>(v)])
+                                                                      : std::to_string(v);
+            },
+            [set](ProfileRecord& r, const std::string& v) -> std::string {
+                std::optional<long long> n = parse_integer(v);
+                const std::string typed = v == "color-cycle" ? "colour-cycle" : v;
+                for (std::size_t i = 0; !n && i < kEffects.size(); ++i)
+                    if (kEffects[i] == typed) n = static_cast<long long>(i);
+                if (!n || *n < 0 || *n > 11) return effects_allowed();
+                (r.*set)(static_cast<std::int32_t>(*n));
+                return {};
+            }};
+}
+
 std::vector<Setting> build_table() {
     std::vector<Setting> t;
     for (int k = 0; k < profile_layout::kStageCount; ++k) {
@@ -120,8 +153,8 @@ std::vector<Setting> build_table() {
                      r.set_dpi_stage_index(static_cast<std::int32_t>(*n - 1));
                      return {};
                  }});
-    t.push_back(ranged("light-effect", 0, 11, &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
-    t.push_back(ranged("light-effect-ble", 0, 11, &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
+    t.push_back(effect("light-effect", &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
+    t.push_back(effect("light-effect-ble", &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
     t.push_back(ranged("brightness", 0, 15, &ProfileRecord::brightness, &ProfileRecord::set_brightness));
     t.push_back(ranged("breath-speed", 0, 9, &ProfileRecord::breath_speed, &ProfileRecord::set_breath_speed));
     t.push_back({"light-color", [](const ProfileRecord& r) { return color_text(r.light_color()); },
