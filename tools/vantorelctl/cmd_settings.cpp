@@ -62,6 +62,9 @@ int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, 
     }
     if (gui && mouse.simulate.empty()) {
         std::cout << "saved; the running QV Vantorel shows the change and sends it to the mouse\n";
+        if (mouse.trace)
+            std::cout << "(nothing to trace here: the running program owns the links; --simulate traces the "
+                         "virtual mouse)\n";
         return kExitOk;
     }
     // The library is saved: the apply only sends.
