@@ -74,7 +74,11 @@ int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, 
     job.simulate = mouse.simulate;
     job.trace = mouse.trace;
     job.wait = mouse.wait;
-    return run_apply_job(job);
+    const int status = run_apply_job(job);
+    if (status == kExitNoMouse)
+        std::cerr << "vantorelctl: the change is saved; the mouse gets it with the next full apply "
+                     "(vantorelctl apply --full, or the desktop program when it starts)\n";
+    return status;
 }
 
 namespace {
