@@ -165,7 +165,7 @@ TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
     std::ofstream(dir_.path() / "bad.txt") << "press a 20\npress nokey 10\n";
     const std::string bad_file = (dir_.path() / "bad.txt").string();
     const RefusedCase cases[] = {
-        {"set brightness=16", 2, "bad value \"16\" for brightness: expected a whole number 0..15"},
+        {"set brightness=16", 2, "bad value \"16\" for brightness: expected a whole number 1..15"},
         {"set brightness=5 dpi.9=800", 2, "unknown setting \"dpi.9\""},
         {"set polling-rate=300", 2, "125, 250, 500 or 1000"},
         {"set brightness", 2, "expected NAME=VALUE"},

@@ -38,7 +38,8 @@ TEST_F(SettingsTable, TypedValuesAreStoredWithThePagesConversions) {
         {"brightness", "15", "15"},
         {"polling-rate", "125", "125"},
         {"light-off", "2.5", "2.5"},
-        {"light-off", "0", "0.0"},
+        {"light-off", "30", "30.0"},
+        {"light-off", "0.5", "0.5"},
         {"debounce", "12", "12"},
         {"lift-off", "2", "2"},
         {"ripple", "on", "on"},
@@ -79,13 +80,15 @@ struct Refused {
 
 TEST_F(SettingsTable, OutOfRangeAndUnknownValuesAreRefusedWithTheirRange) {
     const Refused cases[] = {
-        {"brightness", "16", "0..15"},       {"brightness", "-1", "0..15"},   {"brightness", "7x", "0..15"},
-        {"breath-speed", "10", "0..9"},      {"active-stage", "0", "1..8"},   {"active-stage", "9", "1..8"},
-        {"polling-rate", "300", "1000"},     {"light-off", "1.25", "0.5"},    {"light-off", "128", "127.5"},
-        {"debounce", "3", "even"},           {"debounce", "512", "0..510"},   {"lift-off", "3", "1 or 2"},
-        {"ripple", "yes", "on or off"},      {"light-color", "red", "#RRGGBB"}, {"dpi-color.1", "#12345", "#RRGGBB"},
-        {"dpi.2", "fast", "DPI"},            {"dpi.9", "800", "unknown setting"}, {"sleep", "256", "0..255"},
-        {"light-effect", "12", "0..11"},     {"light-effect", "disco", "rainbow-wave"},
+        {"brightness", "16", "1..15"},     {"brightness", "0", "1..15"},      {"brightness", "7x", "1..15"},
+        {"breath-speed", "10", "1..9"},    {"breath-speed", "-1", "1..9"},    {"active-stage", "0", "1..8"},
+        {"active-stage", "9", "1..8"},     {"polling-rate", "300", "1000"},   {"light-off", "1.25", "0.5"},
+        {"light-off", "30.5", "0.5..30"},  {"light-off", "0", "0.5..30"},     {"debounce", "3", "even"},
+        {"debounce", "34", "2..32"},       {"debounce", "0", "2..32"},        {"lift-off", "3", "1 or 2"},
+        {"ripple", "yes", "on or off"},    {"light-color", "red", "#RRGGBB"}, {"dpi-color.1", "#12345", "#RRGGBB"},
+        {"dpi.2", "fast", "DPI"},          {"dpi.9", "800", "unknown setting"},
+        {"sleep", "61", "1..60"},          {"sleep", "0", "1..60"},           {"light-effect", "12", "0..11"},
+        {"light-effect", "disco", "rainbow-wave"},
     };
     const ProfileRecord before = record;
     for (const Refused& c : cases) {

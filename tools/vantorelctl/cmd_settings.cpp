@@ -161,10 +161,10 @@ std::string names_help() {
     return text +
            "\nValues: dpi.N in DPI (held to 50..22000 and rounded down to the stage's step, as the page's edit "
            "does), colours as #RRGGBB, dpi-enabled.N, ripple and angle-snap on|off, active-stage 1..8, "
-           "light-effect and light-effect-ble 0..11 or a name (off, steady, breathing, spectrum-breathing, "
-           "colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail), brightness 0..15, breath-speed 0..9, polling-rate "
-           "125|250|500|1000, light-off in minutes 0..127.5 (steps of 0.5), sleep in minutes 0..255, debounce in "
-           "ms 0..510 (even), lift-off 1|2.";
+           "brightness 1..15, breath-speed 1..9, light-effect and light-effect-ble 0..11 or a name (off, steady, breathing, spectrum-breathing, "
+           "colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail), polling-rate "
+           "125|250|500|1000, light-off in minutes 0.5..30 (steps of 0.5), sleep in minutes 1..60, debounce in "
+           "ms 2..32 (even), lift-off 1|2.";
 }
 
 }  // namespace

@@ -155,8 +155,9 @@ std::vector<Setting> build_table() {
                  }});
     t.push_back(effect("light-effect", &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
     t.push_back(effect("light-effect-ble", &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
-    t.push_back(ranged("brightness", 0, 15, &ProfileRecord::brightness, &ProfileRecord::set_brightness));
-    t.push_back(ranged("breath-speed", 0, 9, &ProfileRecord::breath_speed, &ProfileRecord::set_breath_speed));
+    // The ranges of the page's sliders.
+    t.push_back(ranged("brightness", 1, 15, &ProfileRecord::brightness, &ProfileRecord::set_brightness));
+    t.push_back(ranged("breath-speed", 1, 9, &ProfileRecord::breath_speed, &ProfileRecord::set_breath_speed));
     t.push_back({"light-color", [](const ProfileRecord& r) { return color_text(r.light_color()); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto c = parse_color(v);
@@ -188,7 +189,7 @@ std::vector<Setting> build_table() {
                      return std::to_string(v / 2) + (v % 2 ? ".5" : ".0");
                  },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
-                     const std::string allowed = "minutes 0..127.5 in steps of 0.5";
+                     const std::string allowed = "minutes 0.5..30 in steps of 0.5";
                      std::string whole = v;
                      int half = 0;
                      if (const auto dot = v.find('.'); dot != std::string::npos) {
@@ -201,16 +202,16 @@ std::vector<Setting> build_table() {
                          whole = v.substr(0, dot);
                      }
                      const auto n = parse_integer(whole);
-                     if (!n || *n < 0 || *n * 2 + half > 255) return allowed;
+                     if (!n || *n < 0 || *n * 2 + half < 1 || *n * 2 + half > 60) return allowed;
                      r.set_light_off_timer(static_cast<std::int32_t>(*n * 2 + half));
                      return {};
                  }});
-    t.push_back(ranged("sleep", 0, 255, &ProfileRecord::sleep_timer, &ProfileRecord::set_sleep_timer));
+    t.push_back(ranged("sleep", 1, 60, &ProfileRecord::sleep_timer, &ProfileRecord::set_sleep_timer));
     // Debounce is typed in milliseconds and kept in 2 ms steps.
     t.push_back({"debounce", [](const ProfileRecord& r) { return std::to_string(r.key_debounce() * 2); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
-                     if (!n || *n < 0 || *n > 510 || *n % 2) return "an even number of milliseconds 0..510";
+                     if (!n || *n < 2 || *n > 32 || *n % 2) return "an even number of milliseconds 2..32";
                      r.set_key_debounce(static_cast<std::int32_t>(*n / 2));
                      return {};
                  }});
