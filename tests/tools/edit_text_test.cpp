@@ -48,6 +48,7 @@ TEST_F(SettingsTable, TypedValuesAreStoredWithThePagesConversions) {
         {"light-effect", "2", "breathing"},
         {"light-effect", "comet-tail", "comet-tail"},
         {"light-effect-ble", "color-cycle", "colour-cycle"},
+        {"light-effect-ble", "3", "colour-cycle"},  // the fourth entry of its own, shorter list
     };
     for (const Accepted& c : cases) {
         std::string error;
@@ -88,7 +89,8 @@ TEST_F(SettingsTable, OutOfRangeAndUnknownValuesAreRefusedWithTheirRange) {
         {"ripple", "yes", "on or off"},    {"light-color", "red", "#RRGGBB"}, {"dpi-color.1", "#12345", "#RRGGBB"},
         {"dpi.2", "fast", "DPI"},          {"dpi.9", "800", "unknown setting"},
         {"sleep", "61", "1..60"},          {"sleep", "0", "1..60"},           {"light-effect", "12", "0..11"},
-        {"light-effect", "disco", "rainbow-wave"},
+        {"light-effect", "disco", "rainbow-wave"}, {"light-effect-ble", "4", "0..3"},
+        {"light-effect-ble", "neon", "colour-cycle"},
     };
     const ProfileRecord before = record;
     for (const Refused& c : cases) {

@@ -161,8 +161,9 @@ std::string names_help() {
     return text +
            "\nValues: dpi.N in DPI (held to 50..22000 and rounded down to the stage's step, as the page's edit "
            "does), colours as #RRGGBB, dpi-enabled.N, ripple and angle-snap on|off, active-stage 1..8, "
-           "brightness 1..15, breath-speed 1..9, light-effect and light-effect-ble 0..11 or a name (off, steady, breathing, spectrum-breathing, "
-           "colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail), polling-rate "
+           "brightness 1..15, breath-speed 1..9, light-effect 0..11 or a name (off, steady, breathing, "
+           "spectrum-breathing, colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail), "
+           "light-effect-ble 0..3 or a name (off, steady, breathing, colour-cycle), polling-rate "
            "125|250|500|1000, light-off in minutes 0.5..30 (steps of 0.5), sleep in minutes 1..60, debounce in "
            "ms 2..32 (even), lift-off 1|2.";
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <span>
 
 namespace vantorel::cli {
 namespace {
@@ -75,32 +76,30 @@ Setting switched(std::string name, std::int32_t (ProfileRecord::*get)() const,
             }};
 }
 
-// The light effects 0..11 by the names the page shows them with.
+// The light effects by the names the page's lists show them with: twelve
+// over the receiver and the cable, four over Bluetooth LE.
 constexpr std::array<std::string_view, 12> kEffects = {
     "off",  "steady",  "breathing", "spectrum-breathing", "colour-cycle", "rainbow-wave",
     "neon", "flicker", "reactive",  "marquee",            "starlight",    "comet-tail"};
-
-std::string effects_allowed() {
-    std::string text = "an effect 0..11 or its name:";
-    for (std::string_view e : kEffects) text += ' ' + std::string(e);
-    return text;
-}
+constexpr std::array<std::string_view, 4> kBleEffects = {"off", "steady", "breathing", "colour-cycle"};
 
 // A light effect typed as its index or its name; shown as its name.
-Setting effect(std::string name, std::int32_t (ProfileRecord::*get)() const,
+Setting effect(std::string name, std::span<const std::string_view> names, std::int32_t (ProfileRecord::*get)() const,
                void (ProfileRecord::*set)(std::int32_t)) {
+    std::string allowed = "an effect 0.." + std::to_string(names.size() - 1) + " or its name:";
+    for (std::string_view e : names) allowed += ' ' + std::string(e);
     return {std::move(name),
-            [get](const ProfileRecord& r) {
+            [names, get](const ProfileRecord& r) {
                 const int v = (r.*get)();
-                return v >= 0 && v < static_cast<int>(kEffects.size()) ? std::string(kEffects[static_cast<std::size_t>(v)])
-                                                                      : std::to_string(v);
+                return v >= 0 && v < static_cast<int>(names.size()) ? std::string(names[static_cast<std::size_t>(v)])
+                                                                     : std::to_string(v);
             },
-            [set](ProfileRecord& r, const std::string& v) -> std::string {
+            [names, allowed, set](ProfileRecord& r, const std::string& v) -> std::string {
                 std::optional<long long> n = parse_integer(v);
                 const std::string typed = v == "color-cycle" ? "colour-cycle" : v;
-                for (std::size_t i = 0; !n && i < kEffects.size(); ++i)
-                    if (kEffects[i] == typed) n = static_cast<long long>(i);
-                if (!n || *n < 0 || *n > 11) return effects_allowed();
+                for (std::size_t i = 0; !n && i < names.size(); ++i)
+                    if (names[i] == typed) n = static_cast<long long>(i);
+                if (!n || *n < 0 || *n >= static_cast<long long>(names.size())) return allowed;
                 (r.*set)(static_cast<std::int32_t>(*n));
                 return {};
             }};
@@ -153,8 +152,8 @@ std::vector<Setting> build_table() {
                      r.set_dpi_stage_index(static_cast<std::int32_t>(*n - 1));
                      return {};
                  }});
-    t.push_back(effect("light-effect", &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
-    t.push_back(effect("light-effect-ble", &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
+    t.push_back(effect("light-effect", kEffects, &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
+    t.push_back(effect("light-effect-ble", kBleEffects, &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
     // The ranges of the page's sliders.
     t.push_back(ranged("brightness", 1, 15, &ProfileRecord::brightness, &ProfileRecord::set_brightness));
     t.push_back(ranged("breath-speed", 1, 9, &ProfileRecord::breath_speed, &ProfileRecord::set_breath_speed));
