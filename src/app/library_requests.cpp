@@ -35,6 +35,9 @@ QByteArray LibraryRequests::handle(const void* connection, const QByteArray& lin
         // A second command waits for the first on the lock file; a hold
         // asked for while another is open is refused rather than nested.
         if (holder_ || !same_folder(folder)) return "other";
+        // A dialog of the page works on library records: the command waits
+        // for the user to close it rather than pulling them away.
+        if (page_.dialog_open()) return "busy";
         holder_ = connection;
         page_.HoldLibrary();
         return "held";

@@ -5,7 +5,8 @@
 //
 //   hold <data folder>        the program saves its pending edits and
 //                             writes nothing more; answer "held", or
-//                             "other" when it works on another data folder
+//                             "other" when it works on another data folder,
+//                             or "busy" while one of its dialogs is open
 //   reload none|changed|full  it reads the files back, shows them and asks
 //                             for the apply named (the differences, or the
 //                             whole selected profile); the hold ends; "done"

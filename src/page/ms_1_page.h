@@ -160,6 +160,9 @@ public:
     // meanwhile is saved now.
     void ReleaseLibrary();
     bool library_held() const;
+    // Whether one of the page's dialogs or message boxes is open: they
+    // hold on to library records, so the library is not reloaded then.
+    bool dialog_open() const { return m_iDialogDepth > 0; }
 
     void Refresh();
     void RefreshButtonLabel(int n);  // n = 0..17
@@ -362,6 +365,7 @@ private:
     // The list's first item-select notification after construction is not
     // a switch (see fill_profile_list).
     int m_iIgnoreListSelect = 1;
+    int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
     int m_iMenuButton = 0;
     std::unique_ptr<ui::MenuWnd> m_pButtonMenu;
     std::unique_ptr<ui::EventHook> m_pInputHook;

@@ -155,6 +155,23 @@ TEST_F(OutsideChange, AnImportedProfileAppearsInTheProgram) {
     EXPECT_FALSE(h.page->library_held());
 }
 
+TEST_F(OutsideChange, WaitsForTheUserToCloseADialog) {
+    // The rename dialog is open while the command runs: it is refused and
+    // nothing changes; once the dialog is closed the same command goes through.
+    CliResult during;
+    h.answer_dialog = [&](ui::SkinWindow&) { during = vantorelctl("set brightness=4"); };
+    click(QStringLiteral("ms_1_profile_rename_btn"));
+    EXPECT_EQ(during.status, 1) << during.out;
+    EXPECT_NE(during.out.find("has a dialog open"), std::string::npos) << during.out;
+    EXPECT_NE(h.profile_on_disk().brightness(), 4);
+    EXPECT_FALSE(h.page->library_held());
+
+    const CliResult after = vantorelctl("set brightness=4");
+    EXPECT_EQ(after.status, 0) << after.out;
+    EXPECT_EQ(h.profile().brightness(), 4);
+    EXPECT_EQ(h.ctl<QSlider>(QStringLiteral("ms_1_slider_brightness"))->value(), 4);
+}
+
 TEST_F(OutsideChange, AProgramOnAnotherDataFolderIsLeftAlone) {
     QTemporaryDir other;
     const CliResult r = vantorelctl("set brightness=2 --simulate=wired", other.filePath(QStringLiteral("Data")).toStdString());

@@ -85,7 +85,9 @@ std::filesystem::path GuiLink::socket_path() {
     return dir / "QV Vantorel";
 }
 
-std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, const std::filesystem::path& folder) {
+std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
+                                       bool* busy) {
+    *busy = false;
     const std::string path = socket.string();
     sockaddr_un addr{};
     if (path.size() >= sizeof addr.sun_path) return nullptr;
@@ -101,6 +103,7 @@ std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, cons
     std::unique_ptr<GuiLink> link(new GuiLink(fd));
     std::string answer;
     if (!link->request("hold " + folder.string(), &answer) || answer != "held") {
+        *busy = answer == "busy";
         trace("desktop program: %s\n", answer == "other" ? "works on another data folder" : "did not answer");
         link->open_ = false;
         return nullptr;
@@ -150,7 +153,12 @@ std::unique_ptr<LibraryEdit> LibraryEdit::open(const GlobalOptions& global) {
             return nullptr;
         }
     }
-    edit->gui_ = GuiLink::hold(GuiLink::socket_path(), std::filesystem::absolute(folder.path()));
+    bool busy = false;
+    edit->gui_ = GuiLink::hold(GuiLink::socket_path(), std::filesystem::absolute(folder.path()), &busy);
+    if (busy) {
+        print_error("the running QV Vantorel has a dialog open; close it and try again (nothing changed)");
+        return nullptr;
+    }
     edit->store_ = open_store(global, LoadMode::Repair);
     if (!edit->store_) return nullptr;
     return edit;

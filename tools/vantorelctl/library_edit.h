@@ -16,7 +16,9 @@
 //   program's next save then starts from what the command wrote.
 //
 // The requests, one line each (the answers likewise):
-//   hold <data folder>     -> "held" (same folder, holding) or "other"
+//   hold <data folder>     -> "held" (same folder, holding), "other" or
+//                             "busy" (a dialog of the program is open: the
+//                             command gives up and changes nothing)
 //   reload none|changed|full -> "done" (reloaded, hold ended; "changed" and
 //                              "full" also ask for an apply of the
 //                              differences or of everything)
@@ -50,8 +52,10 @@ public:
     static std::filesystem::path socket_path();
 
     // Connects and asks for a hold on `folder`. Null when no program runs,
-    // it answers nothing or it works on another data folder.
-    static std::unique_ptr<GuiLink> hold(const std::filesystem::path& socket, const std::filesystem::path& folder);
+    // it answers nothing or it works on another data folder; null with
+    // *busy set when it has a dialog open.
+    static std::unique_ptr<GuiLink> hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
+                                         bool* busy);
     ~GuiLink();  // a hold still open is released
     GuiLink(const GuiLink&) = delete;
     GuiLink& operator=(const GuiLink&) = delete;
