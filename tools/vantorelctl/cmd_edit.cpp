@@ -172,12 +172,12 @@ int run_profile_op(ProfileOp op, const ProfileOptions& opts, const GlobalOptions
 
 void register_profile_ops(CLI::App& app, GlobalOptions& global) {
     CLI::App* profile = app.get_subcommand("profile");
-    struct Spec {
+    struct Operation {
         const char* name;
         ProfileOp op;
         const char* help;
     };
-    static const Spec specs[] = {
+    static const Operation operations[] = {
         {"select", ProfileOp::Select, "Make a profile the selected one and send all of it to the mouse"},
         {"new", ProfileOp::New, "Add a profile with the default settings and select it"},
         {"rename", ProfileOp::Rename, "Give a profile another name (unique in any letter case)"},
@@ -185,11 +185,11 @@ void register_profile_ops(CLI::App& app, GlobalOptions& global) {
         {"reset", ProfileOp::Reset, "Give a profile the default settings, keeping its name"},
         {"duplicate", ProfileOp::Duplicate, "Add a copy of a profile and select it"},
     };
-    for (const Spec& spec : specs) {
-        auto* cmd = profile->add_subcommand(spec.name, spec.help);
+    for (const Operation& operation : operations) {
+        auto* cmd = profile->add_subcommand(operation.name, operation.help);
         auto opts = std::make_shared<ProfileOptions>();
         const char* which = "Index (0-based, as profile list shows it) or name; default: the selected profile";
-        switch (spec.op) {
+        switch (operation.op) {
             case ProfileOp::Select: cmd->add_option("PROFILE", opts->profile, which)->required(); break;
             case ProfileOp::New:
                 cmd->add_option("NAME,--name", opts->name, "Its name (default: \"Profile N\")");
@@ -207,7 +207,7 @@ void register_profile_ops(CLI::App& app, GlobalOptions& global) {
             default: cmd->add_option("PROFILE", opts->profile, which); break;
         }
         add_mouse_options(cmd, opts->mouse);
-        const ProfileOp op = spec.op;
+        const ProfileOp op = operation.op;
         cmd->callback([op, opts, &global] { global.exit_code = run_profile_op(op, *opts, global); });
     }
 }
