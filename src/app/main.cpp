@@ -10,6 +10,7 @@
 
 #include "app/app_options.h"
 #include "app/hook_library.h"
+#include "app/library_requests.h"
 #include "app/main_wnd.h"
 #include "app/screenshot.h"
 #include "app/session.h"
@@ -110,6 +111,9 @@ int main(int argc, char** argv) {
                          [&window_settings](QSize size) { window_settings.setValue(QStringLiteral("size"), size); });
     ConnectMousePage(window, mouse_page);
     window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
+    // vantorelctl changes the library through the running program.
+    LibraryRequests library_requests(mouse_page);
+    library_requests.attach(instance);
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });
     QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);

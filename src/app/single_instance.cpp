@@ -12,6 +12,8 @@ namespace vantorel {
 
 namespace {
 constexpr char kWake[] = "wake\n";
+// A request names a data folder; longer lines are no request of ours.
+constexpr qint64 kMaxLine = 4096;
 }
 
 QString SingleInstance::default_server_name() {
@@ -62,18 +64,30 @@ SingleInstance::Result SingleInstance::start() {
     }
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+                if (on_closed_) on_closed_(socket);
+                socket->deleteLater();
+            });
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > 64) socket->abort();  // not one of ours
-                    return;
+                while (socket->canReadLine()) {
+                    const QByteArray line = socket->readLine(kMaxLine);
+                    if (line == kWake) {
+                        socket->write("ok\n");
+                        socket->flush();
+                        emit wakeRequested();
+                        continue;
+                    }
+                    if (!line.endsWith('\n') || !on_request_) {
+                        socket->abort();  // not one of ours
+                        return;
+                    }
+                    const QByteArray answer = on_request_(socket, line.chopped(1));
+                    if (!answer.isEmpty()) {
+                        socket->write(answer + '\n');
+                        socket->flush();
+                    }
                 }
-                const QByteArray line = socket->readLine(64);
-                if (line == kWake) {
-                    socket->write("ok\n");
-                    socket->flush();
-                    emit wakeRequested();
-                }
+                if (socket->bytesAvailable() > kMaxLine) socket->abort();  // not one of ours
             });
         }
     });

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // One running copy per user. The first start listens on a local socket named
 // "QV Vantorel" in the user's runtime folder; a later start connects to it,
-// asks the first one to show itself and ends.
+// asks the first one to show itself and ends. The same socket takes
+// requests of vantorelctl, one line each, which the request handler answers.
 #pragma once
 
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace vantorel {
@@ -35,6 +37,14 @@ public:
     // Asks a running instance to show itself; false when none answers.
     static bool wake_running(const QString& server_name, int timeout_ms = 1000);
 
+    // Every line other than the wake request goes to the handler, with the
+    // connection it came on; a non-empty answer is sent back as one line.
+    // The closed handler hears of every connection that ends.
+    using RequestHandler = std::function<QByteArray(const void* connection, const QByteArray& line)>;
+    using ClosedHandler = std::function<void(const void* connection)>;
+    void set_request_handler(RequestHandler handler) { on_request_ = std::move(handler); }
+    void set_closed_handler(ClosedHandler handler) { on_closed_ = std::move(handler); }
+
 signals:
     // A later start asked this instance to show itself.
     void wakeRequested();
@@ -42,6 +52,8 @@ signals:
 private:
     QString server_name_;
     std::unique_ptr<QLocalServer> server_;
+    RequestHandler on_request_;
+    ClosedHandler on_closed_;
 };
 
 }  // namespace vantorel

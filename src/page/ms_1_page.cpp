@@ -359,6 +359,53 @@ bool CMS_1_Page::SavePendingEdits(std::string* error) {
     return ok;
 }
 
+bool CMS_1_Page::HoldLibrary() {
+    const bool saved = SavePendingEdits(nullptr);
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    m_pSource->hold();
+    trace("page: library held for an outside change\n");
+    return saved;
+}
+
+bool CMS_1_Page::library_held() const {
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    return m_pSource->held();
+}
+
+void CMS_1_Page::ReleaseLibrary() {
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        const bool pending = m_pSource->unsaved();
+        m_pSource->end_hold();
+        if (pending) m_pSource->mark_unsaved();
+    }
+    SavePendingEdits(nullptr);
+}
+
+void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
+    {
+        // The records are replaced: no pointer may outlive them.
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        m_pCurProfile = nullptr;
+        m_pSource->end_hold();
+    }
+    const ProfileStore::LoadResult loaded = m_pStore->load(ui::ResourceManager::instance().language());
+    for (const std::string& problem : loaded.profiles.problems) trace("profile library: %s\n", problem.c_str());
+    for (const std::string& problem : loaded.macros.problems) trace("macro library: %s\n", problem.c_str());
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
+    }
+    fill_profile_list();
+    Refresh();
+    trace("page: library reloaded after an outside change\n");
+    // The engine's copy of what the mouse holds still is the profile as it
+    // was, so an apply sends exactly the sections that changed.
+    if (apply == ReloadApply::None || !m_pEngine) return;
+    if (apply == ReloadApply::Full) m_pEngine->set_full_apply();
+    RequestApply();
+}
+
 // ---------------------------------------------------------------------------
 // Messages and timers from the main window
 

@@ -147,6 +147,23 @@ public:
     // True when there was nothing to save or the save worked.
     bool SavePendingEdits(std::string* error);
 
+    // vantorelctl changes the library files while the program runs: first
+    // the page saves what it has not saved yet and then writes nothing (its
+    // saves only note that there is something to save); then it reads both
+    // libraries back from the files, shows them and asks for the apply the
+    // change needs. An edit made between the two is given up for the files'
+    // state. True when the pending edits could be saved.
+    enum class ReloadApply { None, Changed, Full };
+    bool HoldLibrary();
+    void ReloadLibrary(ReloadApply apply);
+    // The hold ends without a change of the files: what was edited
+    // meanwhile is saved now.
+    void ReleaseLibrary();
+    bool library_held() const;
+    // Whether one of the page's dialogs or message boxes is open: they
+    // hold on to library records, so the library is not reloaded then.
+    bool dialog_open() const { return m_iDialogDepth > 0; }
+
     void Refresh();
     void RefreshButtonLabel(int n);  // n = 0..17
     // After the macro editor closed with OK: the macro copies of every
@@ -354,6 +371,7 @@ private:
     // The list's first item-select notification after construction is not
     // a switch (see fill_profile_list).
     int m_iIgnoreListSelect = 1;
+    int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
     int m_iMenuButton = 0;
     std::unique_ptr<ui::MenuWnd> m_pButtonMenu;
     std::unique_ptr<ui::EventHook> m_pInputHook;

@@ -3,6 +3,10 @@
 // note of whether memory holds edits the file does not have yet. Every edit
 // of the page marks it; every save through it records whether the file now
 // matches memory. Both happen under the store's mutex.
+//
+// While vantorelctl changes the library files, the source holds: saves write
+// nothing and only note that memory holds edits; the page then reloads the
+// files, which ends the hold.
 #pragma once
 
 #include <mutex>
@@ -21,6 +25,10 @@ public:
     ProfileRecord& current() override { return store_.current(); }
     // Call with mutex() held. A failed save leaves the edits marked unsaved.
     bool save(std::string* error) override {
+        if (held_) {
+            unsaved_ = true;
+            return true;
+        }
         const bool ok = store_.save(error);
         unsaved_ = !ok;
         return ok;
@@ -38,9 +46,19 @@ public:
         return save(error);
     }
 
+    // Call with mutex() held. After end_hold() memory is taken to be what
+    // the file holds (the caller reloads it).
+    void hold() { held_ = true; }
+    void end_hold() {
+        held_ = false;
+        unsaved_ = false;
+    }
+    bool held() const { return held_; }
+
 private:
     ProfileStore& store_;
     bool unsaved_ = false;
+    bool held_ = false;
 };
 
 }  // namespace vantorel::page

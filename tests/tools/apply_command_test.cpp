@@ -89,7 +89,7 @@ TEST_F(ApplyCommand, TheReceiverIsTheDefaultLinkAndAcknowledges) {
 TEST_F(ApplyCommand, WithoutAMouseGivesUpAfterTheWaitAndABadFileIsRefused) {
     const CliRun none = run("apply --wait 0.2 --trace --profile-file " + write("a.pro", with_macro()), true);
     if (VANTORELCTL_REAL_LINKS) {
-        EXPECT_EQ(none.status, 1) << none.out;
+        EXPECT_EQ(none.status, 3) << none.out;
         EXPECT_NE(none.out.find("vantorelctl: no mouse found: "), std::string::npos) << none.out;
     } else {
         EXPECT_EQ(none.status, 2) << none.out;

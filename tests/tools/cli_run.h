@@ -23,10 +23,12 @@ struct CliRun {
     }
 };
 
-// Standard error is left out unless asked for.
-inline CliRun run_cli(const std::string& args, bool with_errors = false) {
+// Standard error is left out unless asked for. `env` (NAME=VALUE ...) is
+// put before the command.
+inline CliRun run_cli(const std::string& args, bool with_errors = false, const std::string& env = {}) {
     CliRun r;
-    const std::string cmd = std::string(VANTORELCTL_PATH) + " " + args + (with_errors ? " 2>&1" : " 2>/dev/null");
+    const std::string cmd = (env.empty() ? std::string() : "env " + env + " ") + std::string(VANTORELCTL_PATH) + " " +
+                            args + (with_errors ? " 2>&1" : " 2>/dev/null");
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];

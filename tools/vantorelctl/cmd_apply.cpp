@@ -30,19 +30,6 @@
 namespace vantorel::cli {
 namespace {
 
-// One record that is only read: an apply's save has nothing to write.
-class ReadOnlySource : public ProfileSource {
-public:
-    explicit ReadOnlySource(const ProfileRecord& r) : record_(r) {}
-    std::mutex& mutex() override { return mutex_; }
-    ProfileRecord& current() override { return record_; }
-    bool save(std::string*) override { return true; }
-
-private:
-    std::mutex mutex_;
-    ProfileRecord record_;
-};
-
 // Hands each report to the sender and keeps how it went.
 class OutcomeSink : public ReportSink {
 public:
@@ -95,6 +82,118 @@ struct Options {
     double wait = 8.0;
 };
 
+}  // namespace
+
+int run_apply_job(const ApplyJob& job) {
+    std::string error;
+    LinkSession::Options session_options;
+    session_options.simulate = simulated_link(job.simulate);
+    session_options.profiles = &job.source;
+    std::unique_ptr<LinkSession> session = LinkSession::create(session_options, &error);
+    if (!session) {
+        print_error(error);
+        return kExitUsage;
+    }
+    session->start();
+
+    // A link counts once reports can go over it; the receiver's once the
+    // mouse has reported on it.
+    const TimePoint wait_start = session->clock().now();
+    auto link_up = [&] { return session->usable_link() != ConnectionMode::None; };
+    const Millis wait(static_cast<long long>(job.wait * 1000.0 + 0.5));
+    // A mouse that is there usually answers at once; say that we wait only
+    // when it does not.
+    const Millis quiet = std::min(wait, Millis(500));
+    if (!session->run_until(link_up, quiet)) {
+        std::cerr << "waiting up to " << job.wait << " s for the mouse\n";
+        if (!session->run_until(link_up, wait - quiet)) {
+            const double waited =
+                std::chrono::duration<double>(session->clock().now() - wait_start).count();
+            print_error("no mouse found: " + missing_mouse_reason(session->link_reports(), waited));
+            session->shutdown();
+            return kExitNoMouse;
+        }
+    }
+    const ConnectionMode link = session->usable_link();
+
+    OutcomeSink sink(session->sender());
+    std::mutex print_mutex;
+    if (job.trace) {
+        session->sender().set_observer([&](ConnectionMode mode, std::span<const std::uint8_t> bytes) {
+            std::lock_guard<std::mutex> lock(print_mutex);
+            std::cout << connection_mode_name(mode) << ' ' << to_hex(bytes) << std::endl;
+        });
+    }
+
+    LinkState& links = session->links();
+    ApplyEngine engine(job.source, sink, session->loop(), session->clock(), [&links] { return links.any(); });
+    ApplySummary summary;
+    std::atomic<bool> finished{false};
+    engine.set_finished_callback([&](const ApplySummary& s) {
+        summary = s;
+        finished.store(true);
+        session->wake();
+    });
+    // The apply request goes to the engine; the mouse's events, its
+    // acknowledgements among them, through the link controller's dispatch,
+    // and what the mouse changed itself is committed as the desktop program
+    // commits it.
+    session->set_message_hook(
+        [&engine](std::uint32_t m, std::uintptr_t, std::intptr_t) { return engine.handle_window_message(m); });
+    session->set_commit([&engine](const ProfileChange& change) { engine.commit_device_change(change); });
+
+    engine.set_last_applied(job.last_applied);
+    if (job.full) engine.set_full_apply();
+    engine.request_apply();
+    session->run_until([&] { return finished.load(); }, Millis(std::chrono::hours(24)));
+    engine.stop();
+    session->set_message_hook(nullptr);
+    session->set_commit(nullptr);
+    session->shutdown();
+    session->sender().set_observer(nullptr);
+
+    const auto sent = sink.sent();
+    int transmissions = 0;
+    bool all_through = summary.ran;
+    for (const auto& [report, out] : sent) {
+        transmissions += out.transmissions;
+        all_through = all_through && went_through(out);
+    }
+
+    std::cout << "link: " << connection_mode_name(link) << '\n';
+    std::cout << "profile: " << job.label << " (\"" << to_utf8(job.record.profile_name()) << "\")\n";
+    if (!summary.ran) {
+        std::cout << "apply: dropped, no link up\n";
+        return 1;
+    }
+    if (summary.full) {
+        std::cout << "apply: full\n";
+    } else if (sent.empty()) {
+        std::cout << "apply: nothing changed (--full sends everything; --last-applied FILE compares with another "
+                     "profile)\n";
+    } else {
+        std::cout << "apply: changed sections\n";
+    }
+    std::cout << "reports: " << sent.size() << " (" << transmissions << " transmissions)\n";
+    for (const auto& [report, out] : sent) std::cout << "  " << report_name(report) << ": " << outcome_text(out) << '\n';
+    if (summary.full && session->mouse()) {
+        std::string why;
+        if (session->mouse()->holds_exactly(job.record, &why)) {
+            std::cout << "virtual mouse: holds the profile\n";
+        } else {
+            std::cout << "virtual mouse: differs from the profile: " << why << '\n';
+            all_through = false;
+        }
+    }
+    if (!summary.saved) {
+        std::cout << "save: failed: " << summary.save_error << '\n';
+        all_through = false;
+    }
+    return all_through ? 0 : 1;
+}
+
+namespace {
+
 int run_apply(const Options& opts, const GlobalOptions& global) {
     // The profile: a .pro file that is only read, or the selected profile of
     // the data folder's library, which the apply saves like the desktop
@@ -127,115 +226,13 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
             return 2;
         }
     }
-
-    LinkSession::Options session_options;
-    session_options.simulate = simulated_link(opts.simulate);
-    session_options.profiles = source.get();
-    std::unique_ptr<LinkSession> session = LinkSession::create(session_options, &error);
-    if (!session) {
-        print_error(error);
-        return 2;
-    }
-    session->start();
-
-    // A link counts once reports can go over it; the receiver's once the
-    // mouse has reported on it.
-    const TimePoint wait_start = session->clock().now();
-    auto link_up = [&] { return session->usable_link() != ConnectionMode::None; };
-    const Millis wait(static_cast<long long>(opts.wait * 1000.0 + 0.5));
-    // A mouse that is there usually answers at once; say that we wait only
-    // when it does not.
-    const Millis quiet = std::min(wait, Millis(500));
-    if (!session->run_until(link_up, quiet)) {
-        std::cerr << "waiting up to " << opts.wait << " s for the mouse\n";
-        if (!session->run_until(link_up, wait - quiet)) {
-            const double waited =
-                std::chrono::duration<double>(session->clock().now() - wait_start).count();
-            print_error("no mouse found: " + missing_mouse_reason(session->link_reports(), waited));
-            session->shutdown();
-            return 1;
-        }
-    }
-    const ConnectionMode link = session->usable_link();
-
-    OutcomeSink sink(session->sender());
-    std::mutex print_mutex;
-    if (opts.trace) {
-        session->sender().set_observer([&](ConnectionMode mode, std::span<const std::uint8_t> bytes) {
-            std::lock_guard<std::mutex> lock(print_mutex);
-            std::cout << connection_mode_name(mode) << ' ' << to_hex(bytes) << std::endl;
-        });
-    }
-
-    LinkState& links = session->links();
-    ApplyEngine engine(*source, sink, session->loop(), session->clock(), [&links] { return links.any(); });
-    ApplySummary summary;
-    std::atomic<bool> finished{false};
-    engine.set_finished_callback([&](const ApplySummary& s) {
-        summary = s;
-        finished.store(true);
-        session->wake();
-    });
-    // The apply request goes to the engine; the mouse's events, its
-    // acknowledgements among them, through the link controller's dispatch,
-    // and what the mouse changed itself is committed as the desktop program
-    // commits it.
-    session->set_message_hook(
-        [&engine](std::uint32_t m, std::uintptr_t, std::intptr_t) { return engine.handle_window_message(m); });
-    session->set_commit([&engine](const ProfileChange& change) { engine.commit_device_change(change); });
-
-    if (opts.last_applied_file.empty()) {
-        engine.set_last_applied(record);
-    } else {
-        engine.set_last_applied(base);
-    }
-    if (opts.full) engine.set_full_apply();
-    engine.request_apply();
-    session->run_until([&] { return finished.load(); }, Millis(std::chrono::hours(24)));
-    engine.stop();
-    session->set_message_hook(nullptr);
-    session->set_commit(nullptr);
-    session->shutdown();
-    session->sender().set_observer(nullptr);
-
-    const auto sent = sink.sent();
-    int transmissions = 0;
-    bool all_through = summary.ran;
-    for (const auto& [report, out] : sent) {
-        transmissions += out.transmissions;
-        all_through = all_through && went_through(out);
-    }
-
-    std::cout << "link: " << connection_mode_name(link) << '\n';
-    std::cout << "profile: " << profile_label << " (\"" << to_utf8(record.profile_name()) << "\")\n";
-    if (!summary.ran) {
-        std::cout << "apply: dropped, no link up\n";
-        return 1;
-    }
-    if (summary.full) {
-        std::cout << "apply: full\n";
-    } else if (sent.empty()) {
-        std::cout << "apply: nothing changed (--full sends everything; --last-applied FILE compares with another "
-                     "profile)\n";
-    } else {
-        std::cout << "apply: changed sections\n";
-    }
-    std::cout << "reports: " << sent.size() << " (" << transmissions << " transmissions)\n";
-    for (const auto& [report, out] : sent) std::cout << "  " << report_name(report) << ": " << outcome_text(out) << '\n';
-    if (summary.full && session->mouse()) {
-        std::string why;
-        if (session->mouse()->holds_exactly(record, &why)) {
-            std::cout << "virtual mouse: holds the profile\n";
-        } else {
-            std::cout << "virtual mouse: differs from the profile: " << why << '\n';
-            all_through = false;
-        }
-    }
-    if (!summary.saved) {
-        std::cout << "save: failed: " << summary.save_error << '\n';
-        all_through = false;
-    }
-    return all_through ? 0 : 1;
+    ApplyJob job{*source, record, base};
+    job.label = profile_label;
+    job.full = opts.full;
+    job.simulate = opts.simulate;
+    job.trace = opts.trace;
+    job.wait = opts.wait;
+    return run_apply_job(job);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "library/transfer.h"
 #include "core/trace.h"
 #include "library_access.h"
+#include "library_edit.h"
 
 namespace vantorel::cli {
 
@@ -150,7 +151,7 @@ void fail(const std::string& message, GlobalOptions& global) {
 }
 
 void register_profile(CLI::App& app, GlobalOptions& global) {
-    auto* profile = app.add_subcommand("profile", "List, show, create, export and import profiles");
+    auto* profile = app.add_subcommand("profile", "List, show, select, add, rename, delete, reset, duplicate, export and import profiles");
     profile->require_subcommand(1);
 
     auto list_json = std::make_shared<bool>(false);
@@ -191,21 +192,6 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         else print_profile_text(p);
     });
 
-    struct NewOptions {
-        std::string name, out;
-    };
-    auto new_opts = std::make_shared<NewOptions>();
-    auto* create = profile->add_subcommand("new", "Write a new default profile to a .pro file");
-    create->add_option("--name", new_opts->name, "Profile name (at most 99 characters)")->required();
-    create->add_option("--out", new_opts->out, "The .pro file to write")->required();
-    create->callback([&global, new_opts] {
-        ProfileRecord record;
-        record.reset_to_defaults();
-        record.set_profile_name(to_utf16(new_opts->name));
-        IoStatus status = export_profile(record, new_opts->out);
-        if (!status) fail(status.message, global);
-    });
-
     struct ExportOptions {
         std::size_t index = 0;
         std::string file;
@@ -227,9 +213,11 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     auto* imp = profile->add_subcommand("import", "Add the profile of a .pro file to the library and select it");
     imp->add_option("file", *import_file, "The .pro file to read")->required();
     imp->callback([&global, import_file] {
-        auto store = open_store(global);
-        if (!store) return void(global.exit_code = 1);
-        std::lock_guard<std::mutex> lock(store->mutex());
+        // Under the library lock, with a running desktop program holding.
+        auto edit = LibraryEdit::open(global);
+        if (!edit) return void(global.exit_code = 1);
+        ProfileStore* store = &edit->store();
+        std::unique_lock<std::mutex> lock(store->mutex());
         ImportResult result = import_profile(*import_file, store->profiles(), store->macros());
         if (!result.index) return fail(result.status.message, global);
         if (!result.status) print_error(result.status.message);
@@ -242,12 +230,15 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         std::cout << "Imported \"" << to_utf8(store->current().profile_name()) << "\" as profile " << *result.index;
         if (result.macros_added) std::cout << " with " << result.macros_added << " macro(s)";
         std::cout << '\n';
+        lock.unlock();
+        // The desktop program shows it and sends it, as after its own import.
+        edit->saved(ApplyNeed::Full);
         if (!result.status) global.exit_code = 1;
     });
 }
 
 void register_macro(CLI::App& app, GlobalOptions& global) {
-    auto* macro = app.add_subcommand("macro", "List, show, export and import macros");
+    auto* macro = app.add_subcommand("macro", "List, show, add (from a text file), rename, delete, export and import macros");
     macro->require_subcommand(1);
 
     auto list_json = std::make_shared<bool>(false);
@@ -319,12 +310,14 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     auto* imp = macro->add_subcommand("import", "Add the macro of a .macro file to the library");
     imp->add_option("file", *import_file, "The .macro file to read")->required();
     imp->callback([&global, import_file] {
-        auto store = open_store(global);
-        if (!store) return void(global.exit_code = 1);
+        auto edit = LibraryEdit::open(global);
+        if (!edit) return void(global.exit_code = 1);
+        ProfileStore* store = &edit->store();
         ImportResult result = import_macro(*import_file, store->macros());
         if (!result.index) return fail(result.status.message, global);
         std::cout << "Imported \"" << to_utf8(store->macros()[*result.index].name()) << "\" as macro "
                   << *result.index << '\n';
+        edit->saved(ApplyNeed::None);
         if (!result.status) fail(result.status.message, global);
     });
 }

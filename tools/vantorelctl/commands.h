@@ -4,12 +4,21 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <mutex>
 #include <optional>
 #include <string>
 
+#include "core/profile_record.h"
+#include "core/profile_source.h"
 #include "device/link_state.h"
 
 namespace vantorel::cli {
+
+// Exit statuses of every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;     // the operation failed
+inline constexpr int kExitUsage = 2;      // bad arguments, values or files
+inline constexpr int kExitNoMouse = 3;    // the mouse is absent or not accessible
 
 struct GlobalOptions {
     std::string data_dir;  // --data-dir; empty = the usual data folder
@@ -25,6 +34,39 @@ void register_library_commands(CLI::App& app, GlobalOptions& global);
 void register_apply_command(CLI::App& app, GlobalOptions& global);
 void register_devices_command(CLI::App& app, GlobalOptions& global);
 void register_monitor_command(CLI::App& app, GlobalOptions& global);
+void register_settings_commands(CLI::App& app, GlobalOptions& global);
+void register_edit_commands(CLI::App& app, GlobalOptions& global);  // after the library commands
+void register_status_commands(CLI::App& app, GlobalOptions& global);
+
+// One record that is only read: an apply's save has nothing to write
+// (a .pro file, or a library a command has saved already).
+class ReadOnlySource : public ProfileSource {
+public:
+    explicit ReadOnlySource(const ProfileRecord& r) : record_(r) {}
+    std::mutex& mutex() override { return mutex_; }
+    ProfileRecord& current() override { return record_; }
+    bool save(std::string*) override { return true; }
+
+private:
+    std::mutex mutex_;
+    ProfileRecord record_;
+};
+
+// One apply of a profile source against the mouse, printed like `apply`
+// prints it. `record` is what the source now holds, `last_applied` what the
+// mouse is taken to hold (only the differences go out unless `full`).
+struct ApplyJob {
+    ApplyJob(ProfileSource& s, const ProfileRecord& r, const ProfileRecord& l) : source(s), record(r), last_applied(l) {}
+    ProfileSource& source;
+    const ProfileRecord& record;
+    const ProfileRecord& last_applied;
+    std::string label = "selected profile of the library";
+    bool full = false;
+    std::string simulate;
+    bool trace = false;
+    double wait = 8.0;
+};
+int run_apply_job(const ApplyJob& job);
 
 // Options shared by the commands that talk to the mouse.
 // --simulate[=wired|wireless|ble]: the virtual mouse on that link (wireless

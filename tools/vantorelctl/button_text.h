@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// How buttons, keys and macros are typed on the command line: the button
+// functions in lower case with dashes, key names, key combinations such as
+// "ctrl+shift+a", and the small text format of a macro, one action a line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/macro_action.h"
+
+namespace vantorel::cli {
+
+// A function of the button menu as typed ("left-click", "dpi-up", "off").
+struct FunctionWord {
+    std::string_view word;
+    std::uint8_t code;
+};
+// Every function the menu offers except the key combination and the macro,
+// which have their own spelling, in menu order.
+const std::vector<FunctionWord>& function_words();
+std::optional<std::uint8_t> function_code_of_word(std::string_view word);
+// The word of a code, or an empty view when no word names it.
+std::string_view function_word(std::uint8_t code);
+
+// Key names: "a".."z", "0".."9", "f1".."f12", "enter", "space", "left",
+// "kp-1", "left-ctrl", "mouse-left", ... (lower case). nullopt when the name
+// is not one of the key table.
+std::optional<std::uint8_t> key_code_of_name(std::string_view name);
+// The name of a key code, or "0xNN" for a code without one.
+std::string key_name(std::uint8_t code);
+
+// A key combination: modifiers ctrl, shift, alt, win (bits 0..3) and at
+// most one key, joined with "+", in any letter case. nullopt, with what is
+// wrong in *error, for anything else.
+struct Shortcut {
+    std::uint8_t key = 0;
+    std::uint8_t modifiers = 0;
+};
+std::optional<Shortcut> parse_shortcut(std::string_view text, std::string* error);
+std::string shortcut_text(std::uint8_t key, std::uint8_t modifiers);
+
+// The macro text format: one action a line, "press KEY DELAY" or
+// "release KEY DELAY", the delay in milliseconds after the action
+// (1..25000). Blank lines and lines starting with '#' are skipped. The list
+// may hold at most 160 actions and must cost the mouse fewer than 162 units
+// (an action with a delay above 128 ms costs two). nullopt, with the line
+// number and what is wrong in *error, otherwise.
+std::optional<std::vector<MacroAction>> parse_macro_text(std::string_view text, std::string* error);
+// The text of an action list in the same format.
+std::string macro_text(const std::vector<MacroAction>& actions);
+
+}  // namespace vantorel::cli

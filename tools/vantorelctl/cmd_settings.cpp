@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// vantorelctl set NAME=VALUE ... [--profile N|NAME] [--simulate[=LINK]] [--trace]
+// vantorelctl get [NAME ...] [--profile N|NAME] [--json]
+//
+// `set` changes settings of a profile, saves the library and, for the
+// selected profile, applies only the changed sections to the mouse, as the
+// mouse page does after an edit.
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "commands.h"
+#include "core/text.h"
+#include "edit_support.h"
+#include "library_access.h"
+#include "settings_table.h"
+
+namespace vantorel::cli {
+
+void add_mouse_options(CLI::App* cmd, MouseOptions& opts) {
+    add_simulate_option(cmd, opts.simulate);
+    cmd->add_flag("--trace", opts.trace, "Print every transmission as it goes on the link: the link, then the bytes");
+    add_wait_option(cmd, opts.wait, "Longest time, in seconds, to wait for a link to the mouse to come up");
+}
+
+std::optional<std::size_t> find_profile(ProfileStore& store, const std::string& which) {
+    const ProfileLibrary& lib = store.profiles();
+    const std::u16string wanted = to_utf16(which);
+    for (std::size_t i = 0; i < lib.size(); ++i) {
+        if (equals_ignore_case(lib[i].profile_name(), wanted)) return i;
+    }
+    if (!which.empty() && which.find_first_not_of("0123456789") == std::string::npos && which.size() < 9) {
+        const std::size_t n = std::stoul(which);
+        if (n < lib.size()) return n;
+    }
+    print_error("no profile \"" + which + "\" (vantorelctl profile list shows them: an index 0.." +
+                std::to_string(lib.size() - 1) + " or a name)");
+    return std::nullopt;
+}
+
+std::optional<std::size_t> target_profile(ProfileStore& store, const std::string& which) {
+    if (store.profiles().empty()) {
+        print_error("the profile library holds no profile");
+        return std::nullopt;
+    }
+    if (which.empty()) return store.selected();
+    return find_profile(store, which);
+}
+
+int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, bool macros_changed,
+                const MouseOptions& mouse) {
+    ProfileRecord record;
+    {
+        std::lock_guard<std::mutex> lock(edit.store().mutex());
+        record = edit.store().current();
+    }
+    const bool gui = edit.gui_running();
+    if (!edit.commit(macros_changed, need)) return kExitFailed;
+    if (need == ApplyNeed::None) {
+        std::cout << "saved; nothing the mouse holds changed\n";
+        return kExitOk;
+    }
+    if (gui && mouse.simulate.empty()) {
+        std::cout << "saved; the running QV Vantorel shows the change and sends it to the mouse\n";
+        if (mouse.trace)
+            std::cout << "(nothing to trace here: the running program owns the links; --simulate traces the "
+                         "virtual mouse)\n";
+        return kExitOk;
+    }
+    // The library is saved: the apply only sends.
+    ReadOnlySource source(record);
+    ApplyJob job{source, record, need == ApplyNeed::Full ? record : before};
+    job.full = need == ApplyNeed::Full;
+    job.simulate = mouse.simulate;
+    job.trace = mouse.trace;
+    job.wait = mouse.wait;
+    const int status = run_apply_job(job);
+    if (status == kExitNoMouse)
+        std::cerr << "vantorelctl: the change is saved; the mouse gets it with the next full apply "
+                     "(vantorelctl apply --full, or the desktop program when it starts)\n";
+    return status;
+}
+
+namespace {
+
+struct SetOptions {
+    std::vector<std::string> assignments;
+    std::string profile;
+    MouseOptions mouse;
+};
+
+int run_set(const SetOptions& opts, const GlobalOptions& global) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (const std::string& a : opts.assignments) {
+        const auto eq = a.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            print_error("expected NAME=VALUE, got \"" + a + "\"");
+            return kExitUsage;
+        }
+        pairs.emplace_back(a.substr(0, eq), a.substr(eq + 1));
+    }
+    auto edit = LibraryEdit::open(global);
+    if (!edit) return kExitFailed;
+    ProfileStore& store = edit->store();
+    ProfileRecord before;
+    ApplyNeed need = ApplyNeed::None;
+    {
+        std::lock_guard<std::mutex> lock(store.mutex());
+        const auto index = target_profile(store, opts.profile);
+        if (!index) return kExitUsage;
+        before = store.current();
+        // Every assignment is checked before anything is written.
+        ProfileRecord edited = store.profiles()[*index];
+        for (const auto& [name, value] : pairs) {
+            std::string error;
+            if (!write_setting(edited, name, value, &error)) {
+                print_error(error + "; nothing changed");
+                return kExitUsage;
+            }
+        }
+        store.profiles()[*index] = edited;
+        if (*index == store.selected()) need = ApplyNeed::Changed;
+        else std::cout << "the profile is not the selected one, so nothing goes to the mouse\n";
+    }
+    return finish_edit(*edit, before, need, false, opts.mouse);
+}
+
+struct GetOptions {
+    std::vector<std::string> names;
+    std::string profile;
+    bool json = false;
+};
+
+int run_get(const GetOptions& opts, const GlobalOptions& global) {
+    for (const std::string& n : opts.names) {
+        if (!is_setting(n)) {
+            print_error("unknown setting \"" + n + "\" (vantorelctl get lists them)");
+            return kExitUsage;
+        }
+    }
+    std::unique_ptr<ProfileStore> store = open_store(global, LoadMode::ReadOnly);
+    if (!store) return kExitFailed;
+    std::lock_guard<std::mutex> lock(store->mutex());
+    const auto index = target_profile(*store, opts.profile);
+    if (!index) return store->profiles().empty() ? kExitFailed : kExitUsage;
+    const ProfileRecord& record = store->profiles()[*index];
+    const std::vector<std::string> names = opts.names.empty() ? setting_names() : opts.names;
+    if (opts.json) {
+        nlohmann::ordered_json j;
+        for (const std::string& n : names) j[n] = setting_value(record, n);
+        std::cout << j.dump(2) << '\n';
+    } else {
+        for (const std::string& n : names) std::cout << n << '=' << setting_value(record, n) << '\n';
+    }
+    return kExitOk;
+}
+
+std::string names_help() {
+    std::string text = "Settings:";
+    for (const std::string& n : setting_names()) text += ' ' + n;
+    return text +
+           "\nValues: dpi.N in DPI (held to 50..22000 and rounded down to the stage's step, as the page's edit "
+           "does), colours as #RRGGBB, dpi-enabled.N, ripple and angle-snap on|off, active-stage 1..8, "
+           "brightness 1..15, breath-speed 1..9, light-effect 0..11 or a name (off, steady, breathing, "
+           "spectrum-breathing, colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail), "
+           "light-effect-ble 0..3 or a name (off, steady, breathing, colour-cycle), polling-rate "
+           "125|250|500|1000, light-off in minutes 0.5..30 (steps of 0.5), sleep in minutes 1..60, debounce in "
+           "ms 2..32 (even), lift-off 1|2.";
+}
+
+}  // namespace
+
+void register_settings_commands(CLI::App& app, GlobalOptions& global) {
+    auto* set = app.add_subcommand(
+        "set", "Change settings of a profile, save the library and send what changed to the mouse in one apply");
+    auto set_opts = std::make_shared<SetOptions>();
+    set->add_option("NAME=VALUE", set_opts->assignments, "Settings to change")->required();
+    set->add_option("--profile", set_opts->profile, "The profile to change (index or name; default: the selected one)");
+    add_mouse_options(set, set_opts->mouse);
+    set->footer(names_help());
+    set->callback([set_opts, &global] { global.exit_code = run_set(*set_opts, global); });
+
+    auto* get = app.add_subcommand("get", "Print settings of a profile as NAME=VALUE lines");
+    auto get_opts = std::make_shared<GetOptions>();
+    get->add_option("NAME", get_opts->names, "Settings to print (default: all)");
+    get->add_option("--profile", get_opts->profile, "The profile to read (index or name; default: the selected one)");
+    get->add_flag("--json", get_opts->json, "Print one JSON object");
+    get->footer(names_help());
+    get->callback([get_opts, &global] { global.exit_code = run_get(*get_opts, global); });
+}
+
+}  // namespace vantorel::cli

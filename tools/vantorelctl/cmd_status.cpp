@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// vantorelctl status [--json] [--simulate[=LINK]] [--wait SECONDS]
+// vantorelctl battery [--simulate[=LINK]] [--wait SECONDS]
+//
+// The links to the mouse, its battery as it last reported it, and from the
+// library the selected profile and its active DPI stage. The battery comes
+// with the mouse's reports: a mouse on the receiver reports it at once, one
+// on the cable or Bluetooth LE may not, and then it is unknown.
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "commands.h"
+#include "core/text.h"
+#include "library_access.h"
+#include "link_session.h"
+#include "link_text.h"
+
+namespace vantorel::cli {
+namespace {
+
+struct StatusOptions {
+    bool json = false;
+    std::string simulate;
+    double wait = 2.0;
+};
+
+struct Battery {
+    int percent = -1;  // -1: not reported
+    std::string state;
+};
+
+int run_status(const StatusOptions& opts, const GlobalOptions& global, bool battery_only) {
+    LinkSession::Options options;
+    options.simulate = simulated_link(opts.simulate);
+    std::string error;
+    auto session = LinkSession::create(options, &error);
+    if (!session) {
+        print_error(error);
+        return kExitUsage;
+    }
+    std::optional<Battery> battery;
+    session->set_event_observer([&](ConnectionMode, const DeviceEvent& e) {
+        if (e.code() != kEventBattery) return;
+        const nlohmann::json j = event_json(ConnectionMode::None, e);
+        Battery b;
+        if (j["percent"].is_number()) b.percent = j["percent"].get<int>();
+        b.state = j["state"].get<std::string>();
+        battery = b;
+    });
+    session->start();
+    session->run_until([&] { return battery.has_value(); },
+                       Millis(static_cast<long long>(opts.wait * 1000.0 + 0.5)));
+    const auto reports = session->link_reports();
+    const ConnectionMode active = session->usable_link();
+    session->shutdown();
+
+    if (active == ConnectionMode::None) {
+        print_error("no mouse found: " + missing_mouse_reason(reports, opts.wait));
+        return kExitNoMouse;
+    }
+    if (battery_only) {
+        if (!battery || battery->percent < 0) {
+            print_error("the mouse has not reported its battery on the " + device_label(active));
+            return kExitFailed;
+        }
+        std::cout << battery->percent << ' ' << battery->state << '\n';
+        return kExitOk;
+    }
+
+    // The library is only read.
+    std::unique_ptr<ProfileStore> store = open_store(global, LoadMode::ReadOnly);
+    nlohmann::ordered_json j;
+    j["links"] = devices_json(reports, active, session->simulated());
+    j["link"] = connection_mode_name(active);
+    if (battery && battery->percent >= 0) {
+        j["battery"] = {{"percent", battery->percent},
+                        {"state", battery->state},
+                        {"charging", battery->state == "charging"}};
+    } else {
+        j["battery"] = nullptr;
+    }
+    if (store && !store->profiles().empty()) {
+        std::lock_guard<std::mutex> lock(store->mutex());
+        const ProfileRecord& r = store->current();
+        const int stage = r.dpi_stage_index();
+        j["profile"] = {{"index", store->selected()}, {"name", to_utf8(r.profile_name())}};
+        j["active_stage"] = {{"stage", stage + 1}, {"dpi", dpi_display_value(r.dpi_value(stage))}};
+    } else {
+        j["profile"] = nullptr;
+        j["active_stage"] = nullptr;
+    }
+    if (opts.json) {
+        std::cout << j.dump(2) << '\n';
+        return kExitOk;
+    }
+    std::cout << "link: " << connection_mode_name(active) << " (" << device_label(active) << ")\n";
+    if (j["battery"].is_null()) {
+        std::cout << "battery: not reported\n";
+    } else {
+        std::cout << "battery: " << battery->percent << "%, " << battery->state << '\n';
+    }
+    if (!j["profile"].is_null()) {
+        std::cout << "profile: " << j["profile"]["index"].get<std::size_t>() << " \""
+                  << j["profile"]["name"].get<std::string>() << "\"\n";
+        std::cout << "active stage: " << j["active_stage"]["stage"].get<int>() << " ("
+                  << j["active_stage"]["dpi"].get<std::int64_t>() << " DPI)\n";
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+void register_status_commands(CLI::App& app, GlobalOptions& global) {
+    auto* status = app.add_subcommand(
+        "status", "Show the link to the mouse, its battery, the selected profile and its active DPI stage");
+    auto status_opts = std::make_shared<StatusOptions>();
+    status->add_flag("--json", status_opts->json, "Print one JSON object");
+    add_simulate_option(status, status_opts->simulate);
+    add_wait_option(status, status_opts->wait, "Longest time, in seconds, to wait for the mouse's battery report");
+    status->callback([status_opts, &global] { global.exit_code = run_status(*status_opts, global, false); });
+
+    auto* battery = app.add_subcommand("battery", "Print the battery level in percent and its state, e.g. \"76 charging\"");
+    auto battery_opts = std::make_shared<StatusOptions>();
+    add_simulate_option(battery, battery_opts->simulate);
+    add_wait_option(battery, battery_opts->wait, "Longest time, in seconds, to wait for the mouse's battery report");
+    battery->callback([battery_opts, &global] { global.exit_code = run_status(*battery_opts, global, true); });
+}
+
+}  // namespace vantorel::cli
