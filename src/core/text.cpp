@@ -67,6 +67,37 @@ std::string to_utf8(std::u16string_view s) {
     return out;
 }
 
+bool is_valid_utf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        std::size_t length = 0;
+        char32_t lowest = 0;
+        char32_t c = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if ((b & 0xE0) == 0xC0) {
+            length = 2, lowest = 0x80, c = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            length = 3, lowest = 0x800, c = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            length = 4, lowest = 0x10000, c = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > s.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto cb = static_cast<unsigned char>(s[i + k]);
+            if ((cb & 0xC0) != 0x80) return false;
+            c = (c << 6) | (cb & 0x3F);
+        }
+        if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
 std::u16string to_utf16(std::string_view in) {
     std::u16string out;
     std::size_t i = 0;

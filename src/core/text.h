@@ -28,6 +28,9 @@ std::u16string cut_text(std::u16string_view s, std::size_t max_units);
 
 std::string to_utf8(std::u16string_view s);
 std::u16string to_utf16(std::string_view utf8);
+// Whether `s` is well-formed UTF-8: no stray or missing continuation bytes,
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view s);
 
 // Unicode simple case folding and simple upper-case mapping of one code
 // point (tables generated from the Unicode character database).

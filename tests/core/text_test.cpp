@@ -14,6 +14,26 @@ TEST(Text, Utf8RoundTripIncludingSurrogatePairs) {
     EXPECT_EQ(to_utf16("\xC3"), u"\xFFFD");           // cut sequence
 }
 
+TEST(Text, Utf8CheckRefusesWhatCannotComeBackTheSame) {
+    const struct {
+        std::string bytes;
+        bool valid;
+    } cases[] = {
+        {"", true},
+        {"Profile 1", true},
+        {"\xC3\xA9t\xC3\xA9", true},                 // été
+        {"\xF0\x9F\x96\xB1", true},                  // U+1F5B1, a surrogate pair in UTF-16
+        {"ab\xFF", false},                            // never a UTF-8 byte
+        {"\xC0\xAF", false},                          // overlong '/'
+        {"\xE0\x80\xAF", false},                      // overlong again
+        {"\xED\xA0\x80", false},                      // a surrogate
+        {"\xF4\x90\x80\x80", false},                  // above U+10FFFF
+        {"\xE2\x82", false},                          // cut short
+        {"\x80", false},                              // a stray continuation
+    };
+    for (const auto& c : cases) EXPECT_EQ(is_valid_utf8(c.bytes), c.valid) << testing::PrintToString(c.bytes);
+}
+
 TEST(Text, NamesCompareWithoutRegardToCaseInEveryScript) {
     struct Case {
         std::u16string a, b;

@@ -184,6 +184,12 @@ TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
         {"macro new Burst --from " + bad_file, 2, "line 2: \"nokey\" is not in the key table"},
         {"macro delete Nope", 2, "no macro \"Nope\""},
         {"frobnicate", 2, ""},
+        {"profile new 'ab\xff'", 2, "not valid UTF-8"},
+        {"macro rename Reload 'Re\xc0\xafload'", 2, "not valid UTF-8"},  // an overlong '/'
+        {"profile rename " + std::string(100, 'x'), 2, "at most 99 characters"},
+        {"status --wait nan", 2, "is not a number of seconds"},
+        {"monitor --duration nan", 2, "is not a number of seconds"},
+        {"monitor --duration inf", 2, "is not a number of seconds"},
     };
     const std::string profiles_before = read_file(data() / "ms_1" / "pro.data");
     const std::string macros_before = read_file(data() / "ms_1" / "macro.data");

@@ -79,6 +79,18 @@ TEST_F(VantorelctlTest, CommandsThatOnlyLookCreateNothing) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "/ms_1"), {}), 1);
 }
 
+// A command that cannot do what it was asked says so in its exit status.
+TEST_F(VantorelctlTest, UnreadableLibraryAndEmptyFolderAreNotSuccesses) {
+    const std::string folder = path("blocked");
+    std::filesystem::create_directories(folder + "/ms_1/pro.data");  // a folder where the file belongs
+    const CliRun list = run("--data-dir " + folder + " profile list", true);
+    EXPECT_EQ(list.status, 1) << list.out;
+    EXPECT_NE(list.out.find("could not be read"), std::string::npos) << list.out;
+    const CliRun empty = run("--data-dir '' profile list", true);
+    EXPECT_EQ(empty.status, 2) << empty.out;
+    EXPECT_NE(empty.out.find("--data-dir needs a folder"), std::string::npos) << empty.out;
+}
+
 TEST_F(VantorelctlTest, ExportImportRoundTripThroughTheLibrary) {
     ProfileRecord first;
     first.reset_to_defaults();

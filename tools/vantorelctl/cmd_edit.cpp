@@ -28,6 +28,10 @@ namespace {
 template <class Library>
 bool check_name(const Library& library, const std::string& name, std::size_t max_units, const char* what,
                 std::u16string* out) {
+    if (!is_valid_utf8(name)) {
+        print_error(std::string("the ") + what + " name is not valid UTF-8; names are kept as typed, so it was refused");
+        return false;
+    }
     const std::u16string n = to_utf16(name);
     if (n.empty()) {
         print_error(std::string("a ") + what + " name must not be empty");
@@ -64,6 +68,10 @@ enum class ProfileOp { Select, New, Rename, Delete, Reset, Duplicate };
 int write_new_profile_file(const ProfileOptions& opts) {
     if (opts.name.empty()) {
         print_error("--out needs the profile's name");
+        return kExitUsage;
+    }
+    if (!is_valid_utf8(opts.name)) {
+        print_error("the profile name is not valid UTF-8; names are kept as typed, so it was refused");
         return kExitUsage;
     }
     const std::u16string name = to_utf16(opts.name);

@@ -31,6 +31,13 @@ std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global, LoadMode m
     auto result = store->load(builtin_texts(), mode);
     for (const LoadReport* report : {&result.profiles, &result.macros})
         for (const std::string& problem : report->problems) print_error(problem);
+    // A library file that is there but gave nothing (a folder in its place,
+    // no permission) is a failure, not an empty library.
+    if (mode == LoadMode::ReadOnly && !result.profiles.file_missing && result.profiles.records_loaded == 0 &&
+        !result.profiles.clean()) {
+        print_error("the profile library in " + folder.path().string() + " could not be read");
+        return nullptr;
+    }
     if (mode == LoadMode::ReadOnly && result.profiles.file_missing)
         std::cerr << "vantorelctl: note: there is no profile library in " << folder.path().string()
                   << " yet; the first command that changes the library creates it\n";
@@ -315,10 +322,13 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
         ProfileStore* store = &edit->store();
         ImportResult result = import_macro(*import_file, store->macros());
         if (!result.index) return fail(result.status.message, global);
+        if (!result.status) {
+            // Added in memory but not saved: the library file is unchanged.
+            return fail("the macro was not imported: " + result.status.message, global);
+        }
         std::cout << "Imported \"" << to_utf8(store->macros()[*result.index].name()) << "\" as macro "
                   << *result.index << '\n';
         edit->saved(ApplyNeed::None);
-        if (!result.status) fail(result.status.message, global);
     });
 }
 

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <cmath>
 #include <iostream>
 #include <thread>
 
@@ -37,8 +38,27 @@ std::optional<ConnectionMode> simulated_link(const std::string& name) {
     return std::nullopt;
 }
 
+static CLI::Validator finite_seconds() {
+    // A range check alone lets "nan" through (every comparison with it is
+    // false); "inf" would overflow the conversion to a duration.
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            try {
+                std::size_t used = 0;
+                const double v = std::stod(text, &used);
+                if (used == text.size() && std::isfinite(v)) return {};
+            } catch (const std::exception&) {
+            }
+            return "\"" + text + "\" is not a number of seconds";
+        },
+        "SECONDS");
+}
+
 CLI::Option* add_wait_option(CLI::App* cmd, double& seconds, const char* what) {
-    return cmd->add_option("--wait", seconds, what)->check(CLI::Range(0.0, 3600.0))->capture_default_str();
+    return cmd->add_option("--wait", seconds, what)
+        ->check(finite_seconds())
+        ->check(CLI::Range(0.0, 3600.0))
+        ->capture_default_str();
 }
 
 namespace {
@@ -188,7 +208,9 @@ void register_monitor_command(CLI::App& app, GlobalOptions& global) {
     auto opts = std::make_shared<MonitorOptions>();
     cmd->add_flag("--json", opts->json, "Print one JSON object per line");
     add_simulate_option(cmd, opts->simulate);
-    cmd->add_option("--duration", opts->duration, "End after this many seconds")->check(CLI::Range(0.0, 1e7));
+    cmd->add_option("--duration", opts->duration, "End after this many seconds")
+        ->check(finite_seconds())
+        ->check(CLI::Range(0.0, 1e7));
     cmd->callback([opts, &global] { global.exit_code = run_monitor(*opts); });
 }
 

@@ -20,7 +20,10 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("vantorelctl ") + VANTOREL_VERSION);
     app.require_subcommand(1);
     GlobalOptions global;
-    app.add_option("--data-dir", global.data_dir, "Folder holding CONFIG.ini and ms_1/ (default: the usual data folder)");
+    app.add_option("--data-dir", global.data_dir, "Folder holding CONFIG.ini and ms_1/ (default: the usual data folder)")
+        ->check(CLI::Validator(
+            [](std::string& dir) { return dir.empty() ? std::string("--data-dir needs a folder") : std::string(); },
+            "DIR"));
     app.add_flag("-v,--verbose", global.verbose, "Print diagnostics on standard error");
     static const std::string kExitCodes =
         "\nExit status: 0 success, 1 the operation failed, 2 a usage error (bad arguments, values or files),\n"
