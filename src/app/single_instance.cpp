@@ -6,6 +6,9 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "core/trace.h"
 
 namespace vantorel {
@@ -14,6 +17,15 @@ namespace {
 constexpr char kWake[] = "wake\n";
 // A request names a data folder; longer lines are no request of ours.
 constexpr qint64 kMaxLine = 4096;
+
+// Only the user running this copy may talk to it, whatever the socket
+// file's permissions turn out to be.
+bool PeerIsThisUser(qintptr descriptor) {
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) return false;
+    return peer.uid == ::getuid();
+}
 }
 
 QString SingleInstance::default_server_name() {
@@ -64,6 +76,12 @@ SingleInstance::Result SingleInstance::start() {
     }
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            if (!PeerIsThisUser(socket->socketDescriptor())) {
+                trace("single instance: refused a connection from another user\n");
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
                 if (on_closed_) on_closed_(socket);
                 socket->deleteLater();

@@ -4,7 +4,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "app/single_instance.h"
@@ -53,6 +60,45 @@ TEST(SingleInstanceTest, LeftoverSocketOfACrashedCopyDoesNotBlockTheStart) {
     }
     SingleInstance first(name);
     EXPECT_EQ(first.start(), SingleInstance::Result::First);
+    EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
+}
+
+// Another user who can reach the socket file still gets no answer: the
+// first copy checks who is on the other end.
+TEST(SingleInstanceTest, AnotherUserIsRefusedEvenWhenTheSocketIsOpenToAll) {
+    if (::getuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+    SingleInstance first(name);
+    int wakes = 0;
+    QObject::connect(&first, &SingleInstance::wakeRequested, [&] { ++wakes; });
+    ASSERT_EQ(first.start(), SingleInstance::Result::First);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
+    ::chmod(QFile::encodeName(name).constData(), 0777);
+
+    const QByteArray path = QFile::encodeName(name);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Plain system calls only: this is a forked copy of a Qt program.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(2);
+        if (::write(fd, "wake\n", 5) != 5) ::_exit(2);
+        pollfd p{fd, POLLIN, 0};
+        char answer[8] = {};
+        const bool answered = ::poll(&p, 1, 3000) == 1 && ::read(fd, answer, sizeof answer) > 0;
+        ::_exit(answered ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    pump_until([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 1000);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "0: answered, 2: could not connect, 3: could not change user";
+    EXPECT_EQ(wakes, 0);
+    // This user is still served.
     EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
 }
 
