@@ -47,7 +47,7 @@ std::string shortcut_text(std::uint8_t key, std::uint8_t modifiers);
 // "release KEY DELAY", the delay in milliseconds after the action
 // (1..25000). Blank lines and lines starting with '#' are skipped. The list
 // may hold at most 160 actions and must cost the mouse fewer than 162 units
-// (an action with a delay above 128 ms costs two). nullopt, with the line
+// (an action with a delay of 128 ms or more costs two). nullopt, with the line
 // number and what is wrong in *error, otherwise.
 std::optional<std::vector<MacroAction>> parse_macro_text(std::string_view text, std::string* error);
 // The text of an action list in the same format.
