@@ -11,6 +11,7 @@ const char* const kAppUsage =
     "\n"
     "  --demo                 attach the virtual mouse (no hardware needed)\n"
     "  --hidden               start in the tray without showing the window (as at log-in)\n"
+    "  --no-demo              when no mouse is found, wait for one instead of attaching the virtual mouse\n"
     "  --lang CODE            use the translation CODE (de, pt_BR, ...) instead of the locale's\n"
     "  --data-dir DIR         keep profiles and settings in DIR (also QV_VANTOREL_DATA_DIR)\n"
     "  --verbose              print diagnostics on standard error (names the data folder in use)\n"
@@ -45,6 +46,8 @@ std::optional<AppOptions> ParseAppOptions(const QStringList& arguments, QString*
             options.demo = true;
         } else if (name == QLatin1String("--hidden")) {
             options.hidden = true;
+        } else if (name == QLatin1String("--no-demo")) {
+            options.no_demo = true;
         } else if (name == QLatin1String("--verbose") || name == QLatin1String("-v")) {
             options.verbose = true;
         } else if (name == QLatin1String("--screenshot")) {

@@ -14,6 +14,7 @@ struct AppOptions {
     bool version = false;      // --version
     bool demo = false;         // --demo: the virtual mouse is attached
     bool hidden = false;       // --hidden: only the tray icon at start
+    bool no_demo = false;      // --no-demo: no virtual mouse when none is found
     bool verbose = false;      // --verbose: diagnostics on standard error
     QString language;          // --lang CODE: a translation instead of the locale's
     QString data_dir;          // --data-dir DIR: the data folder instead of the usual one

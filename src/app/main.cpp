@@ -5,6 +5,9 @@
 #include <QIcon>
 #include <QSettings>
 #include <QStyleFactory>
+#include <QTimer>
+
+#include <malloc.h>
 
 #include <cstdio>
 
@@ -98,7 +101,7 @@ int main(int argc, char** argv) {
     if (instance.start() == SingleInstance::Result::WokeOther) return 1;
 
     // The virtual mouse stands in when no real one is there (or on --demo).
-    const SessionChoice session = ChooseSession(options->demo);
+    const SessionChoice session = ChooseSession(options->demo, !options->no_demo);
     std::optional<DataFolder> data_folder;
     if (!options->data_dir.isEmpty()) data_folder = DataFolder::at(options->data_dir.toStdString());
     std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
@@ -127,5 +130,9 @@ int main(int argc, char** argv) {
         window.ShowWindow();
         trace("main window: shown\n");
     }
+    // Reading the skins and the libraries leaves freed heap behind that the
+    // allocator would keep for the whole run; once the first frame is up it
+    // goes back to the system.
+    QTimer::singleShot(0, [] { malloc_trim(0); });
     return QApplication::exec();
 }

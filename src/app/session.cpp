@@ -21,10 +21,11 @@
 
 namespace vantorel {
 
-SessionChoice ChooseSession(bool demo_forced) {
+SessionChoice ChooseSession(bool demo_forced, bool demo_allowed) {
     if (demo_forced) return {true, true, "asked for with --demo"};
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     const std::vector<PresentDevice> present = enumerate_present();
+    if (present.empty() && !demo_allowed) return {false, false, "no mouse found and no demo wanted; watching for one"};
     if (present.empty()) return {true, false, "no receiver, cable or Bluetooth mouse found; watching for one"};
     return {false, false, std::to_string(present.size()) + " device node(s) of the mouse found"};
 #else

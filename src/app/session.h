@@ -30,7 +30,9 @@ struct SessionChoice {
 // The virtual mouse stands in when asked for (--demo), when the program was
 // built without the device backends, or when no receiver, cable or Bluetooth
 // mouse is present at start; in the last case only until one arrives.
-SessionChoice ChooseSession(bool demo_forced);
+// Without `demo_allowed` (--no-demo) a start with no mouse shows the empty
+// view and waits for one.
+SessionChoice ChooseSession(bool demo_forced, bool demo_allowed = true);
 
 // The page for the choice: the virtual mouse on its 2.4 GHz receiver for a
 // demo; hidapi, the wired driver library and the udev device watch

@@ -111,8 +111,10 @@ std::size_t remove_stale_temporaries(const fs::path& path) {
         // The writer's process id follows the prefix; a live writer keeps its file.
         const std::string rest = name.substr(prefix.size());
         const auto dash = rest.find('-');
+        // Kept in a variable: `end` points into it.
+        const std::string digits = rest.substr(0, dash);
         char* end = nullptr;
-        const long pid = std::strtol(rest.substr(0, dash).c_str(), &end, 10);
+        const long pid = std::strtol(digits.c_str(), &end, 10);
         if (pid <= 0 || (end && *end != '\0')) continue;
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) continue;
         std::error_code rm;

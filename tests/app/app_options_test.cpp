@@ -18,9 +18,15 @@ TEST(AppOptionsTest, ScreenshotsAndDemo) {
     EXPECT_EQ(o->window, "main-mouse");
     EXPECT_EQ(o->language, "de");
 
+    auto tray = parse({"--hidden", "--no-demo"});
+    ASSERT_TRUE(tray);
+    EXPECT_TRUE(tray->hidden);
+    EXPECT_TRUE(tray->no_demo);
+
     auto plain = parse({});
     ASSERT_TRUE(plain);
     EXPECT_FALSE(plain->demo);
+    EXPECT_FALSE(plain->hidden || plain->no_demo);
     EXPECT_EQ(plain->window, "main");
 }
 

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Start-up, memory and idle cost of qv-vantorel against a minimal Qt 6
+# window (the floor) and, when installed, Piper and Solaar, in one run on a
+# private Xvfb. Prints the medians of RUNS starts each and the ratios to
+# the floor.
+#   bench/startup.sh [BUILD_DIR] [RUNS] [IDLE_SECONDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=$(realpath "${1:-build}")
+RUNS=${2:-5}
+IDLE=${3:-5}
+PROBE=$BUILD/bin/vantorel_bench_startup
+FLOOR=$BUILD/bin/vantorel_bench_qt_floor
+APP=$BUILD/bin/qv-vantorel
+for f in "$PROBE" "$FLOOR" "$APP"; do
+  [ -x "$f" ] || { echo "missing $f: build with -DVANTOREL_BUILD_BENCH=ON -DVANTOREL_BUILD_GUI=ON" >&2; exit 1; }
+done
+
+# A home of its own: no profiles, settings or desktop program of the user's.
+SCRATCH=$(mktemp -d)
+export HOME=$SCRATCH/home XDG_CONFIG_HOME=$SCRATCH/config XDG_DATA_HOME=$SCRATCH/data \
+  XDG_CACHE_HOME=$SCRATCH/cache XDG_RUNTIME_DIR=$SCRATCH/run
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+DISPLAY_NUM=$((90 + RANDOM % 100))
+Xvfb ":$DISPLAY_NUM" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB=$!
+trap 'kill $XVFB 2>/dev/null; rm -rf "$SCRATCH"' EXIT
+export DISPLAY=":$DISPLAY_NUM"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done 2>/dev/null || sleep 1
+
+measure() {  # NAME PROGRAM [ARG...]
+  local name=$1; shift
+  local line
+  line=$("$PROBE" --runs "$RUNS" --idle "$IDLE" -- "$@") || { echo "$name: failed"; return; }
+  printf '%-28s %s\n' "$name" "$line"
+  eval "${name//[^A-Za-z0-9]/_}_line='$line'"
+}
+value() { echo "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"; }
+
+echo "machine: $(nproc) cores, $(uname -r), $(date -u +%Y-%m-%d)"
+echo "runs: $RUNS, idle period: $IDLE s"
+measure qt-floor "$FLOOR"
+measure qv-vantorel-demo "$APP" --demo
+measure qv-vantorel-no-mouse "$APP" --no-demo
+command -v piper >/dev/null && measure piper piper
+command -v solaar >/dev/null && measure solaar solaar --window=show
+
+floor=$(value "$qt_floor_line" start_ms)
+for name in qv_vantorel_demo qv_vantorel_no_mouse; do
+  line_var="${name}_line"
+  [ -n "${!line_var:-}" ] || continue
+  start=$(value "${!line_var}" start_ms)
+  echo "$name: start $(awk "BEGIN{printf \"%.1f\", $start / $floor}") x the floor"
+done
