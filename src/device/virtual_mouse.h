@@ -6,9 +6,10 @@
 // length and checksum, puts split macro blocks back together and keeps the
 // configuration it was given, so a test can read back what the mouse holds.
 // It answers every complete report with the acknowledge event (27 50 00 00
-// when accepted, 27 50 01 00 when refused), promptly, late or not at all,
-// and it sends DPI-stage, polling-rate, light-effect and battery events on
-// demand, as if its own buttons were pressed.
+// when accepted, 27 50 01 00 when refused), promptly, late or not at all;
+// it can drop off a link in the middle of a transmission; and it sends
+// DPI-stage, polling-rate, light-effect and battery events on demand, as if
+// its own buttons were pressed.
 //
 // It is reached through the same interfaces as the real links:
 //  - receiver(): a HidBackend listing one 2.4 GHz receiver (1D57:FA60) with
