@@ -17,14 +17,15 @@ ctest --test-dir "$BUILD" --output-on-failure -j2
 ./scripts/package_check.sh "$BUILD"
 
 # ThreadSanitizer pass over the threaded core: the apply engine, the report
-# sender, the virtual mouse and the stress test that races edits, applies
-# and commits. Only those test targets are built.
+# sender, the virtual mouse, the stress test that races edits, applies
+# and commits, and the device faults (reader threads coming and going while
+# applies run). Only those test targets are built.
 TSAN_BUILD=${TSAN_BUILD_DIR:-build-tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WERROR=ON \
   -DVANTOREL_SANITIZE=thread -DVANTOREL_BUILD_GUI=OFF -DVANTOREL_BUILD_DEVICE=OFF
-cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests
+cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests device_faults_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir "$TSAN_BUILD" --output-on-failure -j2 \
-  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle)'
+  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle|DeviceFaults|Faults/DeviceFaultCases)'
 
 # AddressSanitizer and UndefinedBehaviorSanitizer over the unit, device and
 # GUI tests (no debug information and -O1 to keep the build short; the

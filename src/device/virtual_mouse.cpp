@@ -20,9 +20,10 @@ struct Anchor {
     std::shared_mutex mutex;
     VirtualMouse* mouse = nullptr;
 
-    void feed(ConnectionMode link, std::span<const std::uint8_t> bytes) {
+    // False when the transmission was lost to a vanishing mouse.
+    bool feed(ConnectionMode link, std::span<const std::uint8_t> bytes) {
         std::shared_lock<std::shared_mutex> lock(mutex);
-        if (mouse) mouse->feed(link, bytes);
+        return mouse ? mouse->feed(link, bytes) : true;
     }
     void deliver(ConnectionMode link, const MouseEvent& event) {
         std::shared_lock<std::shared_mutex> lock(mutex);
@@ -102,7 +103,7 @@ public:
             std::lock_guard<std::mutex> lock(state_->mutex);
             if (!state_->plugged || state_->generation != generation_) return -1;
         }
-        anchor_->feed(ConnectionMode::Wireless, report);
+        if (!anchor_->feed(ConnectionMode::Wireless, report)) return -1;
         return static_cast<int>(report.size());
     }
 
@@ -385,8 +386,7 @@ int FakeWiredDriver::set_feature(std::span<const std::uint8_t> report) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!open_ || report.empty()) return 0;
     }
-    anchor_->feed(ConnectionMode::Wired, report);
-    return 1;
+    return anchor_->feed(ConnectionMode::Wired, report) ? 1 : 0;
 }
 
 bool FakeWiredDriver::cable_plugged() const {
@@ -432,8 +432,7 @@ int FakeBleTransport::write(std::span<const std::uint8_t> report) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!connected_ || report.empty()) return 0;
     }
-    anchor_->feed(ConnectionMode::Ble, report);
-    return 1;
+    return anchor_->feed(ConnectionMode::Ble, report) ? 1 : 0;
 }
 
 void FakeBleTransport::set_notify_handler(std::function<void(std::span<const std::uint8_t>)> handler) {
@@ -549,18 +548,47 @@ std::string VirtualMouse::check_report(std::span<const std::uint8_t> b) {
     return {};
 }
 
-void VirtualMouse::feed(ConnectionMode link, std::span<const std::uint8_t> bytes) {
+void VirtualMouse::vanish_after(int transmissions) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    vanish_countdown_ = std::max(transmissions, 0);
+}
+
+void VirtualMouse::after_transmissions(int transmissions, std::function<void()> action) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    action_countdown_ = action ? std::max(transmissions, 0) : 0;
+    action_ = action_countdown_ > 0 ? std::move(action) : nullptr;
+}
+
+bool VirtualMouse::feed(ConnectionMode link, std::span<const std::uint8_t> bytes) {
     std::vector<Answer> answers;
+    std::function<void()> action;
+    bool vanish = false;
     {
         std::lock_guard<std::mutex> lock(state_mutex_);
         ++transmissions_;
-        if (is_split_part(bytes)) {
-            take_part(link, bytes, answers);
-        } else {
-            take_whole(link, bytes, false, answers);
+        vanish = vanish_countdown_ > 0 && --vanish_countdown_ == 0;
+        if (!vanish) {
+            if (is_split_part(bytes)) {
+                take_part(link, bytes, answers);
+            } else {
+                take_whole(link, bytes, false, answers);
+            }
+            if (action_countdown_ > 0 && --action_countdown_ == 0) action = std::move(action_);
         }
     }
+    if (vanish) {
+        trace("virtual mouse: gone from the %s link\n", connection_mode_name(link));
+        switch (link) {
+            case ConnectionMode::Wireless: receiver_->set_plugged(false); break;
+            case ConnectionMode::Wired: wired_->set_cable(false); break;
+            case ConnectionMode::Ble: ble_->set_connected(false); break;
+            case ConnectionMode::None: break;
+        }
+        return false;
+    }
     for (const Answer& a : answers) answer(a);
+    if (action) action();
+    return true;
 }
 
 void VirtualMouse::refuse(ConnectionMode link, std::span<const std::uint8_t> bytes, std::string problem,

@@ -6,9 +6,10 @@
 // length and checksum, puts split macro blocks back together and keeps the
 // configuration it was given, so a test can read back what the mouse holds.
 // It answers every complete report with the acknowledge event (27 50 00 00
-// when accepted, 27 50 01 00 when refused), promptly, late or not at all,
-// and it sends DPI-stage, polling-rate, light-effect and battery events on
-// demand, as if its own buttons were pressed.
+// when accepted, 27 50 01 00 when refused), promptly, late or not at all;
+// it can drop off a link in the middle of a transmission; and it sends
+// DPI-stage, polling-rate, light-effect and battery events on demand, as if
+// its own buttons were pressed.
 //
 // It is reached through the same interfaces as the real links:
 //  - receiver(): a HidBackend listing one 2.4 GHz receiver (1D57:FA60) with
@@ -241,8 +242,20 @@ public:
 
     void set_answer_mode(AnswerMode mode, Millis delay = Millis(0));
 
-    // One transmission arriving on a link (the fakes call this).
-    void feed(ConnectionMode link, std::span<const std::uint8_t> bytes);
+    // Faults. The mouse drops off the link that carries the n-th transmission
+    // from now (n >= 1) as that transmission arrives: it is lost, unanswered,
+    // and the carrier reports the write as failed; then the receiver is
+    // unplugged, the cable pulled or Bluetooth LE disconnected, on the
+    // sending thread. The link can be brought back as usual. n <= 0 cancels.
+    void vanish_after(int transmissions);
+    // Runs `action` on the sending thread once the n-th transmission from now
+    // has been taken (and answered), outside the mouse's locks, so it may plug
+    // or unplug links; for faults that strike while a link is busy.
+    void after_transmissions(int transmissions, std::function<void()> action);
+
+    // One transmission arriving on a link (the fakes call this). False when
+    // it was lost because the mouse vanished from the link as it arrived.
+    bool feed(ConnectionMode link, std::span<const std::uint8_t> bytes);
 
     // Why a whole report would be refused; empty when it is well formed.
     static std::string check_report(std::span<const std::uint8_t> bytes);
@@ -319,6 +332,9 @@ private:
     std::map<ConnectionMode, Assembly> assemblies_;
     AnswerMode answer_mode_ = AnswerMode::Prompt;
     Millis answer_delay_{0};
+    int vanish_countdown_ = 0;  // 0: no vanish pending
+    int action_countdown_ = 0;  // 0: no action pending
+    std::function<void()> action_;
     EventTap tap_;
 
     std::mutex delayer_mutex_;

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -216,6 +218,54 @@ TEST(VirtualMouse, LateAnswerInRealTimeArrivesOnTheReceiver) {
     const int n = events->read_timeout(buf, 10000);
     ASSERT_EQ(n, 5);
     EXPECT_EQ(hex(std::span(buf.data(), 5)), "03 27 50 00 00");
+}
+
+// Vanishing from a link: the transmission it vanishes on is lost unanswered
+// and its write fails, the link is down afterwards, and what came before
+// stays held. Each carrier, through its own write.
+TEST(VirtualMouse, VanishesFromTheLinkOfTheTransmissionItWasToldTo) {
+    struct Carrier {
+        ConnectionMode link;
+        std::function<int(VirtualMouse&, std::span<const std::uint8_t>)> write;  // 1 when written
+        std::function<bool(VirtualMouse&)> up;
+    };
+    const Carrier carriers[] = {
+        {ConnectionMode::Wired,
+         [](VirtualMouse& m, std::span<const std::uint8_t> b) { return m.wired_driver().set_feature(b); },
+         [](VirtualMouse& m) { return m.wired_driver().cable_plugged(); }},
+        {ConnectionMode::Wireless,
+         [](VirtualMouse& m, std::span<const std::uint8_t> b) {
+             auto command = m.receiver().open_path(FakeReceiverBackend::kCommandPath);
+             return command && command->send_feature_report(b) > 0 ? 1 : 0;
+         },
+         [](VirtualMouse& m) { return m.receiver().plugged(); }},
+        {ConnectionMode::Ble, [](VirtualMouse& m, std::span<const std::uint8_t> b) { return m.ble().write(b); },
+         [](VirtualMouse& m) { return m.ble().connected(); }},
+    };
+    for (const Carrier& c : carriers) {
+        SCOPED_TRACE(connection_mode_name(c.link));
+        ManualClock clock;
+        VirtualMouse mouse(clock);
+        EventLog log(mouse);
+        mouse.plug_cable();
+        mouse.wired_driver().set_vid_pid(kVendorId, kWiredProductId);
+        mouse.wired_driver().open_feature_device();
+        mouse.plug_receiver();
+        mouse.connect_ble();
+        if (c.link != ConnectionMode::Wired) mouse.unplug_cable();
+        if (c.link == ConnectionMode::Ble) mouse.unplug_receiver();
+
+        const ProfileRecord r = sample_record();
+        mouse.vanish_after(2);
+        EXPECT_EQ(c.write(mouse, build_light_report(r).bytes()), 1);
+        EXPECT_EQ(c.write(mouse, build_dpi_report(r).bytes()), 0) << "the write it vanished on failed";
+        EXPECT_FALSE(c.up(mouse));
+        EXPECT_EQ(c.write(mouse, build_buttons_report(r).bytes()), 0);
+        EXPECT_EQ(log.take().size(), 1u) << "only the first transmission was answered";
+        EXPECT_EQ(mouse.accepted_reports(kReportLight), 1);
+        EXPECT_EQ(mouse.accepted_reports(kReportDpi), 0);
+        EXPECT_EQ(mouse.transmissions(), 2);
+    }
 }
 
 TEST(VirtualMouse, OwnButtonsChangeWhatItHoldsAndReportOnTheEventLink) {

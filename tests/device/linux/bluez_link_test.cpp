@@ -3,7 +3,10 @@
 // the mouse coming and going, the subscription to its events, and writes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <mutex>
 #include <thread>
 
 #include "core/apply_engine.h"
@@ -34,6 +37,13 @@ private:
     std::unique_ptr<testing::PrivateSystemBus> bus_;
 };
 const auto* const kBus = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+
+// Entries of a /proc/self folder: the process's threads or open descriptors.
+int count_entries(const char* folder) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    return ec ? -1 : static_cast<int>(std::distance(it, std::filesystem::directory_iterator()));
+}
 
 const std::vector<std::uint8_t> kReport{0x55, 0x0C, 0x01, 0x00, 0x00, 0x00};
 
@@ -204,6 +214,51 @@ TEST_F(BleApplyOverBlueZ, BlueZGoingAwayMidApplyEndsTheApplyAndTheLink) {
     EXPECT_FALSE(holds(nullptr));
     ASSERT_TRUE(pump_until([&] { return !up(); }));
     EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 0);
+}
+
+// BlueZ restarting, over and over, the first time in the middle of an
+// apply: the link follows the service down and up, the apply reports what
+// did not get through, the link needs no new thread or descriptor per
+// restart, and the next apply brings the mouse in step.
+TEST_F(BleApplyOverBlueZ, BlueZRestartingDuringAnApplyLeavesTheLinkWorkingAndLeaksNothing) {
+    std::mutex m;
+    std::vector<ApplySummary> summaries;
+    engine.set_finished_callback([&](const ApplySummary& s) {
+        std::lock_guard<std::mutex> lock(m);
+        summaries.push_back(s);
+    });
+    auto last = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        return summaries.empty() ? ApplySummary{} : summaries.back();
+    };
+    ASSERT_TRUE(up());
+    open_notifications();
+    const int threads = count_entries("/proc/self/task");
+    const int fds = count_entries("/proc/self/fd");
+
+    bluez.vanish_after_writes(2);
+    apply();
+    EXPECT_TRUE(last().ran);
+    EXPECT_FALSE(last().all_taken()) << "writes after BlueZ left were counted as taken";
+    ASSERT_TRUE(pump_until([&] { return !up(); }));
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE("restart " + std::to_string(i));
+        // Down (unless it is already) and up again, each seen by the link.
+        const int changes = link_changes() + (up() ? 2 : 1);
+        bluez.restart();
+        ASSERT_TRUE(pump_until([&] { return link_changes() >= changes && up(); }));
+    }
+    EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 1) << "a write reaches the new BlueZ";
+    open_notifications();
+    EXPECT_TRUE(bluez.counts("dev_mouse").notifying) << "events are subscribed to again";
+
+    apply();
+    EXPECT_TRUE(last().all_taken());
+    std::string why;
+    EXPECT_TRUE(holds(&why)) << why;
+    pump_until([&] { return count_entries("/proc/self/task") <= threads; });
+    EXPECT_EQ(count_entries("/proc/self/task"), threads);
+    EXPECT_EQ(count_entries("/proc/self/fd"), fds);
 }
 
 #ifdef VANTORELCTL_PATH

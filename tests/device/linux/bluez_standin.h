@@ -79,14 +79,7 @@ public:
         bool notifiable = true;    // the notify characteristic has "notify"
     };
 
-    explicit StandInBluez(VirtualMouse& mouse) : mouse_(mouse) {
-        connection_ = sdbus::createSystemBusConnection("org.bluez");
-        connection_->addObjectManager("/", sdbus::floating_slot);
-        adapter_ = sdbus::createObject(*connection_, "/org/bluez/hci0");
-        adapter_->registerProperty("Powered").onInterface("org.bluez.Adapter1").withGetter([] { return true; });
-        adapter_->finishRegistration();
-        connection_->enterEventLoopAsync();
-    }
+    explicit StandInBluez(VirtualMouse& mouse) : mouse_(mouse) { open(); }
     ~StandInBluez() {
         connection_->leaveEventLoop();
         devices_.clear();
@@ -149,6 +142,24 @@ public:
         vanish_after_ = count;
     }
 
+    // BlueZ restarting: the running one leaves the bus (if it is still
+    // there) with every object, and a new one takes the name and announces
+    // the same devices anew, without subscriptions.
+    void restart() {
+        std::vector<DeviceSpec> specs;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            vanish_after_ = -1;
+            for (const auto& [name, d] : devices_) specs.push_back(d->spec);
+        }
+        connection_->leaveEventLoop();
+        devices_.clear();
+        adapter_.reset();
+        connection_.reset();
+        open();
+        for (const DeviceSpec& spec : specs) add(spec, true);
+    }
+
     struct Counts { int writes = 0, start_notify = 0, stop_notify = 0; bool notifying = false; };
     Counts counts(const std::string& name) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -167,6 +178,16 @@ private:
         int writes = 0, start_notify = 0, stop_notify = 0;
         bool notifying = false;
     };
+
+    // A BlueZ on the bus: its name, its object manager and the adapter.
+    void open() {
+        connection_ = sdbus::createSystemBusConnection("org.bluez");
+        connection_->addObjectManager("/", sdbus::floating_slot);
+        adapter_ = sdbus::createObject(*connection_, "/org/bluez/hci0");
+        adapter_->registerProperty("Powered").onInterface("org.bluez.Adapter1").withGetter([] { return true; });
+        adapter_->finishRegistration();
+        connection_->enterEventLoopAsync();
+    }
 
     std::unique_ptr<sdbus::IObject> characteristic(Device& dev, const std::string& path, std::string uuid,
                                                    std::string flag) {
