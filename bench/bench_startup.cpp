@@ -3,12 +3,14 @@
 // outside the same way for every program:
 //   - start: from fork to the first top-level window mapped on the X
 //     server (DISPLAY, normally a private Xvfb);
-//   - resident memory (VmRSS) one second after that;
+//   - resident memory (VmRSS) when the start-up work has settled (SETTLE
+//     seconds after the window, 5 by default: the demo mouse's first full
+//     apply takes a few seconds of paced reports);
 //   - idle wake-ups: context switches of all its threads per second over
 //     the following idle period.
 // Each program runs RUNS times; the medians are printed on one line:
 //   start_ms=93.1 rss_mib=43.2 wakeups_per_s=0.0
-// Usage: vantorel_bench_startup [--runs N] [--idle SECONDS] -- PROGRAM [ARG...]
+// Usage: vantorel_bench_startup [--runs N] [--settle SECONDS] [--idle SECONDS] -- PROGRAM [ARG...]
 #include <X11/Xlib.h>
 #include <dirent.h>
 #include <poll.h>
@@ -77,7 +79,7 @@ void stop(pid_t pid) {
     waitpid(pid, nullptr, 0);
 }
 
-std::optional<Sample> run_once(char** argv, double idle_seconds) {
+std::optional<Sample> run_once(char** argv, double settle_seconds, double idle_seconds) {
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "bench_startup: no X display (DISPLAY=%s)\n", getenv("DISPLAY") ? getenv("DISPLAY") : "");
@@ -113,7 +115,7 @@ std::optional<Sample> run_once(char** argv, double idle_seconds) {
     }
     Sample s;
     s.start_ms = std::chrono::duration<double, std::milli>(*mapped - began).count();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::this_thread::sleep_for(std::chrono::duration<double>(settle_seconds));
     s.rss_mib = static_cast<double>(status_value("/proc/" + std::to_string(pid) + "/status", "VmRSS")) / 1024.0;
     const long before = context_switches(pid);
     std::this_thread::sleep_for(std::chrono::duration<double>(idle_seconds));
@@ -134,11 +136,13 @@ double median(std::vector<double> v) {
 int main(int argc, char** argv) {
     int runs = 5;
     double idle = 5;
+    double settle = 5;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         else if (a == "--idle" && i + 1 < argc) idle = std::max(0.5, std::atof(argv[++i]));
+        else if (a == "--settle" && i + 1 < argc) settle = std::max(0.0, std::atof(argv[++i]));
         else if (a == "--") {
             ++i;
             break;
@@ -147,12 +151,12 @@ int main(int argc, char** argv) {
         }
     }
     if (i >= argc) {
-        std::fprintf(stderr, "usage: %s [--runs N] [--idle SECONDS] -- PROGRAM [ARG...]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--runs N] [--settle SECONDS] [--idle SECONDS] -- PROGRAM [ARG...]\n", argv[0]);
         return 2;
     }
     std::vector<double> start, rss, wakeups;
     for (int r = 0; r < runs; ++r) {
-        const std::optional<Sample> s = run_once(argv + i, idle);
+        const std::optional<Sample> s = run_once(argv + i, settle, idle);
         if (!s) return 1;
         start.push_back(s->start_ms);
         rss.push_back(s->rss_mib);

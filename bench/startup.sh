@@ -34,7 +34,7 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done 2>/d
 measure() {  # NAME PROGRAM [ARG...]
   local name=$1; shift
   local line
-  line=$("$PROBE" --runs "$RUNS" --idle "$IDLE" -- "$@") || { echo "$name: failed"; return; }
+  line=$("$PROBE" --runs "$RUNS" --settle 5 --idle "$IDLE" -- "$@") || { echo "$name: failed"; return; }
   printf '%-28s %s\n' "$name" "$line"
   eval "${name//[^A-Za-z0-9]/_}_line='$line'"
 }

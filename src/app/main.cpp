@@ -5,9 +5,6 @@
 #include <QIcon>
 #include <QSettings>
 #include <QStyleFactory>
-#include <QTimer>
-
-#include <malloc.h>
 
 #include <cstdio>
 
@@ -130,9 +127,5 @@ int main(int argc, char** argv) {
         window.ShowWindow();
         trace("main window: shown\n");
     }
-    // Reading the skins and the libraries leaves freed heap behind that the
-    // allocator would keep for the whole run; once the first frame is up it
-    // goes back to the system.
-    QTimer::singleShot(0, [] { malloc_trim(0); });
     return QApplication::exec();
 }
