@@ -15,12 +15,7 @@ namespace {
 using test::PageHarness;
 using test::pump;
 using test::pump_until;
-
-std::vector<std::uint8_t> report_types(const VirtualMouse& mouse) {
-    std::vector<std::uint8_t> types;
-    for (const ReceivedReport& r : mouse.reports()) types.push_back(r.type());
-    return types;
-}
+using test::report_types;
 
 TEST(PageEndToEnd, StartUpBringsTheMouseInStepWithAFullApply) {
     PageHarness h;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/main_wnd.h"
 #include "app/session.h"
@@ -29,6 +30,13 @@
 #include "ui/timers.h"
 
 namespace vantorel::test {
+
+// The type bytes of the reports the virtual mouse received, in order.
+inline std::vector<std::uint8_t> report_types(const VirtualMouse& mouse) {
+    std::vector<std::uint8_t> types;
+    for (const ReceivedReport& r : mouse.reports()) types.push_back(r.type());
+    return types;
+}
 
 struct HarnessOptions {
     bool cable = true;      // the virtual mouse on its cable (the wired link is up)
