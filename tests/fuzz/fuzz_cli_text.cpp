@@ -6,7 +6,8 @@
 // actions, delays 1..25000 ms, fewer than 162 units) and its own text reads
 // back to the same actions; an accepted key combination prints as text that
 // parses to the same keys; an accepted setting value reads back as a value
-// that is accepted again and changes nothing more.
+// that is accepted again and changes nothing more; every setting of a
+// record made of the input bytes (a damaged library) can be shown.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -46,6 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.reset_to_defaults();
         return r;
     }();
+    ProfileRecord damaged = defaults;
+    auto& raw = damaged.bytes();
+    for (std::size_t k = 0; k < size && k < raw.size(); ++k) raw[raw.size() - 1 - (k * 7919) % raw.size()] ^= data[k];
+    for (const std::string& name : setting_names()) (void)setting_value(damaged, name);
+
     for (const std::string& name : setting_names()) {
         ProfileRecord record = defaults;
         if (!write_setting(record, name, value, &error)) {

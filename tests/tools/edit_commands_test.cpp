@@ -187,6 +187,7 @@ TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
         {"profile new 'ab\xff'", 2, "not valid UTF-8"},
         {"macro rename Reload 'Re\xc0\xafload'", 2, "not valid UTF-8"},  // an overlong '/'
         {"profile rename " + std::string(100, 'x'), 2, "at most 99 characters"},
+        {"set light-off=9008888888888888880", 2, "minutes 0.5..30 in steps of 0.5"},  // doubled, it overflowed
         {"status --wait nan", 2, "is not a number of seconds"},
         {"monitor --duration nan", 2, "is not a number of seconds"},
         {"monitor --duration inf", 2, "is not a number of seconds"},

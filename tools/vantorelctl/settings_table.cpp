@@ -145,7 +145,7 @@ std::vector<Setting> build_table() {
                      }});
     }
     // Stages count from 1 for the user, from 0 in the record.
-    t.push_back({"active-stage", [](const ProfileRecord& r) { return std::to_string(r.dpi_stage_index() + 1); },
+    t.push_back({"active-stage", [](const ProfileRecord& r) { return std::to_string(static_cast<long long>(r.dpi_stage_index()) + 1); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
                      if (!n || *n < 1 || *n > profile_layout::kStageCount) return "a stage 1..8";
@@ -201,20 +201,21 @@ std::vector<Setting> build_table() {
                          whole = v.substr(0, dot);
                      }
                      const auto n = parse_integer(whole);
-                     if (!n || *n < 0 || *n * 2 + half < 1 || *n * 2 + half > 60) return allowed;
+                     // Checked before doubling: a huge whole number would overflow.
+                     if (!n || *n < 0 || *n > 30 || *n * 2 + half < 1 || *n * 2 + half > 60) return allowed;
                      r.set_light_off_timer(static_cast<std::int32_t>(*n * 2 + half));
                      return {};
                  }});
     t.push_back(ranged("sleep", 1, 60, &ProfileRecord::sleep_timer, &ProfileRecord::set_sleep_timer));
     // Debounce is typed in milliseconds and kept in 2 ms steps.
-    t.push_back({"debounce", [](const ProfileRecord& r) { return std::to_string(r.key_debounce() * 2); },
+    t.push_back({"debounce", [](const ProfileRecord& r) { return std::to_string(static_cast<long long>(r.key_debounce()) * 2); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
                      if (!n || *n < 2 || *n > 32 || *n % 2) return "an even number of milliseconds 2..32";
                      r.set_key_debounce(static_cast<std::int32_t>(*n / 2));
                      return {};
                  }});
-    t.push_back({"lift-off", [](const ProfileRecord& r) { return std::to_string(r.lift_off_distance() + 1); },
+    t.push_back({"lift-off", [](const ProfileRecord& r) { return std::to_string(static_cast<long long>(r.lift_off_distance()) + 1); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
                      if (!n || (*n != 1 && *n != 2)) return "1 or 2";
