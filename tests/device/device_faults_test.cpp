@@ -169,14 +169,7 @@ public:
     // The receiver's two nodes coming or going, as the udev watch reports them.
     void receiver_change(bool arrival) {
         for (const char* node : {FakeReceiverBackend::kCommandPath, FakeReceiverBackend::kEventPath}) {
-            DeviceChange c;
-            c.arrival = arrival;
-            c.bus = DeviceBus::Usb;
-            c.vendor_id = kVendorId;
-            c.product_id = kReceiverProductId;
-            c.subsystem = "hidraw";
-            c.devnode = node;
-            changes.push(c);
+            changes.push(testing::hidraw_change(arrival, node));
             loop.post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
         }
         loop.process_pending();

@@ -17,12 +17,26 @@
 
 #include "core/event_loop.h"
 #include "core/profile_source.h"
+#include "device/device_change.h"
 #include "device/device_events.h"
 #include "device/hid_backend.h"
 #include "device/link_controller.h"
 #include "device/wired_driver.h"
 
 namespace vantorel::testing {
+
+// What the udev watch reports when a hidraw node of ours comes or goes.
+inline DeviceChange hidraw_change(bool arrival, const std::string& node, std::uint16_t vid = kVendorId,
+                                  std::uint16_t pid = kReceiverProductId, DeviceBus bus = DeviceBus::Usb) {
+    DeviceChange c;
+    c.arrival = arrival;
+    c.bus = bus;
+    c.vendor_id = vid;
+    c.product_id = pid;
+    c.subsystem = "hidraw";
+    c.devnode = node;
+    return c;
+}
 
 // Nodes of HID collections, each with a queue of input reports. A read waits
 // on a condition variable for a report, an unplug or its time-out. Opens and
@@ -261,14 +275,7 @@ struct LinkHarness {
     }
     void device_change(bool arrival, const std::string& node, std::uint16_t vid = kVendorId,
                        std::uint16_t pid = kReceiverProductId, DeviceBus bus = DeviceBus::Usb) {
-        DeviceChange c;
-        c.arrival = arrival;
-        c.bus = bus;
-        c.vendor_id = vid;
-        c.product_id = pid;
-        c.subsystem = "hidraw";
-        c.devnode = node;
-        changes.push(c);
+        changes.push(hidraw_change(arrival, node, vid, pid, bus));
         loop.post_message(arrival ? 1544 : 1545);
     }
     // Feeds one input report and handles whatever it led to.

@@ -22,6 +22,7 @@
 #include "core/clock.h"
 #include "core/messages.h"
 #include "device/demo_hid_backend.h"
+#include "device/link_fakes.h"
 #include "device/virtual_mouse.h"
 #include "library/profile_library.h"
 #include "page/ms_1_page.h"
@@ -175,14 +176,7 @@ public:
     std::filesystem::path data_folder() const { return data_; }
     // What the udev watch reports when the real mouse's receiver comes or goes.
     void device_change(bool arrival, const std::string& devnode = FakeReceiverBackend::kCommandPath) {
-        DeviceChange c;
-        c.arrival = arrival;
-        c.bus = DeviceBus::Usb;
-        c.vendor_id = kVendorId;
-        c.product_id = kReceiverProductId;
-        c.subsystem = "hidraw";
-        c.devnode = devnode;
-        changes->push(c);
+        changes->push(testing::hidraw_change(arrival, devnode));
         wnd->post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
         pump();
     }

@@ -50,7 +50,7 @@ const std::vector<std::uint8_t> kReport{0x55, 0x0C, 0x01, 0x00, 0x00, 0x00};
 class BlueZLink : public ::testing::Test {
 protected:
     // The stand-in's devices exist before the link starts.
-    void start(std::vector<StandInBluez::DeviceSpec> devices) {
+    void start(std::vector<StandInBluez::DeviceSetup> devices) {
         mouse.connect_ble();
         for (const auto& d : devices) bluez.add(d);
         gatt = std::shared_ptr<BluezTransport>(BluezTransport::open());

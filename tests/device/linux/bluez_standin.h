@@ -71,7 +71,7 @@ class StandInBluez {
 public:
     static constexpr const char* kMouseModalias = "usb:v045Ep0227d0100";
     static constexpr const char* kOtherModalias = "usb:v045Ep0999d0100";
-    struct DeviceSpec {
+    struct DeviceSetup {
         std::string name;          // object name under the adapter
         std::string modalias = kMouseModalias;
         bool connected = true;
@@ -85,16 +85,16 @@ public:
         devices_.clear();
     }
 
-    void add(const DeviceSpec& spec, bool announce = false) {
+    void add(const DeviceSetup& setup, bool announce = false) {
         auto d = std::make_unique<Device>();
-        d->spec = spec;
-        const std::string path = "/org/bluez/hci0/" + spec.name;
+        d->setup = setup;
+        const std::string path = "/org/bluez/hci0/" + setup.name;
         Device& dev = *d;
         dev.device = sdbus::createObject(*connection_, path);
-        dev.device->registerProperty("Modalias").onInterface(kDevice1).withGetter([&dev] { return dev.spec.modalias; });
+        dev.device->registerProperty("Modalias").onInterface(kDevice1).withGetter([&dev] { return dev.setup.modalias; });
         dev.device->registerProperty("Connected").onInterface(kDevice1).withGetter([this, &dev] {
             std::lock_guard<std::mutex> lock(mutex_);
-            return dev.spec.connected;
+            return dev.setup.connected;
         });
         dev.device->finishRegistration();
         dev.service = sdbus::createObject(*connection_, path + "/service0010");
@@ -104,13 +104,13 @@ public:
         dev.service->registerProperty("Device").onInterface(kService1).withGetter([path] { return sdbus::ObjectPath(path); });
         dev.service->finishRegistration();
         dev.write = characteristic(dev, path + "/service0010/char0011", "0000fee3-0000-1000-8000-00805f9b34fb",
-                                   spec.writable ? "write" : "read");
+                                   setup.writable ? "write" : "read");
         dev.notify = characteristic(dev, path + "/service0010/char0014", "0000fee4-0000-1000-8000-00805f9b34fb",
-                                    spec.notifiable ? "notify" : "read");
+                                    setup.notifiable ? "notify" : "read");
         if (announce)
             for (auto* o : {dev.service.get(), dev.write.get(), dev.notify.get(), dev.device.get()})
                 o->emitInterfacesAddedSignal();
-        devices_[spec.name] = std::move(d);
+        devices_[setup.name] = std::move(d);
     }
     void remove(const std::string& name) {
         auto& d = *devices_.at(name);
@@ -121,7 +121,7 @@ public:
         auto& d = *devices_.at(name);
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            d.spec.connected = connected;
+            d.setup.connected = connected;
         }
         d.device->emitPropertiesChangedSignal(kDevice1, {"Connected"});
     }
@@ -146,18 +146,18 @@ public:
     // there) with every object, and a new one takes the name and announces
     // the same devices anew, without subscriptions.
     void restart() {
-        std::vector<DeviceSpec> specs;
+        std::vector<DeviceSetup> setups;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             vanish_after_ = -1;
-            for (const auto& [name, d] : devices_) specs.push_back(d->spec);
+            for (const auto& [name, d] : devices_) setups.push_back(d->setup);
         }
         connection_->leaveEventLoop();
         devices_.clear();
         adapter_.reset();
         connection_.reset();
         open();
-        for (const DeviceSpec& spec : specs) add(spec, true);
+        for (const DeviceSetup& setup : setups) add(setup, true);
     }
 
     struct Counts { int writes = 0, start_notify = 0, stop_notify = 0; bool notifying = false; };
@@ -172,7 +172,7 @@ private:
     static constexpr const char* kService1 = "org.bluez.GattService1";
     static constexpr const char* kChar1 = "org.bluez.GattCharacteristic1";
     struct Device {
-        DeviceSpec spec;
+        DeviceSetup setup;
         std::unique_ptr<sdbus::IObject> device, service, write, notify;
         std::vector<std::uint8_t> value;
         int writes = 0, start_notify = 0, stop_notify = 0;
