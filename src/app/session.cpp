@@ -77,7 +77,8 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
 #endif
     }
 #ifdef VANTOREL_HAVE_XKB
-    setup.keyboard_layout = std::make_shared<XkbKeyboardLayout>();
+    setup.keyboard_layout =
+        std::make_shared<LazyKeyboardLayout>([] { return std::make_unique<XkbKeyboardLayout>(); });
 #endif
     trace("session: %s (%s)\n", choice.demo ? "virtual mouse" : "real mouse", choice.reason.c_str());
     return std::make_unique<CMS_1_Page>(std::move(setup));

@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
 namespace vantorel {
@@ -34,6 +37,33 @@ public:
     std::uint32_t scan_code_of(std::uint32_t virtual_key) const override;
     std::uint32_t virtual_key_at(std::uint32_t scan_code) const override;
     std::u16string characters(std::uint32_t virtual_key) const override;
+};
+
+// A layout made on its first question, from any thread: compiling the
+// session's keymap costs start-up time that only a key name or a recording
+// needs. A maker that gives nothing stands for the US layout.
+class LazyKeyboardLayout final : public KeyboardLayout {
+public:
+    using Maker = std::function<std::unique_ptr<KeyboardLayout>()>;
+    explicit LazyKeyboardLayout(Maker make) : make_(std::move(make)) {}
+
+    std::uint32_t scan_code_of(std::uint32_t virtual_key) const override { return get().scan_code_of(virtual_key); }
+    std::uint32_t virtual_key_at(std::uint32_t scan_code) const override { return get().virtual_key_at(scan_code); }
+    std::u16string characters(std::uint32_t virtual_key) const override { return get().characters(virtual_key); }
+
+private:
+    const KeyboardLayout& get() const {
+        std::call_once(once_, [this] {
+            if (make_) layout_ = make_();
+            if (!layout_) layout_ = std::make_unique<UsKeyboardLayout>();
+            make_ = nullptr;
+        });
+        return *layout_;
+    }
+
+    mutable Maker make_;
+    mutable std::once_flag once_;
+    mutable std::unique_ptr<KeyboardLayout> layout_;
 };
 
 }  // namespace vantorel

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "macro/key_tables.h"
 #include "test_util.h"
@@ -39,6 +42,32 @@ TEST(XkbLayout, UsAgreesWithTheFixedUsLayout) {
         EXPECT_EQ(xkb.virtual_key_at(row.scan_code), fixed.virtual_key_at(row.scan_code)) << int(row.scan_code);
         EXPECT_EQ(xkb.characters(row.virtual_key), fixed.characters(row.virtual_key)) << int(row.virtual_key);
     }
+}
+
+// The program asks the layout from the UI thread and the hook's thread; the
+// keymap is compiled once, on the first question, and the questions before
+// it returns wait for it.
+TEST(XkbLayout, LazyLayoutIsCompiledOnceOnItsFirstQuestion) {
+    const std::u16string expected = XkbKeyboardLayout("fr", "").characters(0x41);
+    std::atomic<int> made{0};
+    const LazyKeyboardLayout lazy([&made] {
+        ++made;
+        return std::make_unique<XkbKeyboardLayout>("fr", "");
+    });
+    EXPECT_EQ(made, 0);
+    std::vector<std::thread> askers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        askers.emplace_back([&] {
+            if (lazy.characters(0x41) != expected) ++wrong;
+        });
+    for (std::thread& t : askers) t.join();
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(wrong, 0);
+
+    // A maker that gives nothing stands for the US layout.
+    const LazyKeyboardLayout empty([] { return std::unique_ptr<KeyboardLayout>(); });
+    testing::expect_us_translations(empty);
 }
 
 TEST(XkbLayout, AzertyStoresKeysByPosition) {
