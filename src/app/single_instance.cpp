@@ -2,31 +2,83 @@
 #include "app/single_instance.h"
 
 #include <QDir>
-#include <QLocalSocket>
+#include <QFile>
 #include <QLockFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTimer>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+
+#include "app/line_splitter.h"
 #include "core/trace.h"
 
 namespace vantorel {
 
 namespace {
-constexpr char kWake[] = "wake\n";
+constexpr char kWake[] = "wake";
 // A request names a data folder; longer lines are no request of ours.
-constexpr qint64 kMaxLine = 4096;
+constexpr std::size_t kMaxLine = 4096;
 
 // Only the user running this copy may talk to it, whatever the socket
 // file's permissions turn out to be.
-bool PeerIsThisUser(qintptr descriptor) {
+bool PeerIsThisUser(int fd) {
     ucred peer{};
     socklen_t length = sizeof peer;
-    if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) return false;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0) return false;
     return peer.uid == ::getuid();
 }
+
+std::optional<sockaddr_un> AddressOf(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (native.isEmpty() || static_cast<std::size_t>(native.size()) >= sizeof address.sun_path) return std::nullopt;
+    std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
+    return address;
 }
+
+// Sends all of `bytes` or nothing more: a peer that does not read its
+// answers loses its connection rather than stall the program.
+bool SendAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
+}
+
+int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+}  // namespace
+
+struct SingleInstance::Connection {
+    explicit Connection(int descriptor) : fd(descriptor), lines(kMaxLine) {}
+    ~Connection() {
+        delete notifier;
+        if (fd >= 0) ::close(fd);
+    }
+    int fd;
+    QSocketNotifier* notifier = nullptr;
+    LineSplitter lines;
+};
 
 QString SingleInstance::default_server_name() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -37,20 +89,31 @@ QString SingleInstance::default_server_name() {
 SingleInstance::SingleInstance(QString server_name) : server_name_(std::move(server_name)) {}
 
 SingleInstance::~SingleInstance() {
-    if (server_) server_->close();
+    connections_.clear();
+    delete listener_;
+    if (listen_fd_ >= 0) ::close(listen_fd_);
+    if (own_socket_file_) ::unlink(QFile::encodeName(server_name_).constData());
 }
 
 bool SingleInstance::wake_running(const QString& server_name, int timeout_ms) {
-    QLocalSocket socket;
-    socket.connectToServer(server_name);
-    if (!socket.waitForConnected(timeout_ms)) return false;
-    socket.write(kWake, sizeof kWake - 1);
-    socket.flush();
-    socket.waitForBytesWritten(timeout_ms);
-    // The first instance answers once it has taken the request.
-    socket.waitForReadyRead(timeout_ms);
-    socket.disconnectFromServer();
-    return true;
+    const std::optional<sockaddr_un> address = AddressOf(server_name);
+    if (!address) return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    bool woken = false;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
+        const QByteArray request = QByteArray(kWake) + '\n';
+        woken = ::send(fd, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL) ==
+                request.size();
+        // The first instance answers once it has taken the request; a slow
+        // answer still means it listens (only one copy can).
+        pollfd p{fd, POLLIN, 0};
+        while (woken && ::poll(&p, 1, RemainingMs(deadline)) < 0 && errno == EINTR) {
+        }
+    }
+    ::close(fd);
+    return woken;
 }
 
 SingleInstance::Result SingleInstance::start() {
@@ -64,52 +127,107 @@ SingleInstance::Result SingleInstance::start() {
         trace("single instance: another copy runs; it was asked to show itself\n");
         return Result::WokeOther;
     }
-    // Nobody answered: a socket file left by a crashed copy is stale.
-    QLocalServer::removeServer(server_name_);
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(server_name_)) {
+    const std::optional<sockaddr_un> address = AddressOf(server_name_);
+    const int fd = address ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) : -1;
+    if (fd < 0) {
         // Run anyway; only the single-instance rule is lost.
         trace("single instance: cannot listen on %s: %s\n", qPrintable(server_name_),
-              qPrintable(server_->errorString()));
+              address ? std::strerror(errno) : "name too long");
         return Result::First;
     }
-    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            if (!PeerIsThisUser(socket->socketDescriptor())) {
-                trace("single instance: refused a connection from another user\n");
-                socket->abort();
-                socket->deleteLater();
+    // Nobody answered: a socket file left by a crashed copy is stale.
+    const QByteArray path = QFile::encodeName(server_name_);
+    ::unlink(path.constData());
+    // The socket file is the user's alone from the moment it exists.
+    const mode_t old_mask = ::umask(0077);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0;
+    ::umask(old_mask);
+    if (!bound || ::listen(fd, 16) != 0) {
+        trace("single instance: cannot listen on %s: %s\n", qPrintable(server_name_), std::strerror(errno));
+        if (bound) ::unlink(path.constData());
+        ::close(fd);
+        return Result::First;
+    }
+    listen_fd_ = fd;
+    own_socket_file_ = true;
+    listener_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(listener_, &QSocketNotifier::activated, this, [this] { accept_pending(); });
+    return Result::First;
+}
+
+void SingleInstance::accept_pending() {
+    for (;;) {
+        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR) continue;
+            return;  // EAGAIN: none left; anything else: try on the next wake-up
+        }
+        if (!PeerIsThisUser(fd)) {
+            trace("single instance: refused a connection from another user\n");
+            ::close(fd);
+            continue;
+        }
+        auto connection = std::make_unique<Connection>(fd);
+        Connection* raw = connection.get();
+        connection->notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
+        connect(connection->notifier, &QSocketNotifier::activated, this, [this, raw] { read_from(raw); });
+        connections_.push_back(std::move(connection));
+    }
+}
+
+void SingleInstance::read_from(Connection* connection) {
+    char buffer[1024];
+    for (;;) {
+        const ssize_t n = ::recv(connection->fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        if (n <= 0) {
+            // The peer is gone; what it sent before that was taken already.
+            drop(connection);
+            return;
+        }
+        if (!connection->lines.feed(std::string_view(buffer, static_cast<std::size_t>(n)))) {
+            drop(connection);  // not one of ours
+            return;
+        }
+        while (std::optional<std::string> line = connection->lines.next()) {
+            if (*line == kWake) {
+                if (!SendAll(connection->fd, QByteArrayLiteral("ok\n"))) {
+                    drop(connection);
+                    return;
+                }
+                emit wakeRequested();
                 continue;
             }
-            connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-                if (on_closed_) on_closed_(socket);
-                socket->deleteLater();
-            });
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    const QByteArray line = socket->readLine(kMaxLine);
-                    if (line == kWake) {
-                        socket->write("ok\n");
-                        socket->flush();
-                        emit wakeRequested();
-                        continue;
-                    }
-                    if (!line.endsWith('\n') || !on_request_) {
-                        socket->abort();  // not one of ours
-                        return;
-                    }
-                    const QByteArray answer = on_request_(socket, line.chopped(1));
-                    if (!answer.isEmpty()) {
-                        socket->write(answer + '\n');
-                        socket->flush();
-                    }
-                }
-                if (socket->bytesAvailable() > kMaxLine) socket->abort();  // not one of ours
-            });
+            if (!on_request_) {
+                drop(connection);
+                return;
+            }
+            const QByteArray answer = on_request_(connection, QByteArray::fromStdString(*line));
+            if (!answer.isEmpty() && !SendAll(connection->fd, answer + '\n')) {
+                drop(connection);
+                return;
+            }
         }
-    });
-    return Result::First;
+        if (connection->lines.failed()) {
+            drop(connection);
+            return;
+        }
+    }
+}
+
+void SingleInstance::drop(Connection* connection) {
+    const auto it = std::find_if(connections_.begin(), connections_.end(),
+                                 [connection](const std::unique_ptr<Connection>& c) { return c.get() == connection; });
+    if (it == connections_.end()) return;
+    // The connection's own notifier is signalling now: stop it, and free the
+    // connection once that call has returned.
+    connection->notifier->setEnabled(false);
+    std::unique_ptr<Connection> owned = std::move(*it);
+    connections_.erase(it);
+    ::shutdown(owned->fd, SHUT_RDWR);
+    if (on_closed_) on_closed_(owned.get());
+    QTimer::singleShot(0, this, [gone = std::shared_ptr<Connection>(std::move(owned))] {});
 }
 
 }  // namespace vantorel

@@ -3,14 +3,19 @@
 // "QV Vantorel" in the user's runtime folder; a later start connects to it,
 // asks the first one to show itself and ends. The same socket takes
 // requests of vantorelctl, one line each, which the request handler answers.
+// Plain Unix sockets watched by the event loop: the program needs no
+// network library for this.
 #pragma once
 
-#include <QLocalServer>
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+class QSocketNotifier;
 
 namespace vantorel {
 
@@ -50,8 +55,16 @@ signals:
     void wakeRequested();
 
 private:
+    struct Connection;
+    void accept_pending();
+    void read_from(Connection* connection);
+    void drop(Connection* connection);
+
     QString server_name_;
-    std::unique_ptr<QLocalServer> server_;
+    int listen_fd_ = -1;
+    bool own_socket_file_ = false;
+    QSocketNotifier* listener_ = nullptr;
+    std::vector<std::unique_ptr<Connection>> connections_;
     RequestHandler on_request_;
     ClosedHandler on_closed_;
 };

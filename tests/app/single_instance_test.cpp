@@ -6,13 +6,16 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/single_instance.h"
 #include "ui/qt_env.h"
@@ -102,6 +105,96 @@ TEST(SingleInstanceTest, AnotherUserIsRefusedEvenWhenTheSocketIsOpenToAll) {
     EXPECT_EQ(wakes, 0);
     // This user is still served.
     EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
+}
+
+// A client of our own on a plain socket, as vantorelctl is.
+struct RawClient {
+    explicit RawClient(const QString& name) {
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path - 1);
+        connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawClient() { ::close(fd); }
+    void send(const std::string& bytes) const { ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    // What arrived so far; `closed` once the other side has ended the
+    // connection.
+    void take() {
+        char buffer[256];
+        ssize_t n;
+        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) received.append(buffer, static_cast<std::size_t>(n));
+        if (n == 0) closed = true;
+    }
+    int fd = -1;
+    bool connected = false;
+    bool closed = false;
+    std::string received;
+};
+
+// Requests are lines however the bytes arrive; a peer that sends no line end
+// within the limit is no client of ours and loses its connection.
+TEST(SingleInstanceTest, RequestsAreLinesHoweverTheBytesArrive) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> chunks;
+        std::string answers;
+        int wakes;
+        bool dropped;
+    };
+    const std::vector<Case> cases = {
+        {"wake in pieces", {"wa", "ke", "\n"}, "ok\n", 1, false},
+        {"two requests in one write", {"status\nhold\n"}, "STATUS\nHOLD\n", 0, false},
+        {"a request and a wake", {"status\nwake\n"}, "STATUS\nok\n", 1, false},
+        {"unanswered request", {"quiet\n"}, "", 0, false},
+        {"no line end within the limit", {std::string(5000, 'x')}, "", 0, true},
+        {"a line over the limit", {std::string(4200, 'x') + "\n"}, "", 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+        SingleInstance first(name);
+        int wakes = 0;
+        int closed = 0;
+        QObject::connect(&first, &SingleInstance::wakeRequested, [&] { ++wakes; });
+        first.set_request_handler([](const void*, const QByteArray& line) {
+            return line == "quiet" ? QByteArray() : line.toUpper();
+        });
+        first.set_closed_handler([&](const void*) { ++closed; });
+        ASSERT_EQ(first.start(), SingleInstance::Result::First);
+
+        RawClient client(name);
+        ASSERT_TRUE(client.connected);
+        for (const std::string& chunk : c.chunks) {
+            client.send(chunk);
+            pump_until([] { return false; }, 20);
+        }
+        pump_until([&] {
+            client.take();
+            return c.dropped ? client.closed : client.received.size() >= c.answers.size();
+        }, 2000);
+        EXPECT_EQ(client.received, c.answers);
+        EXPECT_EQ(wakes, c.wakes);
+        EXPECT_EQ(client.closed, c.dropped);
+        EXPECT_EQ(closed, c.dropped ? 1 : 0);
+    }
+}
+
+// Only this user may even open the socket file, and it goes with the
+// program.
+TEST(SingleInstanceTest, SocketFileIsTheUsersAloneAndGoesWithTheProgram) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+    {
+        SingleInstance first(name);
+        ASSERT_EQ(first.start(), SingleInstance::Result::First);
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(name).constData(), &st), 0);
+        EXPECT_TRUE(S_ISSOCK(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u) << "group or others may open it";
+    }
+    EXPECT_FALSE(QFile::exists(name));
 }
 
 TEST(SingleInstanceTest, DefaultNameLivesInTheUsersRuntimeFolder) {
