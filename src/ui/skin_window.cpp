@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -26,6 +27,7 @@
 #include "ui/resources.h"
 #include "ui/skin_loader.h"
 #include "ui/widgets.h"
+#include "ui/window_fit.h"
 
 namespace vantorel::ui {
 
@@ -77,9 +79,13 @@ bool SkinWindow::Create(QWidget* owner, unsigned style, QSize size) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    root_ = SkinLoader::load(GetSkinFile(), this);
+    // A resizable window's skin is built inside its scroll area, so that no
+    // control is restyled by a move there.
+    QScrollArea* area = (style & kStyleResizable) ? NewContentArea(this) : nullptr;
+    root_ = SkinLoader::load(GetSkinFile(), area ? area->viewport() : this);
+    if (area) layout->addWidget(area);
     if (root_) {
-        layout->addWidget(root_);
+        if (!area) layout->addWidget(root_);
         if (!size.isValid()) size = root_->size();
         const QString title = root_->windowTitle();
         if (!title.isEmpty()) setWindowTitle(title);
@@ -92,6 +98,10 @@ bool SkinWindow::Create(QWidget* owner, unsigned style, QSize size) {
     else setFixedSize(size);
     created_ = true;
     InitWindow();
+    // Handed to the scroll area once the window has set itself up: laying
+    // it out there styles every control, and the window's own style sheets
+    // are in place by now.
+    if (area && root_) area->setWidget(root_);
     return root_ != nullptr;
 }
 

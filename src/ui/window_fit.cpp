@@ -80,20 +80,29 @@ QSize FitWindowSize(QSize wanted, QSize fallback, const QRect& available) {
     return size.boundedTo(available.size());
 }
 
-void MakeResizable(QWidget* window) {
-    QLayout* layout = window->layout();
-    if (!layout || layout->count() == 0) return;
-    QWidget* content = layout->itemAt(0)->widget();
-    if (!content || qobject_cast<QScrollArea*>(content)) return;
+QScrollArea* NewContentArea(QWidget* window) {
     auto* area = new QScrollArea(window);
     area->setObjectName(QStringLiteral("window_scroll"));
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
     area->setFocusPolicy(Qt::NoFocus);
-    layout->removeWidget(content);
-    area->setWidget(content);
-    layout->addWidget(area);
-    content->installEventFilter(new ContentWatcher(window, area));
+    return area;
+}
+
+void MakeResizable(QWidget* window) {
+    QLayout* layout = window->layout();
+    if (!layout || layout->count() == 0) return;
+    QWidget* content = layout->itemAt(0)->widget();
+    if (!content) return;
+    auto* area = qobject_cast<QScrollArea*>(content);
+    if (!area) {
+        area = NewContentArea(window);
+        layout->removeWidget(content);
+        area->setWidget(content);
+        layout->addWidget(area);
+    }
+    if (!area->widget() || window->findChild<QSizeGrip*>(QStringLiteral("window_size_grip"))) return;
+    area->widget()->installEventFilter(new ContentWatcher(window, area));
 
     window->setMinimumSize(0, 0);
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);

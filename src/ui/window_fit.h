@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QSize>
 
+class QScrollArea;
 class QWidget;
 
 namespace vantorel::ui {
@@ -16,8 +17,14 @@ namespace vantorel::ui {
 // `fallback`, bounded the same way.
 QSize FitWindowSize(QSize wanted, QSize fallback, const QRect& available);
 
-// Wraps the window's content (the first widget of its layout) in a frameless
-// scroll area and puts a size grip into its bottom-right corner.
+// The frameless scroll area a resizable window's content lives in. A skin
+// built straight into its viewport is styled once; wrapping a finished skin
+// would restyle every control of it.
+QScrollArea* NewContentArea(QWidget* window);
+
+// Puts a size grip into the window's bottom-right corner and lets it widen
+// for its content. The content (the first widget of its layout) is wrapped
+// in a content area unless it already is one.
 void MakeResizable(QWidget* window);
 
 // Sizes `window` to `wanted` (or `fallback`) within `available` and centres
