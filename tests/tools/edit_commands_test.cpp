@@ -5,6 +5,10 @@
 // link pacing is real, so each case sends little.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -311,6 +315,67 @@ TEST_F(EditCommands, WithoutAMouseTheChangeIsKeptAndTheStatusSaysSo) {
     EXPECT_EQ(r.status, 3) << r.out;
     EXPECT_NE(r.out.find("no mouse found"), std::string::npos) << r.out;
     EXPECT_EQ(selected().brightness(), 6);
+}
+
+// A data folder that cannot be written (a read-only mount; for a user other
+// than root, a folder without write permission): each change is refused
+// with exit 1 and a message, nothing in the folder changes, and the
+// commands that only look still answer.
+TEST_F(EditCommands, ReadOnlyDataFolderRefusesEveryChangeAndKeepsItsFiles) {
+    std::ofstream(dir_.path() / "burst.txt") << "press mouse-left 5\nrelease mouse-left 20\n";
+    ASSERT_EQ(cli("profile export 1 " + (dir_.path() / "work.pro").string()).status, 0);
+    const std::string folder = data().string();
+    std::string wrap = "XDG_RUNTIME_DIR=" + dir_.path().string();
+    if (::getuid() == 0) {
+        if (std::system("unshare -m true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespace here";
+        wrap += " unshare -m sh -c 'mount --bind \"" + folder + "\" \"" + folder + "\" && mount -o remount,bind,ro \"" +
+                folder + "\" \"" + folder + "\" && exec \"$0\" \"$@\"'";
+    } else {
+        ASSERT_EQ(std::system(("chmod -R a-w '" + folder + "'").c_str()), 0);
+    }
+    const auto listing = [&] {
+        std::string all;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(data()))
+            all += e.path().string() + "\n" + (e.is_regular_file() ? read_file(e.path()) : std::string()) + "\n";
+        return all;
+    };
+    const std::string before = listing();
+    const auto run = [&](const std::string& args) {
+        return testing::run_cli("--data-dir " + folder + " " + args, true, wrap);
+    };
+
+    const struct {
+        const char* args;
+        int status;
+    } cases[] = {
+        {"set brightness=2 --simulate=wired", 1},
+        {"button 4 ctrl+v --simulate=wired", 1},
+        {"profile new Trip --simulate=wired", 1},
+        {"profile rename Away --simulate=wired", 1},
+        {"profile delete 0 --simulate=wired", 1},
+        {"macro delete Reload", 1},
+        {"profile list", 0},
+        {"get", 0},
+        {"macro list", 0},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << '\n' << r.out;
+        if (c.status != 0) {
+            EXPECT_NE(r.out.find("cannot be written"), std::string::npos) << c.args << '\n' << r.out;
+        }
+    }
+    const std::string imports[] = {"profile import " + (dir_.path() / "work.pro").string(),
+                                   "macro new Burst --from " + (dir_.path() / "burst.txt").string()};
+    for (const std::string& args : imports) {
+        const CliRun r = run(args);
+        EXPECT_EQ(r.status, 1) << args << '\n' << r.out;
+        EXPECT_EQ(r.out.find("Imported"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(listing(), before);
+    if (::getuid() != 0) {
+        EXPECT_EQ(std::system(("chmod -R u+w '" + folder + "'").c_str()), 0);
+    }
 }
 
 }  // namespace

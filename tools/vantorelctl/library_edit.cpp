@@ -144,7 +144,12 @@ std::unique_ptr<LibraryEdit> LibraryEdit::open(const GlobalOptions& global) {
     const std::filesystem::path lock_file = folder.path() / "library.lock";
     edit->lock_fd_ = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (edit->lock_fd_ < 0) {
-        print_error("cannot open " + lock_file.string() + ": " + std::strerror(errno));
+        const int error = errno;
+        if (error == EROFS || error == EACCES || error == EPERM)
+            print_error("the data folder " + folder.path().string() + " cannot be written (" + std::strerror(error) +
+                        "); nothing changed");
+        else
+            print_error("cannot open " + lock_file.string() + ": " + std::strerror(error));
         return nullptr;
     }
     while (::flock(edit->lock_fd_, LOCK_EX) != 0) {
