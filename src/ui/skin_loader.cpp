@@ -22,6 +22,7 @@ public:
         QWidget* w = nullptr;
         if (class_name == QLatin1String("SvgImage")) w = new SvgImage(parent);
         else if (class_name == QLatin1String("ColorPalette")) w = new ColorPalette(parent);
+        else if (class_name == QLatin1String("QLabel")) w = new Label(parent);
         if (w) {
             w->setObjectName(name);
             return w;

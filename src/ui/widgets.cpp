@@ -141,4 +141,37 @@ void ColorPalette::mouseReleaseEvent(QMouseEvent* e) {
     emit colorChangedButtonUp(GetSelectColor());
 }
 
+void Label::showEvent(QShowEvent* event) {
+    if (!selectable_taken_) {
+        selectable_taken_ = true;
+        const QString how = property("selectable").toString();
+        if (!how.isEmpty()) {
+            Qt::TextInteractionFlags flags = Qt::TextSelectableByMouse;
+            if (how.contains(QLatin1String("keyboard"))) flags |= Qt::TextSelectableByKeyboard;
+            setTextInteractionFlags(flags);
+        }
+    }
+    QLabel::showEvent(event);
+}
+
+Label::Shape Label::shape() const {
+    return {text(), font(), contentsMargins(), margin(), indent(), alignment(), wordWrap()};
+}
+
+int Label::heightForWidth(int width) const {
+    // Only text can be measured this way; pictures and movies ask Qt.
+    if (!pixmap().isNull() || movie()) return QLabel::heightForWidth(width);
+    Shape now = shape();
+    if (!(now == cached_shape_)) {
+        cached_shape_ = std::move(now);
+        cache_.fill(Entry{});
+    }
+    for (const Entry& e : cache_)
+        if (e.width == width) return e.height;
+    const int height = QLabel::heightForWidth(width);
+    cache_[next_] = {width, height};
+    next_ = (next_ + 1) % cache_.size();
+    return height;
+}
+
 }  // namespace vantorel::ui

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Controls of our own that skins can use besides the standard Qt widgets:
-// an image that stays crisp at every scale, and a colour palette.
+// an image that stays crisp at every scale, a colour palette, and the label
+// every skin label is made as.
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
+
+#include <array>
 
 namespace vantorel::ui {
 
@@ -63,6 +68,44 @@ private:
     int value_ = 255;      // 0..255
     Drag drag_ = Drag::None;
     QImage field_;
+};
+
+// A QLabel that remembers the heights it gave for the last widths asked.
+// Layouts ask a wrapping label for its height at each width again and again
+// while a window is set up, and every answer lays out its whole text anew.
+// A skin makes its text selectable with the property "selectable" ("mouse"
+// or "mouse+keyboard"), taken when the label is first shown: a selectable
+// label keeps a text document, which labels never shown need not build.
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    explicit Label(QWidget* parent = nullptr) : QLabel(parent) {}
+    int heightForWidth(int width) const override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool selectable_taken_ = false;
+    // What the height depends on besides the width.
+    struct Shape {
+        QString text;
+        QFont font;
+        QMargins margins;
+        int margin = 0;
+        int indent = 0;
+        Qt::Alignment alignment;
+        bool wrap = false;
+        bool operator==(const Shape&) const = default;
+    };
+    Shape shape() const;
+    struct Entry {
+        int width = -1;
+        int height = 0;
+    };
+    mutable Shape cached_shape_;
+    mutable std::array<Entry, 4> cache_{};
+    mutable std::size_t next_ = 0;
 };
 
 }  // namespace vantorel::ui
