@@ -162,7 +162,6 @@ private:
                 if (auto* b = qobject_cast<QAbstractButton*>(w)) group_members_.emplace_back(b, a.value.text);
             }
         }
-        add_to_container(n, w, container);
 
         for (const Node& c : n.children) {
             switch (c.kind) {
@@ -177,12 +176,13 @@ private:
             case Node::Kind::Spacer: note("spacer outside a layout, left out:", c.name); break;
             }
         }
+        // Into the stack, scroll area or tab widget once complete: a scroll
+        // area sizes its widget by the hint it has then.
+        add_to_container(n, w, container);
         if (current_index && current_index->value.type == Value::Type::Number) {
             w->setProperty(current_index->name.toLatin1().constData(), to_int(current_index->value.number));
         }
-        // Designer does not store visibility; "hidden" asks for a control
-        // that starts hidden.
-        if (hidden) w->setVisible(false);
+        if (hidden) hidden_.push_back(w);
         return w;
     }
 
@@ -258,6 +258,8 @@ private:
             else if (number && p.name == u"bottomMargin") m.setBottom(v), margins = true;
             else if (number && p.name == u"margin") m = QMargins(v, v, v, v), margins = true;
             else if (number && p.name == u"spacing") l->setSpacing(v);
+            else if (number && p.name == u"horizontalSpacing") set_spacing(l, v, Qt::Horizontal);
+            else if (number && p.name == u"verticalSpacing") set_spacing(l, v, Qt::Vertical);
             else apply(l, p, false);
         }
         if (margins) l->setContentsMargins(m);
@@ -308,6 +310,19 @@ private:
             }
         }
         apply_stretch(n, box, grid);
+    }
+
+    // Grids and forms have a spacing per direction, without a property for it.
+    void set_spacing(QLayout* l, int v, Qt::Orientation o) {
+        if (auto* grid = qobject_cast<QGridLayout*>(l)) {
+            if (o == Qt::Horizontal) grid->setHorizontalSpacing(v);
+            else grid->setVerticalSpacing(v);
+        } else if (auto* form = qobject_cast<QFormLayout*>(l)) {
+            if (o == Qt::Horizontal) form->setHorizontalSpacing(v);
+            else form->setVerticalSpacing(v);
+        } else {
+            note("spacing by direction only applies to grids and forms:", l->objectName());
+        }
     }
 
     static void for_each_number(const QString& list, int limit, const std::function<void(int, int)>& f) {
@@ -459,6 +474,10 @@ private:
     // What needs every widget made first: buddies, button groups, tab order,
     // connections by name.
     void finish() {
+        // Designer does not store visibility; "hidden" asks for a control
+        // that starts hidden. Hidden once all is built, so that the layouts
+        // have been asked for their sizes with every control in them.
+        for (QWidget* w : hidden_) w->setVisible(false);
         for (const auto& [label, name] : buddies_) {
             if (QWidget* buddy = by_name_.value(name)) label->setBuddy(buddy);
             else note("buddy not found:", name);
@@ -506,6 +525,7 @@ private:
     QWidget* root_ = nullptr;
     QHash<QString, QWidget*> by_name_;
     std::vector<std::pair<QLabel*, QString>> buddies_;
+    std::vector<QWidget*> hidden_;
     std::vector<std::pair<QAbstractButton*, QString>> group_members_;
 };
 
