@@ -11,6 +11,8 @@ PACKAGES=(
   libxkbcommon-dev xkb-data
   libhidapi-dev libudev-dev libsdbus-c++-dev
   umockdev libumockdev-dev
+  # qt6-tools-dev (QtUiTools) and libqt6opengl6-dev, which its CMake files
+  # need, are for the UI tests only: they compare our skin loader with Qt's.
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
   fonts-inter fonts-dejavu-core
   libx11-dev libxtst-dev x11-xkb-utils

@@ -12,8 +12,12 @@ namespace vantorel::ui {
 bool Language::parse_file(const QString& path, QHash<QString, QString>& into) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
+    return parse_bytes(file.readAll(), into, path);
+}
+
+bool Language::parse_bytes(const QByteArray& bytes, QHash<QString, QString>& into, const QString& name) {
     QHash<QString, QString> found;
-    QXmlStreamReader xml(&file);
+    QXmlStreamReader xml(bytes);
     bool in_language = false;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
@@ -26,7 +30,7 @@ bool Language::parse_file(const QString& path, QHash<QString, QString>& into) {
         }
     }
     if (xml.hasError() || !in_language) {
-        trace("language file %s unreadable: %s\n", qPrintable(path), qPrintable(xml.errorString()));
+        trace("language file %s unreadable: %s\n", qPrintable(name), qPrintable(xml.errorString()));
         return false;
     }
     for (auto it = found.cbegin(); it != found.cend(); ++it) into.insert(it.key(), it.value());

@@ -5,6 +5,7 @@
 // it has. A key no file holds shows as the key itself and is logged once.
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QLocale>
 #include <QString>
@@ -27,6 +28,8 @@ public:
     // Parses one language file into `into`; false on a missing or malformed
     // file (nothing is added then).
     static bool parse_file(const QString& path, QHash<QString, QString>& into);
+    // The same for the bytes of a language file; `name` only labels the trace.
+    static bool parse_bytes(const QByteArray& bytes, QHash<QString, QString>& into, const QString& name = {});
 
     QString get(const QString& key) const;
     std::u16string text(std::string_view key) const override;
