@@ -167,25 +167,11 @@ void CMS_1_Page::find_controls() {
     m_pBtnStatusClose = find(QStringLiteral("ms_1_btn_status_close"));
 }
 
-void CMS_1_Page::load_page_style() {
-    // The page's look travels with its skin; the shell's theme covers the
-    // rest of the window.
-    QWidget* root = find(QStringLiteral("ms_1_page"));
-    if (!root) return;
-    QFile file(ui::ResourceManager::instance().path(QStringLiteral("MS/MS_1/ms_1_page.qss")));
-    if (!file.open(QIODevice::ReadOnly)) {
-        trace("page: no MS/MS_1/ms_1_page.qss\n");
-        return;
-    }
-    root->setStyleSheet(QString::fromUtf8(file.readAll()));
-}
-
 // ---------------------------------------------------------------------------
 // Life cycle
 
 void CMS_1_Page::Init() {
     find_controls();
-    load_page_style();
 
     // Lift-off distance reaches no report of the mouse, so it is not
     // offered; the light section starts closed.

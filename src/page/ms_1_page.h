@@ -224,7 +224,6 @@ private:
     QWidget* find(std::string_view name) const;
     QWidget* find_indexed(const char* pattern, int index) const;
     void find_controls();
-    void load_page_style();
     static int index_of(const QWidget* sender, const QWidget* const* controls, int count);
 
     // Writes into the current profile under the store's mutex and marks the

@@ -154,6 +154,12 @@ private:
                 if (p.value.type == Value::Type::String && !p.value.text.isEmpty()) includes.emplace_back(w, p.value.text);
                 continue;
             }
+            if (!p.stdset && p.name == u"styleSheetFile") {
+                // Before the children exist: each is styled once, as it is
+                // first shown, instead of again when the sheet arrives.
+                if (p.value.type == Value::Type::String) style_from_file(w, p.value.text);
+                continue;
+            }
             if (!p.stdset && p.name == u"hidden") hidden = &n != &doc_.root && variant(w, p).toBool();
             apply(w, p, &n == &doc_.root);
         }
@@ -191,8 +197,17 @@ private:
         if (auto* stack = qobject_cast<QStackedWidget*>(container)) {
             stack->addWidget(w);
         } else if (auto* area = qobject_cast<QScrollArea*>(container)) {
-            if (area->widget()) note("scroll area holds one widget; extra left as a child:", n.name);
-            else area->setWidget(w);
+            if (area->widget()) {
+                note("scroll area holds one widget; extra left as a child:", n.name);
+            } else {
+                area->setWidget(w);
+                // Sizing it there styled it already, and the area then asked
+                // it to fill its background: a style sheet decides that.
+                if (w->testAttribute(Qt::WA_WState_Polished) && w->testAttribute(Qt::WA_StyleSheet)) {
+                    w->style()->unpolish(w);
+                    w->style()->polish(w);
+                }
+            }
         } else if (auto* tabs = qobject_cast<QTabWidget*>(container)) {
             QString title;
             QIcon icon;
@@ -371,6 +386,15 @@ private:
         bool ok = false;
         const int v = e.keysToValue(keys.toLatin1().constData(), &ok);
         return ok ? Qt::Alignment(v) : Qt::Alignment();
+    }
+
+    void style_from_file(QWidget* w, const QString& name) {
+        QFile sheet(file_path(name));
+        if (!sheet.open(QIODevice::ReadOnly)) {
+            note("style sheet not found:", name);
+            return;
+        }
+        w->setStyleSheet(QString::fromUtf8(sheet.readAll()));
     }
 
     QString file_path(const QString& name) const { return name.isEmpty() ? name : dir_.absoluteFilePath(name); }
