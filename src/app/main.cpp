@@ -12,6 +12,7 @@
 #include "app/hook_library.h"
 #include "app/library_requests.h"
 #include "app/main_wnd.h"
+#include "app/memory_trim.h"
 #include "app/screenshot.h"
 #include "app/session.h"
 #include "app/single_instance.h"
@@ -127,5 +128,6 @@ int main(int argc, char** argv) {
         window.ShowWindow();
         trace("main window: shown\n");
     }
+    ReturnFreedMemoryLater();
     return QApplication::exec();
 }

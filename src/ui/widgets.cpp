@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/widgets.h"
 
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -14,33 +15,59 @@ SvgImage::SvgImage(QWidget* parent) : QWidget(parent) {
 }
 
 void SvgImage::setSource(const QString& source) {
+    if (source == source_) return;
     source_ = source;
+    rendered_ = false;
     update();
 }
 
 QSize SvgImage::sizeHint() const { return {64, 64}; }
 
-void SvgImage::paintEvent(QPaintEvent*) {
-    if (source_.isEmpty()) return;
+void SvgImage::resizeEvent(QResizeEvent*) { rendered_ = false; }
+
+void SvgImage::render() {
+    rendered_ = true;
+    picture_ = QImage();
+    if (source_.isEmpty() || width() <= 0 || height() <= 0) return;
     const QString file = ResourceManager::instance().path(source_);
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const qreal dpr = devicePixelRatioF();
+    const bool svg = file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
+    QSvgRenderer renderer;
+    QImageReader reader;
     QSize natural;
-    QSvgRenderer svg;
-    QImage image;
-    if (file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        if (!svg.load(file)) return;
-        natural = svg.defaultSize();
+    if (svg) {
+        if (!renderer.load(file)) return;
+        natural = renderer.defaultSize();
     } else {
-        if (!image.load(file)) return;
-        natural = image.size() / image.devicePixelRatio();
+        reader.setFileName(file);
+        natural = reader.size();
     }
     if (natural.isEmpty()) return;
-    QSizeF target = QSizeF(natural).scaled(QSizeF(size()), Qt::KeepAspectRatio);
-    QRectF box(QPointF((width() - target.width()) / 2.0, (height() - target.height()) / 2.0), target);
-    if (!image.isNull()) p.drawImage(box, image);
-    else svg.render(&p, box);
+    const QSizeF target = QSizeF(natural).scaled(QSizeF(size()), Qt::KeepAspectRatio);
+    placed_ = QRectF(QPointF((width() - target.width()) / 2.0, (height() - target.height()) / 2.0), target);
+    const QSize pixels = (target * dpr).toSize();
+    if (pixels.isEmpty()) return;
+    if (svg) {
+        picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        picture_.fill(Qt::transparent);
+        QPainter p(&picture_);
+        p.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&p, QRectF(QPointF(0, 0), QSizeF(pixels)));
+    } else {
+        // Decoded at the size it is shown, with smooth scaling.
+        reader.setScaledSize(pixels);
+        reader.setQuality(100);
+        picture_ = reader.read();
+    }
+    picture_.setDevicePixelRatio(dpr);
+}
+
+void SvgImage::paintEvent(QPaintEvent*) {
+    if (!rendered_ || (!picture_.isNull() && !qFuzzyCompare(picture_.devicePixelRatio(), devicePixelRatioF()))) render();
+    if (picture_.isNull()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(placed_, picture_);
 }
 
 ColorPalette::ColorPalette(QWidget* parent) : QWidget(parent) {

@@ -16,7 +16,9 @@
 namespace vantorel::ui {
 
 // Shows an SVG (or any image) from the resource folder, scaled to fit and
-// centred, drawn at the screen's pixel density.
+// centred, drawn at the screen's pixel density. The picture is made once
+// for each size (a bitmap is decoded straight to that size), not at every
+// paint.
 class SvgImage : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString source READ source WRITE setSource)
@@ -28,9 +30,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
 
 private:
+    void render();
+
     QString source_;
+    QImage picture_;    // at the widget's size and pixel density
+    QRectF placed_;     // where it goes, centred
+    bool rendered_ = false;
 };
 
 // Hue and saturation field with a brightness strip beside it. Dragging

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Controls of our own: the skin label (the heights it remembers follow every
+// change that moves its text; selectable text selects with the mouse once
+// shown) and the picture (fitted, centred, made again for a new size or
+// source).
+#include <QApplication>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "ui/resources.h"
+#include "ui/widgets.h"
+
+namespace vantorel::ui {
+namespace {
+
+// Each change is made to our label and to a plain QLabel alike; at every
+// width both must give the same height as the plain one, which remembers
+// nothing.
+TEST(SkinLabel, RememberedHeightsFollowEveryChange) {
+    Label ours;
+    QLabel plain;
+    for (QLabel* l : {static_cast<QLabel*>(&ours), &plain}) {
+        l->setWordWrap(true);
+        l->setText(QStringLiteral("Connect the receiver"));
+    }
+    const struct {
+        const char* what;
+        std::function<void(QLabel&)> change;
+    } steps[] = {
+        {"nothing", [](QLabel&) {}},
+        {"longer text",
+         [](QLabel& l) { l.setText(QStringLiteral("Plug in the receiver or the cable, or switch the mouse on and pair it.")); }},
+        {"bigger font",
+         [](QLabel& l) {
+             QFont f = l.font();
+             f.setPixelSize(24);
+             l.setFont(f);
+         }},
+        {"margins", [](QLabel& l) { l.setContentsMargins(10, 20, 10, 20); }},
+        {"indent", [](QLabel& l) { l.setIndent(40); }},
+        {"no wrapping", [](QLabel& l) { l.setWordWrap(false); }},
+        {"wrapping again", [](QLabel& l) { l.setWordWrap(true); }},
+        {"style sheet", [](QLabel& l) { l.setStyleSheet(QStringLiteral("QLabel { font-size: 9px; padding: 6px; }")); }},
+    };
+    for (const auto& step : steps) {
+        step.change(ours);
+        step.change(plain);
+        for (int width : {80, 160, 320, 160, 80, 640}) {
+            EXPECT_EQ(ours.heightForWidth(width), plain.heightForWidth(width)) << step.what << " at " << width;
+        }
+    }
+}
+
+TEST(SkinLabel, SelectableTextSelectsWithTheMouseOnceShown) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new Label;
+    label->setText(QStringLiteral("sudo udevadm control --reload-rules"));
+    label->setProperty("selectable", QStringLiteral("mouse+keyboard"));
+    layout->addWidget(label);
+    EXPECT_FALSE(label->textInteractionFlags() & Qt::TextSelectableByMouse) << "taken only when shown";
+
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(label->textInteractionFlags(), Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    const QRect text = label->contentsRect();
+    // From the text's left edge to just before the end of its first word:
+    // each end goes to the nearest letter boundary.
+    const QPoint from(text.left() + 1, text.center().y());
+    const QPoint to(text.left() + label->fontMetrics().horizontalAdvance(QStringLiteral("sudo")) - 1, from.y());
+    QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(label, to);
+    QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, to);
+    EXPECT_EQ(label->selectedText(), QStringLiteral("sudo"));
+}
+
+// The picture as it was drawn before it was kept: decoded whole at every
+// paint and scaled into the centred fitting box by the painter.
+QImage drawn_directly(const QString& source, QSize size) {
+    const QString file = ResourceManager::instance().path(source);
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QSvgRenderer svg;
+    QImage image;
+    QSize natural;
+    if (source.endsWith(QLatin1String(".svg"))) {
+        svg.load(file);
+        natural = svg.defaultSize();
+    } else {
+        image.load(file);
+        natural = image.size();
+    }
+    const QSizeF target = QSizeF(natural).scaled(QSizeF(size), Qt::KeepAspectRatio);
+    const QRectF box(QPointF((size.width() - target.width()) / 2.0, (size.height() - target.height()) / 2.0), target);
+    if (image.isNull()) svg.render(&p, box);
+    else p.drawImage(box, image);
+    return out;
+}
+
+// Mean difference per channel of two pictures of one size, 0..255.
+double difference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (x.size() != y.size()) return 255;
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q)) +
+                   std::abs(qAlpha(p) - qAlpha(q));
+        }
+    return sum / (4.0 * x.width() * x.height());
+}
+
+TEST(SkinPicture, ShowsItsPictureFittedAtEachSize) {
+    for (const char* source : {"skins/ms_1/mouse_1.png", "images/app.svg"}) {
+        SvgImage image;
+        image.setAttribute(Qt::WA_DontShowOnScreen);
+        image.setSource(QString::fromLatin1(source));
+        for (const QSize size : {QSize(200, 120), QSize(90, 300), QSize(200, 120)}) {
+            image.resize(size);
+            const QImage shown = image.grab().toImage();
+            EXPECT_LT(difference(shown, drawn_directly(QString::fromLatin1(source), size)), 3.0)
+                << source << " at " << size.width() << "x" << size.height();
+        }
+    }
+
+}
+
+// Another source replaces the picture; none clears it.
+TEST(SkinPicture, AnotherSourceReplacesThePicture) {
+    SvgImage image;
+    image.setAttribute(Qt::WA_DontShowOnScreen);
+    image.resize(120, 120);
+    image.setSource(QStringLiteral("skins/ms_1/mouse_1.png"));
+    EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("skins/ms_1/mouse_1.png"), {120, 120})), 3.0);
+    image.setSource(QStringLiteral("images/app.svg"));
+    EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("images/app.svg"), {120, 120})), 3.0);
+    image.setSource(QString());
+    QImage clear(120, 120, QImage::Format_ARGB32_Premultiplied);
+    clear.fill(Qt::transparent);
+    EXPECT_EQ(difference(image.grab().toImage(), clear), 0.0);
+}
+
+}  // namespace
+}  // namespace vantorel::ui
