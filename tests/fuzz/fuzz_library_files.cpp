@@ -2,13 +2,11 @@
 // Fuzz target: arbitrary bytes as "pro.data" and "macro.data" (the first
 // input byte splits them). Checks: loading never crashes; a library that
 // loaded writes back what it read (a reload of its save is identical).
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
+#include "fuzz_folder.h"
 #include "library/macro_library.h"
 #include "library/profile_library.h"
 #include "library/profile_store.h"
@@ -17,16 +15,8 @@ namespace fs = std::filesystem;
 using namespace vantorel;
 
 namespace {
-const fs::path& folder() {
-    static const fs::path dir = [] {
-        char name[] = "/tmp/vantorel-fuzz-XXXXXX";
-        return fs::path(::mkdtemp(name));
-    }();
-    return dir;
-}
-void write(const fs::path& p, const std::uint8_t* data, std::size_t size) {
-    std::ofstream(p, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
+const fs::path& folder() { return fuzz::folder(); }
+void write(const fs::path& p, const std::uint8_t* data, std::size_t size) { fuzz::write_file(p, data, size); }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
