@@ -14,7 +14,10 @@ CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
   -DVANTOREL_SANITIZE=address,undefined -DVANTOREL_BUILD_FUZZ=ON \
   -DVANTOREL_BUILD_GUI=OFF -DVANTOREL_BUILD_DEVICE=OFF -DVANTOREL_BUILD_TESTS=OFF >/dev/null
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(fuzz_library_files fuzz_transfer fuzz_reports fuzz_device_input fuzz_text fuzz_cli_text)
+# By default every target: one per tests/fuzz/fuzz_*.cpp.
+if [ ${#TARGETS[@]} -eq 0 ]; then
+  for f in tests/fuzz/fuzz_*.cpp; do TARGETS+=("$(basename "$f" .cpp)"); done
+fi
 cmake --build "$BUILD" -j2 --target "${TARGETS[@]}"
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export ASAN_OPTIONS=detect_leaks=0
