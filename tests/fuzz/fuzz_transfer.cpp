@@ -22,12 +22,18 @@ const fs::path& folder() { return fuzz::folder(); }
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fs::path file = folder() / "in.pro";
     fuzz::write_file(file, data, size);
-    ProfileLibrary profiles;
+    // The library with its one default profile is made once: an import only
+    // appends to it, and the appended profile is taken off again below.
+    static ProfileLibrary profiles = [] {
+        ProfileLibrary library;
+        ProfileRecord existing;
+        existing.reset_to_defaults();
+        library.append(existing);
+        return library;
+    }();
+    if (profiles.size() != 1) std::abort();
     MacroLibrary macros;
     macros.set_file(folder() / "macro.data");
-    ProfileRecord existing;
-    existing.reset_to_defaults();
-    profiles.append(existing);
     const ImportResult r = import_profile(file, profiles, macros);
     if (!r.index) {
         if (profiles.size() != 1 || !macros.empty()) std::abort();
@@ -43,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::size_t j = 0; j < i; ++j)
                 if (equals_ignore_case(macros[i].name(), macros[j].name())) std::abort();
         }
+        profiles.remove(1);
     }
     const fs::path mfile = folder() / "in.macro";
     fuzz::write_file(mfile, data, size);
