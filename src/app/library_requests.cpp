@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/library_requests.h"
 
+#include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "app/single_instance.h"
 #include "core/trace.h"
+#include "library/library_request.h"
 #include "page/ms_1_page.h"
 
 namespace vantorel {
@@ -30,11 +33,13 @@ bool LibraryRequests::same_folder(const std::filesystem::path& folder) const {
 }
 
 QByteArray LibraryRequests::handle(const void* connection, const QByteArray& line) {
-    if (line.startsWith("hold ")) {
-        const std::filesystem::path folder = std::filesystem::u8path(line.mid(5).toStdString());
+    const std::optional<LibraryRequest> request =
+        parse_library_request(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
+    if (!request) return "error";
+    if (request->verb == LibraryRequest::Verb::Hold) {
         // A second command waits for the first on the lock file; a hold
         // asked for while another is open is refused rather than nested.
-        if (holder_ || !same_folder(folder)) return "other";
+        if (holder_ || !same_folder(std::filesystem::path(request->folder))) return "other";
         // A dialog of the page works on library records: the command waits
         // for the user to close it rather than pulling them away.
         if (page_.dialog_open()) return "busy";
@@ -43,21 +48,16 @@ QByteArray LibraryRequests::handle(const void* connection, const QByteArray& lin
         return "held";
     }
     if (connection != holder_) return "error";
-    if (line == "release") {
-        holder_ = nullptr;
+    holder_ = nullptr;
+    if (request->verb == LibraryRequest::Verb::Release) {
         page_.ReleaseLibrary();
         return "done";
     }
-    if (line.startsWith("reload ")) {
-        const QByteArray what = line.mid(7);
-        CMS_1_Page::ReloadApply apply = CMS_1_Page::ReloadApply::None;
-        if (what == "changed") apply = CMS_1_Page::ReloadApply::Changed;
-        else if (what == "full") apply = CMS_1_Page::ReloadApply::Full;
-        holder_ = nullptr;
-        page_.ReloadLibrary(apply);
-        return "done";
-    }
-    return "error";
+    CMS_1_Page::ReloadApply apply = CMS_1_Page::ReloadApply::None;
+    if (request->apply == LibraryRequest::Apply::Changed) apply = CMS_1_Page::ReloadApply::Changed;
+    else if (request->apply == LibraryRequest::Apply::Full) apply = CMS_1_Page::ReloadApply::Full;
+    page_.ReloadLibrary(apply);
+    return "done";
 }
 
 void LibraryRequests::closed(const void* connection) {

@@ -12,7 +12,9 @@
 //                             whole selected profile); the hold ends; "done"
 //   release                   the hold ends, nothing was written; "done"
 //
-// One connection holds at a time; a connection that closes while it holds
+// The lines are read by parse_library_request (library/library_request.h):
+// anything it refuses, a hold on a relative folder among them, is answered
+// "error". One connection holds at a time; a connection that closes while it holds
 // ends the hold with a reload, since the command may have written already.
 #pragma once
 

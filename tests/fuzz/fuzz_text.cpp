@@ -3,15 +3,13 @@
 // settings file. Checks: case-insensitive comparison is symmetric and
 // reflexive, folding both sides of a name changes nothing, unique names fit
 // their limit and are free, and "CONFIG.ini" is read without a crash.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "core/text.h"
+#include "fuzz_folder.h"
 #include "library/names.h"
 #include "library/settings_file.h"
 
@@ -32,11 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string unique = unique_name(a, 23, [&](std::u16string_view n) { return equals_ignore_case(n, b); });
     if (unique.size() > 23 || equals_ignore_case(unique, b)) std::abort();
 
-    static const std::filesystem::path ini = [] {
-        char name[] = "/tmp/vantorel-fuzz-ini-XXXXXX";
-        return std::filesystem::path(::mkdtemp(name)) / "CONFIG.ini";
-    }();
-    std::ofstream(ini, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    static const std::filesystem::path ini = fuzz::folder() / "CONFIG.ini";
+    fuzz::write_file(ini, data, size);
     (void)read_model_id(ini);
     return 0;
 }

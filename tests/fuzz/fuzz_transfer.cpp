@@ -3,14 +3,12 @@
 // Checks: no crash; a refused import changes neither library; an accepted
 // profile import adds exactly one profile with a unique name and one macro
 // per macro button, each named uniquely within 23 units.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "core/function_codes.h"
+#include "fuzz_folder.h"
 #include "core/text.h"
 #include "library/transfer.h"
 
@@ -18,24 +16,24 @@ namespace fs = std::filesystem;
 using namespace vantorel;
 
 namespace {
-const fs::path& folder() {
-    static const fs::path dir = [] {
-        char name[] = "/tmp/vantorel-fuzz-XXXXXX";
-        return fs::path(::mkdtemp(name));
-    }();
-    return dir;
-}
+const fs::path& folder() { return fuzz::folder(); }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fs::path file = folder() / "in.pro";
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    ProfileLibrary profiles;
+    fuzz::write_file(file, data, size);
+    // The library with its one default profile is made once: an import only
+    // appends to it, and the appended profile is taken off again below.
+    static ProfileLibrary profiles = [] {
+        ProfileLibrary library;
+        ProfileRecord existing;
+        existing.reset_to_defaults();
+        library.append(existing);
+        return library;
+    }();
+    if (profiles.size() != 1) std::abort();
     MacroLibrary macros;
     macros.set_file(folder() / "macro.data");
-    ProfileRecord existing;
-    existing.reset_to_defaults();
-    profiles.append(existing);
     const ImportResult r = import_profile(file, profiles, macros);
     if (!r.index) {
         if (profiles.size() != 1 || !macros.empty()) std::abort();
@@ -51,9 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::size_t j = 0; j < i; ++j)
                 if (equals_ignore_case(macros[i].name(), macros[j].name())) std::abort();
         }
+        profiles.remove(1);
     }
     const fs::path mfile = folder() / "in.macro";
-    std::ofstream(mfile, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    fuzz::write_file(mfile, data, size);
     MacroLibrary more;
     more.set_file(folder() / "macro2.data");
     import_macro(mfile, more);

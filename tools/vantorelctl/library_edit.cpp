@@ -15,6 +15,7 @@
 #include <iostream>
 
 #include "core/trace.h"
+#include "library/library_request.h"
 #include "library_access.h"
 
 namespace vantorel::cli {
@@ -102,7 +103,10 @@ std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, cons
     }
     std::unique_ptr<GuiLink> link(new GuiLink(fd));
     std::string answer;
-    if (!link->request("hold " + folder.string(), &answer) || answer != "held") {
+    LibraryRequest hold;
+    hold.verb = LibraryRequest::Verb::Hold;
+    hold.folder = folder.string();
+    if (!link->request(format_library_request(hold), &answer) || answer != "held") {
         *busy = answer == "busy";
         trace("desktop program: %s\n", answer == "other" ? "works on another data folder" : "did not answer");
         link->open_ = false;
@@ -124,13 +128,20 @@ bool GuiLink::request(const std::string& line, std::string* answer) {
 bool GuiLink::reload(ApplyNeed need) {
     open_ = false;
     std::string answer;
-    return request(std::string("reload ") + apply_need_word(need), &answer) && answer == "done";
+    LibraryRequest reload;
+    reload.verb = LibraryRequest::Verb::Reload;
+    reload.apply = need == ApplyNeed::Full      ? LibraryRequest::Apply::Full
+                   : need == ApplyNeed::Changed ? LibraryRequest::Apply::Changed
+                                                : LibraryRequest::Apply::None;
+    return request(format_library_request(reload), &answer) && answer == "done";
 }
 
 bool GuiLink::release() {
     open_ = false;
     std::string answer;
-    return request("release", &answer) && answer == "done";
+    LibraryRequest release;
+    release.verb = LibraryRequest::Verb::Release;
+    return request(format_library_request(release), &answer) && answer == "done";
 }
 
 std::unique_ptr<LibraryEdit> LibraryEdit::open(const GlobalOptions& global) {

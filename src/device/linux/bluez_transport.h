@@ -11,14 +11,13 @@
 #pragma once
 
 #include <chrono>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "device/ble_gatt.h"
+#include "device/bluez_objects.h"
 
 #include <sdbus-c++/TypeTraits.h>
 #include <sdbus-c++/Types.h>
@@ -49,29 +48,11 @@ public:
     static bool is_mouse_modalias(const std::string& modalias);
 
 private:
-    struct Characteristic {
-        std::string service;
-        std::string uuid;
-        bool can_write = false;
-        bool can_notify = false;
-    };
-    struct Object {
-        std::optional<std::string> modalias;   // Device1
-        bool connected = false;                // Device1
-        std::optional<std::string> device;     // GattService1: its Device
-        std::optional<Characteristic> characteristic;
-    };
-
     explicit BluezTransport(std::unique_ptr<sdbus::IConnection> connection, std::chrono::milliseconds timeout);
-    using Properties = std::map<std::string, sdbus::Variant>;
-    static void apply_properties(Object& object, const std::string& interface, const Properties& props);
     void load_tree();
     void on_object_manager(sdbus::Message& msg);
     void on_properties(sdbus::Message& msg);
     void on_owner_changed(sdbus::Message& msg);
-    // Under mutex_: the connected mouse's characteristic with this UUID.
-    std::string mouse_path_locked() const;
-    std::string characteristic_locked(const std::string& uuid, bool want_write) const;
     // Tells the presence handler when the mouse came or went.
     void update_presence();
 
@@ -80,8 +61,7 @@ private:
     std::vector<sdbus::Slot> slots_;
 
     std::mutex mutex_;
-    std::map<std::string, Object> objects_;
-    std::string subscribed_;   // the characteristic notifications come from
+    BluezObjects objects_;
     bool present_ = false;
 
     std::mutex handler_mutex_;

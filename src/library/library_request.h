@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The lines vantorelctl sends to the running program over its single-instance
+// socket while it changes the library files (the program's side is
+// LibraryRequests, which says what each one does):
+//
+//   hold <data folder>
+//   reload none|changed|full
+//   release
+//
+// One request a line, without its newline; words are separated by one space
+// and nothing else is accepted around them. The data folder is the command's
+// absolute path, taken byte for byte: the two processes have different
+// working folders, so a relative one would name another folder. Parsing and
+// writing live here so that both ends agree on every byte.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantorel {
+
+struct LibraryRequest {
+    enum class Verb { Hold, Reload, Release };
+    enum class Apply { None, Changed, Full };
+
+    Verb verb = Verb::Release;
+    std::string folder;         // Hold: the data folder
+    Apply apply = Apply::None;  // Reload: what the program then applies
+
+    bool operator==(const LibraryRequest&) const = default;
+};
+
+// The longest data folder a hold takes: the system's path limit, less its
+// terminating NUL.
+inline constexpr std::size_t kMaxRequestFolder = 4095;
+
+// Null for anything but a well-formed request: an unknown verb or apply, a
+// missing or extra word, a folder that is empty, relative, over-long or
+// holds a NUL byte.
+std::optional<LibraryRequest> parse_library_request(std::string_view line);
+// The line of a request, without the newline.
+std::string format_library_request(const LibraryRequest& request);
+
+}  // namespace vantorel

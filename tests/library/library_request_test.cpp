@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The request lines of the single-instance socket: what the running program
+// accepts, what it refuses, and that both ends write and read the same bytes.
+#include <gtest/gtest.h>
+
+#include "library/library_request.h"
+
+namespace vantorel {
+namespace {
+
+using Verb = LibraryRequest::Verb;
+using Apply = LibraryRequest::Apply;
+
+TEST(LibraryRequestLine, WellFormedRequestsAreReadAndWrittenBackByteForByte) {
+    const struct {
+        std::string line;
+        Verb verb;
+        std::string folder;
+        Apply apply;
+    } cases[] = {
+        {"hold /home/u/.local/share/QV Vantorel", Verb::Hold, "/home/u/.local/share/QV Vantorel", Apply::None},
+        {"hold /", Verb::Hold, "/", Apply::None},
+        {"hold /a/../b/ x", Verb::Hold, "/a/../b/ x", Apply::None},
+        {"hold /d\xff\xfe", Verb::Hold, "/d\xff\xfe", Apply::None},  // folder names need not be UTF-8
+        {"reload none", Verb::Reload, "", Apply::None},
+        {"reload changed", Verb::Reload, "", Apply::Changed},
+        {"reload full", Verb::Reload, "", Apply::Full},
+        {"release", Verb::Release, "", Apply::None},
+    };
+    for (const auto& c : cases) {
+        const auto r = parse_library_request(c.line);
+        ASSERT_TRUE(r) << c.line;
+        EXPECT_EQ(r->verb, c.verb) << c.line;
+        EXPECT_EQ(r->folder, c.folder) << c.line;
+        EXPECT_EQ(r->apply, c.apply) << c.line;
+        EXPECT_EQ(format_library_request(*r), c.line);
+    }
+}
+
+TEST(LibraryRequestLine, AnythingElseIsRefused) {
+    const std::string cases[] = {
+        "",
+        "hold",
+        "hold ",
+        "hold data/QV Vantorel",      // relative: the program's working folder is another
+        "hold ~/QV Vantorel",
+        "hold  /two/spaces",
+        std::string("hold /home/u\0/other", 19),
+        "hold /" + std::string(kMaxRequestFolder, 'a'),
+        "reload",
+        "reload ",
+        "reload all",
+        "reload Full",
+        "reload full ",
+        "reload full\r",
+        "release ",
+        "Release",
+        "wake",
+        "hold\t/home",
+    };
+    for (const std::string& line : cases) EXPECT_FALSE(parse_library_request(line)) << line;
+    EXPECT_TRUE(parse_library_request("hold /" + std::string(kMaxRequestFolder - 1, 'a'))) << "the longest folder";
+}
+
+}  // namespace
+}  // namespace vantorel
