@@ -19,7 +19,12 @@ std::u16string decimal(std::size_t n) {
 
 }  // namespace
 
-ProfileLibrary::ProfileLibrary() : header_(profile_file::kHeaderSize, 0) {}
+namespace {
+constexpr std::size_t kHeaderKept = profile_file::kSelectedIndex + 4;
+static_assert(kHeaderKept <= profile_file::kHeaderSize);
+}  // namespace
+
+ProfileLibrary::ProfileLibrary() : header_(kHeaderKept, 0) {}
 
 std::int32_t ProfileLibrary::selected_profile_index() const {
     return load_i32(header_.data() + profile_file::kSelectedIndex);
@@ -54,8 +59,9 @@ ProfileRecord& ProfileLibrary::create_profile(const TextLookup& texts) {
 
 std::vector<Byte> ProfileLibrary::serialize() const {
     std::vector<Byte> out;
-    out.reserve(header_.size() + records_.size() * ProfileRecord::kSize);
+    out.reserve(profile_file::kHeaderSize + records_.size() * ProfileRecord::kSize);
     out.insert(out.end(), header_.begin(), header_.end());
+    out.resize(profile_file::kHeaderSize, Byte{0});
     for (const auto& r : records_) out.insert(out.end(), r->bytes().begin(), r->bytes().end());
     return out;
 }
@@ -73,7 +79,7 @@ IoStatus ProfileLibrary::save() {
 
 void ProfileLibrary::start_fresh(const TextLookup& texts) {
     records_.clear();
-    std::fill(header_.begin(), header_.end(), Byte{0});
+    header_.assign(kHeaderKept, Byte{0});
     create_profile(texts);
 }
 
@@ -86,7 +92,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
     if (read_only) protected_file_ = file;
     else if (const std::size_t n = remove_stale_temporaries(file)) trace("profile library: removed %zu stale temporary file(s)", n);
     records_.clear();
-    std::fill(header_.begin(), header_.end(), Byte{0});
+    header_.assign(kHeaderKept, Byte{0});
 
     auto save_now = [&] {
         if (read_only) return;
@@ -138,7 +144,10 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
         return report;
     }
 
-    std::copy_n(bytes.begin(), profile_file::kHeaderSize, header_.begin());
+    std::size_t kept = profile_file::kHeaderSize;
+    while (kept > kHeaderKept && bytes[kept - 1] == Byte{0}) --kept;
+    header_.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(kept));
+    header_.shrink_to_fit();
     const std::size_t body = bytes.size() - profile_file::kHeaderSize;
     const std::size_t count = body / ProfileRecord::kSize;
     for (std::size_t i = 0; i < count; ++i) {

@@ -70,7 +70,6 @@ public:
 
     std::int32_t selected_profile_index() const;
     void set_selected_profile_index(std::int32_t index);
-    std::span<const Byte> header() const { return header_; }
 
     std::size_t size() const { return records_.size(); }
     bool empty() const { return records_.empty(); }
@@ -94,6 +93,9 @@ public:
 private:
     void start_fresh(const TextLookup& texts);
 
+    // The file's header without its trailing zero bytes (the reserved part
+    // is nearly always all zeros, and the program keeps the library in
+    // memory all day); at least the selection. save() writes it whole.
     std::vector<Byte> header_;
     std::vector<std::unique_ptr<ProfileRecord>> records_;
     std::filesystem::path file_;

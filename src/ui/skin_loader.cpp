@@ -182,13 +182,16 @@ private:
             case Node::Kind::Spacer: note("spacer outside a layout, left out:", c.name); break;
             }
         }
+        // Hidden before its container sizes it: a control that starts hidden
+        // (help shown only on request) is then neither measured nor styled
+        // at start-up.
+        if (hidden) w->setVisible(false);
         // Into the stack, scroll area or tab widget once complete: a scroll
         // area sizes its widget by the hint it has then.
         add_to_container(n, w, container);
         if (current_index && current_index->value.type == Value::Type::Number) {
             w->setProperty(current_index->name.toLatin1().constData(), to_int(current_index->value.number));
         }
-        if (hidden) hidden_.push_back(w);
         return w;
     }
 
@@ -498,10 +501,6 @@ private:
     // What needs every widget made first: buddies, button groups, tab order,
     // connections by name.
     void finish() {
-        // Designer does not store visibility; "hidden" asks for a control
-        // that starts hidden. Hidden once all is built, so that the layouts
-        // have been asked for their sizes with every control in them.
-        for (QWidget* w : hidden_) w->setVisible(false);
         for (const auto& [label, name] : buddies_) {
             if (QWidget* buddy = by_name_.value(name)) label->setBuddy(buddy);
             else note("buddy not found:", name);
@@ -549,7 +548,6 @@ private:
     QWidget* root_ = nullptr;
     QHash<QString, QWidget*> by_name_;
     std::vector<std::pair<QLabel*, QString>> buddies_;
-    std::vector<QWidget*> hidden_;
     std::vector<std::pair<QAbstractButton*, QString>> group_members_;
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/widgets.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
@@ -39,7 +40,11 @@ void SvgImage::render() {
         if (!renderer.load(file)) return;
         natural = renderer.defaultSize();
     } else {
+        // The format by the name: guessing from the content would load
+        // every image plugin there is.
         reader.setFileName(file);
+        reader.setFormat(QFileInfo(file).suffix().toLower().toLatin1());
+        reader.setAutoDetectImageFormat(false);
         natural = reader.size();
     }
     if (natural.isEmpty()) return;

@@ -76,6 +76,34 @@ TEST_F(ProfileLibraryFile, FirstStartCreatesTheFoldersAndOneDefaultProfile) {
     EXPECT_FALSE(fs::exists(data.macro_file()));
 }
 
+// The reserved part of the header is kept in memory without its trailing
+// zeros: whatever it holds, the file saves back the same.
+TEST_F(ProfileLibraryFile, EveryHeaderShapeSavesBackByteForByte) {
+    const struct {
+        const char* what;
+        std::size_t first_set;  // reserved bytes set from here...
+        std::size_t last_set;   // ...to here (exclusive); none when equal
+    } shapes[] = {
+        {"all zero", 4, 4},
+        {"only the first reserved byte", 4, 5},
+        {"only the last byte", kHeader - 1, kHeader},
+        {"a run in the middle", 1000, 1010},
+        {"all set", 4, kHeader},
+    };
+    for (const auto& shape : shapes) {
+        std::vector<Byte> image(kHeader, Byte{0});
+        store_i32(image.data(), 0);
+        for (std::size_t i = shape.first_set; i < shape.last_set; ++i) image[i] = static_cast<Byte>(i % 251 + 1);
+        append_bytes(image, random_profile(u"One", 1).bytes());
+        write_all(file, image);
+        ProfileLibrary fresh;
+        ASSERT_TRUE(fresh.load(file, english()).clean()) << shape.what;
+        EXPECT_EQ(fresh.serialize(), image) << shape.what;
+        ASSERT_TRUE(fresh.save()) << shape.what;
+        EXPECT_EQ(read_all(file), image) << shape.what;
+    }
+}
+
 TEST_F(ProfileLibraryFile, ProfilesLoadInFileOrderAndSaveBackByteForByte) {
     const auto image = library_image(2, three_profiles());
     write_all(file, image);
