@@ -52,18 +52,19 @@ void SvgImage::render() {
     placed_ = QRectF(QPointF((width() - target.width()) / 2.0, (height() - target.height()) / 2.0), target);
     const QSize pixels = (target * dpr).toSize();
     if (pixels.isEmpty()) return;
+    picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    picture_.fill(Qt::transparent);
+    QPainter p(&picture_);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF all(QPointF(0, 0), QSizeF(pixels));
     if (svg) {
-        picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        picture_.fill(Qt::transparent);
-        QPainter p(&picture_);
-        p.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&p, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        renderer.render(&p, all);
     } else {
-        // Decoded at the size it is shown, with smooth scaling.
-        reader.setScaledSize(pixels);
-        reader.setQuality(100);
-        picture_ = reader.read();
+        // Decoded once and drawn to size; the whole bitmap is not kept.
+        p.drawImage(all, reader.read());
     }
+    p.end();
     picture_.setDevicePixelRatio(dpr);
 }
 

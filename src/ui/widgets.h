@@ -17,7 +17,7 @@ namespace vantorel::ui {
 
 // Shows an SVG (or any image) from the resource folder, scaled to fit and
 // centred, drawn at the screen's pixel density. The picture is made once
-// for each size (a bitmap is decoded straight to that size), not at every
+// for each size, not decoded and scaled at every
 // paint.
 class SvgImage : public QWidget {
     Q_OBJECT
