@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include "core/trace.h"
+#include "ui/theme_font.h"
 
 #ifndef VANTOREL_INSTALLED_RES_DIR
 #define VANTOREL_INSTALLED_RES_DIR ""
@@ -61,7 +62,10 @@ bool ResourceManager::apply_theme(QApplication& app) const {
         trace("resources: no theme.qss\n");
         return false;
     }
-    app.setStyleSheet(QString::fromUtf8(file.readAll()));
+    ThemeFont theme = LiftUniversalFont(QString::fromUtf8(file.readAll()));
+    // Set before the sheet, so no widget is polished with the old font.
+    if (theme.font) QApplication::setFont(*theme.font);
+    app.setStyleSheet(theme.sheet);
     return true;
 }
 
