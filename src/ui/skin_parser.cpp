@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/skin_parser.h"
 
-#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
+
+#include "ui/xml_pull.h"
 
 namespace vantorel::ui::skin {
 
@@ -24,11 +25,11 @@ int clamp_int(long long v, int lo, int hi) { return static_cast<int>(std::clamp<
 // no file can nest us past kMaxDepth.
 class Reader {
 public:
-    explicit Reader(QByteArrayView bytes, ParseResult& out) : xml_(QByteArray::fromRawData(bytes.data(), bytes.size())), out_(out) {}
+    explicit Reader(QByteArrayView bytes, ParseResult& out) : xml_(bytes), out_(out) {}
 
     void run() {
         while (!xml_.atEnd() && !failed()) {
-            if (xml_.readNext() != QXmlStreamReader::StartElement) continue;
+            if (xml_.readNext() != XmlPull::Token::StartElement) continue;
             if (xml_.name() != u"ui") return fail(QStringLiteral("the root element is not <ui>"));
             read_ui();
             break;
@@ -74,8 +75,8 @@ private:
     void children(F&& f) {
         while (!failed() && xml_.readNextStartElement()) f();
     }
-    QString attr(QLatin1String name) const { return xml_.attributes().value(name).toString(); }
-    QString text() { return xml_.readElementText(QXmlStreamReader::SkipChildElements); }
+    QString attr(QLatin1String name) const { return xml_.attribute(name).toString(); }
+    QString text() { return xml_.readElementText(); }
     long long number(bool* ok) { return text().trimmed().toLongLong(ok); }
     int number_or_zero() {
         bool ok = false;
@@ -137,9 +138,9 @@ private:
                 });
             } else if (n == u"layoutdefault") {
                 bool ok = false;
-                const int spacing = xml_.attributes().value(QLatin1String("spacing")).toInt(&ok);
+                const int spacing = xml_.attribute(QLatin1String("spacing")).toInt(&ok);
                 if (ok) out_.document.layout_default_spacing = std::clamp(spacing, 0, kMaxSize);
-                const int margin = xml_.attributes().value(QLatin1String("margin")).toInt(&ok);
+                const int margin = xml_.attribute(QLatin1String("margin")).toInt(&ok);
                 if (ok) out_.document.layout_default_margin = std::clamp(margin, 0, kMaxSize);
                 xml_.skipCurrentElement();
             } else if (n == u"resources" || n == u"author" || n == u"comment" || n == u"exportmacro" ||
@@ -214,17 +215,16 @@ private:
 
     void read_layout_item(Node& layout, int depth) {
         if (!enter(depth)) return;
-        const QXmlStreamAttributes a = xml_.attributes();
         auto grid_attr = [&](QLatin1String name, int fallback, int lo) {
             bool ok = false;
-            const long long v = a.value(name).toLongLong(&ok);
+            const long long v = xml_.attribute(name).toLongLong(&ok);
             return ok ? clamp_int(v, lo, kMaxGridIndex) : fallback;
         };
         const int row = grid_attr(QLatin1String("row"), -1, 0);
         const int column = grid_attr(QLatin1String("column"), -1, 0);
         const int row_span = grid_attr(QLatin1String("rowspan"), 1, 1);
         const int column_span = grid_attr(QLatin1String("colspan"), 1, 1);
-        const QString alignment = a.value(QLatin1String("alignment")).toString();
+        const QString alignment = attr(QLatin1String("alignment"));
         bool have_content = false;
         children([&] {
             const QStringView n = xml_.name();
@@ -261,7 +261,7 @@ private:
         if (++properties_ > kMaxProperties) return fail(QStringLiteral("too many properties"));
         Property p;
         p.name = attr(QLatin1String("name"));
-        p.stdset = xml_.attributes().value(QLatin1String("stdset")) != u"0";
+        p.stdset = xml_.attribute(QLatin1String("stdset")) != u"0";
         bool have_value = false;
         children([&] {
             if (have_value) return skip(is_property ? u"property" : u"attribute");
@@ -326,10 +326,10 @@ private:
             bool normal = false;
             while (!failed() && !xml_.atEnd()) {
                 const auto token = xml_.readNext();
-                if (token == QXmlStreamReader::EndElement) break;
-                if (token == QXmlStreamReader::Characters) {
+                if (token == XmlPull::Token::EndElement) break;
+                if (token == XmlPull::Token::Characters) {
                     legacy += xml_.text();
-                } else if (token == QXmlStreamReader::StartElement) {
+                } else if (token == XmlPull::Token::StartElement) {
                     if (xml_.name() == u"normaloff") {
                         v.text = text();
                         normal = true;
@@ -373,7 +373,7 @@ private:
         } else if (type == u"color") {
             v.type = T::Color;
             bool alpha_ok = false;
-            const int alpha = xml_.attributes().value(QLatin1String("alpha")).toInt(&alpha_ok);
+            const int alpha = xml_.attribute(QLatin1String("alpha")).toInt(&alpha_ok);
             v.h = alpha_ok ? std::clamp(alpha, 0, 255) : 255;
             children([&] {
                 const QStringView n = xml_.name();
@@ -393,7 +393,7 @@ private:
         return ok && !failed();
     }
 
-    QXmlStreamReader xml_;
+    XmlPull xml_;
     ParseResult& out_;
     QString error_;
     bool have_root_ = false;
