@@ -3,13 +3,13 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -62,6 +62,37 @@ bool SendAll(int fd, const QByteArray& bytes) {
     }
     return true;
 }
+
+// An advisory lock on a file beside the socket, held while a start looks
+// for a running copy and takes its place. The kernel lets go of it when its
+// holder ends, so a crashed start leaves nothing stale, and nothing has to
+// be written (or synced to disk) to take it.
+class StartLock {
+public:
+    explicit StartLock(const QString& path)
+        : fd_(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+        if (fd_ < 0) {
+            trace("single instance: no lock file %s: %s\n", qPrintable(path), std::strerror(errno));
+            return;
+        }
+        // Another start holds it for a moment only; give up after 5 s.
+        for (int waited = 0; ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += 10) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= 5000) {
+                trace("single instance: no lock on %s: %s\n", qPrintable(path), std::strerror(errno));
+                return;
+            }
+            ::usleep(10000);
+        }
+    }
+    ~StartLock() {
+        if (fd_ >= 0) ::close(fd_);  // and with it the lock
+    }
+    StartLock(const StartLock&) = delete;
+    StartLock& operator=(const StartLock&) = delete;
+
+private:
+    int fd_;
+};
 
 int RemainingMs(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -119,9 +150,7 @@ bool SingleInstance::wake_running(const QString& server_name, int timeout_ms) {
 SingleInstance::Result SingleInstance::start() {
     // Two starts at the same moment must not both become the first: the lock
     // makes "is anyone listening? then listen" one step.
-    QLockFile lock(server_name_ + QStringLiteral(".lock"));
-    lock.setStaleLockTime(10000);
-    if (!lock.tryLock(5000)) trace("single instance: no lock on %s\n", qPrintable(lock.error() == QLockFile::PermissionError ? QStringLiteral("permission") : QStringLiteral("timeout")));
+    const StartLock lock(server_name_ + QStringLiteral(".lock"));
 
     if (wake_running(server_name_)) {
         trace("single instance: another copy runs; it was asked to show itself\n");

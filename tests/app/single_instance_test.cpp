@@ -4,7 +4,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -202,6 +204,37 @@ TEST(SingleInstanceTest, DefaultNameLivesInTheUsersRuntimeFolder) {
     qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
     EXPECT_EQ(SingleInstance::default_server_name(), dir.filePath(QStringLiteral("QV Vantorel")));
     qunsetenv("XDG_RUNTIME_DIR");
+}
+
+// A start looks for a running copy and takes its place under a lock on a
+// file beside the socket: while another start holds it, it waits, and a
+// lock file left behind (by a crash, or by an older version that wrote its
+// process id into it) is no obstacle once nobody holds it.
+TEST(SingleInstanceTest, StartWaitsWhileAnotherStartHoldsTheLock) {
+    QTemporaryDir runtime;
+    const QString name = runtime.filePath(QStringLiteral("QV Vantorel"));
+    {
+        QFile leftover(name + QStringLiteral(".lock"));
+        ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+        leftover.write("4242\nqv-vantorel\nsomehost\n");
+    }
+    const int held = ::open(QFile::encodeName(name + QStringLiteral(".lock")).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    std::atomic<bool> started{false};
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Still waiting: it has not listened yet.
+        EXPECT_FALSE(started.load());
+        EXPECT_FALSE(QFile::exists(name));
+        ::close(held);
+    });
+    SingleInstance first(name);
+    EXPECT_EQ(first.start(), SingleInstance::Result::First);
+    started = true;
+    release.join();
+    EXPECT_TRUE(QFile::exists(name));
 }
 
 // The real program: a second start exits with 1 and the first one shows
