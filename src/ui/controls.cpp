@@ -48,25 +48,26 @@ void set_raw_text(QWidget* c, const QString& text) {
 }
 
 void apply_keys(QWidget* w) {
+    if (w->dynamicPropertyNames().isEmpty()) return;
     const ResourceManager& rm = ResourceManager::instance();
-    const QString text_key = w->property(kTextKey).toString();
+    const QString text_key = DynamicProperty(w, kTextKey).toString();
     if (!text_key.isEmpty()) set_raw_text(w, rm.text(text_key));
-    const QString tip_key = w->property(kToolTipKey).toString();
+    const QString tip_key = DynamicProperty(w, kToolTipKey).toString();
     if (!tip_key.isEmpty()) {
         QString tip = rm.text(tip_key);
-        if (w->property(kNotReady).toBool()) tip = rm.text(QStringLiteral("not_ready_tip_text")).arg(tip);
+        if (DynamicProperty(w, kNotReady).toBool()) tip = rm.text(QStringLiteral("not_ready_tip_text")).arg(tip);
         w->setToolTip(tip);
     }
-    const QString name_key = w->property(kAccessibleNameKey).toString();
+    const QString name_key = DynamicProperty(w, kAccessibleNameKey).toString();
     if (!name_key.isEmpty()) w->setAccessibleName(rm.text(name_key));
     // Screen readers name a control by its text, else by its tooltip.
     else if (!text_key.isEmpty()) w->setAccessibleName(rm.text(text_key));
     else if (!tip_key.isEmpty()) w->setAccessibleName(rm.text(tip_key));
-    const QString placeholder_key = w->property(kPlaceholderKey).toString();
+    const QString placeholder_key = DynamicProperty(w, kPlaceholderKey).toString();
     if (!placeholder_key.isEmpty()) {
         if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setPlaceholderText(rm.text(placeholder_key));
     }
-    const QString item_keys = w->property(kItemKeys).toString();
+    const QString item_keys = DynamicProperty(w, kItemKeys).toString();
     if (!item_keys.isEmpty()) {
         if (auto* combo = qobject_cast<QComboBox*>(w)) {
             const QStringList keys = item_keys.split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -116,13 +117,21 @@ void SetResourceText(QWidget* control, const QString& key) {
 }
 
 QString ResourceKey(const QWidget* control) {
-    return control ? control->property(kTextKey).toString() : QString();
+    return control ? DynamicProperty(control, kTextKey).toString() : QString();
 }
 
 void SetToolTipKey(QWidget* control, const QString& key) {
     if (!control) return;
     control->setProperty(kToolTipKey, key);
     control->setToolTip(ResourceManager::instance().text(key));
+}
+
+QVariant DynamicProperty(const QObject* object, const char* name) {
+    const QList<QByteArray> names = object->dynamicPropertyNames();
+    for (const QByteArray& n : names) {
+        if (n == name) return object->property(name);
+    }
+    return {};
 }
 
 void ApplyResourceTexts(QWidget* root) {

@@ -32,6 +32,10 @@ QString ResourceKey(const QWidget* control);  // empty outside resource-text mod
 void SetToolTipKey(QWidget* control, const QString& key);
 // Re-reads the texts of every control in resource-text mode below root.
 void ApplyResourceTexts(QWidget* root);
+// A dynamic property (a skin's stdset="0" one, or one set by name): looked
+// for among the object's own names first, so that the many objects without
+// it are not searched through all their class's properties.
+QVariant DynamicProperty(const QObject* object, const char* name);
 
 // A control whose feature is still to come: disabled, its tooltip saying
 // what it will do once it works.

@@ -61,6 +61,7 @@ SkinWindow::~SkinWindow() {
     NotifyBlocker quiet;
     delete root_;
     root_ = nullptr;
+    by_name_.clear();
     control_timers_.clear();
 }
 
@@ -83,6 +84,8 @@ bool SkinWindow::Create(QWidget* owner, unsigned style, QSize size) {
     // control is restyled by a move there.
     QScrollArea* area = (style & kStyleResizable) ? NewContentArea(this) : nullptr;
     root_ = SkinLoader::load(GetSkinFile(), area ? area->viewport() : this);
+    by_name_.clear();
+    names_indexed_ = false;
     if (area) layout->addWidget(area);
     if (root_) {
         if (!area) layout->addWidget(root_);
@@ -161,11 +164,33 @@ void SkinWindow::Close(int result) {
     if (auto_delete_) deleteLater();
 }
 
+// In the order findChild searches: an object's children, then each child's
+// own, so the first control of a name is the one findChild would give.
+void SkinWindow::index_names(const QObject* parent) const {
+    const QObjectList& children = parent->children();
+    for (QObject* child : children) {
+        if (!child->isWidgetType() || child->objectName().isEmpty()) continue;
+        if (!by_name_.contains(child->objectName())) by_name_.insert(child->objectName(), static_cast<QWidget*>(child));
+    }
+    for (QObject* child : children) index_names(child);
+}
+
 QWidget* SkinWindow::FindControl(const QString& name) const {
     if (name.isEmpty()) return nullptr;
     if (root_) {
         if (root_->objectName() == name) return root_;
-        if (auto* w = root_->findChild<QWidget*>(name)) return w;
+        if (!names_indexed_) {
+            names_indexed_ = true;
+            index_names(root_);
+        }
+        if (const auto it = by_name_.constFind(name); it != by_name_.cend()) {
+            QWidget* w = it->data();
+            if (w && w->objectName() == name && root_->isAncestorOf(w)) return w;
+        }
+        if (auto* w = root_->findChild<QWidget*>(name)) {
+            by_name_.insert(name, w);
+            return w;
+        }
     }
     if (!missing_logged_.contains(name)) {
         missing_logged_.insert(name);
@@ -202,9 +227,9 @@ void SkinWindow::WireControls(QWidget* root) {
 }
 
 void SkinWindow::wire_one(QWidget* w) {
-    if (w->property("_vantorelWired").toBool()) return;
+    if (DynamicProperty(w, "_vantorelWired").toBool()) return;
     w->setProperty("_vantorelWired", true);
-    if (w->property("caption").toBool()) w->installEventFilter(this);
+    if (DynamicProperty(w, "caption").toBool()) w->installEventFilter(this);
     if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))) return;
     w->installEventFilter(this);
 
@@ -257,7 +282,7 @@ void SkinWindow::wire_one(QWidget* w) {
 
 QString SkinWindow::VirtualWndOf(const QWidget* control) {
     for (const QWidget* w = control; w; w = w->parentWidget()) {
-        const QString name = w->property("virtualwnd").toString();
+        const QString name = DynamicProperty(w, "virtualwnd").toString();
         if (!name.isEmpty()) return name;
         if (w->isWindow()) break;
     }
@@ -379,7 +404,7 @@ bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
         if (static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason) raise_notify(w, kKillFocus);
         break;
     case QEvent::MouseButtonPress:
-        if (w->property("caption").toBool()) {
+        if (DynamicProperty(w, "caption").toBool()) {
             auto* me = static_cast<QMouseEvent*>(e);
             if (me->button() == Qt::LeftButton) {
                 // Let the desktop move the window where it can (Wayland needs

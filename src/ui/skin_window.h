@@ -139,6 +139,7 @@ private:
     void raise_notify(QWidget* control, const QString& type, std::uintptr_t wparam = 0, std::intptr_t lparam = 0);
     void wire_one(QWidget* w);
     void log_wrong_kind(const QString& name) const;
+    void index_names(const QObject* parent) const;
 
     QWidget* root_ = nullptr;
     bool created_ = false;
@@ -150,6 +151,11 @@ private:
     QHash<QString, NotifyPump*> virtual_wnds_;
     std::map<std::pair<const QWidget*, int>, std::unique_ptr<QTimer>> control_timers_;
     mutable QSet<QString> missing_logged_;
+    // Controls by name, from one walk of the skin the first time a name is
+    // asked for; every answer is checked, and a name not found in it is
+    // searched for (sub-skins come later) and kept.
+    mutable QHash<QString, QPointer<QWidget>> by_name_;
+    mutable bool names_indexed_ = false;
     QPoint drag_offset_;
     bool dragging_ = false;
 };

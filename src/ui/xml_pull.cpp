@@ -168,8 +168,10 @@ bool XmlPull::declaration(QStringView body) {
 
 bool XmlPull::markup() {
     if (at(QLatin1String("<!--"))) {
-        const qsizetype end = doc_.indexOf(QLatin1String("-->"), pos_ + 4);
-        if (end < 0) return fail(QStringLiteral("a comment without its end")), false;
+        // "--" may only end a comment.
+        const qsizetype end = doc_.indexOf(QLatin1String("--"), pos_ + 4);
+        if (end < 0 || end + 2 >= doc_.size()) return fail(QStringLiteral("a comment without its end")), false;
+        if (doc_.at(end + 2) != u'>') return fail(QStringLiteral("'--' inside a comment")), false;
         if (!valid_chars(QStringView(doc_).mid(pos_ + 4, end - pos_ - 4))) return false;
         pos_ = end + 3;
         return true;
@@ -194,22 +196,39 @@ bool XmlPull::markup() {
         return true;
     }
     if (at(QLatin1String("<!DOCTYPE"))) {
-        if (seen_root_) return fail(QStringLiteral("a document type after the root element")), false;
-        qsizetype i = pos_ + 9;
-        for (QChar quote; i < doc_.size(); ++i) {
-            const QChar c = doc_.at(i);
-            if (!quote.isNull()) {
-                if (c == quote) quote = QChar();
-            } else if (c == u'"' || c == u'\'') {
-                quote = c;
-            } else if (c == u'[') {
-                return fail(QStringLiteral("a document type with definitions of its own")), false;
-            } else if (c == u'>') {
-                break;
+        // <!DOCTYPE name [SYSTEM "id" | PUBLIC "id" "id"]>, once, before the
+        // root; definitions of its own ("[...]") are refused.
+        if (seen_root_ || seen_doctype_) return fail(QStringLiteral("a document type out of place")), false;
+        seen_doctype_ = true;
+        pos_ += 9;
+        const auto spaced = [this] {
+            const qsizetype before = pos_;
+            skip_space();
+            return pos_ > before;
+        };
+        const auto literal = [this] {
+            if (pos_ >= doc_.size() || (doc_.at(pos_) != u'"' && doc_.at(pos_) != u'\'')) return false;
+            const qsizetype close = doc_.indexOf(doc_.at(pos_), pos_ + 1);
+            if (close < 0 || !valid_chars(QStringView(doc_).mid(pos_ + 1, close - pos_ - 1))) return false;
+            pos_ = close + 1;
+            return true;
+        };
+        bool ok = spaced() && !read_name().isEmpty();
+        if (ok && spaced()) {
+            if (at(QLatin1String("SYSTEM"))) {
+                pos_ += 6;
+                ok = spaced() && literal();
+            } else if (at(QLatin1String("PUBLIC"))) {
+                pos_ += 6;
+                ok = spaced() && literal() && spaced() && literal();
             }
+            skip_space();
         }
-        if (i >= doc_.size()) return fail(QStringLiteral("a document type without its end")), false;
-        pos_ = i + 1;
+        if (ok && pos_ < doc_.size() && doc_.at(pos_) == u'[')
+            return fail(QStringLiteral("a document type with definitions of its own")), false;
+        if (!ok || pos_ >= doc_.size() || doc_.at(pos_) != u'>')
+            return token_ == Token::Error ? false : (fail(QStringLiteral("a malformed document type")), false);
+        ++pos_;
         return true;
     }
     return false;

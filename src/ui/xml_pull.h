@@ -87,6 +87,7 @@ private:
     std::vector<QStringView> open_;  // elements not closed yet
     bool pending_end_ = false;       // an empty element's end is still to come
     bool seen_root_ = false;
+    bool seen_doctype_ = false;
 };
 
 }  // namespace vantorel::ui

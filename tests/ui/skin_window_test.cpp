@@ -124,6 +124,26 @@ TEST_F(SkinWindowTest, BuildsFromSkinWithSizeIncludesAndTexts) {
     EXPECT_EQ(win_.FindControlIndexed("opt_%d", 2), win_.FindControl(QStringLiteral("opt_2")));
 }
 
+// Lookups by name stay right as controls come, go and are renamed after the
+// first one, and give the control a search of the tree would.
+TEST_F(SkinWindowTest, ControlsAreFoundAsTheyComeGoAndAreRenamed) {
+    QWidget* root = win_.SkinRoot();
+    EXPECT_EQ(win_.FindControl(QStringLiteral("sub_btn")), root->findChild<QWidget*>(QStringLiteral("sub_btn")));
+    delete win_.FindControl(QStringLiteral("label"));
+    EXPECT_EQ(win_.FindControl(QStringLiteral("label")), root->findChild<QWidget*>(QStringLiteral("label")));
+    QWidget* renamed = win_.FindControl(QStringLiteral("opt_2"));
+    ASSERT_NE(renamed, nullptr);
+    renamed->setObjectName(QStringLiteral("opt_two"));
+    EXPECT_EQ(win_.FindControl(QStringLiteral("opt_2")), nullptr);
+    EXPECT_EQ(win_.FindControl(QStringLiteral("opt_two")), renamed);
+    auto* late = new QWidget(renamed->parentWidget());
+    late->setObjectName(QStringLiteral("opt_2"));
+    EXPECT_EQ(win_.FindControl(QStringLiteral("opt_2")), late);
+    late->setParent(nullptr);
+    EXPECT_EQ(win_.FindControl(QStringLiteral("opt_2")), nullptr);
+    delete late;
+}
+
 TEST_F(SkinWindowTest, MissingControlsAreSkippedWithoutCrashing) {
     QWidget* missing = win_.FindControl(QStringLiteral("ms_1_apply_btn"));
     EXPECT_EQ(missing, nullptr);
