@@ -25,9 +25,21 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 DISPLAY_NUM=$((90 + RANDOM % 100))
-Xvfb ":$DISPLAY_NUM" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: the server would otherwise reset each time its last client leaves
+# (xdpyinfo below, a program between runs), refusing whoever connects then.
+Xvfb ":$DISPLAY_NUM" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 XVFB=$!
-trap 'kill $XVFB 2>/dev/null; rm -rf "$SCRATCH"' EXIT
+# A session bus of its own, as every desktop session has one: without it,
+# the first program to ask for the bus would try to start one itself
+# (dbus-launch), a cost no user pays.
+BUS_PID=
+if command -v dbus-daemon >/dev/null; then
+  BUS_INFO=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1 \
+    --address="unix:path=$XDG_RUNTIME_DIR/bus")
+  export DBUS_SESSION_BUS_ADDRESS=$(echo "$BUS_INFO" | sed -n 1p)
+  BUS_PID=$(echo "$BUS_INFO" | sed -n 2p)
+fi
+trap 'kill $XVFB $BUS_PID 2>/dev/null; rm -rf "$SCRATCH"' EXIT
 export DISPLAY=":$DISPLAY_NUM"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done 2>/dev/null || sleep 1
 

@@ -7,7 +7,8 @@
 
 namespace vantorel {
 
-// Returns the freed heap pages `delay_ms` after the event loop runs.
+// Empties the pixmap cache and returns the freed heap pages `delay_ms` after
+// the event loop runs.
 void ReturnFreedMemoryLater(int delay_ms = 1500);
 
 }  // namespace vantorel
