@@ -3,9 +3,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QXmlStreamReader>
 
 #include "core/trace.h"
+#include "ui/xml_pull.h"
 
 namespace vantorel::ui {
 
@@ -17,15 +17,15 @@ bool Language::parse_file(const QString& path, QHash<QString, QString>& into) {
 
 bool Language::parse_bytes(const QByteArray& bytes, QHash<QString, QString>& into, const QString& name) {
     QHash<QString, QString> found;
-    QXmlStreamReader xml(bytes);
+    XmlPull xml(bytes);
     bool in_language = false;
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.readNext() != XmlPull::Token::StartElement) continue;
         if (xml.name() == u"Language") {
             in_language = true;
         } else if (in_language && xml.name() == u"Text") {
-            const QString key = xml.attributes().value(QLatin1String("key")).toString();
-            const QString value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            const QString key = xml.attribute(QLatin1String("key")).toString();
+            const QString value = xml.readElementText(XmlPull::ChildText::Include);
             if (!key.isEmpty()) found.insert(key, value);
         }
     }

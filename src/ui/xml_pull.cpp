@@ -383,13 +383,20 @@ bool XmlPull::readNextStartElement() {
     }
 }
 
-QString XmlPull::readElementText() {
+QString XmlPull::readElementText(ChildText children) {
     QString result;
+    int depth = 1;
     for (;;) {
         switch (readNext()) {
         case Token::Characters: result += text_; break;
-        case Token::StartElement: skipCurrentElement(); break;
-        default: return result;  // its end, or an error
+        case Token::StartElement:
+            if (children == ChildText::Skip) skipCurrentElement();
+            else ++depth;
+            break;
+        case Token::EndElement:
+            if (--depth == 0) return result;
+            break;
+        default: return result;  // an error
         }
     }
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// A small pull reader for the XML of our own files (skins), in the manner of
-// QXmlStreamReader but several times faster on them: the text is decoded from
-// UTF-8 once, and names, attribute values and text are views into it unless
-// a reference or a line end has to be replaced.
+// A small pull reader for the XML of our own files (skins, language texts),
+// in the manner of QXmlStreamReader but several times faster on them: the
+// text is decoded from UTF-8 once, and names, attribute values and text are
+// views into it unless a reference or a line end has to be replaced.
 //
 // It checks what a well-formed document needs (one root, matching tags,
 // quoted and unique attributes, known references, characters XML allows,
@@ -33,8 +33,9 @@ public:
     // the current element's end, at the end of the document or on an error.
     bool readNextStartElement();
     // The text of the current element, whose start was just read, up to its
-    // end; child elements and their text are left out.
-    QString readElementText();
+    // end; the text of child elements is left out unless asked for.
+    enum class ChildText { Skip, Include };
+    QString readElementText(ChildText children = ChildText::Skip);
     // Reads past the end of the current element.
     void skipCurrentElement();
 

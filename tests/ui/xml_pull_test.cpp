@@ -90,6 +90,11 @@ TEST(XmlPullTest, WalksElements) {
     EXPECT_FALSE(xml.readNextStartElement());  // </ui>
     EXPECT_EQ(xml.readNext(), XmlPull::Token::EndDocument);
 
+    XmlPull nested(QByteArrayView("<Text>a<b>bold<i>!</i></b>c<br/></Text>"));
+    ASSERT_TRUE(nested.readNextStartElement());
+    EXPECT_EQ(nested.readElementText(XmlPull::ChildText::Include), QStringLiteral("abold!c"));
+    EXPECT_EQ(nested.readNext(), XmlPull::Token::EndDocument);
+
     XmlPull broken(QByteArrayView("<ui>\n<a>\n<b></a></ui>"));
     while (!broken.atEnd()) broken.readNext();
     EXPECT_TRUE(broken.hasError());
