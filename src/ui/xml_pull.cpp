@@ -40,9 +40,14 @@ XmlPull::XmlPull(QByteArrayView utf8) {
 }
 
 XmlPull::Token XmlPull::fail(const QString& why) {
-    if (token_ != Token::Error) error_ = why;
+    if (token_ != Token::Error) error_ = why;  // the first error is the one told
     token_ = Token::Error;
     return token_;
+}
+
+bool XmlPull::refuse(const QString& why) {
+    fail(why);
+    return false;
 }
 
 qsizetype XmlPull::lineNumber() const {
@@ -72,8 +77,7 @@ bool XmlPull::valid_chars(QStringView raw) {
     for (qsizetype i = 0; i < raw.size(); ++i) {
         const QChar c = raw.at(i);
         if (c.unicode() < 0x20 ? !is_space(c) : (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)) {
-            fail(QStringLiteral("a character XML does not allow"));
-            return false;
+            return refuse(QStringLiteral("a character XML does not allow"));
         }
     }
     return true;
@@ -95,8 +99,7 @@ bool XmlPull::decode(QStringView raw, bool attribute, QString& out) {
         } else {
             const qsizetype semicolon = raw.indexOf(u';', i + 1);
             if (semicolon < 0) {
-                fail(QStringLiteral("a reference without its ';'"));
-                return false;
+                return refuse(QStringLiteral("a reference without its ';'"));
             }
             const QStringView ref = raw.mid(i + 1, semicolon - i - 1);
             if (ref == u"lt") out += u'<';
@@ -111,14 +114,12 @@ bool XmlPull::decode(QStringView raw, bool attribute, QString& out) {
                 for (QChar d : digits) ok = ok && (hex ? d.isDigit() || (d.toLower() >= u'a' && d.toLower() <= u'f') : d.isDigit()) && d.unicode() < 0x80;
                 const char32_t code = ok ? digits.toUInt(&ok, hex ? 16 : 10) : 0;
                 if (!ok || !is_xml_char(code)) {
-                    fail(QStringLiteral("a character reference to no character XML allows"));
-                    return false;
+                    return refuse(QStringLiteral("a character reference to no character XML allows"));
                 }
                 const char32_t ucs4[1] = {code};
                 out += QString::fromUcs4(ucs4, 1);
             } else {
-                fail(QStringLiteral("an entity that is not declared: ") + ref.toString());
-                return false;
+                return refuse(QStringLiteral("an entity that is not declared: ") + ref.toString());
             }
             i = semicolon;
         }
@@ -154,14 +155,12 @@ bool XmlPull::declaration(QStringView body) {
     bool ok = pseudo(QLatin1String("version"), version) && version == u"1.0";
     if (ok && pseudo(QLatin1String("encoding"), encoding) && encoding.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) != 0 &&
         encoding.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) != 0) {
-        fail(QStringLiteral("an encoding other than UTF-8"));
-        return false;
+        return refuse(QStringLiteral("an encoding other than UTF-8"));
     }
     if (ok && pseudo(QLatin1String("standalone"), standalone)) ok = standalone == u"yes" || standalone == u"no";
     while (ok && i < body.size() && is_space(body.at(i))) ++i;
     if (!ok || i != body.size()) {
-        fail(QStringLiteral("a malformed XML declaration"));
-        return false;
+        return refuse(QStringLiteral("a malformed XML declaration"));
     }
     return true;
 }
@@ -170,8 +169,8 @@ bool XmlPull::markup() {
     if (at(QLatin1String("<!--"))) {
         // "--" may only end a comment.
         const qsizetype end = doc_.indexOf(QLatin1String("--"), pos_ + 4);
-        if (end < 0 || end + 2 >= doc_.size()) return fail(QStringLiteral("a comment without its end")), false;
-        if (doc_.at(end + 2) != u'>') return fail(QStringLiteral("'--' inside a comment")), false;
+        if (end < 0 || end + 2 >= doc_.size()) return refuse(QStringLiteral("a comment without its end"));
+        if (doc_.at(end + 2) != u'>') return refuse(QStringLiteral("'--' inside a comment"));
         if (!valid_chars(QStringView(doc_).mid(pos_ + 4, end - pos_ - 4))) return false;
         pos_ = end + 3;
         return true;
@@ -180,16 +179,16 @@ bool XmlPull::markup() {
         const qsizetype begin = pos_;
         pos_ += 2;
         const QStringView target = read_name();
-        if (target.isEmpty()) return fail(QStringLiteral("a processing instruction without a name")), false;
+        if (target.isEmpty()) return refuse(QStringLiteral("a processing instruction without a name"));
         const qsizetype end = doc_.indexOf(QLatin1String("?>"), pos_);
-        if (end < 0) return fail(QStringLiteral("a processing instruction without its end")), false;
+        if (end < 0) return refuse(QStringLiteral("a processing instruction without its end"));
         const QStringView body = QStringView(doc_).mid(pos_, end - pos_);
         if (target.compare(QLatin1String("xml"), Qt::CaseInsensitive) == 0) {
             if (begin != (doc_.startsWith(QChar(0xFEFF)) ? 1 : 0) || target != u"xml")
-                return fail(QStringLiteral("an XML declaration that is not at the start")), false;
+                return refuse(QStringLiteral("an XML declaration that is not at the start"));
             if (!declaration(body)) return false;
         } else if (!body.isEmpty() && !is_space(body.at(0))) {
-            return fail(QStringLiteral("a malformed processing instruction")), false;
+            return refuse(QStringLiteral("a malformed processing instruction"));
         }
         if (!valid_chars(body)) return false;
         pos_ = end + 2;
@@ -198,7 +197,7 @@ bool XmlPull::markup() {
     if (at(QLatin1String("<!DOCTYPE"))) {
         // <!DOCTYPE name [SYSTEM "id" | PUBLIC "id" "id"]>, once, before the
         // root; definitions of its own ("[...]") are refused.
-        if (seen_root_ || seen_doctype_) return fail(QStringLiteral("a document type out of place")), false;
+        if (seen_root_ || seen_doctype_) return refuse(QStringLiteral("a document type out of place"));
         seen_doctype_ = true;
         pos_ += 9;
         const auto spaced = [this] {
@@ -225,9 +224,9 @@ bool XmlPull::markup() {
             skip_space();
         }
         if (ok && pos_ < doc_.size() && doc_.at(pos_) == u'[')
-            return fail(QStringLiteral("a document type with definitions of its own")), false;
+            return refuse(QStringLiteral("a document type with definitions of its own"));
         if (!ok || pos_ >= doc_.size() || doc_.at(pos_) != u'>')
-            return token_ == Token::Error ? false : (fail(QStringLiteral("a malformed document type")), false);
+            return refuse(QStringLiteral("a malformed document type"));  // unless already refused
         ++pos_;
         return true;
     }
@@ -274,15 +273,9 @@ XmlPull::Token XmlPull::start_tag() {
             if (other.name == a.name) return fail(QStringLiteral("an attribute given twice: ") + a.name.toString());
         }
         const bool plain = !raw.contains(u'&') && !raw.contains(u'\r') && !raw.contains(u'\n') && !raw.contains(u'\t');
-        if (plain) {
-            a.value = raw;
-        } else {
-            if (!decode(raw, true, a.decoded)) return token_;
-            a.value = a.decoded;
-        }
-        attributes_.push_back(std::move(a));
-        // The view into a moved string stays on its characters.
-        if (!plain) attributes_.back().value = attributes_.back().decoded;
+        if (!plain && !decode(raw, true, a.decoded)) return token_;
+        Attribute& added = attributes_.emplace_back(std::move(a));
+        added.value = plain ? raw : QStringView(added.decoded);
     }
     open_.push_back(name_);
     seen_root_ = true;
@@ -364,7 +357,7 @@ XmlPull::Token XmlPull::readNext() {
         }
         if (at(QLatin1String("</"))) return end_tag();
         if (at(QLatin1String("<!")) || at(QLatin1String("<?"))) {
-            if (!markup()) return token_ == Token::Error ? token_ : fail(QStringLiteral("markup XML does not know"));
+            if (!markup()) return fail(QStringLiteral("markup XML does not know"));  // unless already refused
             continue;
         }
         return start_tag();

@@ -64,6 +64,7 @@ private:
     };
 
     Token fail(const QString& why);
+    bool refuse(const QString& why);  // fail() for the steps that answer yes or no
     bool at(QLatin1String what) const;
     void skip_space();
     QStringView read_name();
