@@ -106,7 +106,12 @@ public:
         : file_(skin_file), doc_(doc), dir_(dir) {}
 
     // Targets of "include" in build order: the caller loads them.
-    std::vector<std::pair<QWidget*, QString>> includes;
+    struct Include {
+        QWidget* target = nullptr;
+        QString file;
+        bool later = false;  // "includeLater": built when the window asks
+    };
+    std::vector<Include> includes;
 
     QWidget* build(QWidget* parent) {
         root_ = widget(doc_.root, parent, nullptr);
@@ -145,13 +150,20 @@ private:
         if (!n.name.isEmpty()) by_name_.insert(n.name, w);
         const Property* current_index = nullptr;
         bool hidden = false;
+        const std::size_t includes_before = includes.size();
+        bool include_later = false;
         for (const Property& p : n.properties) {
             if (p.name == u"currentIndex" || p.name == u"currentRow") {
                 current_index = &p;  // once the pages or items exist
                 continue;
             }
             if (!p.stdset && p.name == u"include") {
-                if (p.value.type == Value::Type::String && !p.value.text.isEmpty()) includes.emplace_back(w, p.value.text);
+                if (p.value.type == Value::Type::String && !p.value.text.isEmpty())
+                    includes.push_back(Include{w, p.value.text, false});
+                continue;
+            }
+            if (!p.stdset && p.name == u"includeLater") {
+                include_later = variant(w, p).toBool();
                 continue;
             }
             if (!p.stdset && p.name == u"styleSheetFile") {
@@ -186,6 +198,8 @@ private:
         // (help shown only on request) is then neither measured nor styled
         // at start-up.
         if (hidden) w->setVisible(false);
+        for (std::size_t i = includes_before; i < includes.size(); ++i)
+            if (includes[i].target == w) includes[i].later = include_later;
         // Into the stack, scroll area or tab widget once complete: a scroll
         // area sizes its widget by the hint it has then.
         add_to_container(n, w, container);
@@ -551,7 +565,25 @@ private:
     std::vector<std::pair<QAbstractButton*, QString>> group_members_;
 };
 
-QWidget* load_file(const QString& skin_file, QWidget* parent, int depth) {
+QWidget* load_file(const QString& skin_file, QWidget* parent, int depth, std::vector<SkinLoader::Pending>* later);
+
+// Builds `skin_file` into `target`, in a vertical box of its own when the
+// container has no layout.
+QWidget* include_into(const QString& skin_file, QWidget* target, int depth, std::vector<SkinLoader::Pending>* later) {
+    QWidget* child = load_file(skin_file, target, depth, later);
+    if (!child) return nullptr;
+    auto* layout = target->layout();
+    if (!layout) {
+        auto* box = new QVBoxLayout(target);
+        box->setContentsMargins(0, 0, 0, 0);
+        box->setSpacing(0);
+        layout = box;
+    }
+    layout->addWidget(child);
+    return child;
+}
+
+QWidget* load_file(const QString& skin_file, QWidget* parent, int depth, std::vector<SkinLoader::Pending>* later) {
     ResourceManager& rm = ResourceManager::instance();
     QFile file(rm.path(skin_file));
     if (!file.open(QIODevice::ReadOnly)) {
@@ -573,21 +605,16 @@ QWidget* load_file(const QString& skin_file, QWidget* parent, int depth) {
     }
     // Containers that name another skin file get it built inside them. The
     // depth limit stops a skin that includes itself.
-    for (const auto& [target, sub] : builder.includes) {
+    for (const Builder::Include& inc : builder.includes) {
         if (depth >= 8) {
-            trace("skin %s: include %s nested too deep\n", qPrintable(skin_file), qPrintable(sub));
+            trace("skin %s: include %s nested too deep\n", qPrintable(skin_file), qPrintable(inc.file));
             continue;
         }
-        QWidget* child = load_file(sub, target, depth + 1);
-        if (!child) continue;
-        auto* layout = target->layout();
-        if (!layout) {
-            auto* box = new QVBoxLayout(target);
-            box->setContentsMargins(0, 0, 0, 0);
-            box->setSpacing(0);
-            layout = box;
+        if (inc.later && later) {
+            later->push_back(SkinLoader::Pending{inc.target, inc.file});
+            continue;
         }
-        layout->addWidget(child);
+        include_into(inc.file, inc.target, depth + 1, later);
     }
     if (depth == 0) ApplyResourceTexts(root);
     return root;
@@ -595,6 +622,15 @@ QWidget* load_file(const QString& skin_file, QWidget* parent, int depth) {
 
 }  // namespace
 
-QWidget* SkinLoader::load(const QString& skin_file, QWidget* parent) { return load_file(skin_file, parent, 0); }
+QWidget* SkinLoader::load(const QString& skin_file, QWidget* parent, std::vector<Pending>* later) {
+    return load_file(skin_file, parent, 0, later);
+}
+
+QWidget* SkinLoader::include(const QString& skin_file, QWidget* container) {
+    if (!container) return nullptr;
+    QWidget* child = include_into(skin_file, container, 1, nullptr);
+    if (child) ApplyResourceTexts(child);
+    return child;
+}
 
 }  // namespace vantorel::ui

@@ -83,7 +83,8 @@ bool SkinWindow::Create(QWidget* owner, unsigned style, QSize size) {
     // A resizable window's skin is built inside its scroll area, so that no
     // control is restyled by a move there.
     QScrollArea* area = (style & kStyleResizable) ? NewContentArea(this) : nullptr;
-    root_ = SkinLoader::load(GetSkinFile(), area ? area->viewport() : this);
+    pending_includes_.clear();
+    root_ = SkinLoader::load(GetSkinFile(), area ? area->viewport() : this, includes_later_ ? &pending_includes_ : nullptr);
     by_name_.clear();
     names_indexed_ = false;
     if (area) layout->addWidget(area);
@@ -218,6 +219,20 @@ QWidget* SkinWindow::LoadSubSkin(const QString& skin_file, QWidget* container) {
     if (parent && parent->layout()) parent->layout()->addWidget(sub);
     WireControls(sub);
     return sub;
+}
+
+void SkinWindow::LoadPendingIncludes() {
+    std::vector<SkinLoader::Pending> pending;
+    pending.swap(pending_includes_);
+    for (const SkinLoader::Pending& p : pending) {
+        if (!p.target) continue;
+        QWidget* sub = SkinLoader::include(p.file, p.target);
+        if (!sub) continue;
+        // Made after its container may have been shown: shown with it.
+        sub->show();
+        WireControls(sub);
+    }
+    names_indexed_ = false;
 }
 
 void SkinWindow::WireControls(QWidget* root) {

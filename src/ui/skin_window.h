@@ -20,6 +20,7 @@
 
 #include "ui/messages.h"
 #include "ui/notify.h"
+#include "ui/skin_loader.h"
 #include "ui/timers.h"
 
 class QEventLoop;
@@ -86,6 +87,12 @@ public:
     // Builds another skin file into a container of this window (list rows,
     // sub-panels) and connects its controls.
     QWidget* LoadSubSkin(const QString& skin_file, QWidget* container);
+    // Set before Create: the includes the skin marks "includeLater" wait for
+    // LoadPendingIncludes instead of being built with the window.
+    void SetIncludesLater(bool later) { includes_later_ = later; }
+    bool HasPendingIncludes() const { return !pending_includes_.empty(); }
+    // Builds the includes left for later and connects their controls.
+    void LoadPendingIncludes();
     // Connects the notifications of controls added by code.
     void WireControls(QWidget* root);
 
@@ -156,6 +163,8 @@ private:
     // searched for (sub-skins come later) and kept.
     mutable QHash<QString, QPointer<QWidget>> by_name_;
     mutable bool names_indexed_ = false;
+    bool includes_later_ = false;
+    std::vector<SkinLoader::Pending> pending_includes_;
     QPoint drag_offset_;
     bool dragging_ = false;
 };

@@ -64,6 +64,7 @@ QWidget* qt_load(const QString& skin_file, QWidget* parent, int depth = 0) {
     for (QWidget* target : targets) {
         const QString sub = target->property("include").toString();
         target->setProperty("include", QVariant());
+        target->setProperty("includeLater", QVariant());
         if (depth >= 8) continue;
         QWidget* child = qt_load(sub, target, depth + 1);
         if (!child) continue;
@@ -379,6 +380,42 @@ TEST_F(SkinBuilder, IncludeLoopsStopAtTheDepthLimit) {
     const int bs = static_cast<int>(root->findChildren<QWidget*>(QStringLiteral("b")).size());
     EXPECT_EQ(as + bs, 9);
     for (QWidget* w : root->findChildren<QWidget*>()) EXPECT_FALSE(w->property("include").isValid());
+}
+
+// An include marked for later is left out and listed when the caller asks
+// for that, built with the skin otherwise; built later it is the same.
+TEST_F(SkinBuilder, IncludeLaterWaitsOnlyWhenTheCallerAsks) {
+    res.write(QStringLiteral("host.xml"), R"(<ui version="4.0"><widget class="QWidget" name="host">
+      <layout class="QVBoxLayout" name="l">
+        <item><widget class="QWidget" name="now"><property name="include" stdset="0"><string>part.xml</string></property></widget></item>
+        <item><widget class="QWidget" name="later">
+          <property name="includeLater" stdset="0"><bool>true</bool></property>
+          <property name="include" stdset="0"><string>part.xml</string></property></widget></item>
+      </layout></widget></ui>)");
+    res.write(QStringLiteral("part.xml"), R"(<ui version="4.0"><widget class="QWidget" name="part">
+      <layout class="QVBoxLayout" name="pl"><item><widget class="QLabel" name="label">
+        <property name="textKey" stdset="0"><string>apply_text</string></property></widget></item></layout></widget></ui>)");
+    auto parts_in = [](QWidget* root, const char* container) {
+        return root->findChild<QWidget*>(QString::fromLatin1(container))->findChildren<QLabel*>().size();
+    };
+    std::unique_ptr<QWidget> eager(SkinLoader::load(QStringLiteral("host.xml"), nullptr));
+    ASSERT_TRUE(eager);
+    EXPECT_EQ(parts_in(eager.get(), "now"), 1);
+    EXPECT_EQ(parts_in(eager.get(), "later"), 1);
+
+    std::vector<SkinLoader::Pending> pending;
+    std::unique_ptr<QWidget> lazy(SkinLoader::load(QStringLiteral("host.xml"), nullptr, &pending));
+    ASSERT_TRUE(lazy);
+    EXPECT_EQ(parts_in(lazy.get(), "now"), 1);
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_EQ(pending[0].target, lazy->findChild<QWidget*>(QStringLiteral("later")));
+    EXPECT_EQ(pending[0].file, QStringLiteral("part.xml"));
+    EXPECT_EQ(parts_in(lazy.get(), "later"), 0);
+    QWidget* part = SkinLoader::include(pending[0].file, pending[0].target);
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(pending[0].target->layout()->indexOf(part), 0);
+    EXPECT_EQ(part->findChild<QLabel*>()->text(), eager->findChild<QLabel*>()->text());
+    EXPECT_FALSE(part->findChild<QLabel*>()->text().isEmpty());
 }
 
 TEST_F(SkinBuilder, DamagedFileGivesNoWidget) {
