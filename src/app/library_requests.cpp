@@ -33,6 +33,7 @@ bool LibraryRequests::same_folder(const std::filesystem::path& folder) const {
 }
 
 QByteArray LibraryRequests::handle(const void* connection, const QByteArray& line) {
+    if (prepare_) prepare_();
     const std::optional<LibraryRequest> request =
         parse_library_request(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (!request) return "error";

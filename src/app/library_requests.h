@@ -21,6 +21,7 @@
 #include <QByteArray>
 
 #include <filesystem>
+#include <functional>
 
 namespace vantorel {
 
@@ -35,6 +36,8 @@ public:
     LibraryRequests& operator=(const LibraryRequests&) = delete;
     // Installs the handlers on the instance's socket.
     void attach(SingleInstance& instance);
+    // Runs before each request is handled (the page set up first).
+    void set_prepare(std::function<void()> prepare) { prepare_ = std::move(prepare); }
 
     QByteArray handle(const void* connection, const QByteArray& line);
     void closed(const void* connection);
@@ -45,6 +48,7 @@ private:
     CMS_1_Page& page_;
     SingleInstance* instance_ = nullptr;
     const void* holder_ = nullptr;
+    std::function<void()> prepare_;
 };
 
 }  // namespace vantorel

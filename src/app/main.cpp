@@ -114,11 +114,15 @@ int main(int argc, char** argv) {
     window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
     // vantorelctl changes the library through the running program.
     LibraryRequests library_requests(mouse_page);
+    library_requests.set_prepare([&window] { window.EnsurePage(); });
     library_requests.attach(instance);
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });
     QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     window.SetAutostart(Autostart(), QApplication::applicationFilePath());
+    // The window first, with what it shows at once; the page, hidden until
+    // a mouse is there, right after.
+    window.SetPageAfterFirstPaint(true);
     window.CreateMain();
     // Started with the session: only the tray icon, unless there is no tray
     // to reach the window from.

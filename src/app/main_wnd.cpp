@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,12 +13,14 @@
 #include <QShortcut>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 
 #include "app/desktop_notifier.h"
 #include "app/tray_status.h"
 #include "core/messages.h"
 #include "core/trace.h"
 #include "ui/controls.h"
+#include "ui/first_paint.h"
 #include "ui/resources.h"
 #include "ui/window_fit.h"
 
@@ -82,9 +85,11 @@ void CMainWnd::InitWindow() {
     AddVirtualWnd(QLatin1String(MousePage::kVirtualWnd), page_.get());
     // The table is filled in below; the page keeps the pointer.
     page_->Attach(MousePage::Host{this, this, &hooks_.table()});
-    page_->Init();
 
-    setWindowIcon(QIcon(ui::ResourceManager::instance().path(QStringLiteral("images/app.svg"))));
+    // The application's icon stands for the window too (drawn at four sizes
+    // for the window manager; a second copy would draw them again).
+    if (QApplication::windowIcon().isNull())
+        setWindowIcon(QIcon(ui::ResourceManager::instance().path(QStringLiteral("images/app.svg"))));
     // No control has the focus until the user moves it there.
     setFocusPolicy(Qt::ClickFocus);
     setFocus(Qt::OtherFocusReason);
@@ -107,9 +112,38 @@ void CMainWnd::InitWindow() {
     // own window instead.
     if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) hooks_.load(hook_dirs_);
     else trace("input hook: not an X11 session (%s); key capture stays in our windows\n", qPrintable(QGuiApplication::platformName()));
+    if (!HasPendingIncludes()) {
+        EnsurePage();
+        return;
+    }
+    refresh_device_tab();
+    refresh_status();
+    // Not shown (started in the tray) or never exposed: the page comes a
+    // moment later all the same.
+    QTimer::singleShot(kPageLatestMs, this, &CMainWnd::EnsurePage);
+}
+
+void CMainWnd::SetPageAfterFirstPaint(bool later) { SetIncludesLater(later); }
+
+void CMainWnd::EnsurePage() {
+    if (page_ready_ || !IsCreated() || destroyed_) return;
+    page_ready_ = true;
+    if (HasPendingIncludes()) {
+        LoadPendingIncludes();
+        trace("main window: mouse page built\n");
+    }
+    page_->Init();
     page_->LoadLibraries();
     refresh_device_tab();
     refresh_status();
+    RefreshTrayMenu();
+}
+
+void CMainWnd::showEvent(QShowEvent* e) {
+    SkinWindow::showEvent(e);
+    if (page_ready_ || page_after_paint_armed_) return;
+    page_after_paint_armed_ = true;
+    ui::CallAfterFirstPaint(this, [this] { EnsurePage(); });
 }
 
 void CMainWnd::create_tray() {
@@ -243,6 +277,10 @@ void CMainWnd::DestroyWindow() {
 void CMainWnd::refresh_device_tab() {
     const LinkReport report = links_->query();
     const bool connected = report.access == MouseAccess::Connected;
+    if (connected && !page_ready_) {
+        EnsurePage();  // selects the page once it is there
+        return;
+    }
     ui::SelectItem(device_tab_switch_, connected ? kMousePageItem : kNoMouseItem);
 
     QWidget* title = FindControl(QStringLiteral("no_mouse_title"));

@@ -37,6 +37,8 @@ public:
     static constexpr int kHeight = 572;
     static constexpr int kNoMouseItem = 0;
     static constexpr int kMousePageItem = 1;
+    // The page is set up by then even when the window is not painted.
+    static constexpr int kPageLatestMs = 250;
 
     // Device-side work the window hands on: the receiver and link timers
     // (54, 512, 516, 517, after the window has stopped them) and the wired
@@ -84,6 +86,14 @@ public:
 
     // Creates the window centred on the screen.
     bool CreateMain();
+    // Set before CreateMain: the mouse page (its skin, controls and
+    // libraries) is set up just after the window's first paint, or as soon
+    // as something needs it, instead of before the window shows. Without
+    // it CreateMain sets the page up.
+    void SetPageAfterFirstPaint(bool later);
+    // Sets the page up now unless it is already.
+    void EnsurePage();
+    bool PageReady() const { return page_ready_; }
 
     // Ends the program in order: closes the DPI popup, removes the hooks,
     // frees the hook library, then emits finished.
@@ -123,6 +133,7 @@ protected:
     void OnMenuCommand(const ui::MenuCommand& command) override;
     void OnLanguageChanged() override;
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void create_tray();
@@ -138,6 +149,8 @@ private:
     DeviceHooks device_;
     bool demo_ = false;
     bool destroyed_ = false;
+    bool page_ready_ = false;
+    bool page_after_paint_armed_ = false;
     QStringList hook_dirs_;
     HookLibrary hooks_;
     ui::TrayIcon tray_;

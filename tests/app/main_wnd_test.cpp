@@ -154,6 +154,49 @@ TEST_F(MainWndTest, LinkChangesSwitchTheTabAndExplainMissingAccess) {
     EXPECT_EQ(ui::GetText(wnd_->FindControl(QStringLiteral("no_mouse_title"))), "Connect your QV Vantorel");
 }
 
+// At start the window shows first; the mouse page, hidden until a mouse is
+// there, is built and set up right after the first paint, or at once when a
+// mouse is already there, or a moment later when the window is not shown.
+TEST_F(MainWndTest, ThePageIsSetUpAfterTheFirstPaintOrWhenNeeded) {
+    struct Case {
+        const char* name;
+        MouseAccess access;
+        bool show;
+    };
+    for (const Case& c : {Case{"no mouse, shown", MouseAccess::Absent, true},
+                          Case{"mouse there", MouseAccess::Connected, true},
+                          Case{"started in the tray", MouseAccess::Absent, false}}) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        links_->set({c.access, {}});
+        wnd_->SetPageAfterFirstPaint(true);
+        ASSERT_TRUE(wnd_->CreateMain());
+        const bool at_once = c.access == MouseAccess::Connected;
+        EXPECT_EQ(wnd_->PageReady(), at_once);
+        EXPECT_EQ(page_->inits, at_once ? 1 : 0);
+        EXPECT_EQ(wnd_->FindControl(QStringLiteral("ms_1_page")) != nullptr, at_once);
+        if (c.show) wnd_->ShowWindow();
+        ASSERT_TRUE(pump_until([this] { return wnd_->PageReady(); }, 100));
+        EXPECT_EQ(page_->inits, 1);
+        EXPECT_EQ(page_->loads, 1);
+
+        // The late page is wired, has its texts and shows with its tab.
+        links_->set({MouseAccess::Connected, {}});
+        wnd_->post_message(kMsgLinkChanged);
+        wnd_->ShowWindow();
+        pump();
+        EXPECT_EQ(tab(), CMainWnd::kMousePageItem);
+        auto* apply = wnd_->FindControl<QAbstractButton>(QStringLiteral("ms_1_apply_btn"));
+        ASSERT_NE(apply, nullptr);
+        EXPECT_TRUE(apply->isVisible());
+        EXPECT_EQ(apply->text(), ui::Tr(QStringLiteral("apply_text")));
+        EXPECT_EQ(wnd_->VirtualWndOf(apply), QStringLiteral("MS_1_Page"));
+        wnd_->EnsurePage();
+        EXPECT_EQ(page_->inits, 1);
+        wnd_.reset();
+    }
+}
+
 TEST_F(MainWndTest, ExitButtonHidesToTheTrayAndTheProgramKeepsRunning) {
     ui::TrayIcon::SetAvailabilityOverride(true);
     create();
