@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Start-up, memory and idle cost of qv-vantorel against a minimal Qt 6
-# window (the floor) and, when installed, Piper and Solaar, in one run on a
+# Start-up (to the first paint), memory and idle cost of qv-vantorel against
+# a minimal Qt 6 window (the floor) and, when installed, Piper and Solaar, in
+# one run on a
 # private Xvfb. Prints the medians of RUNS starts each and the ratios to
 # the floor.
 #   bench/startup.sh [BUILD_DIR] [RUNS] [IDLE_SECONDS]

@@ -15,7 +15,7 @@ PACKAGES=(
   # need, are for the UI tests only: they compare our skin loader with Qt's.
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
   fonts-inter fonts-dejavu-core
-  libx11-dev libxtst-dev x11-xkb-utils
+  libx11-dev libxdamage-dev libxtst-dev x11-xkb-utils
   clang libclang-rt-14-dev
   xvfb xauth dbus
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
