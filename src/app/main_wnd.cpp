@@ -90,6 +90,9 @@ void CMainWnd::InitWindow() {
     // for the window manager; a second copy would draw them again).
     if (QApplication::windowIcon().isNull())
         setWindowIcon(QIcon(ui::ResourceManager::instance().path(QStringLiteral("images/app.svg"))));
+    // The profiles are there from the start (the tray lists them); the
+    // page's controls may come later.
+    page_->ReadLibraries();
     // No control has the focus until the user moves it there.
     setFocusPolicy(Qt::ClickFocus);
     setFocus(Qt::OtherFocusReason);
@@ -193,7 +196,10 @@ void CMainWnd::RefreshTrayMenu() {
         action->setObjectName(QStringLiteral("profile_%1").arg(i));
         action->setCheckable(true);
         action->setChecked(i == selected);
-        connect(action, &QAction::triggered, this, [this, i] { page_->SelectProfile(i); });
+        connect(action, &QAction::triggered, this, [this, i] {
+            EnsurePage();
+            page_->SelectProfile(i);
+        });
         menu->insertAction(tray_profiles_end_, action);
     }
     tray_profiles_end_->setVisible(!names.isEmpty());

@@ -33,7 +33,11 @@ public:
 
     virtual void Attach(const Host& host) { host_ = host; }
     virtual void Init() {}
-    // Loads the profile and macro libraries into the page.
+    // Reads the profile and macro libraries from their files; may come
+    // before Init, while the page's controls are not there yet.
+    virtual void ReadLibraries() {}
+    // Loads the libraries into the page (reading them first unless
+    // ReadLibraries has) and starts watching for the mouse.
     virtual void LoadLibraries() {}
     // A menu command whose name starts with "ms_1".
     virtual void OnMenuCommand(const QString& name) { (void)name; }

@@ -250,16 +250,21 @@ void CMS_1_Page::start_links() {
     ui::SetVisible(m_pBle, m_Links.ble_connected.load() != 0);
 }
 
-void CMS_1_Page::LoadLibraries() {
+void CMS_1_Page::ReadLibraries() {
+    if (m_bLibrariesRead) return;
+    m_bLibrariesRead = true;
     const ProfileStore::LoadResult loaded = m_pStore->load(ui::ResourceManager::instance().language());
     for (const std::string& problem : loaded.profiles.problems) trace("profile library: %s\n", problem.c_str());
     for (const std::string& problem : loaded.macros.problems) trace("macro library: %s\n", problem.c_str());
-    if (!loaded.profiles.save_status) record_save_error(loaded.profiles.save_status.message);
+    m_bSaveFailedOnRead = !loaded.profiles.save_status;
+    if (m_bSaveFailedOnRead) record_save_error(loaded.profiles.save_status.message);
 
-    {
-        std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
-    }
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
+}
+
+void CMS_1_Page::LoadLibraries() {
+    ReadLibraries();
     fill_profile_list();
     // What the mouse holds is unknown: a full apply brings it in step. It
     // runs now when a link is up; otherwise it stays owed, and the first
@@ -270,7 +275,7 @@ void CMS_1_Page::LoadLibraries() {
     }
     if (m_Links.ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
     Refresh();
-    if (!loaded.profiles.save_status) show_save_failure();
+    if (m_bSaveFailedOnRead) show_save_failure();
 
     // Then the receiver: watch for devices coming and going, and open what
     // is there now.

@@ -129,6 +129,7 @@ public:
 
     // MousePage
     void Init() override;
+    void ReadLibraries() override;
     void LoadLibraries() override;
     void OnMenuCommand(const QString& name) override;
     void OnHostTimer(int id) override;
@@ -381,6 +382,8 @@ private:
     // not bring to the mouse; written on the worker, shown on the UI thread.
     std::vector<std::pair<QString, int>> m_NotTaken;
     bool m_bShowingNotTaken = false;
+    bool m_bLibrariesRead = false;
+    bool m_bSaveFailedOnRead = false;
 };
 
 }  // namespace vantorel

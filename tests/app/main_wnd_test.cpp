@@ -28,6 +28,7 @@ public:
     std::vector<int> host_timers;
     int inits = 0;
     int loads = 0;
+    int reads = 0;
     Host seen;
 
     void Attach(const Host& host) override {
@@ -35,6 +36,7 @@ public:
         seen = host;
     }
     void Init() override { ++inits; }
+    void ReadLibraries() override { ++reads; }
     void LoadLibraries() override { ++loads; }
     void OnMenuCommand(const QString& name) override { menu_commands << name; }
     void OnHostTimer(int id) override { host_timers.push_back(id); }
@@ -174,6 +176,7 @@ TEST_F(MainWndTest, ThePageIsSetUpAfterTheFirstPaintOrWhenNeeded) {
         const bool at_once = c.access == MouseAccess::Connected;
         EXPECT_EQ(wnd_->PageReady(), at_once);
         EXPECT_EQ(page_->inits, at_once ? 1 : 0);
+        EXPECT_EQ(page_->reads, 1);  // the profiles are read before the first paint
         EXPECT_EQ(wnd_->FindControl(QStringLiteral("ms_1_page")) != nullptr, at_once);
         if (c.show) wnd_->ShowWindow();
         ASSERT_TRUE(pump_until([this] { return wnd_->PageReady(); }, 100));
