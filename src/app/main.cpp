@@ -18,6 +18,7 @@
 #include "app/single_instance.h"
 #include "core/messages.h"
 #include "core/trace.h"
+#include "ui/first_paint.h"
 #include "ui/resources.h"
 
 using namespace vantorel;
@@ -91,9 +92,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qv-vantorel: no language file for \"%s\" in %s/lan; the texts stay English\n",
                      qPrintable(options->language), qPrintable(root));
     resources.apply_theme(app);
-    QApplication::setWindowIcon(QIcon(resources.path(QStringLiteral("images/app.svg"))));
+    // The icon the window manager shows for every window: drawn at four
+    // sizes, so it is set once the main window is on screen (below).
+    const auto set_icon = [&resources] {
+        QApplication::setWindowIcon(QIcon(resources.path(QStringLiteral("images/app.svg"))));
+    };
 
-    if (!options->screenshot.isEmpty()) return RenderScreenshot(options->screenshot, options->window);
+    if (!options->screenshot.isEmpty()) {
+        set_icon();
+        return RenderScreenshot(options->screenshot, options->window);
+    }
 
     SingleInstance instance;
     if (instance.start() == SingleInstance::Result::WokeOther) return 1;
@@ -128,9 +136,11 @@ int main(int argc, char** argv) {
     // to reach the window from.
     if (options->hidden && window.Tray().IsCreated()) {
         trace("main window: started hidden in the tray\n");
+        set_icon();
     } else {
         window.ShowWindow();
         trace("main window: shown\n");
+        ui::CallAfterFirstPaint(&window, set_icon);
     }
     ReturnFreedMemoryLater();
     return QApplication::exec();

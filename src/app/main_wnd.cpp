@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -86,10 +85,7 @@ void CMainWnd::InitWindow() {
     // The table is filled in below; the page keeps the pointer.
     page_->Attach(MousePage::Host{this, this, &hooks_.table()});
 
-    // The application's icon stands for the window too (drawn at four sizes
-    // for the window manager; a second copy would draw them again).
-    if (QApplication::windowIcon().isNull())
-        setWindowIcon(QIcon(ui::ResourceManager::instance().path(QStringLiteral("images/app.svg"))));
+    // The window's icon is the application's (see main).
     // The profiles are there from the start (the tray lists them); the
     // page's controls may come later.
     page_->ReadLibraries();
