@@ -85,9 +85,9 @@ void CMainWnd::InitWindow() {
     // The table is filled in below; the page keeps the pointer.
     page_->Attach(MousePage::Host{this, this, &hooks_.table()});
 
-    // The window's icon is the application's (see main).
-    // The profiles are there from the start (the tray lists them); the
-    // page's controls may come later.
+    // The window's icon is the application's (see main). The profiles are
+    // there from the start (the tray lists them); the page's controls may
+    // come later.
     page_->ReadLibraries();
     // No control has the focus until the user moves it there.
     setFocusPolicy(Qt::ClickFocus);

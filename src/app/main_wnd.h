@@ -86,10 +86,10 @@ public:
 
     // Creates the window centred on the screen.
     bool CreateMain();
-    // Set before CreateMain: the mouse page (its skin, controls and
-    // libraries) is set up just after the window's first paint, or as soon
-    // as something needs it, instead of before the window shows. Without
-    // it CreateMain sets the page up.
+    // Set before CreateMain: the mouse page (its skin and controls; the
+    // libraries are read before) is set up just after the window's first
+    // paint, or as soon as something needs it, instead of before the window
+    // shows. Without it CreateMain sets the page up.
     void SetPageAfterFirstPaint(bool later);
     // Sets the page up now unless it is already.
     void EnsurePage();
