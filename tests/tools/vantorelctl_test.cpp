@@ -124,5 +124,24 @@ TEST_F(VantorelctlTest, MacroImportTwiceGetsANumberedName) {
     EXPECT_NE(show.out.find("key 0x04 release then 30 ms"), std::string::npos);
 }
 
+// A damaged stored count is listed as what the mouse would get, and said to
+// be damaged.
+TEST_F(VantorelctlTest, DamagedMacroCountsShowWhatTheMouseWouldGet) {
+    std::filesystem::create_directories(path("Data/ms_1"));
+    std::ofstream out(path("Data/ms_1/macro.data"), std::ios::binary);
+    for (const auto& [name, count] : {std::pair{u"A", 2147483647}, std::pair{u"B", -5}, std::pair{u"C", 7}}) {
+        MacroRecord m;
+        m.set_name(name);
+        m.set_action_count(count);
+        out.write(reinterpret_cast<const char*>(m.bytes().data()), static_cast<std::streamsize>(m.bytes().size()));
+    }
+    out.close();
+    EXPECT_EQ(run(data() + " macro list").out,
+              "0  A  (160 actions; damaged record: it says 2147483647)\n"
+              "1  B  (0 actions; damaged record: it says -5)\n"
+              "2  C  (7 actions)\n");
+    EXPECT_EQ(run(data() + " macro show 1").out, "B (0 actions; damaged record: it says -5)\n");
+}
+
 }  // namespace
 }  // namespace vantorel

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // vantorelctl profile ... and vantorelctl macro ...
+#include <cstdint>
 #include <iostream>
+#include <string>
 #include <nlohmann/json.hpp>
 
 #include "core/function_codes.h"
@@ -130,7 +132,11 @@ void print_profile_text(const json& p) {
 }
 
 json macro_json(const MacroRecord& m, bool with_actions) {
-    json j = {{"name", to_utf8(m.name())}, {"actions", m.action_count()}};
+    // The count the mouse would get; a stored count outside 0..160 is a
+    // damaged record, said beside it.
+    json j = {{"name", to_utf8(m.name())}, {"actions", m.valid_action_count()}};
+    if (static_cast<std::int64_t>(m.action_count()) != static_cast<std::int64_t>(m.valid_action_count()))
+        j["damaged_action_count"] = m.action_count();
     if (with_actions) {
         json list = json::array();
         for (std::size_t i = 0; i < m.valid_action_count(); ++i) {
@@ -142,6 +148,14 @@ json macro_json(const MacroRecord& m, bool with_actions) {
         j["action_list"] = list;
     }
     return j;
+}
+
+// "(2 actions)", or "(160 actions; damaged record: it says 2147483647)".
+std::string action_count_text(const json& m) {
+    std::string text = "(" + std::to_string(m["actions"].get<std::size_t>()) + " actions";
+    if (m.contains("damaged_action_count"))
+        text += "; damaged record: it says " + std::to_string(m["damaged_action_count"].get<std::int64_t>());
+    return text + ")";
 }
 
 bool check_index(std::size_t index, std::size_t size, const char* what, GlobalOptions& global) {
@@ -265,8 +279,8 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
             return;
         }
         for (const auto& m : out)
-            std::cout << m["index"].get<std::size_t>() << "  " << m["name"].get<std::string>() << "  ("
-                      << m["actions"].get<int>() << " actions)\n";
+            std::cout << m["index"].get<std::size_t>() << "  " << m["name"].get<std::string>() << "  "
+                      << action_count_text(m) << '\n';
     });
 
     struct ShowOptions {
@@ -287,7 +301,7 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
             std::cout << m.dump(2) << '\n';
             return;
         }
-        std::cout << m["name"].get<std::string>() << " (" << m["actions"].get<int>() << " actions)\n";
+        std::cout << m["name"].get<std::string>() << " " << action_count_text(m) << '\n';
         for (const auto& a : m["action_list"]) {
             char line[64];
             std::snprintf(line, sizeof line, "  key 0x%02x %-7s then %d ms\n", a["key_code"].get<int>(),
