@@ -244,7 +244,10 @@ Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size
         if (pos + size > kDataBudget) {
             // The last block a slot's range holds ends the macro here: a
             // next block would overwrite the next slot's macro on the mouse.
-            if (!may_continue) break;
+            if (!may_continue) {
+                start_index = i;
+                break;
+            }
             // The action goes to the next block; this one ends with the pair
             // that names it.
             r.data[kData + pos] = static_cast<Byte>(block_number + 1);
@@ -257,6 +260,7 @@ Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size
         std::copy_n(enc.begin(), size, r.data.begin() + static_cast<std::ptrdiff_t>(kData + pos));
         pos += size;
         events += n;
+        start_index = i + 1;
     }
     r.data[28] = static_cast<Byte>(events & 0xFF);
     put_checksum(r, 129);
@@ -274,6 +278,14 @@ std::vector<Report> build_macro_blocks(const ProfileRecord& p, int slot) {
         ++block;
     }
     return blocks;
+}
+
+std::size_t macro_actions_carried(ConstSlotRef slot) {
+    std::size_t index = 0;
+    bool more = true;
+    for (std::size_t n = 0; more; ++n)
+        build_macro_block(slot, static_cast<std::uint8_t>(n), index, more, n + 1 < kMacroBlocksPerSlot);
+    return index;
 }
 
 }  // namespace vantorel

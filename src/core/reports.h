@@ -78,13 +78,19 @@ Report build_polling_report(const ProfileRecord& r);
 Report build_buttons_report(const ProfileRecord& r);
 
 // One macro block of the slot's macro. `start_index` is where this block
-// begins in the slot's actions (0 for the first block) and is advanced to
-// where the next block begins; `more` tells whether another block follows.
+// begins in the slot's actions (0 for the first block) and is advanced past
+// the actions the block holds (where the next block begins); `more` tells
+// whether another block follows.
 Report build_macro_block(ConstSlotRef slot, std::uint8_t block_number, std::size_t& start_index, bool& more,
                          bool may_continue = true);
 
 // All blocks of a slot's macro, in send order, starting at its block base.
 std::vector<Report> build_macro_blocks(const ProfileRecord& r, int slot);
+
+// How many of the slot's actions reach the mouse: its action count (read as
+// at most 160), or fewer when the macro does not fit its four blocks and the
+// last block ends it early.
+std::size_t macro_actions_carried(ConstSlotRef slot);
 
 // Unsigned byte sum of [from, to) modulo 65536.
 std::uint16_t report_checksum(std::span<const Byte> bytes, std::size_t from, std::size_t to);

@@ -179,11 +179,16 @@ ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) 
     return r;
 }
 
-IoStatus write_file_atomic(const fs::path& path, std::span<const Byte> bytes) {
+IoStatus write_file_atomic(const fs::path& path, std::span<const Byte> bytes, WriteKind kind) {
     const fs::path dir = folder_of(path);
     std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec) return IoStatus::failure("cannot create folder " + dir.string() + ": " + ec.message());
+    if (kind == WriteKind::Export) {
+        if (!fs::is_directory(dir, ec))
+            return IoStatus::failure("cannot write " + path.string() + ": the folder " + dir.string() + " does not exist");
+    } else {
+        fs::create_directories(dir, ec);
+        if (ec) return IoStatus::failure("cannot create folder " + dir.string() + ": " + ec.message());
+    }
 
     if (int e = injected_fault(FileStep::Open, path)) return IoStatus::failure(describe("cannot write", path, e));
 
@@ -206,8 +211,12 @@ IoStatus write_file_atomic(const fs::path& path, std::span<const Byte> bytes) {
         return IoStatus::failure(describe("cannot write", path, err));
     };
 
+    // The replaced file's own bits, and only those of the user's own file:
+    // copying the bits of a file someone else made writable would hand them
+    // the new file too.
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd.get(), old.st_mode & 07777) != 0)
+    if (kind == WriteKind::Library && ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        old.st_uid == ::geteuid() && ::fchmod(fd.get(), old.st_mode & 0777) != 0)
         trace("cannot keep the permissions of %s: %s", path.c_str(), std::strerror(errno));
 
     if (int e = injected_fault(FileStep::Write, path)) {

@@ -38,11 +38,20 @@ struct ReadResult {
 // reading it. A folder or other non-regular file is a failure.
 ReadResult read_file(const std::filesystem::path& path, std::optional<std::size_t> max_size = std::nullopt);
 
+// What a write is for.
+//  - Library: the program's own files. Missing parent folders are created,
+//    and the permission bits of the file replaced are kept when it is a
+//    regular file of the writing user (never through a symbolic link).
+//  - Export: a file the user named. The folder must exist, and the file gets
+//    the permissions of a new file (the umask's), never the replaced one's.
+enum class WriteKind { Library, Export };
+
 // Replaces the file at `path` by `bytes`: temporary file in the same folder,
-// write, fsync, rename over the old file, fsync the folder. Creates missing
-// parent folders. On failure the old file is untouched and the temporary file
-// is removed. An existing file's permission bits are kept.
-IoStatus write_file_atomic(const std::filesystem::path& path, std::span<const Byte> bytes);
+// write, fsync, rename over the old file, fsync the folder. On failure the
+// old file is untouched and the temporary file is removed. A symbolic link at
+// `path` is replaced by the file, never followed.
+IoStatus write_file_atomic(const std::filesystem::path& path, std::span<const Byte> bytes,
+                           WriteKind kind = WriteKind::Library);
 
 // Removes the temporary files that saves of `path` left behind when their
 // process was killed (".<name>.tmp-<pid>-<n>" whose process is gone).

@@ -32,6 +32,9 @@ std::vector<Byte> MacroLibrary::serialize() const {
 }
 
 IoStatus MacroLibrary::save(const fs::path& file) {
+    if (records_.size() > macro_file::kMaxMacros)
+        return IoStatus::failure("not saving " + std::to_string(records_.size()) + " macros: a library holds at most " +
+                                 std::to_string(macro_file::kMaxMacros));
     IoStatus status = save_library_file(file, serialize(), protected_file_, "macro library");
     if (status) file_ = file;
     return status;
@@ -59,7 +62,7 @@ LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock, Load
     else if (const std::size_t n = remove_stale_temporaries(file)) trace("macro library: removed %zu stale temporary file(s)", n);
     records_.clear();
 
-    ReadResult read = read_file(file);
+    ReadResult read = read_file(file, macro_file::kMaxFileSize);
     if (read.missing) {
         report.file_missing = true;
         report.started_fresh = true;
@@ -85,7 +88,9 @@ LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock, Load
     }
 
     report.started_fresh = true;
-    report.problems.push_back(read.status.message);
+    report.problems.push_back(read.too_long ? read.status.message + ": more than a library of " +
+                                                  std::to_string(macro_file::kMaxMacros) + " macros, the most it holds"
+                                            : read.status.message);
     if (mode == LoadMode::ReadOnly) return report;
     AsideResult aside = keep_aside(file, wall_now(clock));
     if (aside.status) {

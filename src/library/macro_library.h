@@ -27,17 +27,25 @@
 
 namespace vantorel {
 
+namespace macro_file {
+// The most macros a library holds (about 7 MB). A longer file is not read but
+// kept aside as damaged, and a library beyond it is not saved.
+inline constexpr std::size_t kMaxMacros = 10000;
+inline constexpr std::size_t kMaxFileSize = kMaxMacros * MacroRecord::kSize;
+}  // namespace macro_file
+
 class MacroLibrary {
 public:
     // Fills the library from `file`, replacing what it held. No file gives an
     // empty library and creates no file. A last record cut short by the end
     // of the file is read with its missing bytes zero. A file that cannot be
-    // read is kept aside and the library starts empty (with
+    // read, or is longer than kMaxFileSize, is kept aside and the library
+    // starts empty (with
     // LoadMode::ReadOnly it is left where it is and nothing is saved).
     LoadReport load(const std::filesystem::path& file, const WallClock& clock = {}, LoadMode mode = LoadMode::Repair);
 
-    // Writes every record to `file` atomically. save() writes to the file
-    // last loaded or saved.
+    // Writes every record to `file` atomically; refused when the list holds
+    // more than kMaxMacros. save() writes to the file last loaded or saved.
     IoStatus save(const std::filesystem::path& file);
     IoStatus save();
     const std::filesystem::path& file() const { return file_; }

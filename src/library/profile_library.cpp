@@ -67,6 +67,9 @@ std::vector<Byte> ProfileLibrary::serialize() const {
 }
 
 IoStatus ProfileLibrary::save(const fs::path& file) {
+    if (records_.size() > profile_file::kMaxProfiles)
+        return IoStatus::failure("not saving " + std::to_string(records_.size()) + " profiles: a library holds at most " +
+                                 std::to_string(profile_file::kMaxProfiles));
     IoStatus status = save_library_file(file, serialize(), protected_file_, "profile library");
     if (status) file_ = file;
     return status;
@@ -115,7 +118,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
         return true;
     };
 
-    ReadResult read = read_file(file);
+    ReadResult read = read_file(file, profile_file::kMaxFileSize);
     if (read.missing) {
         report.file_missing = true;
         report.started_fresh = true;
@@ -127,7 +130,10 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
 
     const std::vector<Byte>& bytes = read.bytes;
     std::string damage;
-    if (!read.status) {
+    if (read.too_long) {
+        damage = read.status.message + ": more than a library of " + std::to_string(profile_file::kMaxProfiles) +
+                 " profiles, the most it holds";
+    } else if (!read.status) {
         damage = read.status.message;
     } else if (bytes.size() < profile_file::kHeaderSize) {
         damage = file.string() + " is shorter than its header (" + std::to_string(bytes.size()) + " bytes)";

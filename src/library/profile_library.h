@@ -35,6 +35,10 @@ inline constexpr std::size_t kReserved = 4;
 inline constexpr std::size_t kReservedSize = 219680;
 inline constexpr std::size_t kHeaderSize = 219684;
 inline constexpr std::size_t kMaxNameLength = profile_layout::kProfileNameUnits - 1;  // 99
+// The most profiles a library holds (about 44 MB). A longer file is not read
+// but kept aside as damaged, and a library beyond it is not saved.
+inline constexpr std::size_t kMaxProfiles = 1000;
+inline constexpr std::size_t kMaxFileSize = kHeaderSize + kMaxProfiles * ProfileRecord::kSize;
 
 static_assert(kReserved + kReservedSize == kHeaderSize);
 static_assert(kHeaderSize == 4 + 5 * ProfileRecord::kSize);
@@ -51,7 +55,8 @@ public:
     //   default profile, which is saved;
     // - a last record cut short: the file is kept aside, the complete
     //   records are used and saved at once;
-    // - a stored selection outside the list selects the first profile.
+    // - a stored selection outside the list selects the first profile;
+    // - a file longer than kMaxFileSize is not read but kept aside.
     // A damaged file that could not be kept aside is never overwritten: the
     // library then refuses to save to that file.
     // With LoadMode::ReadOnly nothing is written or moved: a missing file
@@ -59,8 +64,9 @@ public:
     LoadReport load(const std::filesystem::path& file, const TextLookup& texts, const WallClock& clock = {},
                     LoadMode mode = LoadMode::Repair);
 
-    // Writes the header and every record to `file` atomically. save() writes
-    // to the file last loaded or saved.
+    // Writes the header and every record to `file` atomically; refused when
+    // the list holds more than kMaxProfiles. save() writes to the file last
+    // loaded or saved.
     IoStatus save(const std::filesystem::path& file);
     IoStatus save();
     const std::filesystem::path& file() const { return file_; }

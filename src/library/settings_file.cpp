@@ -177,7 +177,7 @@ int parse_profile_int(std::u16string_view value) {
 }
 
 int read_model_id(const fs::path& path) {
-    ReadResult read = read_file(path);
+    ReadResult read = read_file(path, kMaxSettingsFileSize);
     if (!read.status) return kModelIdMissing;
     IniText ini = decode(read.bytes);
     Location loc = locate(ini);
@@ -188,9 +188,16 @@ int read_model_id(const fs::path& path) {
     return parse_profile_int(*value);
 }
 
-IoStatus write_model_id(const fs::path& path, int id) {
-    ReadResult read = read_file(path);
-    if (!read.status && !read.missing) return read.status;
+IoStatus write_model_id(const fs::path& path, int id, std::string* note) {
+    ReadResult read = read_file(path, kMaxSettingsFileSize);
+    if (read.too_long) {
+        const AsideResult aside = keep_aside(path, wall_now({}));
+        if (!aside.status) return IoStatus::failure(read.status.message + "; " + aside.status.message);
+        if (note) *note = read.status.message + ": no settings file is that long; it was kept as " + aside.path.string();
+        read = ReadResult{};
+    } else if (!read.status && !read.missing) {
+        return read.status;
+    }
     IniText ini = decode(read.bytes);
     const std::u16string nl = line_end_of(ini);
     const std::u16string entry = std::u16string(kKey) + u"=" + ascii(std::to_string(id));

@@ -222,6 +222,33 @@ TEST_F(ProfileLibraryFile, AFifoInPlaceOfTheLibraryIsKeptAsideNotWaitedOn) {
     EXPECT_FALSE(fs::is_fifo(macro_file));
 }
 
+// A huge library file (a sparse one costs nothing to make) was read whole:
+// gigabytes of memory and half a minute before anything showed. Beyond what
+// a library holds it is kept aside unread, as a damaged file is.
+TEST_F(ProfileLibraryFile, LibraryFilesLongerThanALibraryHoldsAreKeptAsideUnread) {
+    const fs::path macro_file = file.parent_path() / "macro.data";
+    const std::pair<fs::path, std::size_t> files[] = {
+        {file, profile_file::kMaxFileSize + ProfileRecord::kSize},
+        {macro_file, macro_file::kMaxFileSize + MacroRecord::kSize},
+    };
+    for (const auto& [path, size] : files) {
+        fs::create_directories(path.parent_path());
+        write_all(path, {});
+        fs::resize_file(path, size);
+    }
+    const LoadReport profiles = lib.load(file, english(), fixed_clock());
+    MacroLibrary macros;
+    const LoadReport macro_report = macros.load(macro_file, fixed_clock());
+    for (const LoadReport* report : {&profiles, &macro_report}) {
+        ASSERT_TRUE(report->kept_aside.has_value());
+        EXPECT_NE(report->problems.front().find("more than a library of"), std::string::npos) << report->problems.front();
+    }
+    EXPECT_EQ(fs::file_size(*profiles.kept_aside), files[0].second);
+    EXPECT_EQ(fs::file_size(*macro_report.kept_aside), files[1].second);
+    expect_one_default_profile_saved(profiles);
+    EXPECT_TRUE(macros.empty());
+}
+
 // Commands that only look open the libraries read-only: whatever state the
 // files are in, nothing is created, moved or written.
 TEST_F(ProfileLibraryFile, ReadingOnlyNeverWritesWhateverTheFilesHold) {

@@ -107,5 +107,19 @@ TEST_F(ConfigIni, UnreadableFileIsLeftAloneAndTheFailureReported) {
     EXPECT_EQ(text_of(file), "[SETTING]\r\nModelId=1\r\nKeep=me\r\n");
 }
 
+// A 2 GB CONFIG.ini kept the window from appearing: it was read whole.
+TEST_F(ConfigIni, OversizedFileIsKeptAsideUnreadAndReplaced) {
+    write_all(file, bytes_of("[SETTING]\r\nModelId=1\r\n"));
+    fs::resize_file(file, 64 * kMaxSettingsFileSize);
+    EXPECT_EQ(read_model_id(file), -1);
+    std::string note;
+    ASSERT_TRUE(write_model_id(file, 0, &note));
+    EXPECT_EQ(text_of(file), "[SETTING]\r\nModelId=0\r\n");
+    EXPECT_NE(note.find("kept as"), std::string::npos) << note;
+    const auto names = names_in(file.parent_path());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(fs::file_size(file.parent_path() / names[1]), 64 * kMaxSettingsFileSize);  // "CONFIG.ini.broken-..."
+}
+
 }  // namespace
 }  // namespace vantorel

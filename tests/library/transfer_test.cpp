@@ -2,6 +2,7 @@
 #include "library/transfer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "core/text.h"
 #include "library_test_util.h"
@@ -11,11 +12,16 @@ namespace {
 using namespace vantorel::testing;
 namespace fs = std::filesystem;
 
+// A macro the mouse can hold: up to 160 presses and releases of short delay.
 void give_macro(SlotRef slot, std::u16string_view name, std::uint32_t seed) {
     slot.set_function_code(kFunctionMacro);
     slot.set_macro_name(name);
     slot.set_macro_repeat_count(static_cast<std::int32_t>(seed % 255 + 1));
-    slot.set_macro_action_count(static_cast<std::uint16_t>(seed % 161));
+    const std::uint16_t count = static_cast<std::uint16_t>(seed % 161);
+    slot.set_macro_action_count(count);
+    for (std::uint16_t i = 0; i < count; ++i)
+        slot.set_macro_action(i, {static_cast<std::uint8_t>(0x04 + (seed + i) % 30), static_cast<std::uint8_t>(1 + i % 2),
+                                  static_cast<std::uint16_t>(1 + (seed * 7 + i) % 127)});
     slot.set_macro_library_index(static_cast<std::int32_t>(seed));
 }
 
@@ -224,6 +230,100 @@ TEST_F(Transfer, AnImportWhoseSavesFailIsTakenBack) {
     ASSERT_TRUE(macros.save());
     EXPECT_FALSE(check_export_target(dir.path() / "ms_1" / "." / "macro.data", {macros.file()}));
     EXPECT_TRUE(check_export_target(dir.path() / "other.macro", {macros.file()}));
+}
+
+// A macro file or a profile's macro whose count is damaged, or that costs
+// the mouse more than it holds, once imported and was sent cut short.
+TEST_F(Transfer, MacrosTheMouseCannotHoldAreRefusedWithTheReason) {
+    struct Case {
+        std::int64_t count;  // the stored action count (a slot keeps its low 16 bits)
+        int long_delays;     // actions of 200 ms (two units each); the rest take 20 ms
+        std::uint8_t kind;   // of every action
+        const char* reason;  // in the refusal; empty: imported
+    };
+    const Case cases[] = {
+        {2147483647, 0, kActionPress, "is damaged"},
+        {-5, 0, kActionPress, "is damaged"},
+        {161, 0, kActionPress, "is damaged"},
+        {160, 160, kActionPress, "cost 320 units"},
+        {160, 2, kActionRelease, "cost 162 units"},
+        {100, 0, 0, "only"},  // an action of no known kind takes three times the room of its cost
+        {160, 1, kActionRelease, ""},
+        {0, 0, kActionPress, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.count) + " actions, " + std::to_string(c.long_delays) + " long");
+        MacroRecord m;
+        m.set_name(u"M");
+        m.set_action_count(static_cast<std::int32_t>(c.count));
+        for (std::size_t i = 0; i < kMaxMacroActions; ++i)
+            m.set_action(i, {0x04, c.kind, static_cast<std::uint16_t>(static_cast<int>(i) < c.long_delays ? 200 : 20)});
+        ASSERT_TRUE(export_macro(m, dir.path() / "m.macro"));
+        ProfileRecord p;
+        p.reset_to_defaults();
+        SlotRef slot = p.slot(4);
+        slot.set_function_code(kFunctionMacro);
+        slot.set_macro_name(u"M");
+        slot.set_macro_action_count(static_cast<std::uint16_t>(c.count));
+        std::copy(m.action_bytes().begin(), m.action_bytes().end(), slot.bytes().begin() + slot_layout::kMacroActions);
+        ASSERT_TRUE(export_profile(p, dir.path() / "p.pro"));
+
+        const std::size_t macros_before = macros.size(), profiles_before = profiles.size();
+        const ImportResult as_macro = import_macro(dir.path() / "m.macro", macros);
+        const ImportResult as_profile = import_profile(dir.path() / "p.pro", profiles, macros);
+        if (*c.reason == '\0') {
+            EXPECT_TRUE(as_macro.status && as_profile.status) << as_macro.status.message << as_profile.status.message;
+            EXPECT_EQ(macros.size(), macros_before + 2);
+            continue;
+        }
+        for (const ImportResult* r : {&as_macro, &as_profile}) {
+            EXPECT_FALSE(r->index.has_value());
+            EXPECT_NE(r->status.message.find(c.reason), std::string::npos) << r->status.message;
+        }
+        EXPECT_NE(as_profile.status.message.find("button 5"), std::string::npos) << as_profile.status.message;
+        EXPECT_EQ(macros.size(), macros_before);
+        EXPECT_EQ(profiles.size(), profiles_before);
+    }
+}
+
+// A macro import whose save failed stayed in the editor's list as imported.
+TEST_F(Transfer, AMacroImportThatCannotBeSavedIsNotKept) {
+    ASSERT_TRUE(export_macro(named_macro(u"Burst"), dir.path() / "b.macro"));
+    ScopedFileFault fault([](FileStep step, const fs::path&) { return step == FileStep::Write ? ENOSPC : 0; });
+    const ImportResult r = import_macro(dir.path() / "b.macro", macros);
+    EXPECT_FALSE(r.index.has_value());
+    EXPECT_NE(r.status.message.find("not imported"), std::string::npos) << r.status.message;
+    EXPECT_TRUE(macros.empty());
+}
+
+// Exports went through a missing folder (creating it), onto a library file
+// that did not exist yet, and kept the mode of the file they replaced.
+TEST_F(Transfer, ExportsCreateNoFolderCopyNoModeAndNeverNameALibraryFile) {
+    const MacroRecord m = named_macro(u"Burst");
+    EXPECT_FALSE(export_macro(m, dir.path() / "none" / "r.macro"));
+    EXPECT_FALSE(check_export_target(dir.path() / "none" / "r.macro", {macros.file()}));
+    EXPECT_FALSE(fs::exists(dir.path() / "none"));
+
+    fs::create_directories(macros.file().parent_path());  // the library folder, without its files yet
+    for (const char* name : {"macro.data", "pro.data", "other.pro"})
+        EXPECT_FALSE(check_export_target(macros.file().parent_path() / name, {macros.file()})) << name;
+    EXPECT_TRUE(check_export_target(dir.path() / "r.macro", {macros.file()}));
+
+    const mode_t old_mask = ::umask(022);
+    const fs::path shared = dir.path() / "shared.macro";
+    write_all(shared, {1, 2, 3});
+    fs::permissions(shared, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec));
+    EXPECT_TRUE(export_macro(m, shared));
+    ::umask(old_mask);
+    EXPECT_EQ(fs::status(shared).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+
+    // A link at the destination is replaced, and what it pointed at kept.
+    write_all(dir.path() / "victim", {7});
+    fs::create_symlink(dir.path() / "victim", dir.path() / "link.macro");
+    EXPECT_TRUE(export_macro(m, dir.path() / "link.macro"));
+    EXPECT_EQ(read_all(dir.path() / "victim"), std::vector<Byte>{7});
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "link.macro"));
 }
 
 }  // namespace
