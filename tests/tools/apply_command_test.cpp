@@ -101,5 +101,21 @@ TEST_F(ApplyCommand, WithoutAMouseGivesUpAfterTheWaitAndABadFileIsRefused) {
     EXPECT_EQ(run("apply --simulate=wired --profile-file " + bad).status, 2);
 }
 
+// A macro longer than its four blocks hold (here 160 actions of 200 ms, as
+// an unchecked import brought in) went out cut to about 97 actions while the
+// apply said the mouse held the profile and exited 0.
+TEST_F(ApplyCommand, AMacroCutOnTheMouseIsSaidAndFailsTheApply) {
+    ProfileRecord r = with_macro();
+    SlotRef s = r.slot(1);
+    s.set_macro_name(u"Long");
+    s.set_macro_action_count(160);
+    for (std::size_t i = 0; i < 160; ++i) s.set_macro_action(i, {0x04, static_cast<std::uint8_t>(1 + i % 2), 200});
+    const CliRun cut = run("apply --full --simulate=wired --profile-file " + write("cut.pro", r));
+    EXPECT_EQ(cut.status, 1) << cut.out;
+    EXPECT_NE(cut.out.find("macro of button 2 (\"Long\"): CUT, only "), std::string::npos) << cut.out;
+    EXPECT_NE(cut.out.find(" of its 160 actions fit the mouse"), std::string::npos) << cut.out;
+    EXPECT_EQ(cut.out.find("holds the profile"), std::string::npos) << cut.out;
+}
+
 }  // namespace
 }  // namespace vantorel

@@ -5,6 +5,7 @@
 // link pacing is real, so each case sends little.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -168,6 +169,14 @@ struct RefusedCase {
 TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
     std::ofstream(dir_.path() / "bad.txt") << "press a 20\npress nokey 10\n";
     const std::string bad_file = (dir_.path() / "bad.txt").string();
+    // --from read a folder as an empty macro, hung on a FIFO and read a huge
+    // file (or /dev/zero) without end.
+    const std::string folder = (dir_.path() / "folder").string(), fifo = (dir_.path() / "fifo").string(),
+                      huge = (dir_.path() / "huge.txt").string();
+    std::filesystem::create_directory(folder);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(huge) << "press a 20\n";
+    std::filesystem::resize_file(huge, 1 << 20);
     const RefusedCase cases[] = {
         {"set brightness=16", 2, "bad value \"16\" for brightness: expected a whole number 1..15"},
         {"set brightness=5 dpi.9=800", 2, "unknown setting \"dpi.9\""},
@@ -186,6 +195,9 @@ TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
         {"macro new reload", 2, "exists already"},
         {"macro new ThisNameIsFarTooLongForAMacro", 2, "at most 23 characters"},
         {"macro new Burst --from " + bad_file, 2, "line 2: \"nokey\" is not in the key table"},
+        {"macro new Burst --from " + folder, 2, "not a regular file"},
+        {"macro new Burst --from " + fifo, 2, "not a regular file"},
+        {"macro new Burst --from " + huge, 2, "1048576 bytes long, more than"},
         {"macro delete Nope", 2, "no macro \"Nope\""},
         {"frobnicate", 2, ""},
         {"profile new 'ab\xff'", 2, "not valid UTF-8"},

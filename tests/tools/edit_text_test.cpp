@@ -185,8 +185,10 @@ TEST(MacroText, TheUnitBudgetAndTheActionLimitHold) {
     for (int i = 0; i < 80; ++i) fits += "press a 200\n";
     std::string error;
     EXPECT_TRUE(parse_macro_text(fits + "release a 5\n", &error)) << error;
-    EXPECT_FALSE(parse_macro_text(fits + "release a 200\n", &error));
+    EXPECT_FALSE(parse_macro_text(fits + "release a 128\n", &error));
     EXPECT_NE(error.find("costs 162 units"), std::string::npos) << error;
+    // The text said "above 128 ms", though 128 ms already costs two.
+    EXPECT_NE(error.find("a delay of 128 ms or more costs two"), std::string::npos) << error;
 
     std::string many;
     for (int i = 0; i < 161; ++i) many += "press a 1\n";

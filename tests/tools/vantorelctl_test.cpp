@@ -143,5 +143,47 @@ TEST_F(VantorelctlTest, DamagedMacroCountsShowWhatTheMouseWouldGet) {
     EXPECT_EQ(run(data() + " macro show 1").out, "B (0 actions; damaged record: it says -5)\n");
 }
 
+// Exports created missing folders and wrote a profile as the library's own
+// missing macro.data (64 garbage macros); imports took any action count and
+// said the file was not a profile whatever went wrong.
+TEST_F(VantorelctlTest, RefusedExportsAndImportsSayWhyAndChangeNothing) {
+    MacroRecord m;
+    m.set_name(u"Burst");
+    m.set_action_count(1);
+    m.set_action(0, {0x04, 1, 30});
+    ASSERT_TRUE(export_macro(m, path("b.macro")));
+    ASSERT_EQ(run(data() + " macro import " + path("b.macro")).status, 0);
+    m.set_action_count(-5);
+    ASSERT_TRUE(export_macro(m, path("neg.macro")));
+    ProfileRecord p;
+    p.reset_to_defaults();
+    SlotRef slot = p.slot(3);
+    slot.set_function_code(kFunctionMacro);
+    slot.set_macro_action_count(160);
+    for (std::size_t i = 0; i < 160; ++i) slot.set_macro_action(i, {0x04, static_cast<std::uint8_t>(1 + i % 2), 200});
+    ASSERT_TRUE(export_profile(p, path("long.pro")));
+    std::filesystem::create_directory(path("folder.pro"));
+
+    const struct {
+        std::string args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {"macro export 0 " + path("none/r.macro"), 2, "the folder " + path("none") + " does not exist"},
+        {"profile export 0 " + path("Data/ms_1/macro.data"), 2, "holds the library's own files"},
+        {"macro import " + path("neg.macro"), 2, "action count -5 is damaged"},
+        {"profile import " + path("long.pro"), 2, "the macro of button 4 cannot go to the mouse"},
+        {"profile import " + path("folder.pro"), 2, "not a regular file"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = run(data() + " " + c.args, true);
+        EXPECT_EQ(r.status, c.status) << c.args << '\n' << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << '\n' << r.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(path("none")));
+    EXPECT_EQ(run(data() + " macro list").out, "0  Burst  (1 actions)\n");
+    EXPECT_EQ(run(data() + " profile list").out, "* 0  Profile 1\n");
+}
+
 }  // namespace
 }  // namespace vantorel

@@ -249,8 +249,8 @@ std::optional<std::vector<MacroAction>> parse_macro_text(std::string_view text, 
     if (units >= kEditUnitLimit) {
         if (error)
             *error = "the macro costs " + std::to_string(units) + " units on the mouse, at most " +
-                     std::to_string(kEditUnitLimit - 1) + " fit (an action with a delay above " +
-                     std::to_string(kLongDelayThreshold) + " ms costs two)";
+                     std::to_string(kEditUnitLimit - 1) + " fit (an action with a delay of " +
+                     std::to_string(kLongDelayThreshold) + " ms or more costs two)";
         return std::nullopt;
     }
     return actions;

@@ -15,15 +15,19 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "commands.h"
 #include "core/apply_engine.h"
 #include "core/hex.h"
+#include "core/reports.h"
 #include "core/text.h"
+#include "device/device_events.h"
 #include "device/report_sender.h"
 #include "library/transfer.h"
 #include "library_access.h"
+#include "library_edit.h"
 #include "link_session.h"
 #include "link_text.h"
 
@@ -81,6 +85,30 @@ struct Options {
     std::string last_applied_file;
     double wait = 8.0;
 };
+
+// Lays what the mouse changed itself during the apply over the applied
+// profile in the library, as the desktop program commits such changes, and
+// writes nothing else: the library may have changed meanwhile.
+bool keep_device_changes(const ApplyJob& job, const std::vector<ProfileChange>& changes) {
+    auto edit = LibraryEdit::open(*job.library);
+    if (!edit) {
+        std::cout << "mouse's own changes: NOT saved\n";
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(edit->store().mutex());
+        ProfileLibrary& profiles = edit->store().profiles();
+        if (job.profile_index >= profiles.size() ||
+            profiles[job.profile_index].profile_name() != job.record.profile_name()) {
+            std::cout << "mouse's own changes: NOT saved, the profile was renamed or removed meanwhile\n";
+            return false;
+        }
+        for (const ProfileChange& change : changes) change(profiles[job.profile_index]);
+    }
+    if (!edit->commit(false, ApplyNeed::None)) return false;
+    std::cout << "mouse's own changes: " << changes.size() << " saved in profile " << job.profile_index << '\n';
+    return true;
+}
 
 }  // namespace
 
@@ -140,7 +168,11 @@ int run_apply_job(const ApplyJob& job) {
     // commits it.
     session->set_message_hook(
         [&engine](std::uint32_t m, std::uintptr_t, std::intptr_t) { return engine.handle_window_message(m); });
-    session->set_commit([&engine](const ProfileChange& change) { engine.commit_device_change(change); });
+    std::vector<ProfileChange> device_changes;  // the session's loop thread only
+    session->set_commit([&engine, &device_changes](const ProfileChange& change) {
+        device_changes.push_back(change);
+        engine.commit_device_change(change);
+    });
 
     engine.set_last_applied(job.last_applied);
     if (job.full) engine.set_full_apply();
@@ -176,10 +208,25 @@ int run_apply_job(const ApplyJob& job) {
     }
     std::cout << "reports: " << sent.size() << " (" << transmissions << " transmissions)\n";
     for (const auto& [report, out] : sent) std::cout << "  " << report_name(report) << ": " << outcome_text(out) << '\n';
+    // A macro longer than its four blocks hold is cut on the mouse: what the
+    // mouse got is then not the profile, whatever else went through.
+    bool macro_cut = false;
+    for (int k = 0; k < profile_layout::kButtonCount; ++k) {
+        const ConstSlotRef slot = job.record.slot(k);
+        if (slot.function_code() != kFunctionMacro) continue;
+        const std::size_t carried = macro_actions_carried(slot);
+        const std::size_t count = std::min<std::size_t>(slot.macro_action_count(), kMaxMacroActions);
+        if (carried >= count) continue;
+        std::cout << "macro of button " << k + 1 << " (\"" << to_utf8(slot.macro_name()) << "\"): CUT, only "
+                  << carried << " of its " << count << " actions fit the mouse\n";
+        macro_cut = true;
+        all_through = false;
+    }
     if (summary.full && session->mouse()) {
         std::string why;
         if (session->mouse()->holds_exactly(job.record, &why)) {
-            std::cout << "virtual mouse: holds the profile\n";
+            std::cout << (macro_cut ? "virtual mouse: holds what was sent, the cut macro included\n"
+                                    : "virtual mouse: holds the profile\n");
         } else {
             std::cout << "virtual mouse: differs from the profile: " << why << '\n';
             all_through = false;
@@ -189,36 +236,40 @@ int run_apply_job(const ApplyJob& job) {
         std::cout << "save: failed: " << summary.save_error << '\n';
         all_through = false;
     }
+    if (!device_changes.empty() && job.library && !keep_device_changes(job, device_changes)) all_through = false;
     return all_through ? 0 : 1;
 }
 
 namespace {
 
 int run_apply(const Options& opts, const GlobalOptions& global) {
-    // The profile: a .pro file that is only read, or the selected profile of
-    // the data folder's library, which the apply saves like the desktop
-    // program does.
-    std::unique_ptr<ProfileSource> source;
+    // The profile: a .pro file, or the selected profile of the data
+    // folder's library, read once. The apply sends a copy; the library is
+    // written only for what the mouse changes itself meanwhile (under the
+    // lock and the running program's hold), so a change made by the window
+    // or another command during the apply is kept.
     ProfileRecord record;
     std::string profile_label;
-    std::string error;
+    std::optional<std::size_t> profile_index;
     if (!opts.profile_file.empty()) {
         if (IoStatus read = read_profile_file(opts.profile_file, record); !read) {
             print_error(read.message);
             return 2;
         }
-        source = std::make_unique<ReadOnlySource>(record);
         profile_label = opts.profile_file;
     } else {
         std::unique_ptr<ProfileStore> store = open_store(global);
         if (!store) return 2;
-        {
-            std::lock_guard<std::mutex> lock(store->mutex());
-            record = store->current();
+        std::lock_guard<std::mutex> lock(store->mutex());
+        if (store->profiles().empty()) {
+            print_error("the profile library holds no profile");
+            return 2;
         }
+        record = store->current();
+        profile_index = store->selected();
         profile_label = "selected profile of the library";
-        source = std::move(store);
     }
+    ReadOnlySource source(record);
     ProfileRecord base = record;
     if (!opts.last_applied_file.empty()) {
         if (IoStatus read = read_profile_file(opts.last_applied_file, base); !read) {
@@ -226,8 +277,12 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
             return 2;
         }
     }
-    ApplyJob job{*source, record, base};
+    ApplyJob job{source, record, base};
     job.label = profile_label;
+    if (profile_index) {
+        job.library = &global;
+        job.profile_index = *profile_index;
+    }
     job.full = opts.full;
     job.simulate = opts.simulate;
     job.trace = opts.trace;

@@ -8,15 +8,14 @@
 // never deleted, one of buttons 1..16 always keeping the left click, the
 // buttons' macro copies following the macro library. Every command saves
 // the library and sends the mouse what it now lacks.
-#include <fstream>
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 #include "button_text.h"
 #include "core/function_codes.h"
 #include "core/text.h"
 #include "edit_support.h"
+#include "library/file_io.h"
 #include "library/transfer.h"
 #include "macro/macro_model.h"
 #include "page/button_assign.h"
@@ -358,18 +357,21 @@ struct MacroOptions {
 
 enum class MacroOp { New, Delete, Rename };
 
+// 160 action lines with room for comments.
+constexpr std::size_t kMaxMacroTextSize = 64 * 1024;
+
 int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& global) {
     std::vector<MacroAction> actions;
     if (op == MacroOp::New && !opts.file.empty()) {
-        std::ifstream in(opts.file, std::ios::binary);
-        if (!in) {
-            print_error("cannot read " + opts.file);
+        // A regular file of a sensible size only: a FIFO would block, a
+        // device or a huge file would be read without end.
+        const ReadResult read = read_file(opts.file, kMaxMacroTextSize);
+        if (!read.status) {
+            print_error(read.status.message + "; nothing changed");
             return kExitUsage;
         }
-        std::ostringstream text;
-        text << in.rdbuf();
         std::string error;
-        auto parsed = parse_macro_text(text.str(), &error);
+        auto parsed = parse_macro_text(std::string(read.bytes.begin(), read.bytes.end()), &error);
         if (!parsed) {
             print_error(opts.file + ": " + error + "; nothing changed");
             return kExitUsage;
@@ -404,6 +406,12 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
                 const auto index = find_macro(macros, opts.macro);
                 if (!index) return kExitUsage;
                 std::cout << "deleted macro \"" << to_utf8(macros[*index].name()) << "\"\n";
+                // The buttons that played it change with it, and the user
+                // hears which.
+                for (const page::MacroUse& use : page::ButtonsPlaying(store.profiles(), macros[*index].name()))
+                    std::cout << "button " << use.button + 1 << " of profile \""
+                              << to_utf8(store.profiles()[use.profile].profile_name())
+                              << "\" goes back to its own function\n";
                 macros.remove(*index);
                 break;
             }
@@ -414,12 +422,7 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
                 const std::u16string old_name = macros[*index].name();
                 macros[*index].set_name(name);
                 // The buttons that play it keep it under its new name.
-                for (std::size_t p = 0; p < store.profiles().size(); ++p) {
-                    for (int k = 0; k < page::kMenuButtons; ++k) {
-                        SlotRef slot = store.profiles()[p].slot(k);
-                        if (equals_ignore_case(slot.macro_name(), old_name)) slot.set_macro_name(name);
-                    }
-                }
+                page::CarryMacroRename(store.profiles(), old_name, name);
                 break;
             }
         }

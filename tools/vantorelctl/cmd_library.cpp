@@ -171,6 +171,29 @@ void fail(const std::string& message, GlobalOptions& global) {
     global.exit_code = 1;
 }
 
+// A refused import: a file that is not what it should be is a usage error,
+// a full library or a failed save a failure.
+void import_refused(const ImportResult& result, GlobalOptions& global) {
+    print_error(result.status.message + "; nothing was imported");
+    const bool file_fault = result.problem == ImportProblem::Unreadable || result.problem == ImportProblem::NotARecord ||
+                            result.problem == ImportProblem::MacroMisfit;
+    global.exit_code = file_fault ? 2 : 1;
+}
+
+// Writes one record to a file the user named; a target that must not be
+// written (no such folder, the library's own folder) is a usage error.
+template <class Record, class Export>
+void export_record(const ProfileStore& store, const Record& record, const std::string& file, Export write,
+                   GlobalOptions& global) {
+    if (IoStatus target = check_export_target(file, {store.folder().profile_file(), store.folder().macro_file()});
+        !target) {
+        print_error(target.message);
+        global.exit_code = 2;
+        return;
+    }
+    if (IoStatus status = write(record, file); !status) fail(status.message, global);
+}
+
 void register_profile(CLI::App& app, GlobalOptions& global) {
     auto* profile = app.add_subcommand("profile", "List, show, select, add, rename, delete, reset, duplicate, export and import profiles");
     profile->require_subcommand(1);
@@ -225,9 +248,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(export_opts->index, store->profiles().size(), "profile", global)) return;
-        IoStatus status = check_export_target(export_opts->file, {store->folder().profile_file(), store->folder().macro_file()});
-        if (status) status = export_profile(store->profiles()[export_opts->index], export_opts->file);
-        if (!status) fail(status.message, global);
+        export_record(*store, store->profiles()[export_opts->index], export_opts->file, export_profile, global);
     });
 
     auto import_file = std::make_shared<std::string>();
@@ -236,11 +257,11 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     imp->callback([&global, import_file] {
         // Under the library lock, with a running desktop program holding.
         auto edit = LibraryEdit::open(global);
-        if (!edit) return void(global.exit_code = 1);
+        if (!edit || !edit->may_write()) return void(global.exit_code = 1);
         ProfileStore* store = &edit->store();
         std::unique_lock<std::mutex> lock(store->mutex());
         ImportResult result = import_profile(*import_file, store->profiles(), store->macros());
-        if (!result.index) return fail(result.status.message, global);
+        if (!result.index) return import_refused(result, global);
         if (!result.status) print_error(result.status.message);
         store->select(*result.index);
         std::string error;
@@ -322,9 +343,7 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
         if (!check_index(export_opts->index, store->macros().size(), "macro", global)) return;
-        IoStatus status = check_export_target(export_opts->file, {store->folder().profile_file(), store->folder().macro_file()});
-        if (status) status = export_macro(store->macros()[export_opts->index], export_opts->file);
-        if (!status) fail(status.message, global);
+        export_record(*store, store->macros()[export_opts->index], export_opts->file, export_macro, global);
     });
 
     auto import_file = std::make_shared<std::string>();
@@ -332,14 +351,10 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     imp->add_option("file", *import_file, "The .macro file to read")->required();
     imp->callback([&global, import_file] {
         auto edit = LibraryEdit::open(global);
-        if (!edit) return void(global.exit_code = 1);
+        if (!edit || !edit->may_write()) return void(global.exit_code = 1);
         ProfileStore* store = &edit->store();
         ImportResult result = import_macro(*import_file, store->macros());
-        if (!result.index) return fail(result.status.message, global);
-        if (!result.status) {
-            // Added in memory but not saved: the library file is unchanged.
-            return fail("the macro was not imported: " + result.status.message, global);
-        }
+        if (!result.index) return import_refused(result, global);
         std::cout << "Imported \"" << to_utf8(store->macros()[*result.index].name()) << "\" as macro "
                   << *result.index << '\n';
         edit->saved(ApplyNeed::None);
