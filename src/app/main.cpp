@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "app/app_options.h"
+#include "app/exit_signals.h"
 #include "app/hook_library.h"
 #include "app/library_requests.h"
 #include "app/main_wnd.h"
@@ -119,6 +120,11 @@ int main(int argc, char** argv) {
     window.SetSizeMemory([&window_settings] { return window_settings.value(QStringLiteral("size")).toSize(); },
                          [&window_settings](QSize size) { window_settings.setValue(QStringLiteral("size"), size); });
     ConnectMousePage(window, mouse_page);
+    // Log-out, shutdown, `kill` and Ctrl+C end the program as Quit does, and
+    // so does the session manager asking it to quit: the edits are saved.
+    ExitSignals exit_signals;
+    QObject::connect(&exit_signals, &ExitSignals::exitRequested, &window, [&window] { window.DestroyWindow(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.DestroyWindow(); });
     window.SetHookSearchDirs(HookLibrary::search_dirs(exe_dir));
     // vantorelctl changes the library through the running program.
     LibraryRequests library_requests(mouse_page);

@@ -270,7 +270,9 @@ void CMainWnd::DestroyWindow() {
     close_dpi_popup();
     hooks_.table().RemoveMouseHook();
     hooks_.table().RemoveHook();
-    hooks_.unload();
+    // The library itself stays until the window goes, after the main loop:
+    // a dialog still on the stack (key capture, recording) calls into it
+    // when it closes.
     tray_.DeleteTrayIcon();
     hide();
     emit finished();

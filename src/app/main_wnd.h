@@ -96,7 +96,8 @@ public:
     bool PageReady() const { return page_ready_; }
 
     // Ends the program in order: closes the DPI popup, removes the hooks,
-    // frees the hook library, then emits finished.
+    // then emits finished. The hook library is freed with the window, once
+    // the dialogs that may still use it have closed.
     void DestroyWindow();
     bool IsDestroyed() const { return destroyed_; }
 

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Ending the program the way users end it: the tray's Quit while a dialog
+// that uses the input hook library is open, and the signals a log-out, a
+// shutdown or `kill` send. Each ends the program as Quit does.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <functional>
+
+#include "app/main_wnd.h"
+#include "app/session.h"
+#include "ui/controls.h"
+#include "ui/qt_env.h"
+
+namespace vantorel {
+namespace {
+
+using test::pump;
+using test::pump_until;
+
+class ProgramEnd : public ::testing::Test {
+protected:
+    void TearDown() override { ui::TrayIcon::SetAvailabilityOverride(std::nullopt); }
+    QTemporaryDir dir_;
+};
+
+// The program on the virtual mouse, wired as main() wires it, with the fake
+// hook library; `inside` runs while the dialog that `open` opens is up, and
+// then the tray's Quit is chosen. Returns when the program's loop has ended.
+void quit_from_the_tray_during(const std::function<void(CMainWnd&)>& open,
+                               const std::function<void(ui::SkinWindow&)>& inside, const QString& folder) {
+    ui::TrayIcon::SetAvailabilityOverride(true);
+    std::unique_ptr<CMS_1_Page> owned = MakeMousePage(SessionChoice{true, true, "test"}, DataFolder::at(folder.toStdString()));
+    CMS_1_Page& page = *owned;
+    CMainWnd wnd(std::move(owned));
+    ConnectMousePage(wnd, page);
+    wnd.SetHookSearchDirs({QStringLiteral(FAKE_HOOK_DIR)});
+    QObject::connect(&wnd, &CMainWnd::finished, qApp, &QApplication::quit, Qt::QueuedConnection);
+    ASSERT_TRUE(wnd.CreateMain());
+    wnd.ShowWindow();
+    wnd.EnsurePage();
+    ASSERT_TRUE(wnd.Hooks().loaded());
+    ASSERT_TRUE(pump_until([&] { return ui::GetCurSel(wnd.FindControl(QStringLiteral("device_tab_switch"))) == 1; }));
+    bool reached = false;
+    std::function<void()> poll = [&] {
+        auto* dialog = qobject_cast<ui::SkinWindow*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return void(QTimer::singleShot(10, poll));
+        inside(*dialog);
+        reached = true;
+        // What the desktop's tray does with the menu entry.
+        wnd.TrayMenu()->GetMenuUI()->findChild<QAction*>(QStringLiteral("exit"))->trigger();
+    };
+    QTimer::singleShot(10, poll);
+    QTimer::singleShot(0, &wnd, [&] { open(wnd); });
+    QTimer::singleShot(20000, qApp, &QApplication::quit);  // a stuck dialog fails, it does not hang
+    QApplication::exec();
+    EXPECT_TRUE(reached);
+    EXPECT_TRUE(wnd.IsDestroyed());
+}
+
+void click(QWidget* w) {
+    ASSERT_NE(w, nullptr);
+    QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
+}
+
+TEST_F(ProgramEnd, QuitFromTheTrayWithAKeyCapturingDialogOpenEndsCleanly) {
+    const struct {
+        const char* name;
+        std::function<void(CMainWnd&)> open;
+        std::function<void(ui::SkinWindow&)> inside;
+    } cases[] = {
+        {"key combination, capturing",
+         [](CMainWnd& wnd) {
+             click(wnd.FindControl(QStringLiteral("ms_1_btn_key_4")));
+             pump_until([] { return QApplication::activePopupWidget() != nullptr; });
+             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+             ASSERT_NE(menu, nullptr);
+             for (QAction* a : menu->actions()) {
+                 QMenu* sub = a->menu();
+                 QAction* item = sub ? sub->findChild<QAction*>(QStringLiteral("ms_1_shortcut")) : nullptr;
+                 if (!item && a->objectName() == QLatin1String("ms_1_shortcut")) item = a;
+                 if (!item) continue;
+                 if (sub) {
+                     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(a).center());
+                     ASSERT_TRUE(pump_until([&] { return sub->isVisible(); }));
+                     QTest::mouseClick(sub, Qt::LeftButton, {}, sub->actionGeometry(item).center());
+                 } else {
+                     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+                 }
+                 return;
+             }
+             FAIL() << "no key combination item";
+         },
+         [](ui::SkinWindow& d) {
+             QWidget* field = d.FindControl(QStringLiteral("edit_key"));
+             ASSERT_NE(field, nullptr);
+             click(field);
+             pump();
+         }},
+        {"macro editor, recording",
+         [](CMainWnd& wnd) { click(wnd.FindControl(QStringLiteral("ms_1_btn_macro"))); },
+         [](ui::SkinWindow& d) {
+             click(d.FindControl(QStringLiteral("ms_1_macro_record_btn")));
+             pump();
+             ASSERT_TRUE(ui::GetCheck(d.FindControl(QStringLiteral("ms_1_macro_record_btn"))));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        quit_from_the_tray_during(c.open, c.inside, dir_.filePath(QString::fromLatin1(c.name)));
+    }
+}
+
+// kill -TERM (log-out, shutdown), Ctrl+C and a closed terminal end the
+// program as Quit does: it exits normally and what Quit writes is written.
+TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel");
+    if (!QFile::exists(program)) GTEST_SKIP() << "qv-vantorel not built";
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        QTemporaryDir home;
+        QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QV_VANTOREL_DEBUG"), QStringLiteral("1"));
+        QProcess app;
+        app.setProcessEnvironment(env);
+        app.start(program, {QStringLiteral("--demo"), QStringLiteral("--data-dir"), home.filePath(QStringLiteral("Data"))});
+        ASSERT_TRUE(app.waitForStarted());
+        QByteArray log;
+        ASSERT_TRUE(pump_until([&] {
+            log += app.readAllStandardError();
+            return log.contains("main window: shown") || app.state() != QProcess::Running;
+        }, 3000)) << log.constData();
+        ASSERT_EQ(app.state(), QProcess::Running) << log.constData();
+
+        ::kill(static_cast<pid_t>(app.processId()), signal_number);
+        ASSERT_TRUE(app.waitForFinished(10000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << log.constData();
+        EXPECT_EQ(app.exitCode(), 0);
+        // Quit keeps the window's size for the next start.
+        QSettings kept(home.filePath(QStringLiteral("config/qv-vantorel/window.conf")), QSettings::IniFormat);
+        EXPECT_TRUE(kept.value(QStringLiteral("size")).toSize().isValid());
+    }
+}
+
+}  // namespace
+}  // namespace vantorel
