@@ -192,7 +192,11 @@ void DeviceEvents::RefreshLinkSections() {
         // Polling rate and key debounce cannot be set over Bluetooth LE.
         hide_section_for_ble(controls::kPollingCheck, controls::kPollingSection);
         hide_section_for_ble(controls::kDebounceCheck, controls::kDebounceSection);
+        return;
     }
+    // Bluetooth LE gone: whatever link is left offers them again.
+    view_.set_visible(controls::kPollingCheck, true);
+    view_.set_visible(controls::kDebounceCheck, true);
 }
 
 void DeviceEvents::hide_section_for_ble(std::string_view check, std::string_view section) {

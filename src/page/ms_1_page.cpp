@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,6 +39,14 @@ public:
 };
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Which of `count` option controls shows a stored value.
+std::size_t choice(std::int64_t stored, int count) { return static_cast<std::size_t>(page::NearestChoice(stored, count)); }
+
+int item_count(const QWidget* w) {
+    const auto* combo = qobject_cast<const QComboBox*>(w);
+    return combo ? combo->count() : 0;
+}
 
 // What the DPI reset gives the eight stages.
 constexpr std::array<std::int32_t, 8> kResetDpiValues = {16, 32, 48, 64, 100, 320, 0, 0};
@@ -200,6 +209,12 @@ void CMS_1_Page::Init() {
         if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
     for (QWidget* w : m_pEditDpi)
         if (auto* edit = qobject_cast<QLineEdit*>(w)) ui::EditRevert::Install(edit);
+    // A dragged DPI value reaches the library when the drag ends.
+    for (QWidget* w : m_pSliderDpi)
+        if (auto* slider = qobject_cast<QAbstractSlider*>(w))
+            QObject::connect(slider, &QAbstractSlider::sliderReleased, slider, [this] {
+                if (has_current_profile()) save_library_now();
+            });
     name_stage_controls();
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
@@ -575,7 +590,10 @@ void CMS_1_Page::Refresh() {
     const auto record = std::make_unique<ProfileRecord>(current_profile());
     const ProfileRecord& r = *record;
 
-    ui::SetCheck(find_indexed("ms_1_option_dpi_step_%d", r.dpi_stage_index() + 1), true);
+    // A damaged record may hold any value: each control shows the nearest
+    // choice it offers, and the record stays as it is until the user
+    // changes the control.
+    ui::SetCheck(m_pOptionDpiStep[choice(r.dpi_stage_index(), kStageCount)], true);
     for (int k = 0; k < kStageCount; ++k) {
         const auto i = static_cast<std::size_t>(k);
         ui::SetValue(m_pSliderDpi[i], r.dpi_value(k));
@@ -585,18 +603,19 @@ void CMS_1_Page::Refresh() {
         ui::SetBkColor(m_pBtnDpiColor[i], page::ArgbOf(r.dpi_color(k)));
     }
     show_stage_states(r);
-    ui::SelectItem(m_pComboLight, r.light_mode());
-    ui::SelectItem(m_pComboLightBle, r.light_mode_ble());
+    ui::SelectItem(m_pComboLight, page::NearestChoice(r.light_mode(), item_count(m_pComboLight)));
+    ui::SelectItem(m_pComboLightBle, page::NearestChoice(r.light_mode_ble(), item_count(m_pComboLightBle)));
     ui::SetValue(m_pSliderBrightness, r.brightness());
     ui::SetValue(m_pSliderBreathSpeed, r.breath_speed());
     ui::SetBkColor(m_pBtnLightColor, page::ArgbOf(r.light_color()));
 
-    ui::SetCheck(find_indexed("ms_1_btn_prate_%d", r.polling_rate_index() + 1), true);
-    show_polling_label(r.polling_rate_index());
+    const std::size_t rate = choice(r.polling_rate_index(), 4);
+    ui::SetCheck(m_pBtnPrate[rate], true);
+    show_polling_label(static_cast<std::int32_t>(rate));
 
-    ui::SetCheck(find_indexed("ms_1_option_lift_of_distance_%d", r.lift_off_distance() + 1), true);
-    ui::SetCheck(find_indexed("ms_1_option_ripple_control_%d", r.ripple_control() + 1), true);
-    ui::SetCheck(find_indexed("ms_1_option_angle_snap_%d", r.angle_snap() + 1), true);
+    ui::SetCheck(m_pOptionLiftOfDistance[choice(r.lift_off_distance(), 2)], true);
+    ui::SetCheck(m_pOptionRippleControl[choice(r.ripple_control(), 2)], true);
+    ui::SetCheck(m_pOptionAngleSnap[choice(r.angle_snap(), 2)], true);
     // The check box follows the profile like every other control.
     ui::SetCheck(m_pCheckMoveMode, r.move_mode() == 1);
 
@@ -834,7 +853,10 @@ void CMS_1_Page::on_dpi_slider(int stage, int code) {
     ui::SetText(m_pLabelDpi[k], dpi);
     ui::SetText(m_pEditDpi[k], dpi);
     // The stage waits for an apply button: dragging through many values
-    // should not write each of them into the mouse.
+    // should not write each of them into the mouse. The library keeps it
+    // now, or when the drag ends.
+    const auto* slider = qobject_cast<const QAbstractSlider*>(m_pSliderDpi[k]);
+    if (!slider || !slider->isSliderDown()) save_library_now();
 }
 
 void CMS_1_Page::name_stage_controls() {
@@ -864,7 +886,7 @@ void CMS_1_Page::show_stage_states(const ProfileRecord& r) {
     for (int k = 0; k < kStageCount; ++k) {
         const auto i = static_cast<std::size_t>(k);
         const bool on = r.dpi_stage_enabled(k) == 1;
-        const bool active = r.dpi_stage_index() == k;
+        const bool active = page::NearestChoice(r.dpi_stage_index(), kStageCount) == k;
         ui::SetCheck(m_pCheckDpiEnabled[i], on);
         // The stage the mouse is on stays in use.
         ui::SetEnabled(m_pCheckDpiEnabled[i], !(on && active));
@@ -897,7 +919,10 @@ void CMS_1_Page::commit_dpi_edit(int stage) {
     if (!has_current_profile()) return;
     const auto k = static_cast<std::size_t>(stage - 1);
     const int code = page::DpiCodeForText(ui::GetText(m_pEditDpi[k]));
+    const bool changed = current_profile().dpi_value(stage - 1) != code;
     edit_profile([stage, code](ProfileRecord& r) { r.set_dpi_value(stage - 1, code); });
+    // Kept in the library at once; sent with the apply buttons.
+    if (changed) save_library_now();
     ui::SetValue(m_pSliderDpi[k], code);
     // The caption follows the accepted value.
     ui::SetText(m_pLabelDpi[k], page::DpiText(code));
@@ -940,8 +965,19 @@ std::optional<quint32> CMS_1_Page::run_color_dialog(quint32 argb, QWidget* butto
         const QRect w = window->geometry();
         position = QPoint(w.left() + top_left.x() - 200, w.top() + top_left.y() + button->height());
     }
+    if (!may_open_dialog()) return std::nullopt;
+    const DialogScope open(m_iDialogDepth);
     if (m_Setup.choose_color) return m_Setup.choose_color(argb, position);
     return CDpiColorWnd::Choose(window, argb, position);
+}
+
+bool CMS_1_Page::may_open_dialog() {
+    if (!library_held()) return true;
+    trace("page: a command holds the library; no dialog now\n");
+    m_bShowingNotTaken = false;
+    ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("library_busy_text")));
+    ui::SetVisible(m_pStatusBar, true);
+    return false;
 }
 
 void CMS_1_Page::choose_dpi_color(int stage) {
@@ -978,6 +1014,9 @@ void CMS_1_Page::refresh_light_section() {
         if (!m_pCurProfile) return;
         mode = m_pCurProfile->light_mode();
     }
+    // The rows of the effect the combo shows (a damaged value shows the
+    // nearest effect there is).
+    if (const int count = item_count(m_pComboLight); count > 0) mode = page::NearestChoice(mode, count);
     const page::LightRows rows = page::LightRowsFor(mode);
     ui::SetVisible(m_pVerBrightness, rows.brightness);
     ui::SetVisible(m_pVerBreathSpeed, rows.breath_speed);

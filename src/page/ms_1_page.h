@@ -271,6 +271,21 @@ private:
     bool choose_macro(int index);
     int ask(const QString& message_key, bool confirm);
     int run_dialog(ui::SkinWindow& dialog);
+    // Counts an open dialog (message box, colour or file dialog, any
+    // window run modally) for as long as it runs: dialog_open() holds.
+    class DialogScope {
+    public:
+        explicit DialogScope(int& depth) : depth_(depth) { ++depth_; }
+        ~DialogScope() { --depth_; }
+        DialogScope(const DialogScope&) = delete;
+        DialogScope& operator=(const DialogScope&) = delete;
+
+    private:
+        int& depth_;
+    };
+    // While a command holds the library no dialog opens: the status bar
+    // says the page is busy for that moment. False then.
+    bool may_open_dialog();
     void open_macro_editor();
     QWidget* window_widget() const;
     bool on_input_event(QObject* watched, QEvent* event);  // keys on the buttons, the list, drops
@@ -288,6 +303,9 @@ private:
     void show_profile_menu(QPoint at);
     void select_profile_item(int index);  // with the switch, as a click would
     bool save_library_now();
+    // Where a record of the profile library is now; call with the store's
+    // mutex held.
+    std::optional<std::size_t> index_of_record(const ProfileRecord* record) const;
     QString choose_file(const ui::FileChoice& choice);
     void enable_profile_buttons();
     PageSetup m_Setup;

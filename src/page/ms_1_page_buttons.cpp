@@ -43,28 +43,17 @@ QAction* find_item(QMenu* menu, const QString& name, QAction** submenu_action) {
 
 QWidget* CMS_1_Page::window_widget() const { return host_.window; }
 
-namespace {
-
-// Counts an open dialog for as long as it runs.
-struct DialogDepth {
-    explicit DialogDepth(int& depth) : depth_(depth) { ++depth_; }
-    ~DialogDepth() { --depth_; }
-    DialogDepth(const DialogDepth&) = delete;
-    DialogDepth& operator=(const DialogDepth&) = delete;
-    int& depth_;
-};
-
-}  // namespace
-
 int CMS_1_Page::ask(const QString& message_key, bool confirm) {
-    const DialogDepth open(m_iDialogDepth);
+    if (!may_open_dialog()) return 0;
+    const DialogScope open(m_iDialogDepth);
     if (m_Setup.message_box) return m_Setup.message_box(window_widget(), message_key, confirm);
     trace("page: no message box for %s\n", qPrintable(message_key));
     return 0;
 }
 
 int CMS_1_Page::run_dialog(ui::SkinWindow& dialog) {
-    const DialogDepth open(m_iDialogDepth);
+    if (!may_open_dialog()) return 0;
+    const DialogScope open(m_iDialogDepth);
     if (m_Setup.run_dialog) return m_Setup.run_dialog(dialog);
     return ui::RunModalDialog(dialog, window_widget());
 }

@@ -40,6 +40,12 @@ QStringList dropped_profiles(const QMimeData* data) {
 
 }  // namespace
 
+std::optional<std::size_t> CMS_1_Page::index_of_record(const ProfileRecord* record) const {
+    for (std::size_t i = 0; i < m_pStore->profiles().size(); ++i)
+        if (&m_pStore->profiles()[i] == record) return i;
+    return std::nullopt;
+}
+
 bool CMS_1_Page::save_library_now() {
     m_pSource->mark_unsaved();
     std::string error;
@@ -50,6 +56,8 @@ bool CMS_1_Page::save_library_now() {
 }
 
 QString CMS_1_Page::choose_file(const ui::FileChoice& choice) {
+    if (!may_open_dialog()) return {};
+    const DialogScope open(m_iDialogDepth);
     if (m_Setup.choose_file) return m_Setup.choose_file(choice);
     return ui::ChooseFile(window_widget(), choice);
 }
@@ -73,6 +81,12 @@ int CMS_1_Page::SelectedProfile() const {
 
 void CMS_1_Page::SelectProfile(int index) {
     if (!m_pCurProfile || index < 0 || index >= ProfileNames().size() || index == SelectedProfile()) return;
+    // The tray's menu is not blocked by a dialog of the window (a desktop's
+    // tray shows it itself), and the open dialog acts on the profile shown.
+    if (dialog_open()) {
+        trace("page: profile choice from the tray refused while a dialog is open\n");
+        return;
+    }
     select_profile_item(index);
 }
 
@@ -108,14 +122,22 @@ void CMS_1_Page::add_profile() {
 }
 
 void CMS_1_Page::rename_profile() {
-    if (!has_current_profile()) return;
+    const ProfileRecord* target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        target = m_pCurProfile;
+    }
+    if (!target) return;
     const std::optional<QString> name = ask_profile_name(QStringLiteral("profile_name_2_text"));
     if (!name) return;
     int index = 0;
     {
+        // The profile asked about, wherever it is now.
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        m_pCurProfile->set_profile_name(name->toStdU16String());
-        index = static_cast<int>(m_pStore->selected());
+        const std::optional<std::size_t> at = index_of_record(target);
+        if (!at) return;
+        m_pStore->profiles()[*at].set_profile_name(name->toStdU16String());
+        index = static_cast<int>(*at);
     }
     if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
         if (QListWidgetItem* item = list->item(index)) item->setText(*name);
@@ -148,11 +170,20 @@ void CMS_1_Page::delete_profile() {
         ask(QStringLiteral("one_profile_text"), false);
         return;
     }
+    const ProfileRecord* target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        target = m_pCurProfile;
+    }
+    if (!target) return;
     if (ask(QStringLiteral("delete_profile_text"), true) != 1) return;
     int next = 0;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        const std::size_t gone = m_pStore->selected();
+        // The profile asked about, wherever it is now.
+        const std::optional<std::size_t> at = index_of_record(target);
+        if (!at || m_pStore->profiles().size() <= 1) return;
+        const std::size_t gone = *at;
         // The pointer must not outlive its record, even for a moment.
         m_pCurProfile = nullptr;
         m_pStore->profiles().remove(gone);
@@ -167,7 +198,10 @@ void CMS_1_Page::delete_profile() {
 void CMS_1_Page::reset_profile() {
     if (!has_current_profile()) return;
     if (ask(QStringLiteral("restore_text"), true) != 1) return;
-    edit_profile([](ProfileRecord& r) { r.reset_to_defaults(); });  // keeps the name
+    edit_profile([](ProfileRecord& r) {
+        r.reset_to_defaults();  // keeps the name
+        r.set_move_mode(0);     // as a new profile has it
+    });
     Refresh();
     if (m_pEngine) m_pEngine->set_full_apply();
     RequestApply();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "page/page_logic.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "device/device_events.h"
@@ -67,6 +68,11 @@ QString SleepText(std::int32_t sleep_timer, const QString& prefix, const QString
 
 QString DebounceText(std::int32_t key_debounce, const QString& format) {
     return format.arg(2 * static_cast<std::int64_t>(key_debounce));
+}
+
+int NearestChoice(std::int64_t stored, int count) {
+    if (count <= 1 || stored <= 0) return 0;
+    return static_cast<int>(std::min<std::int64_t>(stored, count - 1));
 }
 
 QString PollingRateKey(std::int32_t index) {

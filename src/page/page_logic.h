@@ -50,6 +50,11 @@ QString SleepText(std::int32_t sleep_timer, const QString& prefix, const QString
 // Twice the stored value (the value counts 2 ms steps) in `format`, whose
 // %1 takes the milliseconds ("%1 ms").
 QString DebounceText(std::int32_t key_debounce, const QString& format);
+// The choice a control of `count` choices shows for a stored value: the
+// value itself when it is one of them, else the nearest one (a damaged
+// record may hold anything).
+int NearestChoice(std::int64_t stored, int count);
+
 // The language key of a polling rate index 0..3 ("prate_1_text" ..
 // "prate_4_text"); empty for any other index.
 QString PollingRateKey(std::int32_t index);

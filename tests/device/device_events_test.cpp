@@ -279,6 +279,16 @@ TEST_F(DeviceEventsTest, LinkSectionsHidePollingAndDebounceOverBluetoothOnly) {
     events.RefreshLinkSections();
     EXPECT_TRUE(view.visible["ms_1_check_prate"]);
     EXPECT_TRUE(view.visible["ms_1_check_key_debounce"]);
+
+    // Bluetooth LE down without the cable: the receiver offers them again.
+    links.wired_state.store(kWiredDetached);
+    events.RefreshLinkSections();
+    ASSERT_FALSE(view.visible["ms_1_check_prate"]);
+    links.ble_connected.store(0);
+    links.wireless_connected.store(1);
+    events.RefreshLinkSections();
+    EXPECT_TRUE(view.visible["ms_1_check_prate"]);
+    EXPECT_TRUE(view.visible["ms_1_check_key_debounce"]);
 }
 
 }  // namespace

@@ -407,7 +407,10 @@ TEST_F(ProfileList, DeletingKeepsOneAndMakesItsNeighbourCurrentWithAFullApply) {
 
 TEST_F(ProfileList, ResetKeepsNameAndPlaceAndDuplicateNumbersTheName) {
     add("Mine");
-    h->edit([](ProfileRecord& r) { r.set_brightness(2); });
+    h->edit([](ProfileRecord& r) {
+        r.set_brightness(2);
+        r.set_move_mode(1);
+    });
     h->answers = {1};
     h->click("ms_1_btn_reset");
     h->settle();
@@ -415,6 +418,8 @@ TEST_F(ProfileList, ResetKeepsNameAndPlaceAndDuplicateNumbersTheName) {
     ProfileRecord fresh;
     fresh.reset_to_defaults();
     EXPECT_EQ(h->profile().brightness(), fresh.brightness());
+    EXPECT_EQ(h->profile_on_disk().move_mode(), 0);  // as a new profile has it
+    EXPECT_FALSE(ui::GetCheck(h->ctl("ms_1_check_movemode")));
     EXPECT_EQ(names(), (QStringList{"Profile 1", "Mine"}));
     EXPECT_EQ(list()->currentRow(), 1);
 
@@ -422,6 +427,79 @@ TEST_F(ProfileList, ResetKeepsNameAndPlaceAndDuplicateNumbersTheName) {
     h->settle();
     EXPECT_EQ(names(), (QStringList{"Profile 1", "Mine", "Mine_1"}));
     EXPECT_EQ(h->profile_on_disk().profile_name(), u"Mine_1");
+}
+
+// The desktop's tray menu is not blocked by the window's dialogs: a profile
+// chosen there while a dialog asks about the current one is refused, and
+// the dialog acts on the profile it asked about.
+TEST_F(ProfileList, ATrayChoiceDuringADialogNeitherSwitchesNorRedirectsIt) {
+    auto pick_b_in_the_tray = [this] {
+        QMenu* menu = h->wnd->TrayMenu()->GetMenuUI();
+        menu->popup(QPoint(10, 10));
+        pump();
+        QAction* b = menu->findChild<QAction*>(QStringLiteral("profile_1"));
+        ASSERT_NE(b, nullptr);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(b).center());
+        pump();
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;  // on profile A, with the tray used while its dialog is up
+        QStringList names;
+        std::uint8_t b_button_4;  // button 4 of profile B afterwards
+    } cases[] = {
+        {"delete", [&] {
+             h->answers = {1};
+             h->during_question = pick_b_in_the_tray;
+             h->click("ms_1_profile_delete_btn");
+         }, {"B"}, 4},
+        {"rename", [&] {
+             h->answer_dialog = [&](ui::SkinWindow& d) {
+                 pick_b_in_the_tray();
+                 type(d.FindControl("edit_name"), "Renamed");
+                 QTest::keyClick(d.FindControl("edit_name"), Qt::Key_Return);
+                 pump();
+             };
+             h->click("ms_1_profile_rename_btn");
+         }, {"Renamed", "B"}, 4},
+        {"key combination", [&] {
+             h->answer_dialog = [&](ui::SkinWindow& d) {
+                 pick_b_in_the_tray();
+                 QWidget* edit = d.FindControl("edit_key");
+                 edit->setFocus();
+                 pump();
+                 QTest::keyClick(edit, Qt::Key_A);
+                 pump();
+                 click(d.FindControl("btn_ok"));
+             };
+             choose(open_button_menu(*h, 4), "ms_1_shortcut");
+         }, {"Profile 1", "B"}, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        h.reset();
+        std::filesystem::remove_all(folder);
+        test::HarnessOptions options = with_folder(true);
+        options.tray = true;
+        h = std::make_unique<PageHarness>(options);
+        ASSERT_NE(h->wnd->TrayMenu(), nullptr);
+        add("B");
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(0)).center());
+        pump();
+        ASSERT_EQ(h->profile().profile_name(), u"Profile 1");
+
+        c.act();
+        h->settle();
+        EXPECT_EQ(names(), c.names);
+        // B is untouched, on the page and in the file.
+        h.reset();
+        h = std::make_unique<PageHarness>(with_folder(false));
+        h->wnd->EnsurePage();
+        ASSERT_EQ(names(), c.names);
+        h->page->SelectProfile(static_cast<int>(c.names.indexOf("B")));
+        EXPECT_EQ(h->profile().profile_name(), u"B");
+        EXPECT_EQ(function_of(*h, 4), c.b_button_4);
+    }
 }
 
 TEST_F(ProfileList, ImportTakesProfilesAndRefusesOtherFiles) {

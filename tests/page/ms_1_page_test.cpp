@@ -154,11 +154,18 @@ TEST_F(PageTest, LightEffectThenBluetoothEffectGiveOneApply) {
     EXPECT_EQ(h.apply_requests, 1);
 }
 
-TEST_F(PageTest, DpiEditsWaitForAnApplyButton) {
+// DPI values are kept in the library at once (a log-out or a crash loses
+// none) but reach the mouse only with an apply button.
+TEST_F(PageTest, DpiEditsAreSavedAtOnceAndWaitForAnApplyButton) {
     set_slider("ms_1_slider_dpi_1", 100);
     type_and_commit(2, "5000");
+    slider("ms_1_slider_dpi_3")->setFocus();
+    QTest::keyClick(slider("ms_1_slider_dpi_3"), Qt::Key_Right);
+    pump();
     EXPECT_EQ(h.profile().dpi_value(0), 100);
     EXPECT_EQ(h.profile().dpi_value(1), 100);
+    EXPECT_EQ(h.profile().dpi_value(2), 49);
+    for (int k : {0, 1, 2}) EXPECT_EQ(h.profile_on_disk().dpi_value(k), h.profile().dpi_value(k)) << k;
     h.settle();
     EXPECT_EQ(h.apply_requests, 0);
     EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 0);
@@ -193,6 +200,37 @@ TEST_F(PageTest, FourthPollingOptionStoresThreeAndShowsItsText) {
     EXPECT_EQ(label("ms_1_label_prate"), "1000 Hz");
     EXPECT_EQ(ui::ResourceKey(h.ctl("ms_1_label_prate")), "prate_4_text");
     EXPECT_EQ(h.apply_requests, 2);
+}
+
+// Every dialog counts as open (a command's hold is then refused), and while
+// a command holds the library none opens: the page says it is busy.
+TEST(PageDialogs, EveryDialogCountsAndNoneOpensWhileACommandHoldsTheLibrary) {
+    std::vector<bool> colour_counted;
+    test::HarnessOptions options;
+    PageHarness* page_of = nullptr;
+    options.choose_color = [&](quint32, QPoint) -> std::optional<quint32> {
+        colour_counted.push_back(page_of->page->dialog_open());
+        return std::nullopt;
+    };
+    PageHarness h(options);
+    page_of = &h;
+    const char* dialogs[] = {"ms_1_btn_dpi_color_1", "ms_1_btn_light_color", "ms_1_profile_export_btn",
+                             "ms_1_profile_import_btn", "ms_1_profile_delete_btn"};
+    for (const char* button : dialogs) h.click(button);
+    EXPECT_EQ(colour_counted, (std::vector<bool>{true, true}));
+    EXPECT_EQ(h.file_dialog_counted, (std::vector<bool>{true, true}));
+    EXPECT_EQ(h.messages, std::vector<QString>{"one_profile_text"});
+    EXPECT_FALSE(h.page->dialog_open());
+
+    ASSERT_TRUE(h.page->HoldLibrary());
+    for (const char* button : dialogs) h.click(button);
+    h.page->ReleaseLibrary();
+    EXPECT_EQ(colour_counted.size(), 2u);
+    EXPECT_EQ(h.file_choices.size(), 2u);
+    EXPECT_EQ(h.messages.size(), 1u);
+    EXPECT_TRUE(ui::IsVisible(h.ctl("ms_1_status_bar")));
+    EXPECT_EQ(text(h.ctl("ms_1_label_status")), ui::Tr(QStringLiteral("library_busy_text")));
+    EXPECT_NE(ui::Tr(QStringLiteral("library_busy_text")), "library_busy_text");
 }
 
 // ---------------------------------------------------------------------------

@@ -50,12 +50,13 @@ struct HarnessOptions {
     // real one (`real`, on a receiver of its own) arrives through the device
     // watch (`arrive`).
     bool demo_until_real = false;
+    bool tray = false;  // the desktop has a tray (the window gets its icon and menu)
 };
 
 class PageHarness {
 public:
     explicit PageHarness(HarnessOptions options = {}) {
-        ui::TrayIcon::SetAvailabilityOverride(false);
+        ui::TrayIcon::SetAvailabilityOverride(options.tray);
         data_ = options.data_folder.empty() ? std::filesystem::path(dir_.path().toStdString()) / "Data"
                                             : options.data_folder;
         if (options.cable) mouse->plug_cable();
@@ -87,6 +88,7 @@ public:
         // Message boxes are recorded and answered from `answers` (no by default).
         setup.message_box = [this](QWidget*, const QString& key, bool confirm) {
             messages.push_back(key);
+            if (during_question) std::exchange(during_question, nullptr)();
             if (!confirm) return 1;
             if (answers.empty()) return 0;
             const int a = answers.front();
@@ -107,6 +109,7 @@ public:
         };
         setup.choose_file = [this](const ui::FileChoice& choice) {
             file_choices.push_back(choice);
+            file_dialog_counted.push_back(page->dialog_open());
             return chosen_file;
         };
         auto owned = std::make_unique<CMS_1_Page>(std::move(setup));
@@ -193,8 +196,10 @@ public:
     int apply_requests = 0;
     std::vector<QString> messages;              // message boxes shown, by key
     std::vector<int> answers;                   // answers to the next confirmations
+    std::function<void()> during_question;      // acts while the next message box is up
     std::function<void(ui::SkinWindow&)> answer_dialog;  // acts on the next dialog
     std::vector<ui::FileChoice> file_choices;
+    std::vector<bool> file_dialog_counted;      // whether the page knew each file dialog open
     QString chosen_file;                        // what the file dialog returns
     int startup_apply_requests = 0;
     std::size_t startup_reports = 0;
