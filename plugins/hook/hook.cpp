@@ -82,10 +82,11 @@ private:
         ready_cv_.notify_all();
     }
 
-    void post(std::uint32_t time, std::uint32_t w, std::intptr_t l) {
+    // `position` goes with the time stamp: a key's evdev code, 0 for a button.
+    void post(std::uint32_t time, std::uint32_t w, std::intptr_t l, std::intptr_t position = 0) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!installed_ || !window_.post) return;
-        window_.post(window_.target, VANTOREL_WM_HOOK_TIME, time, 0);
+        window_.post(window_.target, VANTOREL_WM_HOOK_TIME, time, position);
         window_.post(window_.target, VANTOREL_WM_HOOK_EVENT, w, l);
     }
 
@@ -105,8 +106,9 @@ private:
             XkbStateRec state{};
             XkbGetState(control_, XkbUseCoreKbd, &state);
             const KeySym sym = XkbKeycodeToKeysym(control_, static_cast<KeyCode>(detail), state.group, 0);
-            const std::uint32_t vk = hook::virtual_key(static_cast<std::uint32_t>(sym), detail >= 8 ? detail - 8 : 0);
-            post(time, vk, type == KeyRelease ? 1 : 0);
+            const std::uint32_t evdev = detail >= 8 ? detail - 8 : 0;
+            const std::uint32_t vk = hook::virtual_key(static_cast<std::uint32_t>(sym), evdev);
+            post(time, vk, type == KeyRelease ? 1 : 0, static_cast<std::intptr_t>(evdev));
         } else if ((type == ButtonPress || type == ButtonRelease) && mouse_.load()) {
             if (auto m = hook::button_message(detail, type == ButtonPress)) post(time, m->w, m->l);
         }

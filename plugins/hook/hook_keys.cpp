@@ -11,10 +11,24 @@ std::uint32_t virtual_key(std::uint32_t keysym, std::uint32_t evdev) {
     if (keysym >= 'a' && keysym <= 'z') return 0x41 + (keysym - 'a');
     if (keysym >= 'A' && keysym <= 'Z') return 0x41 + (keysym - 'A');
     if (keysym >= '0' && keysym <= '9') return keysym;
-    // The keys whose scan code has an extended prefix: evdev numbers them on
-    // their own.
+    // The keypad, and the keys whose scan code has an extended prefix
+    // (evdev numbers them on their own).
     switch (evdev) {
-        case 96: return 0x0D;   // keypad Enter
+        // The keypad is named as its keys, whatever Num Lock makes them
+        // type: the key stored is the key pressed, and the computer that
+        // gets it reads it by its own Num Lock.
+        case 71: return 0x67;
+        case 72: return 0x68;
+        case 73: return 0x69;
+        case 75: return 0x64;
+        case 76: return 0x65;
+        case 77: return 0x66;
+        case 79: return 0x61;
+        case 80: return 0x62;
+        case 81: return 0x63;
+        case 82: return 0x60;
+        case 83: return 0x6E;   // keypad decimal
+        case 96: return 0x6C;   // keypad Enter, as the separator key the key table gives it
         case 97: return 0xA3;   // right Ctrl
         case 98: return 0x6F;   // keypad /
         case 99: return 0x2C;   // Print Screen

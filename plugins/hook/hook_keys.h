@@ -2,7 +2,9 @@
 // What the input hook library reports for an X11 key or button: the Windows
 // virtual key the key types on the active layout (letters and digits by what
 // they type, every other key by where it sits, left and right modifiers
-// apart), and the button messages. Kept free of X11 so it can be tested alone.
+// apart, the keypad as its digits), and the button messages. The key's
+// place goes with it, so the program need not agree with this naming for
+// the keys it stores by place. Kept free of X11 so it can be tested alone.
 #pragma once
 
 #include <cstdint>

@@ -21,7 +21,9 @@ extern "C" {
 #define VANTOREL_WM_HOOK_EVENT 1034
 /* Posted just before each VANTOREL_WM_HOOK_EVENT: wparam the event's time
  * stamp in milliseconds (32 bits, wrapping), for measuring the intervals
- * between events. A receiver may ignore it. */
+ * between events; lparam, for a key, the key's place on the keyboard as its
+ * Linux evdev key code (the X key code less 8), else 0. A receiver may
+ * ignore it. */
 #define VANTOREL_WM_HOOK_TIME 1035
 
 typedef int (*vantorel_installmousehook_fn)(void);
