@@ -29,6 +29,13 @@ const KeyCodeRow* row_of_scan_code(std::uint32_t scan) {
     return nullptr;
 }
 
+// The key between left Shift and Z of 102-key keyboards has no row: it is
+// stored as its own usage. Its virtual key, where it types none of the
+// table's punctuation, is VK_OEM_102.
+constexpr std::uint32_t kKey102Position = 0x56;
+constexpr std::uint32_t kKey102VirtualKey = 0xE2;
+constexpr std::uint8_t kKey102Usage = 0x64;
+
 std::string numbered(std::string_view prefix, unsigned n) { return std::string(prefix) + std::to_string(n); }
 
 // The language id of a key code outside the main block; std::nullopt when
@@ -119,12 +126,22 @@ std::optional<std::string> virtual_key_name_id(std::uint32_t vk) {
 
 KeyUsage virtual_key_to_usage(std::uint32_t virtual_key, const KeyboardLayout& layout) {
     const KeyCodeRow* row = row_of_virtual_key(virtual_key);
-    if (!row) return {};
-    std::uint8_t code = row->key_code;
-    if (code < 0x04 || code > 0x45) return {true, code};
+    if (!row && virtual_key != kKey102VirtualKey) return {};
+    std::uint8_t code = row ? row->key_code : 0;
+    if (row && (code < 0x04 || code > 0x45)) return {true, code};
     // Keys of the main block and F1..F12 are stored by where they sit.
-    if (const KeyCodeRow* at = row_of_scan_code(layout.scan_code_of(virtual_key))) code = at->key_code;
-    return {true, code};
+    const std::uint32_t scan = layout.scan_code_of(virtual_key);
+    if (scan == kKey102Position) return {true, kKey102Usage};
+    if (const KeyCodeRow* at = row_of_scan_code(scan)) code = at->key_code;
+    return {row != nullptr, code};
+}
+
+std::uint32_t placed_virtual_key(std::uint32_t hook_virtual_key, std::uint32_t position, const KeyboardLayout& layout) {
+    // Only the keys stored by place are renamed; the others keep the hook's
+    // name, which does not depend on the layout.
+    if (position != kKey102Position && !row_of_scan_code(position)) return hook_virtual_key;
+    const std::uint32_t vk = layout.virtual_key_at(position);
+    return vk ? vk : hook_virtual_key;
 }
 
 std::u16string virtual_key_to_key_name(std::uint32_t virtual_key, const KeyboardLayout& layout,

@@ -83,8 +83,16 @@ struct KeyUsage {
 // Backspace, Tab, Space, Caps Lock and F1..F12 are stored by physical
 // position: the layout says where the key sits, and the code is the one of
 // the table row at that position (on AZERTY, the "A" key gives the code of Q).
-// All other keys take their own row's code without asking the layout.
+// All other keys take their own row's code without asking the layout. The
+// key between left Shift and Z of 102-key keyboards, which has no row, is
+// stored as its usage 0x64.
 KeyUsage virtual_key_to_usage(std::uint32_t virtual_key, const KeyboardLayout& layout);
+
+// The virtual key to translate for a key the input hook reported as
+// `hook_virtual_key` at `position` (its evdev key code; 0 when the hook did
+// not say): for the keys stored by place, the one `layout` has there, so the
+// hook and the program need not name the keys of a layout alike.
+std::uint32_t placed_virtual_key(std::uint32_t hook_virtual_key, std::uint32_t position, const KeyboardLayout& layout);
 
 // UsageToKeyName: the name shown for a key code. Keys of the main block show
 // what the user's layout prints on them; the other keys use the language

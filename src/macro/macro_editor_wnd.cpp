@@ -449,14 +449,17 @@ void CMS_1_Macro::HandleCustomMessage(std::uint32_t message, std::uintptr_t wpar
         last_hook_time32_ = t;
         have_hook_time_ = true;
         next_event_timed_ = true;
+        hook_position_ = static_cast<std::uint32_t>(lparam);
         handled = true;
         return;
     }
     if (message != kMsgHookEvent) return;
     handled = true;
     const std::uint64_t when = next_event_timed_ ? hook_time_ : now_ms();
+    const std::uint32_t position = next_event_timed_ ? hook_position_ : 0;
     next_event_timed_ = false;
-    OnHookEvent(static_cast<std::uint32_t>(wparam), lparam, when);
+    // Keys go by where they sit, as this program's layout names that place.
+    OnHookEvent(placed_virtual_key(static_cast<std::uint32_t>(wparam), position, layout_), lparam, when);
 }
 
 void CMS_1_Macro::OnFinalMessage() {

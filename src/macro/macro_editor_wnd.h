@@ -110,6 +110,7 @@ private:
     std::uint32_t last_hook_time32_ = 0;
     bool have_hook_time_ = false;
     bool next_event_timed_ = false;
+    std::uint32_t hook_position_ = 0;  // where the key of the next event sits
 };
 
 }  // namespace vantorel

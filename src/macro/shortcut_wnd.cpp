@@ -4,6 +4,8 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 
+#include <utility>
+
 #include "core/messages.h"
 #include "core/trace.h"
 #include "macro/key_tables.h"
@@ -76,9 +78,16 @@ void CShortcutWnd::OnFinalMessage() { stop_capture(); }
 
 void CShortcutWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam,
                                        bool& handled) {
+    if (message == kMsgHookTime) {
+        hook_position_ = static_cast<std::uint32_t>(lparam);
+        handled = true;
+        return;
+    }
     if (message != kMsgHookEvent) return;
     handled = true;
-    if (capturing_) OnHookEvent(static_cast<std::uint32_t>(wparam), lparam != 0);
+    // Keys go by where they sit, as this program's layout names that place.
+    const std::uint32_t position = std::exchange(hook_position_, 0u);
+    if (capturing_) OnHookEvent(placed_virtual_key(static_cast<std::uint32_t>(wparam), position, layout_), lparam != 0);
 }
 
 void CShortcutWnd::OnHookEvent(std::uint32_t virtual_key, bool released) {

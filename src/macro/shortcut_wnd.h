@@ -58,6 +58,7 @@ private:
     std::uint8_t key_ = 0;
     bool capturing_ = false;
     VantorelWindow hook_window_{};
+    std::uint32_t hook_position_ = 0;  // where the key of the next hook event sits
 };
 
 }  // namespace vantorel

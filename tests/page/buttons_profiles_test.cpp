@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include "core/function_codes.h"
+#include "core/messages.h"
 #include "library/transfer.h"
 #include "macro/select_macro_wnd.h"
 #include "macro/shortcut_wnd.h"
@@ -309,6 +310,28 @@ TEST(ShortcutWnd, TheKeyReleasedLastIsCapturedByPositionOnTheUsersLayout) {
         QTest::keyRelease(edit, Qt::Key_C);
         EXPECT_EQ(d.Key(), 0x06);
         EXPECT_FALSE(qobject_cast<QAbstractButton*>(d.FindControl("check_flag_1"))->isChecked());
+    }
+}
+
+// The hook library names keys its own way; it sends each key's place ahead
+// with the time stamp, and the key captured is the one at that place.
+TEST(ShortcutWnd, AHookedKeyIsCapturedByWhereItSitsNotByTheHooksName) {
+    AzertyLayout fr;
+    CShortcutWnd d(fr, HookTable{});
+    d.Create(nullptr, ui::kStyleTool);
+    d.ShowWindow(true, true);
+    pump();
+    d.FindControl("edit_key")->setFocus();
+    pump();
+    const struct {
+        std::intptr_t position;
+        std::uintptr_t hook_key;
+        std::uint8_t key;
+    } cases[] = {{0x10, 0x51, 0x14}, {0x56, 0xE2, 0x64}, {0, 0x51, 0x04}};  // no place sent: by name
+    for (const auto& c : cases) {
+        d.SendMessage(kMsgHookTime, 1000, c.position);
+        d.SendMessage(kMsgHookEvent, c.hook_key, 1);
+        EXPECT_EQ(d.Key(), c.key) << c.position;
     }
 }
 

@@ -3,6 +3,8 @@
 // with XTEST reach the window in order, with the virtual keys of what the
 // keys type on the US and French layouts, clicks only while the mouse hook
 // is enabled, and the server's time stamps keep the gaps between events.
+// Every key of the key table, recorded on five layouts and translated as the
+// program does, comes back as its own key code.
 #include <gtest/gtest.h>
 // X11 after gtest: its macros (None, Bool, ...) would break gtest's headers.
 #include <X11/Xlib.h>
@@ -23,6 +25,8 @@
 #include <vector>
 
 #include "hook_keys.h"
+#include "macro/key_tables.h"
+#include "macro/xkb_keyboard_layout.h"
 #include "vantorel/hook_abi.h"
 
 namespace {
@@ -49,6 +53,7 @@ public:
         std::uint32_t time;
         std::uintptr_t w;
         std::intptr_t l;
+        std::intptr_t position;  // what the time stamp's message carried
     };
     std::vector<Event> wait(std::size_t count, int ms = 3000) {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -64,9 +69,13 @@ private:
     std::vector<Event> events_locked() const {
         std::vector<Event> out;
         std::uint32_t time = 0;
+        std::intptr_t position = 0;
         for (const Message& m : messages_) {
-            if (m.id == VANTOREL_WM_HOOK_TIME) time = static_cast<std::uint32_t>(m.w);
-            if (m.id == VANTOREL_WM_HOOK_EVENT) out.push_back({time, m.w, m.l});
+            if (m.id == VANTOREL_WM_HOOK_TIME) {
+                time = static_cast<std::uint32_t>(m.w);
+                position = m.l;
+            }
+            if (m.id == VANTOREL_WM_HOOK_EVENT) out.push_back({time, m.w, m.l, position});
         }
         return out;
     }
@@ -115,10 +124,30 @@ protected:
         if (remove_) remove_();
         if (module_) dlclose(module_);
     }
+    // Loads a layout and proves the server took it: a key whose symbol
+    // tells the layouts apart, read back from the server's keymap. (The
+    // server resets its keymap when its last client leaves; the fixture's
+    // own connection keeps it.)
     void layout(const char* name) {
+        struct Probe {
+            const char* layout;
+            KeyCode key;
+            KeySym sym;
+        };
+        static const Probe probes[] = {{"us", 24, XK_q},         {"fr", 24, XK_a},
+                                       {"de", 29, XK_z},         {"gb", 51, XK_numbersign},
+                                       {"ru", 24, XK_Cyrillic_shorti}};
         const std::string cmd = std::string("setxkbmap -display ") + display_name_ + " " + name;
         ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
         XSync(display_, False);
+        for (const Probe& p : probes) {
+            if (std::string(p.layout) != name) continue;
+            XkbDescPtr map = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+            ASSERT_NE(map, nullptr);
+            const KeySym got = XkbKeySymEntry(map, p.key, 0, 0);
+            XkbFreeKeyboard(map, 0, True);
+            ASSERT_EQ(got, p.sym) << "the server still has another layout than " << name;
+        }
     }
     void key(KeyCode code, bool press, unsigned long delay = 0) {
         XTestFakeKeyEvent(display_, code, press, delay);
@@ -207,6 +236,18 @@ TEST_F(HookPlugin, ClicksFlowOnlyWhileTheMouseHookIsEnabled) {
     const auto after = inbox_.wait(2);
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0].w, 0x43u);
+
+    // removehook ends the clicks too: the next hook (a key capture, which
+    // never asks for them) takes no click for a key.
+    enable_mouse_(1);
+    remove_();
+    inbox_.clear();
+    install_(&window_);
+    click(1);
+    tap(XK_d);
+    const auto next = inbox_.wait(2);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(next[0].w, 0x44u);
 }
 
 TEST_F(HookPlugin, TimeStampsKeepTheGapsAndNothingArrivesAfterRemove) {
@@ -232,6 +273,65 @@ TEST_F(HookPlugin, TimeStampsKeepTheGapsAndNothingArrivesAfterRemove) {
     tap(XK_e);
     EXPECT_TRUE(inbox_.wait(1, 300).empty());
     remove_();  // again, with nothing installed
+}
+
+// The physical key of each row (evdev code): the table's scan code for the
+// main block and F1..F12, these for the rest.
+std::uint32_t position_of(const vantorel::KeyCodeRow& row) {
+    if (row.scan_code) return row.scan_code;
+    static const std::pair<std::uint8_t, std::uint8_t> others[] = {
+        {0x2C, 99},  {0x91, 70},  {0x13, 119}, {0x2D, 110}, {0x24, 102}, {0x21, 104}, {0x2E, 111}, {0x23, 107},
+        {0x22, 109}, {0x27, 106}, {0x25, 105}, {0x28, 108}, {0x26, 103}, {0x90, 69},  {0x6F, 98},  {0x6A, 55},
+        {0x6D, 74},  {0x6B, 78},  {0x6C, 96},  {0x61, 79},  {0x62, 80},  {0x63, 81},  {0x64, 75},  {0x65, 76},
+        {0x67, 71},  {0x66, 77},  {0x68, 72},  {0x69, 73},  {0x60, 82},  {0x6E, 83},  {0x5D, 127}, {0xA2, 29},
+        {0xA0, 42},  {0xA4, 56},  {0x5B, 125}, {0xA3, 97},  {0xA1, 54},  {0xA5, 100}, {0x5C, 126}};
+    for (const auto& [vk, evdev] : others)
+        if (vk == row.virtual_key) return evdev;
+    return 0;  // the pass-through codes have no key
+}
+
+// Recorded macros and captured combinations store the key that was pressed,
+// whatever the layout, and whether or not the program's idea of the layout
+// (read from the environment) is the server's: punctuation on AZERTY and
+// QWERTZ, the 102nd key of ISO keyboards, Cyrillic.
+TEST_F(HookPlugin, EveryKeyIsStoredAsItselfOnEveryLayout) {
+    struct Key {
+        std::uint32_t position;
+        std::uint8_t code;
+    };
+    std::vector<Key> keys;
+    for (const vantorel::KeyCodeRow& row : vantorel::kKeyCodeTable) {
+        if (row.virtual_key == 0xDF) continue;  // the key of 0xBF
+        if (const std::uint32_t p = position_of(row)) keys.push_back({p, row.key_code});
+    }
+    keys.push_back({86, 0x64});  // the key between left Shift and Z
+    install_(&window_);
+    enable_(1);
+    for (const char* name : {"us", "fr", "de", "gb", "ru"}) {
+        layout(name);
+        inbox_.clear();
+        for (const Key& k : keys) {
+            key(static_cast<KeyCode>(k.position + 8), true);
+            key(static_cast<KeyCode>(k.position + 8), false);
+        }
+        const auto events = inbox_.wait(2 * keys.size());
+        ASSERT_EQ(events.size(), 2 * keys.size()) << name;
+        for (const char* program : {name, "us"}) {
+            const vantorel::XkbKeyboardLayout program_layout(program, "");
+            ASSERT_EQ(program_layout.names().layout, program) << "no keyboard data for " << program;
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                for (const auto& e : {events[2 * i], events[2 * i + 1]}) {
+                    const std::uint32_t vk = vantorel::placed_virtual_key(static_cast<std::uint32_t>(e.w),
+                                                                          static_cast<std::uint32_t>(e.position),
+                                                                          program_layout);
+                    EXPECT_EQ(vantorel::virtual_key_to_usage(vk, program_layout).key_code, keys[i].code)
+                        << "layout " << name << ", program's " << program << ", key " << keys[i].position
+                        << " reported as " << e.w;
+                }
+            }
+        }
+    }
+    layout("us");
 }
 
 TEST(HookKeys, ExtendedKeysAndButtonsWithoutAServer) {
