@@ -50,11 +50,14 @@ void quit_from_the_tray_during(const std::function<void(CMainWnd&)>& open,
     ASSERT_TRUE(wnd.Hooks().loaded());
     ASSERT_TRUE(pump_until([&] { return ui::GetCurSel(wnd.FindControl(QStringLiteral("device_tab_switch"))) == 1; }));
     bool reached = false;
+    bool loaded_as_dialog_went = false;
     std::function<void()> poll = [&] {
         auto* dialog = qobject_cast<ui::SkinWindow*>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible()) return void(QTimer::singleShot(10, poll));
         inside(*dialog);
         reached = true;
+        // The dialog calls into the hook library as it goes.
+        QObject::connect(dialog, &QObject::destroyed, [&] { loaded_as_dialog_went = wnd.Hooks().loaded(); });
         // What the desktop's tray does with the menu entry.
         wnd.TrayMenu()->GetMenuUI()->findChild<QAction*>(QStringLiteral("exit"))->trigger();
     };
@@ -63,6 +66,7 @@ void quit_from_the_tray_during(const std::function<void(CMainWnd&)>& open,
     QTimer::singleShot(20000, qApp, &QApplication::quit);  // a stuck dialog fails, it does not hang
     QApplication::exec();
     EXPECT_TRUE(reached);
+    EXPECT_TRUE(loaded_as_dialog_went) << "the hook library was freed under an open dialog";
     EXPECT_TRUE(wnd.IsDestroyed());
 }
 
