@@ -54,6 +54,33 @@ bool AssignMacro(SlotRef slot, const MacroLibrary& macros, int index, std::int32
     return true;
 }
 
+int CarryMacroRename(ProfileLibrary& profiles, std::u16string_view old_name, std::u16string_view new_name) {
+    if (old_name.empty()) return 0;
+    int changed = 0;
+    for (std::size_t p = 0; p < profiles.size(); ++p) {
+        for (int k = 0; k < kMenuButtons; ++k) {
+            SlotRef slot = profiles[p].slot(k);
+            if (!equals_ignore_case(slot.macro_name(), old_name)) continue;
+            std::fill_n(slot.bytes().data() + slot_layout::kMacroName, 2 * slot_layout::kMacroNameUnits, Byte{0});
+            slot.set_macro_name(new_name);
+            ++changed;
+        }
+    }
+    return changed;
+}
+
+std::vector<MacroUse> ButtonsPlaying(const ProfileLibrary& profiles, std::u16string_view name) {
+    std::vector<MacroUse> uses;
+    for (std::size_t p = 0; p < profiles.size(); ++p) {
+        for (int k = 0; k < kMenuButtons; ++k) {
+            ConstSlotRef slot = profiles[p].slot(k);
+            if (slot.function_code() == kFunctionMacro && equals_ignore_case(slot.macro_name(), name))
+                uses.push_back({p, k});
+        }
+    }
+    return uses;
+}
+
 ResyncResult ResyncMacroCopies(ProfileLibrary& profiles, const MacroLibrary& macros, std::size_t current) {
     ResyncResult result;
     for (std::size_t p = 0; p < profiles.size(); ++p) {
@@ -65,8 +92,12 @@ ResyncResult ResyncMacroCopies(ProfileLibrary& profiles, const MacroLibrary& mac
             if (slot.function_code() != kFunctionMacro && name.empty()) continue;
             if (p == current) result.current_involved = true;
             const MacroRecord* found = nullptr;
-            for (std::size_t i = 0; i < macros.size() && !found; ++i)
-                if (equals_ignore_case(macros[i].name(), name)) found = &macros[i];
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < macros.size() && !found; ++i) {
+                if (!equals_ignore_case(macros[i].name(), name)) continue;
+                found = &macros[i];
+                at = i;
+            }
             if (!found) {
                 // The macro is gone: the button goes back to what it does out
                 // of the box.
@@ -78,6 +109,9 @@ ResyncResult ResyncMacroCopies(ProfileLibrary& profiles, const MacroLibrary& mac
             std::fill_n(slot.bytes().data() + slot_layout::kMacroName, 2 * slot_layout::kMacroNameUnits, Byte{0});
             slot.set_macro_name(found->name());
             copy_macro(slot, *found);
+            // A macro deleted above it moved it up: the selection dialog
+            // shows the one the button plays.
+            slot.set_macro_library_index(static_cast<std::int32_t>(at));
         }
         if (!(record == *before)) result.any_changed = true;
     }

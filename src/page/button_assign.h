@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "core/profile_record.h"
 #include "library/macro_library.h"
@@ -36,10 +38,24 @@ bool StoreShortcut(SlotRef slot, std::uint8_t key, std::uint8_t modifiers);
 bool AssignMacro(SlotRef slot, const MacroLibrary& macros, int index, std::int32_t play_mode,
                  std::int32_t repeat_count);
 
-// After the macro editor closed with OK: every slot of buttons 1..12 in
+// A macro renamed in the library: every slot of buttons 1..12 in every
+// profile that plays it under its old name (in any letter case) takes the
+// new one, so that the resynchronisation after it finds the macro again.
+// Returns how many slots changed.
+int CarryMacroRename(ProfileLibrary& profiles, std::u16string_view old_name, std::u16string_view new_name);
+
+// The buttons (1..12) that play the macro of that name, profile by profile.
+struct MacroUse {
+    std::size_t profile = 0;
+    int button = 0;  // 0-based
+};
+std::vector<MacroUse> ButtonsPlaying(const ProfileLibrary& profiles, std::u16string_view name);
+
+// After the macro editor changed the library: every slot of buttons 1..12 in
 // every profile that plays a macro or names one takes the library's copy of
-// that macro (actions, count, name), or, when the library no longer has it,
-// is cleared back to its button's default function.
+// that macro (actions, count, name and where the library now holds it), or,
+// when the library no longer has it, is cleared back to its button's
+// default function.
 struct ResyncResult {
     bool any_changed = false;      // some profile's bytes changed: save the library
     bool current_involved = false; // the current profile had a slot that took part

@@ -125,5 +125,21 @@ TEST_F(MacroCopies, ResyncFollowsTheLibraryAcrossProfilesForButtonsOneToTwelve) 
     EXPECT_FALSE(page::ResyncMacroCopies(profiles, macros, 0).any_changed);  // in line now
 }
 
+
+// A macro deleted above the one a button plays moves it up the library: the
+// button follows it there, so the selection dialog shows (and OK keeps) the
+// macro the button plays.
+TEST_F(MacroCopies, ResyncStoresWhereTheLibraryNowHoldsTheMacro) {
+    macros.append(macro(u"Above", 2, 10));
+    macros.append(macro(u"Played", 4, 20));
+    auto r = std::make_unique<ProfileRecord>(defaults());
+    ASSERT_TRUE(page::AssignMacro(r->slot(3), macros, 1, 0, 1));
+    profiles.append(std::move(r));
+    macros.remove(0);
+    page::ResyncMacroCopies(profiles, macros, 0);
+    EXPECT_EQ(std::as_const(profiles[0]).slot(3).macro_library_index(), 0);
+    EXPECT_EQ(std::as_const(profiles[0]).slot(3).macro_name(), u"Played");
+}
+
 }  // namespace
 }  // namespace vantorel
