@@ -531,7 +531,7 @@ void CMS_1_Macro::import_macro() {
     const ImportResult result = vantorel::import_macro(path.toStdString(), library_);
     if (!result.index) {
         trace("macro editor: import of %s refused: %s\n", qPrintable(path), result.status.message.c_str());
-        if (services_.ask) services_.ask(this, QStringLiteral("import_macro_failed_text"), false);
+        if (services_.ask) services_.ask(this, QString::fromLatin1(import_problem_text(result.problem, true)), false);
         return;
     }
     model_.load(static_cast<int>(*result.index));

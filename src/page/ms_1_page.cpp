@@ -1034,8 +1034,10 @@ void CMS_1_Page::read_model_choice() {
     int id = read_model_id(config);
     if (id < 0 || id > 1) {
         id = 0;
-        if (const IoStatus status = write_model_id(config, id); !status)
+        std::string note;
+        if (const IoStatus status = write_model_id(config, id, &note); !status)
             trace("page: CONFIG.ini not written: %s\n", status.message.c_str());
+        if (!note.empty()) trace("page: %s\n", note.c_str());
     }
     show_model_picture(id);
 }

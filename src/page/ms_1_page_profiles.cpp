@@ -224,7 +224,7 @@ bool CMS_1_Page::ImportProfileFile(const QString& path) {
     }
     if (!result.index) {
         trace("page: import of %s refused: %s\n", qPrintable(path), result.status.message.c_str());
-        ask(QStringLiteral("import_failed_text"), false);
+        ask(QString::fromLatin1(import_problem_text(result.problem, false)), false);
         return false;
     }
     if (!result.status) {

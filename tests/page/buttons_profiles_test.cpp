@@ -566,5 +566,48 @@ TEST_F(ProfileList, ImportTakesProfilesAndRefusesOtherFiles) {
     EXPECT_EQ(back, h->profile());
 }
 
+// Every refused import said "This file is not a QV Vantorel profile", also
+// for a file that could not be read and for a sound profile whose macros
+// could not be saved.
+TEST_F(ProfileList, ARefusedImportSaysWhatHappened) {
+    ProfileRecord good;
+    good.reset_to_defaults();
+    good.set_profile_name(u"Shared");
+    SlotRef slot = good.slot(3);
+    slot.set_function_code(kFunctionMacro);
+    slot.set_macro_name(u"Burst");
+    slot.set_macro_action_count(2);
+    ProfileRecord too_long = good;
+    too_long.slot(3).set_macro_action_count(160);
+    for (std::size_t i = 0; i < 160; ++i) too_long.slot(3).set_macro_action(i, {0x04, kActionPress, 200});
+    const std::filesystem::path outside = folder.parent_path();
+    ASSERT_TRUE(export_profile(good, outside / "good.pro"));
+    ASSERT_TRUE(export_profile(too_long, outside / "long.pro"));
+    std::filesystem::create_directory(outside / "folder.pro");
+
+    const struct {
+        const char* file;
+        bool disk_full;
+        const char* message;
+    } cases[] = {
+        {"folder.pro", false, "import_unreadable_text"},
+        {"long.pro", false, "import_profile_macro_misfit_text"},
+        {"good.pro", true, "import_not_saved_text"},
+    };
+    for (const auto& c : cases) {
+        h->chosen_file = QString::fromStdString((outside / c.file).string());
+        {
+            ScopedFileFault fault([&](FileStep step, const std::filesystem::path&) {
+                return c.disk_full && step == FileStep::Write ? ENOSPC : 0;
+            });
+            h->click("ms_1_profile_import_btn");
+        }
+        h->settle();
+        ASSERT_FALSE(h->messages.empty()) << c.file;
+        EXPECT_EQ(h->messages.back(), c.message) << c.file;
+        EXPECT_EQ(names(), QStringList{"Profile 1"}) << c.file;
+    }
+}
+
 }  // namespace
 }  // namespace vantorel
