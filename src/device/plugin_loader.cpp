@@ -54,20 +54,27 @@ std::vector<std::filesystem::path> default_plugin_folders() {
 }
 
 bool plugin_location_trusted(const std::filesystem::path& file, std::string* why) {
-    for (const std::filesystem::path& p : {file, file.parent_path()}) {
+    auto refuse = [why](const std::filesystem::path& p, const char* reason) {
+        if (why) *why = p.string() + reason;
+        return false;
+    };
+    // The file that would really be mapped, and every folder above it: whoever
+    // may write any of them may put code of their own in its place.
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::canonical(file, ec);
+    if (ec) return refuse(file, " cannot be examined");
+    bool is_file = true;
+    for (std::filesystem::path p = real;; p = p.parent_path()) {
         struct stat st {};
-        if (::stat(p.c_str(), &st) != 0) {
-            if (why) *why = p.string() + " cannot be examined";
-            return false;
-        }
-        if (st.st_mode & S_IWOTH) {
-            if (why) *why = p.string() + " is writable by other users";
-            return false;
-        }
-        if (st.st_uid != 0 && st.st_uid != ::geteuid()) {
-            if (why) *why = p.string() + " belongs to another user";
-            return false;
-        }
+        if (::stat(p.c_str(), &st) != 0) return refuse(p, " cannot be examined");
+        if (st.st_uid != 0 && st.st_uid != ::geteuid()) return refuse(p, " belongs to another user");
+        // A folder with the sticky bit (/tmp) lets nobody but their owners
+        // rename or remove the entries in it.
+        const bool shielded = !is_file && (st.st_mode & S_ISVTX);
+        if ((st.st_mode & S_IWOTH) && !shielded) return refuse(p, " is writable by other users");
+        if ((st.st_mode & S_IWGRP) && !shielded) return refuse(p, " is writable by its group");
+        is_file = false;
+        if (p == p.root_path() || !p.has_relative_path()) break;
     }
     return true;
 }

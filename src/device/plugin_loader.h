@@ -47,8 +47,10 @@ std::vector<std::filesystem::path> default_plugin_folders();
 // Loads `file_name` (a plain file name) from the first of `folders` that has
 // it and can load it. Relative folders are skipped. Null when none does.
 // Whether a plugin file may be loaded from where it lies: neither the file
-// nor its folder may be writable by other users, and both must belong to
-// root or to the user running the program. `why` says what is wrong.
+// (links followed) nor any folder above it may be writable by its group or
+// by other users (a folder with the sticky bit excepted), and each must
+// belong to root or to the user running the program. `why` says what is
+// wrong.
 bool plugin_location_trusted(const std::filesystem::path& file, std::string* why = nullptr);
 
 std::unique_ptr<PluginModule> load_plugin(std::string_view file_name, std::span<const std::filesystem::path> folders);

@@ -271,21 +271,51 @@ TEST(WiredDriverLibrary, LoadsOnlyByAbsolutePathFromTheGivenFolders) {
     EXPECT_NE(module->symbol("Open_DevMonitor"), nullptr);
     EXPECT_EQ(module->symbol("NoSuchEntry"), nullptr);
 
-    // A copy in a folder other users may write to is refused.
-    vantorel::testing::TempDir open_dir;
-    std::filesystem::copy_file(kGoodDir / VANTOREL_WIRED_DRIVER_FILE, open_dir.path() / VANTOREL_WIRED_DRIVER_FILE);
-    std::filesystem::permissions(open_dir.path(), std::filesystem::perms::all);
-    std::string why;
-    EXPECT_FALSE(plugin_location_trusted(open_dir.path() / VANTOREL_WIRED_DRIVER_FILE, &why));
-    EXPECT_NE(why.find("writable by other users"), std::string::npos) << why;
-    EXPECT_EQ(load_plugin(VANTOREL_WIRED_DRIVER_FILE, std::vector{open_dir.path()}), nullptr);
-    std::filesystem::permissions(open_dir.path(), std::filesystem::perms::owner_all);
-    EXPECT_NE(load_plugin(VANTOREL_WIRED_DRIVER_FILE, std::vector{open_dir.path()}), nullptr);
-
     const auto folders = default_plugin_folders();
     ASSERT_FALSE(folders.empty());
     EXPECT_EQ(folders.front(), executable_folder());
     for (const auto& f : folders) EXPECT_TRUE(f.is_absolute()) << f;
+}
+
+// A plugin that anyone but its owner (or root) could have replaced, in its
+// file or in any folder above it, is never loaded: the programs may run as
+// root.
+TEST(WiredDriverLibrary, PluginThatAGroupOrOtherUsersCanReplaceIsRefused) {
+    using std::filesystem::perms;
+    struct Case {
+        const char* name;
+        perms outer, inner, file;
+        const char* why;  // null: loaded
+    };
+    const perms dir = perms::owner_all | perms::group_read | perms::group_exec;
+    const perms lib = perms::owner_all | perms::group_read | perms::group_exec;
+    const Case cases[] = {
+        {"owner only", dir, dir, lib, nullptr},
+        {"folder open to all", dir, perms::all, lib, "writable by other users"},
+        {"folder writable by its group", dir, dir | perms::group_write, lib, "writable by its group"},
+        {"file writable by its group", dir, dir, lib | perms::group_write, "writable by its group"},
+        {"file writable by all", dir, dir, lib | perms::others_write, "writable by other users"},
+        {"a folder above writable by its group", dir | perms::group_write, dir, lib, "writable by its group"},
+        {"a folder above open to all but sticky", perms::all | perms::sticky_bit, dir, lib, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vantorel::testing::TempDir top;
+        const auto inner = top.path() / "plugins";
+        std::filesystem::create_directory(inner);
+        const auto file = inner / VANTOREL_WIRED_DRIVER_FILE;
+        std::filesystem::copy_file(kGoodDir / VANTOREL_WIRED_DRIVER_FILE, file);
+        std::filesystem::permissions(file, c.file);
+        std::filesystem::permissions(inner, c.inner);
+        std::filesystem::permissions(top.path(), c.outer);
+        std::string why;
+        EXPECT_EQ(plugin_location_trusted(file, &why), c.why == nullptr) << why;
+        if (c.why) {
+            EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        }
+        EXPECT_EQ(load_plugin(VANTOREL_WIRED_DRIVER_FILE, std::vector{inner}) != nullptr, c.why == nullptr);
+        std::filesystem::permissions(top.path(), perms::owner_all);
+    }
 }
 
 TEST(WiredDriverLibrary, BoundLibraryIsCalledPostsToTheWindowAndUnloadsLast) {
