@@ -8,6 +8,54 @@ namespace {
 constexpr std::string_view kHold = "hold ";
 constexpr std::string_view kReload = "reload ";
 constexpr std::string_view kRelease = "release";
+constexpr std::string_view kKeep = "keep";
+
+bool must_escape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '%'; }
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;  // lower case is not how the writer writes
+}
+
+std::string escape_folder(std::string_view folder) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(folder.size());
+    for (const char ch : folder) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (!must_escape(c)) {
+            out.push_back(ch);
+            continue;
+        }
+        out.push_back('%');
+        out.push_back(kHex[c >> 4]);
+        out.push_back(kHex[c & 0xf]);
+    }
+    return out;
+}
+
+std::optional<std::string> unescape_folder(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (must_escape(c) && c != '%') return std::nullopt;
+        if (c != '%') {
+            out.push_back(text[i]);
+            continue;
+        }
+        if (text.size() - i < 3) return std::nullopt;
+        const int high = hex_digit(text[i + 1]);
+        const int low = hex_digit(text[i + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        const auto byte = static_cast<unsigned char>(high * 16 + low);
+        if (!must_escape(byte) || byte == 0) return std::nullopt;
+        out.push_back(static_cast<char>(byte));
+        i += 2;
+    }
+    return out;
+}
 
 struct ApplyWord {
     LibraryRequest::Apply apply;
@@ -23,6 +71,10 @@ constexpr ApplyWord kApplyWords[] = {
 
 std::optional<LibraryRequest> parse_library_request(std::string_view line) {
     LibraryRequest request;
+    if (line == kKeep) {
+        request.verb = LibraryRequest::Verb::Keep;
+        return request;
+    }
     if (line == kRelease) {
         request.verb = LibraryRequest::Verb::Release;
         return request;
@@ -38,12 +90,11 @@ std::optional<LibraryRequest> parse_library_request(std::string_view line) {
         return std::nullopt;
     }
     if (line.starts_with(kHold)) {
-        const std::string_view folder = line.substr(kHold.size());
-        if (folder.empty() || folder.front() != '/' || folder.size() > kMaxRequestFolder ||
-            folder.find('\0') != std::string_view::npos)
+        const std::optional<std::string> folder = unescape_folder(line.substr(kHold.size()));
+        if (!folder || folder->empty() || folder->front() != '/' || folder->size() > kMaxRequestFolder)
             return std::nullopt;
         request.verb = LibraryRequest::Verb::Hold;
-        request.folder = std::string(folder);
+        request.folder = *folder;
         return request;
     }
     return std::nullopt;
@@ -51,7 +102,8 @@ std::optional<LibraryRequest> parse_library_request(std::string_view line) {
 
 std::string format_library_request(const LibraryRequest& request) {
     switch (request.verb) {
-        case LibraryRequest::Verb::Hold: return std::string(kHold) + request.folder;
+        case LibraryRequest::Verb::Hold: return std::string(kHold) + escape_folder(request.folder);
+        case LibraryRequest::Verb::Keep: return std::string(kKeep);
         case LibraryRequest::Verb::Reload:
             for (const ApplyWord& w : kApplyWords)
                 if (w.apply == request.apply) return std::string(kReload) + std::string(w.word);

@@ -4,14 +4,19 @@
 // LibraryRequests, which says what each one does):
 //
 //   hold <data folder>
+//   keep
 //   reload none|changed|full
 //   release
 //
 // One request a line, without its newline; words are separated by one space
 // and nothing else is accepted around them. The data folder is the command's
-// absolute path, taken byte for byte: the two processes have different
-// working folders, so a relative one would name another folder. Parsing and
-// writing live here so that both ends agree on every byte.
+// absolute path: the two processes have different working folders, so a
+// relative one would name another folder. Its bytes are taken as they are,
+// except that control bytes (a newline among them), DEL and '%' are written
+// as '%' and two upper-case hexadecimal digits, so no folder name can split
+// or end a line; nothing else may be written that way, so each request has
+// exactly one line. Parsing and writing live here so that both ends agree on
+// every byte.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +27,7 @@
 namespace vantorel {
 
 struct LibraryRequest {
-    enum class Verb { Hold, Reload, Release };
+    enum class Verb { Hold, Keep, Reload, Release };
     enum class Apply { None, Changed, Full };
 
     Verb verb = Verb::Release;
@@ -37,8 +42,8 @@ struct LibraryRequest {
 inline constexpr std::size_t kMaxRequestFolder = 4095;
 
 // Null for anything but a well-formed request: an unknown verb or apply, a
-// missing or extra word, a folder that is empty, relative, over-long or
-// holds a NUL byte.
+// missing or extra word, a folder that is empty, relative, over-long, holds
+// a NUL byte, a raw control byte or an escape that is malformed or not needed.
 std::optional<LibraryRequest> parse_library_request(std::string_view line);
 // The line of a request, without the newline.
 std::string format_library_request(const LibraryRequest& request);

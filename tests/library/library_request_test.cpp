@@ -22,6 +22,9 @@ TEST(LibraryRequestLine, WellFormedRequestsAreReadAndWrittenBackByteForByte) {
         {"hold /", Verb::Hold, "/", Apply::None},
         {"hold /a/../b/ x", Verb::Hold, "/a/../b/ x", Apply::None},
         {"hold /d\xff\xfe", Verb::Hold, "/d\xff\xfe", Apply::None},  // folder names need not be UTF-8
+        // Bytes that could end or split the line travel escaped.
+        {"hold /data%0A/%0Dx%25%7F%09", Verb::Hold, "/data\n/\rx%\x7f\t", Apply::None},
+        {"keep", Verb::Keep, "", Apply::None},
         {"reload none", Verb::Reload, "", Apply::None},
         {"reload changed", Verb::Reload, "", Apply::Changed},
         {"reload full", Verb::Reload, "", Apply::Full},
@@ -57,9 +60,21 @@ TEST(LibraryRequestLine, AnythingElseIsRefused) {
         "Release",
         "wake",
         "hold\t/home",
+        "hold /raw\nnewline",
+        "hold /raw\ttab",
+        "hold /%00nul",
+        "hold /%0a",   // lower case: not how it is written
+        "hold /%41",   // needs no escape: the same folder would have two lines
+        "hold /%4",
+        "hold /%",
+        "hold /%G0",
+        "keep ",
     };
     for (const std::string& line : cases) EXPECT_FALSE(parse_library_request(line)) << line;
     EXPECT_TRUE(parse_library_request("hold /" + std::string(kMaxRequestFolder - 1, 'a'))) << "the longest folder";
+    std::string escaped;
+    for (std::size_t i = 0; i + 1 < kMaxRequestFolder; ++i) escaped += "%0A";
+    EXPECT_TRUE(parse_library_request("hold /" + escaped)) << "the longest folder, every byte escaped";
 }
 
 }  // namespace
