@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: a line on the single-instance socket as the running program
 // reads it (NUL bytes, no newline, over-long, any bytes after the verb).
-// Checks: no crash; only hold, reload and release are accepted, reload only
-// with none, changed or full; a hold's folder is absolute, within the path
-// limit and free of NUL bytes; an accepted request writes back the very
-// line it came from, and a written request reads back the same.
+// Checks: no crash; only hold, keep, reload and release are accepted, reload
+// only with none, changed or full; a hold's folder is absolute, within the
+// path limit and free of NUL bytes, and its line holds no control byte; an
+// accepted request writes back the very line it came from, and a written
+// request reads back the same.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -23,6 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!line.starts_with("hold /") || request->folder.size() > kMaxRequestFolder ||
                 request->folder.find('\0') != std::string::npos)
                 std::abort();
+            for (const char c : line)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) std::abort();
+            break;
+        case LibraryRequest::Verb::Keep:
+            if (line != "keep") std::abort();
             break;
         case LibraryRequest::Verb::Reload:
             if (line != "reload none" && line != "reload changed" && line != "reload full") std::abort();

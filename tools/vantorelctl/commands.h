@@ -65,6 +65,13 @@ struct ApplyJob {
     std::string simulate;
     bool trace = false;
     double wait = 8.0;
+    // Where what the mouse changes itself during the apply (a DPI stage
+    // pressed, say) is kept: the profile of this index in the library of
+    // `library`'s data folder, written under the library lock and the
+    // running program's hold, and nothing else of the library with it. Null
+    // for a profile that is only read.
+    const GlobalOptions* library = nullptr;
+    std::size_t profile_index = 0;
 };
 int run_apply_job(const ApplyJob& job);
 

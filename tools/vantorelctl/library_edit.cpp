@@ -3,12 +3,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +16,7 @@
 
 #include "core/trace.h"
 #include "library/library_request.h"
+#include "library/program_mark.h"
 #include "library_access.h"
 
 namespace vantorel::cli {
@@ -65,55 +66,66 @@ const char* apply_need_word(ApplyNeed need) {
     return "none";
 }
 
-std::filesystem::path GuiLink::socket_path() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::filesystem::path dir;
-    if (runtime && *runtime) {
-        dir = runtime;
-    } else {
-        // Where Qt puts its runtime folder when the variable is unset.
-        const std::filesystem::path run_user = "/run/user/" + std::to_string(::getuid());
-        std::error_code ec;
-        if (std::filesystem::is_directory(run_user, ec)) {
-            dir = run_user;
-        } else {
-            const char* tmp = std::getenv("TMPDIR");
-            const passwd* pw = ::getpwuid(::getuid());
-            dir = std::filesystem::path(tmp && *tmp ? tmp : "/tmp") /
-                  ("runtime-" + std::string(pw ? pw->pw_name : std::to_string(::getuid())));
-        }
-    }
-    return dir / "QV Vantorel";
-}
-
 std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
-                                       bool* busy) {
+                                       std::string* why, bool* busy) {
     *busy = false;
     const std::string path = socket.string();
     sockaddr_un addr{};
-    if (path.size() >= sizeof addr.sun_path) return nullptr;
+    if (path.empty()) {
+        *why = "it does not listen for requests";
+        return nullptr;
+    }
+    if (path.size() >= sizeof addr.sun_path) {
+        *why = "its socket path " + path + " is too long";
+        return nullptr;
+    }
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        *why = std::string("no socket: ") + std::strerror(errno);
+        return nullptr;
+    }
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
-        // No program runs (or a crashed one left its socket file).
+        *why = "it cannot be reached at " + path + " (" + std::strerror(errno) + ")";
         ::close(fd);
         return nullptr;
     }
     std::unique_ptr<GuiLink> link(new GuiLink(fd));
+    link->open_ = false;
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != ::geteuid()) {
+        *why = "it runs as another user; run the command as that user";
+        return nullptr;
+    }
     std::string answer;
     LibraryRequest hold;
     hold.verb = LibraryRequest::Verb::Hold;
     hold.folder = folder.string();
-    if (!link->request(format_library_request(hold), &answer) || answer != "held") {
-        *busy = answer == "busy";
-        trace("desktop program: %s\n", answer == "other" ? "works on another data folder" : "did not answer");
-        link->open_ = false;
+    if (!link->request(format_library_request(hold), &answer)) {
+        *why = "it did not answer within " + std::to_string(kAnswerTimeoutMs / 1000) + " s (is it stopped?)";
         return nullptr;
     }
+    if (answer != "held") {
+        *busy = answer == "busy";
+        *why = *busy ? "it has a dialog open; close it and try again"
+               : answer == "other" ? "it is in the middle of another change; try again"
+                                   : "it refused (\"" + answer + "\")";
+        return nullptr;
+    }
+    link->open_ = true;
     trace("desktop program: holds its saves\n");
     return link;
+}
+
+bool GuiLink::keep() {
+    std::string answer;
+    LibraryRequest keep;
+    keep.verb = LibraryRequest::Verb::Keep;
+    if (request(format_library_request(keep), &answer) && answer == "held") return true;
+    open_ = false;
+    return false;
 }
 
 GuiLink::~GuiLink() {
@@ -144,6 +156,30 @@ bool GuiLink::release() {
     return request(format_library_request(release), &answer) && answer == "done";
 }
 
+namespace {
+
+// How long a command waits for another's library lock.
+int lock_wait_seconds() {
+    const char* text = std::getenv("QV_VANTOREL_LOCK_WAIT");
+    if (!text || !*text) return 30;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return (*end != '\0' || value < 0) ? 30 : static_cast<int>(std::min(value, 3600L));
+}
+
+// The process a lock file names as its holder ("" when it names none).
+std::string lock_holder(int fd) {
+    char buffer[32] = {};
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
+    if (n <= 0) return {};
+    std::string text(buffer, static_cast<std::size_t>(n));
+    const std::size_t end = text.find('\n');
+    text = text.substr(0, end);
+    return text.find_first_not_of("0123456789") == std::string::npos ? text : std::string();
+}
+
+}  // namespace
+
 std::unique_ptr<LibraryEdit> LibraryEdit::open(const GlobalOptions& global) {
     const DataFolder folder = command_data_folder(global, DataFolder::Create::IfMissing);
     if (!folder.status()) {
@@ -153,31 +189,70 @@ std::unique_ptr<LibraryEdit> LibraryEdit::open(const GlobalOptions& global) {
     std::unique_ptr<LibraryEdit> edit(new LibraryEdit());
     // The lock first: a second command waits here until the first is done.
     const std::filesystem::path lock_file = folder.path() / "library.lock";
-    edit->lock_fd_ = ::open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    std::string why;
+    int error = 0;
+    edit->lock_fd_ = open_lock_file(lock_file, &why, &error);
     if (edit->lock_fd_ < 0) {
-        const int error = errno;
         if (error == EROFS || error == EACCES || error == EPERM)
             print_error("the data folder " + folder.path().string() + " cannot be written (" + std::strerror(error) +
                         "); nothing changed");
         else
-            print_error("cannot open " + lock_file.string() + ": " + std::strerror(error));
+            print_error("cannot use " + why + "; nothing changed");
         return nullptr;
     }
-    while (::flock(edit->lock_fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            print_error("cannot lock " + lock_file.string() + ": " + std::strerror(errno));
+    const int wait_ms = lock_wait_seconds() * 1000;
+    bool told = false;
+    for (int waited = 0; ::flock(edit->lock_fd_, LOCK_EX | LOCK_NB) != 0; waited += 50) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            print_error("cannot lock " + lock_file.string() + ": " + std::strerror(errno) + "; nothing changed");
             return nullptr;
         }
+        const std::string holder = lock_holder(edit->lock_fd_);
+        const std::string who = "another vantorelctl command" + (holder.empty() ? "" : " (process " + holder + ")");
+        if (waited >= wait_ms) {
+            print_error(who + " has been changing the library for over " + std::to_string(wait_ms / 1000) +
+                        " s; nothing changed (QV_VANTOREL_LOCK_WAIT sets how long to wait)");
+            return nullptr;
+        }
+        if (!told && waited >= 1000) {
+            std::cerr << "vantorelctl: waiting for " << who << " to finish\n";
+            told = true;
+        }
+        ::usleep(50 * 1000);
     }
-    bool busy = false;
-    edit->gui_ = GuiLink::hold(GuiLink::socket_path(), std::filesystem::absolute(folder.path()), &busy);
-    if (busy) {
-        print_error("the running QV Vantorel has a dialog open; close it and try again (nothing changed)");
+    // Who holds it, for the message of a command that waits.
+    const std::string pid = std::to_string(::getpid()) + '\n';
+    if (::ftruncate(edit->lock_fd_, 0) != 0 || ::pwrite(edit->lock_fd_, pid.data(), pid.size(), 0) < 0)
+        trace("library lock: cannot note the holder: %s\n", std::strerror(errno));
+
+    // The running program, found through the folder's own mark.
+    const std::filesystem::path absolute = std::filesystem::absolute(folder.path());
+    const ProgramProbe probe = probe_program(absolute);
+    if (probe.state == ProgramProbe::State::Unknown) {
+        print_error("cannot tell whether QV Vantorel is running on " + absolute.string() + ": " + probe.error +
+                    "; nothing changed");
         return nullptr;
+    }
+    if (probe.state == ProgramProbe::State::Running) {
+        bool busy = false;
+        edit->gui_ = GuiLink::hold(probe.socket, absolute, &why, &busy);
+        if (!edit->gui_) {
+            print_error("QV Vantorel is running on this data folder, but " + why + "; nothing changed");
+            return nullptr;
+        }
     }
     edit->store_ = open_store(global, LoadMode::Repair);
     if (!edit->store_) return nullptr;
     return edit;
+}
+
+bool LibraryEdit::may_write() {
+    if (!gui_) return true;
+    if (gui_->keep()) return true;
+    print_error("the running QV Vantorel ended its hold while this command was silent; nothing changed");
+    gui_.reset();
+    unlock();
+    return false;
 }
 
 LibraryEdit::~LibraryEdit() {
@@ -187,12 +262,14 @@ LibraryEdit::~LibraryEdit() {
 
 void LibraryEdit::unlock() {
     if (lock_fd_ < 0) return;
+    if (::ftruncate(lock_fd_, 0) != 0) trace("library lock: cannot clear the holder\n");
     ::flock(lock_fd_, LOCK_UN);
     ::close(lock_fd_);
     lock_fd_ = -1;
 }
 
 bool LibraryEdit::commit(bool macros_changed, ApplyNeed need) {
+    if (!may_write()) return false;
     std::string error;
     bool ok = true;
     {

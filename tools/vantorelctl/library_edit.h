@@ -7,23 +7,32 @@
 //
 // - Every command that changes the library holds an advisory lock
 //   (flock) on "library.lock" in the data folder from loading to saving;
-//   two commands run one after the other.
-// - When the desktop program runs on the same data folder, the command asks
-//   it over its single-instance socket to hold: it saves the edits it has
-//   not saved yet and then writes nothing until the command is done. The
-//   command loads, changes and saves the library, then asks the program to
-//   reload it from disk, show it and send the mouse what changed. The
-//   program's next save then starts from what the command wrote.
+//   two commands run one after the other. A command waits for another's
+//   lock for QV_VANTOREL_LOCK_WAIT seconds (30 by default), then gives up
+//   and changes nothing.
+// - The desktop program marks the data folder it works on ("program.lock",
+//   see library/program_mark.h). When it is there, the command asks it over
+//   the socket the mark names to hold: it saves the edits it has not saved
+//   yet and then takes no edit and writes nothing until the command is done.
+//   Just before writing, the command asks whether the hold still stands
+//   (the program ends a hold after a few seconds of silence); then it
+//   saves and asks the program to reload the files, show them and send the
+//   mouse what changed. The program's next save starts from what the
+//   command wrote.
+// - A command that finds the program's mark but cannot have the hold (the
+//   program does not answer, belongs to another user, has a dialog open,
+//   listens nowhere, or ended the hold) changes nothing and fails, saying why.
 //
 // The requests, one line each (the answers likewise):
 //   hold <data folder>     -> "held" (same folder, holding), "other" or
-//                             "busy" (a dialog of the program is open: the
-//                             command gives up and changes nothing)
+//                             "busy" (a dialog of the program is open)
+//   keep                   -> "held" while the hold stands, else "lost"
 //   reload none|changed|full -> "done" (reloaded, hold ended; "changed" and
 //                              "full" also ask for an apply of the
 //                              differences or of everything)
 //   release                -> "done" (nothing was written, hold ended)
-// A connection that closes during a hold ends it with a reload.
+// A connection that closes during a hold ends it with a reload that sends
+// the mouse what differs.
 #pragma once
 
 #include <filesystem>
@@ -47,19 +56,17 @@ const char* apply_need_word(ApplyNeed need);
 // The client side of the desktop program's socket.
 class GuiLink {
 public:
-    // The socket of the running program: $XDG_RUNTIME_DIR/QV Vantorel (with
-    // the runtime folder Qt falls back to when the variable is unset).
-    static std::filesystem::path socket_path();
-
-    // Connects and asks for a hold on `folder`. Null when no program runs,
-    // it answers nothing or it works on another data folder; null with
-    // *busy set when it has a dialog open.
+    // Connects to the program listening on `socket` and asks for a hold on
+    // `folder`. Null when it cannot be had, with the reason in *why (and
+    // *busy set when a dialog of the program is open).
     static std::unique_ptr<GuiLink> hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
-                                         bool* busy);
+                                         std::string* why, bool* busy);
     ~GuiLink();  // a hold still open is released
     GuiLink(const GuiLink&) = delete;
     GuiLink& operator=(const GuiLink&) = delete;
 
+    // Whether the hold still stands (and it starts its silence anew).
+    bool keep();
     // Ends the hold; true when the program answered.
     bool reload(ApplyNeed need);
     bool release();
@@ -81,6 +88,11 @@ public:
     ProfileStore& store() { return *store_; }
     // Whether the desktop program takes part (and so applies to its mouse).
     bool gui_running() const { return gui_ != nullptr; }
+
+    // To be asked just before the files are written: whether the program's
+    // hold still stands (always, without a program). False, with the message
+    // printed and the program released, when it does not: write nothing.
+    bool may_write();
 
     // Saves the profile library (and the macro library when asked), then
     // lets the program reload and apply. The lock is given up either way.
