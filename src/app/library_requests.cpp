@@ -13,6 +13,7 @@
 namespace vantorel {
 
 LibraryRequests::~LibraryRequests() {
+    delete silence_;
     if (!instance_) return;
     instance_->set_request_handler(nullptr);
     instance_->set_closed_handler(nullptr);
@@ -46,10 +47,22 @@ QByteArray LibraryRequests::handle(const void* connection, const QByteArray& lin
         if (page_.dialog_open()) return "busy";
         holder_ = connection;
         page_.HoldLibrary();
+        if (!silence_) {
+            silence_ = new QTimer();
+            silence_->setSingleShot(true);
+            QObject::connect(silence_, &QTimer::timeout, [this] { holder_silent(); });
+        }
+        silence_->start(kHoldSilenceMs);
+        return "held";
+    }
+    if (request->verb == LibraryRequest::Verb::Keep) {
+        if (connection != holder_) return "lost";
+        silence_->start(kHoldSilenceMs);
         return "held";
     }
     if (connection != holder_) return "error";
     holder_ = nullptr;
+    silence_->stop();
     if (request->verb == LibraryRequest::Verb::Release) {
         page_.ReleaseLibrary();
         return "done";
@@ -63,9 +76,20 @@ QByteArray LibraryRequests::handle(const void* connection, const QByteArray& lin
 
 void LibraryRequests::closed(const void* connection) {
     if (connection != holder_) return;
-    trace("library requests: the holding command went away\n");
+    lose_holder("went away");
+}
+
+void LibraryRequests::holder_silent() {
+    if (holder_) lose_holder("said nothing for too long");
+}
+
+void LibraryRequests::lose_holder(const char* why) {
+    trace("library requests: the holding command %s\n", why);
     holder_ = nullptr;
-    page_.ReloadLibrary(CMS_1_Page::ReloadApply::None);
+    if (silence_) silence_->stop();
+    // It may have written before it went: what the files hold now is shown,
+    // and the mouse gets whatever differs from what it holds.
+    page_.ReloadLibrary(CMS_1_Page::ReloadApply::Changed);
 }
 
 }  // namespace vantorel

@@ -2,11 +2,13 @@
 // qv-vantorel: the desktop application.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QSettings>
 #include <QStyleFactory>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "app/app_options.h"
 #include "app/exit_signals.h"
@@ -19,6 +21,7 @@
 #include "app/single_instance.h"
 #include "core/messages.h"
 #include "core/trace.h"
+#include "library/program_mark.h"
 #include "ui/first_paint.h"
 #include "ui/resources.h"
 
@@ -109,8 +112,20 @@ int main(int argc, char** argv) {
 
     // The virtual mouse stands in when no real one is there (or on --demo).
     const SessionChoice session = ChooseSession(options->demo, !options->no_demo);
-    std::optional<DataFolder> data_folder;
-    if (!options->data_dir.isEmpty()) data_folder = DataFolder::at(options->data_dir.toStdString());
+    DataFolder data_folder =
+        options->data_dir.isEmpty() ? DataFolder::locate() : DataFolder::at(options->data_dir.toStdString());
+    // The data folder is marked as ours before anything in it is read, so a
+    // vantorelctl command from now on asks this program to hold first.
+    std::unique_ptr<ProgramMark> mark;
+    if (data_folder.status()) {
+        std::string why;
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(data_folder.path(), ec);
+        mark = ProgramMark::claim(ec ? data_folder.path() : absolute,
+                                  instance.listening() ? QFile::encodeName(instance.server_name()).toStdString() : "",
+                                  &why);
+        if (!mark) trace("data folder: not marked as in use: %s\n", why.c_str());
+    }
     std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
     CMS_1_Page& mouse_page = *page;
     // The window's size between runs; kept beside the desktop's other

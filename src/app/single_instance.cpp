@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/single_instance.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -23,13 +21,15 @@
 
 #include "app/line_splitter.h"
 #include "core/trace.h"
+#include "library/program_mark.h"
 
 namespace vantorel {
 
 namespace {
 constexpr char kWake[] = "wake";
-// A request names a data folder; longer lines are no request of ours.
-constexpr std::size_t kMaxLine = 4096;
+// A request names a data folder (up to the path limit, each byte written in
+// at most three); longer lines are no request of ours.
+constexpr std::size_t kMaxLine = 16384;
 
 // Only the user running this copy may talk to it, whatever the socket
 // file's permissions turn out to be.
@@ -112,9 +112,8 @@ struct SingleInstance::Connection {
 };
 
 QString SingleInstance::default_server_name() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
-    return QDir(dir).filePath(QLatin1String(kName));
+    // Worked out the same way by every start, whatever Qt would choose.
+    return QFile::decodeName(QByteArray::fromStdString(program_socket_path().string()));
 }
 
 SingleInstance::SingleInstance(QString server_name) : server_name_(std::move(server_name)) {}
@@ -148,6 +147,11 @@ bool SingleInstance::wake_running(const QString& server_name, int timeout_ms) {
 }
 
 SingleInstance::Result SingleInstance::start() {
+    if (server_name_.isEmpty()) {
+        // No runtime folder of the user's: run, without the single-instance rule.
+        trace("single instance: no runtime folder to listen in\n");
+        return Result::First;
+    }
     // Two starts at the same moment must not both become the first: the lock
     // makes "is anyone listening? then listen" one step.
     const StartLock lock(server_name_ + QStringLiteral(".lock"));

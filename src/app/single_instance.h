@@ -29,8 +29,8 @@ public:
 
     static constexpr const char* kName = "QV Vantorel";
 
-    // The socket path: the runtime folder (XDG_RUNTIME_DIR, private to the
-    // user) joined with kName.
+    // The socket path: kName in the user's runtime folder (program_socket_path();
+    // empty when there is none, and then the program does not listen).
     static QString default_server_name();
 
     explicit SingleInstance(QString server_name = default_server_name());
@@ -38,6 +38,8 @@ public:
 
     Result start();
     QString server_name() const { return server_name_; }
+    // Whether start() made this process listen on server_name().
+    bool listening() const { return listen_fd_ >= 0; }
 
     // Asks a running instance to show itself; false when none answers.
     static bool wake_running(const QString& server_name, int timeout_ms = 1000);

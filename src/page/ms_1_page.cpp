@@ -18,6 +18,7 @@
 #include "library/settings_file.h"
 #include "page/button_labels.h"
 #include "page/dpi_color_wnd.h"
+#include "page/input_pause.h"
 #include "page/page_logic.h"
 #include "ui/controls.h"
 #include "ui/edit_revert.h"
@@ -367,10 +368,27 @@ bool CMS_1_Page::SavePendingEdits(std::string* error) {
 
 bool CMS_1_Page::HoldLibrary() {
     const bool saved = SavePendingEdits(nullptr);
-    std::lock_guard<std::mutex> lock(m_pSource->mutex());
-    m_pSource->hold();
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        m_pSource->hold();
+    }
+    // Nothing is edited until the files are read back.
+    if (!m_pInputPause)
+        m_pInputPause = std::make_unique<InputPause>(window_widget(), [this](bool held) { show_library_held(held); });
     trace("page: library held for an outside change\n");
     return saved;
+}
+
+void CMS_1_Page::show_library_held(bool held) {
+    if (held) {
+        ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("library_busy_text")));
+        ui::SetVisible(m_pStatusBar, true);
+        m_bShowingHeld = true;
+        m_bShowingNotTaken = false;
+        return;
+    }
+    if (m_bShowingHeld) ui::SetVisible(m_pStatusBar, false);
+    m_bShowingHeld = false;
 }
 
 bool CMS_1_Page::library_held() const {
@@ -379,16 +397,16 @@ bool CMS_1_Page::library_held() const {
 }
 
 void CMS_1_Page::ReleaseLibrary() {
+    m_pInputPause.reset();
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        const bool pending = m_pSource->unsaved();
-        m_pSource->end_hold();
-        if (pending) m_pSource->mark_unsaved();
+        m_pSource->release_hold();
     }
     SavePendingEdits(nullptr);
 }
 
 void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
+    m_pInputPause.reset();
     {
         // The records are replaced: no pointer may outlive them.
         std::lock_guard<std::mutex> lock(m_pSource->mutex());

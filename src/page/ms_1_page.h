@@ -61,6 +61,8 @@ class QTimer;
 
 namespace vantorel {
 
+class InputPause;
+
 // What the page works with; the application fills it for a real or a demo
 // session, the tests with fakes.
 struct PageSetup {
@@ -390,6 +392,10 @@ private:
     // a switch (see fill_profile_list).
     int m_iIgnoreListSelect = 1;
     int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
+    // While vantorelctl holds the library: no input, and a word after a while.
+    std::unique_ptr<InputPause> m_pInputPause;
+    bool m_bShowingHeld = false;
+    void show_library_held(bool held);
     int m_iMenuButton = 0;
     std::unique_ptr<ui::MenuWnd> m_pButtonMenu;
     std::unique_ptr<ui::EventHook> m_pInputHook;

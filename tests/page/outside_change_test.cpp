@@ -5,6 +5,7 @@
 // after the program's next save.
 #include <QDir>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QLocalSocket>
 #include <QSlider>
@@ -19,11 +20,14 @@
 #include "app/library_requests.h"
 #include "app/single_instance.h"
 #include "core/reports.h"
+#include "library/profile_library.h"
+#include "library/program_mark.h"
 #include "page_harness.h"
 
 namespace vantorel {
 namespace {
 
+using test::HarnessOptions;
 using test::PageHarness;
 using test::pump_until;
 
@@ -34,22 +38,29 @@ struct CliResult {
 
 class OutsideChange : public ::testing::Test {
 protected:
+    explicit OutsideChange(HarnessOptions options = {}) : h(std::move(options)) {}
     void SetUp() override {
         socket_ = QDir(runtime_.path()).filePath(QStringLiteral("QV Vantorel"));
         instance_ = std::make_unique<SingleInstance>(socket_);
         ASSERT_EQ(instance_->start(), SingleInstance::Result::First);
+        // As the program does at start: its data folder names its socket.
+        std::string why;
+        mark_ = ProgramMark::claim(h.data_folder(), socket_.toStdString(), &why);
+        ASSERT_NE(mark_, nullptr) << why;
         requests_ = std::make_unique<LibraryRequests>(*h.page);
         requests_->attach(*instance_);
     }
     void TearDown() override {
         requests_.reset();
+        mark_.reset();
         instance_.reset();
     }
 
     // Runs vantorelctl in a process of its own on the harness's data folder
     // while this thread's loop serves the program's socket.
-    CliResult vantorelctl(const std::string& args, const std::string& data_dir = {}) {
-        const std::string cmd = "env XDG_RUNTIME_DIR='" + runtime_.path().toStdString() + "' " VANTORELCTL_PATH
+    CliResult vantorelctl(const std::string& args, const std::string& data_dir = {}, const std::string& env = {}) {
+        const std::string cmd = "env " + (env.empty() ? "XDG_RUNTIME_DIR='" + runtime_.path().toStdString() + "'" : env) +
+                                " " VANTORELCTL_PATH
                                 " --data-dir '" + (data_dir.empty() ? h.data_folder().string() : data_dir) + "' " +
                                 args + " 2>&1";
         CliResult result;
@@ -88,6 +99,7 @@ protected:
     QTemporaryDir runtime_;
     QString socket_;
     std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<ProgramMark> mark_;
     std::unique_ptr<LibraryRequests> requests_;
 };
 
@@ -181,33 +193,120 @@ TEST_F(OutsideChange, AProgramOnAnotherDataFolderIsLeftAlone) {
     EXPECT_FALSE(h.page->library_held());
 }
 
-TEST_F(OutsideChange, AHoldEndsWhenTheCommandGoesAway) {
-    QLocalSocket command;
-    command.connectToServer(socket_);
-    ASSERT_TRUE(pump_until([&] { return command.state() == QLocalSocket::ConnectedState; }));
-    command.write("hold " + QByteArray::fromStdString(h.data_folder().string()) + "\n");
-    ASSERT_TRUE(pump_until([&] { return command.canReadLine(); }));
-    EXPECT_EQ(command.readLine(), QByteArray("held\n"));
+// A command connected by hand, as a stopped or killed vantorelctl leaves it.
+class HoldingCommand {
+public:
+    HoldingCommand(const QString& socket, const std::filesystem::path& folder) {
+        socket_.connectToServer(socket);
+        connected_ = pump_until([&] { return socket_.state() == QLocalSocket::ConnectedState; });
+        if (connected_) answer_ = ask("hold " + QByteArray::fromStdString(folder.string()));
+    }
+    QByteArray ask(const QByteArray& line) {
+        socket_.write(line + "\n");
+        if (!pump_until([&] { return socket_.canReadLine(); })) return {};
+        return socket_.readLine().trimmed();
+    }
+    QByteArray answer() const { return answer_; }
+    void die() { socket_.abort(); }
+
+private:
+    QLocalSocket socket_;
+    bool connected_ = false;
+    QByteArray answer_;
+};
+
+TEST_F(OutsideChange, WhileHeldTheWindowTakesNoEditAndAStoppedCommandLosesItsHold) {
+    HoldingCommand command(socket_, h.data_folder());
+    ASSERT_EQ(command.answer(), "held");
     EXPECT_TRUE(h.page->library_held());
 
-    // While held, the user's edit is kept in memory only.
+    // A click now would edit a record the command is about to replace: it is
+    // refused, and the page says why.
     const ProfileRecord before = h.profile_on_disk();
+    const int ripple = h.profile().ripple_control();
     click(QStringLiteral("ms_1_option_ripple_control_1"));
     click(QStringLiteral("ms_1_option_angle_snap_2"));
-    EXPECT_EQ(h.profile().ripple_control(), 0);
-    EXPECT_EQ(h.profile().angle_snap(), 1);
+    EXPECT_EQ(h.profile().ripple_control(), ripple);
+    EXPECT_TRUE(h.profile() == before);
     EXPECT_TRUE(h.profile_on_disk() == before);
+    EXPECT_TRUE(h.ctl(QStringLiteral("ms_1_status_bar"))->isVisible());
+    EXPECT_EQ(h.ctl<QLabel>(QStringLiteral("ms_1_label_status"))->text(),
+              ui::Tr(QStringLiteral("library_busy_text")));
 
     // A second command is not let in while the first holds.
-    QLocalSocket second;
-    second.connectToServer(socket_);
-    ASSERT_TRUE(pump_until([&] { return second.state() == QLocalSocket::ConnectedState; }));
-    second.write("hold " + QByteArray::fromStdString(h.data_folder().string()) + "\n");
-    ASSERT_TRUE(pump_until([&] { return second.canReadLine(); }));
-    EXPECT_EQ(second.readLine(), QByteArray("other\n"));
+    HoldingCommand second(socket_, h.data_folder());
+    EXPECT_EQ(second.answer(), "other");
 
-    command.abort();
+    // The first is stopped (Ctrl+Z) and says nothing: the program takes its
+    // window back, and the command, when it wakes, learns it lost the hold.
+    EXPECT_EQ(command.ask("keep"), "held");
+    EXPECT_TRUE(pump_until([&] { return !h.page->library_held(); }, LibraryRequests::kHoldSilenceMs + 3000));
+    EXPECT_FALSE(h.ctl(QStringLiteral("ms_1_status_bar"))->isVisible());
+    EXPECT_EQ(command.ask("keep"), "lost");
+    click(QStringLiteral("ms_1_option_angle_snap_2"));
+    EXPECT_EQ(h.profile().angle_snap(), 1);
+    EXPECT_EQ(h.profile_on_disk().angle_snap(), 1);
+}
+
+TEST_F(OutsideChange, CommandKilledBetweenItsSaveAndItsReloadStillReachesTheMouse) {
+    HoldingCommand command(socket_, h.data_folder());
+    ASSERT_EQ(command.answer(), "held");
+    h.mouse->clear_log();
+    // What the command wrote before it died.
+    ProfileLibrary lib;
+    MapTextLookup texts;
+    lib.load(h.data_folder() / "ms_1" / "pro.data", texts);
+    lib.at(static_cast<std::size_t>(lib.selected_profile_index())).set_brightness(12);
+    ASSERT_TRUE(lib.save());
+    command.die();
+
     EXPECT_TRUE(pump_until([&] { return !h.page->library_held(); }));
+    h.settle();
+    EXPECT_EQ(h.ctl<QSlider>(QStringLiteral("ms_1_slider_brightness"))->value(), 12);
+    EXPECT_TRUE(pump_until([&] { return sent(kReportLight) == 1; }));
+    EXPECT_TRUE(h.mouse->holds_exactly(h.profile()));
+}
+
+// The command finds the program through the data folder itself, whatever
+// its own environment says and whatever bytes the folder's name holds.
+class OutsideChangeOddFolder : public OutsideChange {
+protected:
+    OutsideChangeOddFolder() : OutsideChange(odd_options()) {}
+    ~OutsideChangeOddFolder() override {
+        std::error_code ec;
+        std::filesystem::remove_all(top(), ec);
+    }
+    static std::filesystem::path top() {
+        return std::filesystem::temp_directory_path() / ("vantorel-odd-" + std::to_string(::getpid()));
+    }
+    static HarnessOptions odd_options() {
+        HarnessOptions o;
+        o.data_folder = top() / "Data\nof a % user";
+        return o;
+    }
+};
+
+TEST_F(OutsideChangeOddFolder, CommandFindsTheProgramWhateverItsEnvironmentSays) {
+    QTemporaryDir loose;  // a runtime folder others may read, which Qt would refuse
+    ASSERT_TRUE(QFile::setPermissions(loose.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                        QFileDevice::ExeOther));
+    const struct {
+        const char* name;
+        std::string env;
+        int brightness;
+    } cases[] = {
+        {"no runtime folder (su, ssh, cron)", "-u XDG_RUNTIME_DIR", 5},
+        {"a runtime folder others may read", "XDG_RUNTIME_DIR='" + loose.path().toStdString() + "'", 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = vantorelctl("set brightness=" + std::to_string(c.brightness), {}, c.env);
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("the running QV Vantorel shows the change"), std::string::npos) << r.out;
+        EXPECT_EQ(h.ctl<QSlider>(QStringLiteral("ms_1_slider_brightness"))->value(), c.brightness);
+        EXPECT_FALSE(h.page->library_held());
+    }
 }
 
 }  // namespace
