@@ -9,10 +9,10 @@
 // time stamps do not depend on how busy the receiving window is.
 //
 // Keys flow while the hook is installed and enabled; buttons only between
-// enablemousehook(1) and enablemousehook(0). Every entry point may be called
-// in any order and any number of times; removehook ends the thread before it
-// returns. Without an X display (a Wayland session without X11 clients, a
-// server without RECORD) installhook delivers nothing.
+// enablemousehook(1) and enablemousehook(0) or removehook. Every entry point
+// may be called in any order and any number of times; removehook ends the
+// thread before it returns. Without an X display (a Wayland session without
+// X11 clients, a server without RECORD) installhook delivers nothing.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
@@ -58,6 +58,9 @@ public:
             installed_ = false;
             window_ = VantorelWindow{};
         }
+        // Buttons start off again with the next hook: a key capture that
+        // never enables them must not see clicks.
+        mouse_.store(false);
         stop();
     }
 

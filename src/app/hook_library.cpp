@@ -54,6 +54,8 @@ bool HookLibrary::load(const QStringList& dirs) {
         bind(*lib, kHookEntryNames[5], table_.enablehook);
         bind(*lib, kHookEntryNames[6], table_.mousewheelenable);
         trace("hook library: %s, %d of 7 entry points\n", qPrintable(lib->fileName()), table_.bound_count());
+        calls_.start();
+        table_.calls = &calls_;
         library_ = std::move(lib);
         return true;
     }
@@ -62,6 +64,9 @@ bool HookLibrary::load(const QStringList& dirs) {
 }
 
 void HookLibrary::unload() {
+    // Copies of the table that outlive this post into a stopped queue,
+    // which drops their calls.
+    calls_.stop();
     table_ = HookTable{};
     if (library_) {
         library_->unload();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Loads the input hook library ("Hook": libHook.so) from the executable's
 // folder or the installed plugin folder and binds its seven entry points.
-// A missing library or entry point is traced and left null.
+// A missing library or entry point is traced and left null. The table makes
+// its calls in order on a thread of its own.
 #pragma once
 
 #include <QLibrary>
@@ -28,7 +29,8 @@ public:
     // Loads from the first folder that has the library; true when loaded
     // (even with entry points missing).
     bool load(const QStringList& dirs);
-    // Undoes load: the table is cleared before the library goes.
+    // Undoes load: the calls still queued are made and the table is
+    // cleared before the library goes.
     void unload();
 
     bool loaded() const { return library_ != nullptr; }
@@ -38,6 +40,7 @@ public:
 
 private:
     std::unique_ptr<QLibrary> library_;
+    HookCalls calls_;  // the table's calls, off the UI thread
     HookTable table_;
 };
 

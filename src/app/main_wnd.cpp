@@ -270,6 +270,7 @@ void CMainWnd::DestroyWindow() {
     close_dpi_popup();
     hooks_.table().RemoveMouseHook();
     hooks_.table().RemoveHook();
+    hooks_.table().Flush();  // the watch has ended when the program says it ends
     // The library itself stays until the window goes, after the main loop:
     // a dialog still on the stack (key capture, recording) calls into it
     // when it closes.

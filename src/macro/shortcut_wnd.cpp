@@ -71,6 +71,7 @@ void CShortcutWnd::stop_capture() {
     if (!capturing_) return;
     capturing_ = false;
     hooks_.RemoveHook();
+    hooks_.EnableMouseHook(0);  // a recording before may have left clicks on
     hooks_.EnableHook(0);
 }
 

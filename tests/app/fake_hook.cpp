@@ -4,6 +4,7 @@
 // was called through fake_hook_calls and makes the library report an event
 // through fake_hook_fire.
 #include <cstring>
+#include <thread>
 
 #include "vantorel/hook_abi.h"
 
@@ -12,12 +13,14 @@ int g_calls[4];  // installhook, removehook, enablehook, removemousehook
 int g_last_enable = -1;
 VantorelWindow g_window;
 bool g_installed = false;
+std::thread::id g_install_thread;
 }  // namespace
 
 extern "C" {
 
 VANTOREL_EXPORT int installhook(const VantorelWindow* window) {
     ++g_calls[0];
+    g_install_thread = std::this_thread::get_id();
     g_window = *window;
     g_installed = true;
     return 1;
@@ -41,6 +44,8 @@ VANTOREL_EXPORT void fake_hook_calls(int* out, int* last_enable) {
     std::memcpy(out, g_calls, sizeof g_calls);
     *last_enable = g_last_enable;
 }
+// 1 when the last installhook ran on the calling thread.
+VANTOREL_EXPORT int fake_hook_installed_here(void) { return g_install_thread == std::this_thread::get_id() ? 1 : 0; }
 VANTOREL_EXPORT int fake_hook_fire(uintptr_t wparam, intptr_t lparam) {
     if (!g_installed) return 0;
     return g_window.post(g_window.target, VANTOREL_WM_HOOK_EVENT, wparam, lparam);

@@ -20,6 +20,7 @@ public:
         EXPECT_NE(handle_, nullptr) << dlerror();
         calls_ = reinterpret_cast<void (*)(int*, int*)>(dlsym(handle_, "fake_hook_calls"));
         fire_ = reinterpret_cast<int (*)(uintptr_t, intptr_t)>(dlsym(handle_, "fake_hook_fire"));
+        installed_here_ = reinterpret_cast<int (*)()>(dlsym(handle_, "fake_hook_installed_here"));
     }
     ~FakeHook() {
         if (handle_) dlclose(handle_);
@@ -40,11 +41,13 @@ public:
         return out;
     }
     int fire(uintptr_t w, intptr_t l) const { return fire_(w, l); }
+    bool installed_here() const { return installed_here_() != 0; }
 
 private:
     void* handle_;
     void (*calls_)(int*, int*) = nullptr;
     int (*fire_)(uintptr_t, intptr_t) = nullptr;
+    int (*installed_here_)() = nullptr;
 };
 
 class HookTarget : public ui::SkinWindow {
@@ -97,12 +100,14 @@ TEST(HookLibraryTest, BindsTheEntriesThatExistByName) {
     t.EnableHook(1);
     t.EnableMouseHook(1);   // missing: skipped
     t.MouseWheelEnable(0);  // missing: skipped
+    t.Flush();              // made on the library's own thread
     EXPECT_EQ(fake.fire(0x41, 0), 1);
     EXPECT_EQ(fake.fire(0x41, 1), 1);
     pump();
     EXPECT_EQ(target.events, (std::vector<std::pair<std::uintptr_t, std::intptr_t>>{{0x41, 0}, {0x41, 1}}));
     t.EnableHook(0);
     t.RemoveHook();
+    t.Flush();
     const auto after = fake.counts();
     EXPECT_EQ(after.install - before.install, 1);
     EXPECT_EQ(after.enable - before.enable, 2);
@@ -126,6 +131,25 @@ TEST(HookLibraryTest, MainWindowRemovesTheHooksWhenTheProgramEnds) {
     EXPECT_EQ(after.remove - before.remove, 1);
     // Freed with the window, after any dialog that still holds its entries.
     EXPECT_TRUE(wnd.Hooks().loaded());
+}
+
+
+// Installing the hook may wait seconds for the X server: the window that
+// asks for it goes on, and the library is called on a thread of its own.
+TEST(HookLibraryTest, TheHookIsInstalledOffTheThreadThatAsks) {
+    FakeHook fake;
+    HookLibrary hooks;
+    ASSERT_TRUE(hooks.load({QStringLiteral(FAKE_HOOK_DIR)}));
+    HookTarget target;
+    target.Create(nullptr);
+    const auto before = fake.counts();
+    hooks.table().InstallHook(target.PluginWindow());
+    hooks.table().RemoveHook();
+    hooks.unload();  // the calls queued are made first
+    const auto after = fake.counts();
+    EXPECT_EQ(after.install - before.install, 1);
+    EXPECT_EQ(after.remove - before.remove, 1);
+    EXPECT_FALSE(fake.installed_here());
 }
 
 }  // namespace
