@@ -86,16 +86,17 @@ void MacroEditorModel::delete_current() {
     load(static_cast<int>(std::min(gone, library_.size() - 1)));
 }
 
-bool MacroEditorModel::rename(std::u16string_view name) {
-    if (!has_current()) return true;
+RenameResult MacroEditorModel::rename(std::u16string_view name) {
+    if (!has_current()) return RenameResult::Unchanged;
     MacroRecord& m = library_[static_cast<std::size_t>(current_)];
     const std::u16string wanted = cut_text(name, macro_layout::kMaxNameLength);
-    if (equals_ignore_case(m.name(), wanted)) return true;
+    if (wanted.find_first_not_of(u" \t") == std::u16string::npos) return RenameResult::Empty;
+    if (equals_ignore_case(m.name(), wanted)) return RenameResult::Unchanged;
     for (std::size_t i = 0; i < library_.size(); ++i)
-        if (static_cast<int>(i) != current_ && equals_ignore_case(library_[i].name(), wanted)) return false;
+        if (static_cast<int>(i) != current_ && equals_ignore_case(library_[i].name(), wanted)) return RenameResult::Taken;
     m.set_name(wanted);
     commit();
-    return true;
+    return RenameResult::Renamed;
 }
 
 bool MacroEditorModel::insert(const MacroAction& action) {

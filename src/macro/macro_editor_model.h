@@ -35,6 +35,7 @@
 namespace vantorel {
 
 enum class DelayMode : std::int32_t { RecordDelays = 0, DefaultDelay = 1, NoDelay = 2 };
+enum class RenameResult { Renamed, Unchanged, Empty, Taken };
 
 // A hook event (virtual key or mouse message in `w`, release flag or side
 // button in `l`) as a key code and kind; found = false for a key outside the
@@ -60,9 +61,9 @@ public:
     // the last, becomes current (none when the library is empty, and the
     // list is then cleared).
     void delete_current();
-    // The name edit: a change of letter case only is ignored; a name another
-    // macro has is refused (false: show the old name again).
-    bool rename(std::u16string_view name);
+    // The name edit: a change of letter case only is ignored; an empty name
+    // (or one of spaces) and a name another macro has are refused.
+    RenameResult rename(std::u16string_view name);
 
     // --- the working list ---
     const std::array<MacroAction, kMaxMacroActions>& actions() const { return actions_; }

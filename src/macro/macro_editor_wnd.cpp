@@ -74,7 +74,15 @@ CMS_1_Macro::CMS_1_Macro(MacroLibrary& library, const KeyboardLayout& layout, Ho
 
 CMS_1_Macro::~CMS_1_Macro() {
     qApp->removeEventFilter(this);
-    if (hooked_) hooks_.RemoveHook();
+    if (hooked_) unhook();
+}
+
+void CMS_1_Macro::unhook() {
+    // The mouse reports go with the hook: a key capture after this one must
+    // not take clicks for keys.
+    hooks_.RemoveHook();
+    hooks_.EnableMouseHook(0);
+    hooked_ = false;
 }
 
 void CMS_1_Macro::InitWindow() {
@@ -282,11 +290,19 @@ void CMS_1_Macro::on_click(QWidget* s) {
         show_macro();
     } else if (name == QLatin1String("ms_1_macro_delete_btn")) {
         if (!model_.has_current() || ui::GetCurSel(macro_list_) < 0) return;
-        if (!services_.ask || services_.ask(this, QStringLiteral("delete_macro_text"), true) != 1) return;
-        if (model_.recording()) model_.abandon_recording();
+        // The user hears which buttons lose the macro before saying yes.
+        const std::u16string gone = library_[static_cast<std::size_t>(model_.current())].name();
+        const QStringList buttons = services_.buttons_playing ? services_.buttons_playing(gone) : QStringList();
+        const QString question = buttons.isEmpty() ? QStringLiteral("delete_macro_text")
+                                                   : ui::Tr(QStringLiteral("delete_macro_used_text"))
+                                                         .arg(buttons.join(QStringLiteral(", ")));
+        if (!services_.ask || services_.ask(this, question, true) != 1) return;
+        if (model_.recording()) stop_recording();
         model_.delete_current();
         fill_macro_list();
         show_macro();
+        // Those buttons change now, where the user sees them.
+        if (services_.library_changed) services_.library_changed();
     } else if (name == QLatin1String("ms_1_macro_up_btn")) {
         model_.move_up();
         rebuild_actions();
@@ -327,16 +343,28 @@ void CMS_1_Macro::commit_name() {
     if (!model_.has_current()) return;
     const QString text = ui::GetText(name_edit_);
     const auto index = static_cast<std::size_t>(model_.current());
-    if (!model_.rename(text.toStdU16String())) {
-        // Another macro has that name: the edit shows the name it keeps.
-        ui::NotifyBlocker quiet;
-        ui::SetText(name_edit_, QString::fromStdU16String(library_[index].name()));
+    const std::u16string old_name = library_[index].name();
+    const RenameResult result = model_.rename(text.toStdU16String());
+    if (result == RenameResult::Empty || result == RenameResult::Taken) {
+        // Refused, as the profile names are, and said why; the edit shows
+        // the name the macro keeps.
+        {
+            ui::NotifyBlocker quiet;
+            ui::SetText(name_edit_, QString::fromStdU16String(old_name));
+        }
+        if (services_.ask)
+            services_.ask(this, result == RenameResult::Empty ? QStringLiteral("warn_name_1_text")
+                                                              : QStringLiteral("warn_macro_name_text"),
+                          false);
         return;
     }
+    if (result != RenameResult::Renamed) return;
     if (auto* list = qobject_cast<QListWidget*>(macro_list_)) {
         if (QListWidgetItem* item = list->item(static_cast<int>(index)))
             item->setText(QString::fromStdU16String(library_[index].name()));
     }
+    // The buttons that play it keep it under its new name.
+    if (services_.renamed) services_.renamed(old_name, library_[index].name());
 }
 
 void CMS_1_Macro::commit_delay(QWidget* edit) {
@@ -411,8 +439,7 @@ void CMS_1_Macro::start_key_capture() {
 void CMS_1_Macro::end_key_capture() {
     if (!key_capture_) return;
     key_capture_ = false;
-    hooks_.RemoveHook();
-    hooked_ = false;
+    unhook();
     hooks_.EnableHook(0);
 }
 
@@ -463,12 +490,23 @@ void CMS_1_Macro::HandleCustomMessage(std::uint32_t message, std::uintptr_t wpar
 }
 
 void CMS_1_Macro::OnFinalMessage() {
-    // Closing while recording keeps the macro as it was.
-    if (model_.recording()) model_.abandon_recording();
+    // However the editor closes (its exit button, Escape, the title bar),
+    // a recording ends as the record button ends it: what was recorded is
+    // kept.
+    if (model_.recording()) stop_recording();
     record_active_ = false;
     key_capture_ = false;
-    if (hooked_) hooks_.RemoveHook();
-    hooked_ = false;
+    if (hooked_) unhook();
+}
+
+void CMS_1_Macro::keyPressEvent(QKeyEvent* e) {
+    // Escape is a key like any other while recording (games use it): it is
+    // recorded, and does not close the editor.
+    if (e->key() == Qt::Key_Escape && model_.recording()) {
+        e->accept();
+        return;
+    }
+    ui::SkinWindow::keyPressEvent(e);
 }
 
 bool CMS_1_Macro::own_input_event(QObject* watched, QEvent* e) {
@@ -522,6 +560,8 @@ bool CMS_1_Macro::eventFilter(QObject* watched, QEvent* e) {
 
 void CMS_1_Macro::import_macro() {
     if (!services_.choose_file) return;
+    // The keys typed into the file dialog are not part of any macro.
+    if (model_.recording()) stop_recording();
     ui::FileChoice choice;
     choice.filter_name = ui::Tr(QStringLiteral("macro_file_text"));
     choice.suffix = QStringLiteral("macro");
@@ -541,6 +581,7 @@ void CMS_1_Macro::import_macro() {
 
 void CMS_1_Macro::export_macro() {
     if (!model_.has_current() || !services_.choose_file) return;
+    if (model_.recording()) stop_recording();
     const MacroRecord& m = library_[static_cast<std::size_t>(model_.current())];
     ui::FileChoice choice;
     choice.save = true;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -28,8 +29,15 @@ class CMS_1_Macro : public ui::SkinWindow {
 public:
     struct Services {
         std::function<bool()> save;  // saves the macro library
-        std::function<int(QWidget* owner, const QString& message_key, bool confirm)> ask;
+        // A message box; the message is a language key or a text made of one.
+        std::function<int(QWidget* owner, const QString& message, bool confirm)> ask;
         std::function<QString(const ui::FileChoice&)> choose_file;
+        // The buttons that play a macro, as the user knows them.
+        std::function<QStringList(const std::u16string& name)> buttons_playing;
+        // A macro got another name: the buttons that play it keep it.
+        std::function<void(const std::u16string& old_name, const std::u16string& new_name)> renamed;
+        // A macro went: the buttons that played it change now.
+        std::function<void()> library_changed;
         QString data_folder;  // where the file dialogs open
     };
 
@@ -52,6 +60,7 @@ protected:
                              bool& handled) override;
     void OnFinalMessage() override;
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void on_click(QWidget* sender);
@@ -65,6 +74,7 @@ private:
     void stop_recording();
     void start_key_capture();
     void end_key_capture();
+    void unhook();  // the hook and the mouse reports off
     void commit_name();
     void commit_delay(QWidget* edit);
     std::uint16_t default_delay() const;

@@ -17,6 +17,7 @@
 #include "page/button_assign.h"
 #include "page/ms_1_page.h"
 #include "ui/controls.h"
+#include "ui/resources.h"
 
 namespace vantorel {
 
@@ -179,14 +180,17 @@ bool CMS_1_Page::choose_macro(int index) {
 
 void CMS_1_Page::open_macro_editor() {
     CMS_1_Macro::Services services;
+    // Through the page's one library source: a hold of vantorelctl covers
+    // the editor's saves as it covers the page's.
     services.save = [this] {
-        IoStatus status;
+        std::string error;
+        bool ok = false;
         {
             std::lock_guard<std::mutex> lock(m_pSource->mutex());
-            status = m_pStore->macros().save(m_pStore->folder().macro_file());
+            ok = m_pSource->save_macros(&error);
         }
-        if (status) return true;
-        record_save_error(status.message);
+        if (ok) return true;
+        record_save_error(error);
         show_save_failure();
         return false;
     };
@@ -194,10 +198,30 @@ void CMS_1_Page::open_macro_editor() {
         return m_Setup.message_box ? m_Setup.message_box(owner, key, confirm) : 0;
     };
     services.choose_file = [this](const ui::FileChoice& choice) { return choose_file(choice); };
+    services.buttons_playing = [this](const std::u16string& name) {
+        QStringList buttons;
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        for (const page::MacroUse& use : page::ButtonsPlaying(m_pStore->profiles(), name)) {
+            buttons << ui::Tr(QStringLiteral("macro_user_text"))
+                           .arg(use.button + 1)
+                           .arg(QString::fromStdU16String(m_pStore->profiles()[use.profile].profile_name()));
+        }
+        return buttons;
+    };
+    services.renamed = [this](const std::u16string& old_name, const std::u16string& new_name) {
+        {
+            std::lock_guard<std::mutex> lock(m_pSource->mutex());
+            page::CarryMacroRename(m_pStore->profiles(), old_name, new_name);
+        }
+        ResyncMacroSlots();
+    };
+    services.library_changed = [this] { ResyncMacroSlots(); };
     services.data_folder = QString::fromStdString(m_pStore->folder().path().string());
     CMS_1_Macro editor(m_pStore->macros(), *m_pLayout, host_.hooks ? *host_.hooks : HookTable{}, std::move(services));
-    // The editor closes with 1: the buttons follow what it changed.
-    if (run_dialog(editor) == 1) ResyncMacroSlots();
+    // However the editor closes (its exit button, Escape, the title bar's
+    // close): every change is saved already, so the buttons follow it.
+    run_dialog(editor);
+    ResyncMacroSlots();
 }
 
 void CMS_1_Page::ResyncMacroSlots() {

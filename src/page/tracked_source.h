@@ -34,30 +34,50 @@ public:
         return ok;
     }
 
+    // Call with mutex() held. The macro library's file, under the same
+    // hold as the profiles'.
+    bool save_macros(std::string* error) {
+        if (held_) {
+            macros_unsaved_ = true;
+            return true;
+        }
+        const IoStatus status = store_.macros().save(store_.folder().macro_file());
+        macros_unsaved_ = !status.ok;
+        if (!status.ok && error) *error = status.message;
+        return status.ok;
+    }
+
     // Call with mutex() held.
     void mark_unsaved() { unsaved_ = true; }
-    bool unsaved() const { return unsaved_; }
+    bool unsaved() const { return unsaved_ || macros_unsaved_; }
 
-    // Takes the mutex: saves when memory holds edits the file lacks. True
-    // when there was nothing to save or the save worked.
+    // Takes the mutex: saves when memory holds edits the files lack. True
+    // when there was nothing to save or the saves worked.
     bool save_unsaved(std::string* error) {
         std::lock_guard<std::mutex> lock(mutex());
-        if (!unsaved_) return true;
-        return save(error);
+        bool ok = true;
+        if (macros_unsaved_) ok = save_macros(error);
+        if (unsaved_) ok = save(error) && ok;
+        return ok;
     }
 
     // Call with mutex() held. After end_hold() memory is taken to be what
-    // the file holds (the caller reloads it).
+    // the files hold (the caller reloads them); after release_hold() the
+    // files are as they were and the edits made meanwhile are still to be
+    // saved.
     void hold() { held_ = true; }
     void end_hold() {
         held_ = false;
         unsaved_ = false;
+        macros_unsaved_ = false;
     }
+    void release_hold() { held_ = false; }
     bool held() const { return held_; }
 
 private:
     ProfileStore& store_;
     bool unsaved_ = false;
+    bool macros_unsaved_ = false;
     bool held_ = false;
 };
 

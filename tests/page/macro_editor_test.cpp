@@ -8,9 +8,15 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <mutex>
 
 #include "macro/macro_editor_model.h"
 #include "macro/macro_editor_wnd.h"
+#include "page/button_assign.h"
+#include "ui/controls.h"
 #include "page_harness.h"
 
 namespace vantorel {
@@ -104,11 +110,14 @@ TEST_F(MacroEditor, AListTheMouseCannotHoldIsDroppedAndAFullListTakesNoClick) {
 
 TEST_F(MacroEditor, NamesAndDeletingTheLastMacro) {
     model.load(0);
-    EXPECT_TRUE(model.rename(u"ONE"));  // case only: ignored
-    EXPECT_EQ(library[0].name(), u"One");
-    EXPECT_FALSE(model.rename(u"two"));  // another macro's name
-    EXPECT_EQ(library[0].name(), u"One");
-    EXPECT_TRUE(model.rename(u"Reload with a very long name indeed"));
+    for (const auto& [typed, result] : {std::pair{u"ONE", RenameResult::Unchanged},  // case only: ignored
+                                        {u"two", RenameResult::Taken},               // another macro's name
+                                        {u"", RenameResult::Empty},
+                                        {u"  ", RenameResult::Empty}}) {
+        EXPECT_EQ(model.rename(typed), result);
+        EXPECT_EQ(library[0].name(), u"One");
+    }
+    EXPECT_EQ(model.rename(u"Reload with a very long name indeed"), RenameResult::Renamed);
     EXPECT_EQ(library[0].name(), u"Reload with a very long");  // 23 units
 
     fill(4);
@@ -227,9 +236,11 @@ TEST(MacroEditorWindow, RecordingWithoutAMacroMakesOneAndTakesTheKeysTypedInTheE
     EXPECT_EQ(on_disk.size(), 1u);
 }
 
-// The editor deletes a macro that button 4 plays in two profiles: both go
-// back to button 4's own function, and the current profile is applied.
-TEST(MacroEditorWindow, ButtonsFollowTheLibraryWhenTheEditorCloses) {
+// The editor deletes a macro that button 4 plays in two profiles: the
+// question names both buttons, both go back to button 4's own function at
+// once (the page shows it while the editor is still open), and the current
+// profile is applied.
+TEST(MacroEditorWindow, DeletingAMacroNamesItsButtonsAndChangesThemAtOnce) {
     PageHarness h;
     MacroRecord m;
     m.set_name(u"Gone");
@@ -250,16 +261,21 @@ TEST(MacroEditorWindow, ButtonsFollowTheLibraryWhenTheEditorCloses) {
     }
     h.mouse->clear_log();
     h.answers = {1};  // yes, delete it
-    h.answer_dialog = [](ui::SkinWindow& d) {
+    QString label_while_open;
+    h.answer_dialog = [&](ui::SkinWindow& d) {
         auto* list = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_list"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
         pump();
         click(d.FindControl("ms_1_macro_delete_btn"));
+        label_while_open = h.ctl<QAbstractButton>("ms_1_btn_key_4")->text();
         click(d.FindControl("btn_exit"));
     };
     h.click("ms_1_btn_macro");
     h.settle();
-    EXPECT_EQ(h.messages.back(), "delete_macro_text");
+    ASSERT_FALSE(h.messages.empty());
+    EXPECT_TRUE(h.messages.back().contains(QStringLiteral("button 4 of")));
+    EXPECT_EQ(h.messages.back().count(QStringLiteral("button 4 of")), 2) << h.messages.back().toStdString();
+    EXPECT_EQ(label_while_open, "Forward");
     for (std::size_t p = 0; p < 2; ++p) {
         std::lock_guard<std::mutex> lock(h.page->store().mutex());
         EXPECT_EQ(std::as_const(h.page->store().profiles()[p]).slot(3).function_code(), 4) << p;
@@ -267,6 +283,275 @@ TEST(MacroEditorWindow, ButtonsFollowTheLibraryWhenTheEditorCloses) {
     EXPECT_EQ(h.ctl<QAbstractButton>("ms_1_btn_key_4")->text(), "Forward");
     EXPECT_EQ(h.mouse->config().buttons->at(3), function_device_triple(4));
     EXPECT_EQ(h.profile_on_disk().slot(3).function_code(), 4);
+}
+
+
+// A library of one macro, "Burst", that button 4 plays in two profiles.
+void give_burst(PageHarness& h) {
+    MacroRecord m;
+    m.set_name(u"Burst");
+    m.set_action_count(2);
+    m.set_action(0, press(0x04));
+    m.set_action(1, {0x04, kActionRelease, 10});
+    std::lock_guard<std::mutex> lock(h.page->store().mutex());
+    auto& store = h.page->store();
+    store.macros().append(m);
+    store.profiles().append(store.profiles()[0]);
+    for (std::size_t p = 0; p < 2; ++p)
+        ASSERT_TRUE(page::AssignMacro(store.profiles()[p].slot(3), store.macros(), 0, 0, 1));
+}
+
+ConstSlotRef button_4(PageHarness& h, std::size_t profile) {
+    return std::as_const(h.page->store().profiles()[profile]).slot(3);
+}
+
+void select_macro(ui::SkinWindow& d, int row) {
+    auto* list = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_list"));
+    ASSERT_NE(list, nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    pump();
+}
+
+// Types a name into the name field and leaves it with Tab.
+void type_name(ui::SkinWindow& d, const QString& name) {
+    auto* edit = qobject_cast<QLineEdit*>(d.FindControl("ms_1_macro_name_edit"));
+    ASSERT_NE(edit, nullptr);
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, name);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    pump();
+}
+
+TEST(MacroEditorWindow, RenamingAMacroKeepsItOnItsButtons) {
+    PageHarness h;
+    give_burst(h);
+    h.answer_dialog = [](ui::SkinWindow& d) {
+        select_macro(d, 0);
+        type_name(d, QStringLiteral("Burst2"));
+        click(d.FindControl("btn_exit"));
+    };
+    h.click("ms_1_btn_macro");
+    h.settle();
+    for (std::size_t p = 0; p < 2; ++p) {
+        std::lock_guard<std::mutex> lock(h.page->store().mutex());
+        EXPECT_EQ(button_4(h, p).function_code(), kFunctionMacro) << p;
+        EXPECT_EQ(button_4(h, p).macro_name(), u"Burst2") << p;
+    }
+    EXPECT_TRUE(h.ctl<QAbstractButton>("ms_1_btn_key_4")->text().endsWith("Burst2"));
+    EXPECT_EQ(h.profile_on_disk().slot(3).macro_name(), u"Burst2");
+}
+
+TEST(MacroEditorWindow, AnEmptyOrTakenMacroNameIsRefusedWithAMessage) {
+    const std::pair<QString, QString> cases[] = {
+        {QString(), QStringLiteral("warn_name_1_text")},
+        {QStringLiteral("   "), QStringLiteral("warn_name_1_text")},
+        {QStringLiteral("OTHER"), QStringLiteral("warn_macro_name_text")},
+    };
+    for (const auto& [typed, message] : cases) {
+        PageHarness h;
+        give_burst(h);
+        {
+            std::lock_guard<std::mutex> lock(h.page->store().mutex());
+            MacroRecord other;
+            other.set_name(u"Other");
+            h.page->store().macros().append(other);
+        }
+        QString shown;
+        h.answer_dialog = [&, typed = typed](ui::SkinWindow& d) {
+            select_macro(d, 0);
+            type_name(d, typed);
+            shown = ui::GetText(d.FindControl("ms_1_macro_name_edit"));
+            click(d.FindControl("btn_exit"));
+        };
+        h.click("ms_1_btn_macro");
+        EXPECT_EQ(h.page->store().macros()[0].name(), u"Burst") << typed.toStdString();
+        EXPECT_EQ(shown, "Burst") << typed.toStdString();
+        ASSERT_FALSE(h.messages.empty()) << typed.toStdString();
+        EXPECT_EQ(h.messages.back(), message) << typed.toStdString();
+    }
+}
+
+// Every change is saved while the editor is open, so however it closes the
+// buttons take the macro as it now is.
+TEST(MacroEditorWindow, ClosingTheEditorAnyWayFollowsTheLibrary) {
+    const std::pair<const char*, std::function<void(ui::SkinWindow&)>> ways[] = {
+        {"exit button", [](ui::SkinWindow& d) { click(d.FindControl("btn_exit")); }},
+        {"title bar close", [](ui::SkinWindow& d) { d.close(); }},
+        {"Escape", [](ui::SkinWindow& d) {
+             QTimer::singleShot(0, &d, [&d] { QTest::keyClick(&d, Qt::Key_Escape); });
+             d.ShowModal();
+         }},
+    };
+    for (const auto& [way, close] : ways) {
+        PageHarness h;
+        give_burst(h);
+        h.answer_dialog = [&, close = close](ui::SkinWindow& d) {
+            select_macro(d, 0);
+            click(d.FindControl("ms_1_macro_clear_action_btn"));
+            close(d);
+        };
+        h.click("ms_1_btn_macro");
+        h.settle();
+        std::lock_guard<std::mutex> lock(h.page->store().mutex());
+        EXPECT_EQ(h.page->store().macros()[0].action_count(), 0) << way;
+        EXPECT_EQ(button_4(h, 0).macro_action_count(), 0) << way;
+        EXPECT_EQ(button_4(h, 1).macro_action_count(), 0) << way;
+    }
+}
+
+// While vantorelctl holds the library the editor's saves wait with the
+// page's, and reach the file when the hold ends.
+TEST(MacroEditorWindow, TheEditorSavesThroughTheHoldOfTheLibrary) {
+    PageHarness h;
+    std::size_t held_on_disk = 99, released_on_disk = 99;
+    h.answer_dialog = [&](ui::SkinWindow& d) {
+        h.page->HoldLibrary();  // vantorelctl starts a change
+        click(d.FindControl("ms_1_macro_add_btn"));
+        MacroLibrary on_disk;
+        on_disk.load(h.data_folder() / "ms_1" / "macro.data");
+        held_on_disk = on_disk.size();
+        h.page->ReleaseLibrary();  // it ends without changing the files
+        on_disk.load(h.data_folder() / "ms_1" / "macro.data");
+        released_on_disk = on_disk.size();
+        click(d.FindControl("btn_exit"));
+    };
+    h.click("ms_1_btn_macro");
+    ASSERT_EQ(h.page->store().macros().size(), 1u);
+    EXPECT_EQ(held_on_disk, 0u);
+    EXPECT_EQ(released_on_disk, 1u);
+}
+
+// ---------------------------------------------------------------------------
+// The editor with a hook library that watches the whole session (X11)
+
+struct SessionHook {
+    static inline std::mutex mutex;
+    static inline VantorelWindow window{};
+    static inline bool installed = false;
+    static inline bool mouse = false;
+
+    static int install(const VantorelWindow* w) {
+        std::lock_guard<std::mutex> lock(mutex);
+        window = *w;
+        installed = true;
+        return 0;
+    }
+    static int remove() {
+        std::lock_guard<std::mutex> lock(mutex);
+        installed = false;
+        return 0;
+    }
+    static int enable_mouse(int on) {
+        std::lock_guard<std::mutex> lock(mutex);
+        mouse = on != 0;
+        return 0;
+    }
+    static int nothing() { return 0; }
+    static int nothing_with(int) { return 0; }
+    static HookTable table() {
+        HookTable t;
+        t.installmousehook = &nothing;
+        t.removemousehook = &nothing;
+        t.enablemousehook = &enable_mouse;
+        t.installhook = &install;
+        t.removehook = &remove;
+        t.enablehook = &nothing_with;
+        t.mousewheelenable = &nothing_with;
+        return t;
+    }
+    // A key or click as the library reports it.
+    static void fire(std::uint32_t w, std::intptr_t l) {
+        VantorelWindow target;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!installed) return;
+            target = window;
+        }
+        target.post(target.target, VANTOREL_WM_HOOK_EVENT, w, l);
+        pump();
+    }
+};
+
+class MacroEditorOnX11 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MacroEditorModel::reset_last_event();
+        SessionHook::installed = SessionHook::mouse = false;
+        MacroRecord m;
+        m.set_name(u"One");
+        library.append(m);
+        CMS_1_Macro::Services services;
+        services.save = [] { return true; };
+        services.ask = [](QWidget*, const QString&, bool) { return 1; };
+        services.choose_file = [this](const ui::FileChoice&) {
+            if (on_file_dialog) on_file_dialog();
+            return QString();
+        };
+        editor = std::make_unique<CMS_1_Macro>(library, layout, SessionHook::table(), std::move(services));
+        editor->Create(nullptr, ui::kStyleDialog | ui::kStyleTool);
+        editor->ShowWindow(true, true);
+        pump();
+        select_macro(*editor, 0);
+    }
+    void start_recording() {
+        click(editor->FindControl("ms_1_macro_record_btn"));
+        ASSERT_TRUE(editor->model().recording());
+    }
+    MacroLibrary library;
+    UsKeyboardLayout layout;
+    std::function<void()> on_file_dialog;
+    std::unique_ptr<CMS_1_Macro> editor;
+};
+
+// Escape is a game key: recorded, not a close. Closing the editor during a
+// recording keeps what was recorded, and the mouse reports end with it.
+TEST_F(MacroEditorOnX11, EscapeWhileRecordingIsRecordedAndClosingKeepsTheRecording) {
+    start_recording();
+    QWidget* record = editor->FindControl("ms_1_macro_record_btn");
+    QTest::mouseMove(record, record->rect().center());
+    QTest::mouseMove(editor.get(), QPoint(4, editor->height() - 4));  // off the record button: clicks count
+    pump();
+    EXPECT_TRUE(SessionHook::mouse);
+    bool open_after_escape = false;
+    QTimer::singleShot(0, editor.get(), [&] {
+        SessionHook::fire(0x41, 0);
+        SessionHook::fire(0x41, 1);
+        QTest::keyClick(editor.get(), Qt::Key_Escape);
+        SessionHook::fire(0x1B, 0);  // the library reports the Escape
+        SessionHook::fire(0x1B, 1);
+        open_after_escape = editor->isVisible();
+        editor->close();  // the title bar's close
+    });
+    editor->ShowModal();
+    EXPECT_TRUE(open_after_escape);
+    EXPECT_FALSE(editor->model().recording());
+    ASSERT_EQ(library[0].action_count(), 4);
+    EXPECT_EQ(library[0].action(2).key_code, 0x29);  // Escape
+    EXPECT_FALSE(SessionHook::installed);
+    EXPECT_FALSE(SessionHook::mouse);
+}
+
+// The keys typed into the file dialog are not recorded, and the recording
+// made before it is kept.
+TEST_F(MacroEditorOnX11, ImportAndExportStopTheRecordingFirst) {
+    for (const char* button : {"ms_1_macro_import_btn", "ms_1_macro_export_btn"}) {
+        MacroEditorModel::reset_last_event();
+        click(editor->FindControl("ms_1_macro_clear_action_btn"));
+        start_recording();
+        SessionHook::fire(0x42, 0);
+        SessionHook::fire(0x42, 1);
+        bool recording_in_dialog = true, hooked_in_dialog = true;
+        on_file_dialog = [&] {
+            recording_in_dialog = editor->model().recording();
+            hooked_in_dialog = SessionHook::installed;
+        };
+        click(editor->FindControl(button));
+        EXPECT_FALSE(recording_in_dialog) << button;
+        EXPECT_FALSE(hooked_in_dialog) << button;
+        EXPECT_EQ(library[0].action_count(), 2) << button;
+    }
 }
 
 }  // namespace
