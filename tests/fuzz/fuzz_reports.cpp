@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: arbitrary bytes as a profile record. Checks: every report
 // builder is safe on any bytes; every built report has its declared length
-// and checksum, no macro uses more than its slot's blocks, and the virtual
-// mouse takes every report on every link without refusing one.
+// and checksum, no macro uses more than its slot's blocks, a macro an import
+// would take reaches the mouse whole, the virtual mouse takes every report
+// without refusing one and then holds what the builders made of the record.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "core/reports.h"
+#include "library/transfer.h"
 #include "device/virtual_mouse.h"
 
 using namespace vantorel;
@@ -20,7 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int k = 0; k < profile_layout::kButtonCount; ++k) {
         const auto blocks = build_macro_blocks(r, k);
         if (blocks.empty() || blocks.size() > kMacroBlocksPerSlot) std::abort();
-        reports.insert(reports.end(), blocks.begin(), blocks.end());
+        const ConstSlotRef slot = std::as_const(r).slot(k);
+        const std::size_t carried = macro_actions_carried(slot);
+        if (carried > std::min<std::size_t>(slot.macro_action_count(), kMaxMacroActions)) std::abort();
+        const auto actions = slot.bytes().subspan<slot_layout::kMacroActions, macro_layout::kActionBytes>();
+        if (macro_misfit(slot.macro_action_count(), actions).empty() && carried != slot.macro_action_count())
+            std::abort();
+        // Only a button that plays a macro sends its blocks, as in an apply.
+        if (slot.function_code() == kFunctionMacro) reports.insert(reports.end(), blocks.begin(), blocks.end());
     }
     VirtualMouse mouse;
     for (const Report& report : reports) {
@@ -29,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (mouse.rejected_reports() != 0) std::abort();
     std::string why;
-    (void)mouse.holds_exactly(r, &why, ConnectionMode::Ble);
+    if (!mouse.holds_exactly(r, &why, ConnectionMode::Ble)) std::abort();
     return 0;
 }

@@ -2,10 +2,12 @@
 // Fuzz target: arbitrary bytes as a ".pro" and as a ".macro" file to import.
 // Checks: no crash; a refused import changes neither library; an accepted
 // profile import adds exactly one profile with a unique name and one macro
-// per macro button, each named uniquely within 23 units.
+// per macro button, each named uniquely within 23 units; every macro an
+// import takes has a sound count and reaches the mouse whole.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "core/function_codes.h"
 #include "fuzz_folder.h"
@@ -46,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (static_cast<int>(macros.size()) != macro_buttons) std::abort();
         for (std::size_t i = 0; i < macros.size(); ++i) {
             if (macros[i].name().size() > macro_layout::kMaxNameLength) std::abort();
+            if (!macro_misfit(macros[i].action_count(), std::as_const(macros[i]).action_bytes()).empty()) std::abort();
             for (std::size_t j = 0; j < i; ++j)
                 if (equals_ignore_case(macros[i].name(), macros[j].name())) std::abort();
         }
@@ -55,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::write_file(mfile, data, size);
     MacroLibrary more;
     more.set_file(folder() / "macro2.data");
-    import_macro(mfile, more);
+    const ImportResult m = import_macro(mfile, more);
+    if (m.index.has_value() != (more.size() == 1)) std::abort();
+    if (m.index && !macro_misfit(more[0].action_count(), std::as_const(more[0]).action_bytes()).empty()) std::abort();
     return 0;
 }
