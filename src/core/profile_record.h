@@ -196,6 +196,12 @@ public:
     // reserved bytes at 2216..2223 and 2236..2243, the three bytes after each
     // reserved u8 and the tails of the reserved texts are left as they are.
     void reset_to_defaults();
+    // What the user's "Restore defaults" does (the page and vantorelctl
+    // alike): the reset values, and move mode off as a new profile has it.
+    void restore_defaults() {
+        reset_to_defaults();
+        set_move_mode(0);
+    }
 
     std::u16string profile_name() const;
     void set_profile_name(std::u16string_view name);  // cut to 99 units

@@ -198,10 +198,7 @@ void CMS_1_Page::delete_profile() {
 void CMS_1_Page::reset_profile() {
     if (!has_current_profile()) return;
     if (ask(QStringLiteral("restore_text"), true) != 1) return;
-    edit_profile([](ProfileRecord& r) {
-        r.reset_to_defaults();  // keeps the name
-        r.set_move_mode(0);     // as a new profile has it
-    });
+    edit_profile([](ProfileRecord& r) { r.restore_defaults(); });  // keeps the name
     Refresh();
     if (m_pEngine) m_pEngine->set_full_apply();
     RequestApply();

@@ -55,6 +55,7 @@ protected:
         r.set_brightness(3);
         r.set_dpi_value(1, 16);  // 800 DPI
         r.set_profile_name(u"Home");
+        r.set_move_mode(1);
         ProfileRecord& second = lib.append(r);
         second.set_profile_name(u"Work");
         second.set_light_mode(2);
@@ -242,6 +243,7 @@ TEST_F(EditCommands, ProfileListOperationsKeepTheirRules) {
     EXPECT_EQ(reset.status, 0) << reset.out;
     EXPECT_TRUE(wire(reset).empty()) << "profile 0 is not the selected one\n" << reset.out;
     EXPECT_EQ(profiles().at(0).brightness(), 8);
+    EXPECT_EQ(profiles().at(0).move_mode(), 0) << "Restore defaults leaves Move mode on";
     EXPECT_EQ(to_utf8(profiles().at(0).profile_name()), "Home");
 
     // Deleting the selected last profile selects the one before it.

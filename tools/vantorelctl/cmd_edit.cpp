@@ -155,7 +155,7 @@ int run_profile_op(ProfileOp op, const ProfileOptions& opts, const GlobalOptions
                 break;
             }
             case ProfileOp::Reset:
-                lib[*index].reset_to_defaults();  // keeps the name
+                lib[*index].restore_defaults();  // keeps the name
                 if (*index == selected) need = ApplyNeed::Full;
                 break;
             case ProfileOp::Duplicate: {
