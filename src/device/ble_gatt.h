@@ -14,10 +14,13 @@ class BleGatt : public BleTransport {
 public:
     // True when a connected mouse with its service is reachable now.
     virtual bool mouse_connected() = 0;
-    // Subscribes to the notify characteristic; false when there was nothing
-    // to subscribe to or the stack refused.
+    // Asks for the notify characteristic's values until close_notifications:
+    // subscribes now when the characteristic is there, and whenever it
+    // appears or the stack comes back. Returns at once, without waiting for
+    // the stack; true when the characteristic is there now.
     virtual bool open_notifications() = 0;
-    // Releases the subscription; it is forgotten whatever the stack answers.
+    // Releases the subscription without waiting for the stack; it is
+    // forgotten whatever the stack answers.
     virtual void close_notifications() = 0;
     // Called (on the stack's thread) when the mouse comes (true) or goes.
     virtual void set_presence_handler(std::function<void(bool)> handler) = 0;

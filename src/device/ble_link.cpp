@@ -49,9 +49,10 @@ void BleLink::BleOnDeviceChange(const DeviceChange& change) {
 
 void BleLink::BleOpenNotifications() {
     if (!up_.load()) return;
-    // The link stays up even when this finds nothing to subscribe to.
-    const bool subscribed = gatt_.open_notifications();
-    trace("bluetooth notifications: %s\n", subscribed ? "on" : "none");
+    // The link stays up even when this finds nothing to subscribe to yet;
+    // the stack subscribes once the characteristic is there.
+    const bool there = gatt_.open_notifications();
+    trace("bluetooth notifications: %s\n", there ? "subscribing" : "waiting for the characteristic");
 }
 
 int BleLink::BleWrite(std::span<const std::uint8_t> report) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The Bluetooth LE link: switching it on and off with everything the page
 // shows for it, following the mouse coming and going, the subscription to
-// its events two seconds after the link comes up, and the write primitive
+// its events asked for two seconds after the link comes up (and kept by the
+// stack from then on until the link goes down), and the write primitive
 // the report sender uses.
 //
 // BleSetConnected, BleOnDeviceChange and BleOpenNotifications run on the UI

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <utility>
 
 namespace vantorel {
 
@@ -38,6 +39,7 @@ void BluezObjects::apply(Object& object, const std::string& interface, const Blu
         if (const auto* modalias = value_of<std::string>(props, "Modalias")) object.modalias = *modalias;
         if (!object.modalias) object.modalias = std::string();
         if (const bool* connected = value_of<bool>(props, "Connected")) object.connected = *connected;
+        if (const bool* resolved = value_of<bool>(props, "ServicesResolved")) object.services_resolved = *resolved;
     } else if (interface == bluez::kGattService1) {
         if (const auto* device = value_of<BluezObjectPath>(props, "Device")) object.device = device->path;
         if (!object.device) object.device = std::string();
@@ -56,6 +58,7 @@ void BluezObjects::apply(Object& object, const std::string& interface, const Blu
 void BluezObjects::interfaces_added(const std::string& path, const BluezInterfaces& interfaces) {
     Object& object = objects_[path];
     for (const auto& [name, props] : interfaces) apply(object, name, props);
+    retry();
 }
 
 void BluezObjects::interfaces_removed(const std::string& path, const std::vector<std::string>& interfaces) {
@@ -80,14 +83,54 @@ std::optional<std::vector<std::uint8_t>> BluezObjects::properties_changed(const 
     }
     if (interface != bluez::kDevice1 && interface != bluez::kGattService1) return std::nullopt;
     const auto it = objects_.find(path);
-    if (it != objects_.end()) apply(it->second, interface, changed);  // only objects the tree announced
+    if (it == objects_.end()) return std::nullopt;  // only objects the tree announced
+    apply(it->second, interface, changed);
+    const bool* resolved = value_of<bool>(changed, "ServicesResolved");
+    if (interface == bluez::kDevice1 && resolved && *resolved) retry();
     return std::nullopt;
 }
 
 void BluezObjects::service_gone() {
     objects_.clear();
+    // Nothing to stop: the subscriptions went with the service.
     subscribed_.clear();
+    stops_.clear();
+    retry();
 }
+
+void BluezObjects::want_notifications(bool want) {
+    want_ = want;
+    if (!want && !subscribed_.empty()) stops_.push_back(subscribed_);
+    if (!want) subscribed_.clear();
+    retry();
+}
+
+std::string BluezObjects::start_due() const {
+    if (!want_) return {};
+    const std::string path = characteristic(bluez::kNotifyUuid, false);
+    if (path.empty() || path == subscribed_ || path == refused_) return {};
+    // Before its services are resolved BlueZ refuses to subscribe.
+    const auto mouse = objects_.find(mouse_path());
+    if (mouse != objects_.end() && mouse->second.services_resolved == false) return {};
+    return path;
+}
+
+std::string BluezObjects::take_start() {
+    std::string path = start_due();
+    if (path.empty()) return path;
+    if (!subscribed_.empty()) stops_.push_back(subscribed_);
+    subscribed_ = path;
+    started_at_ = changes_;
+    return path;
+}
+
+void BluezObjects::start_refused(const std::string& path) {
+    if (subscribed_ == path) subscribed_.clear();
+    // A change while the call was out may be what it lacked.
+    if (changes_ == started_at_) refused_ = path;
+}
+
+std::vector<std::string> BluezObjects::take_stops() { return std::exchange(stops_, {}); }
 
 std::string BluezObjects::mouse_path() const {
     // An empty path would read as "no mouse"; BlueZ's paths are never empty.

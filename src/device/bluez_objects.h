@@ -2,8 +2,9 @@
 // The part of the BlueZ link that needs no bus: the mirror of BlueZ's object
 // tree built from what it announces (GetManagedObjects, InterfacesAdded,
 // InterfacesRemoved, PropertiesChanged, its name going away), the match of
-// the mouse among its devices, the choice of the mouse's characteristics and
-// the filter of notified values.
+// the mouse among its devices, the choice of the mouse's characteristics,
+// when to subscribe to the notify characteristic, and the filter of notified
+// values.
 //
 // Whatever owns org.bluez on the bus may send any names, types and values:
 // a property of an unexpected type is ignored, never guessed at. The caller
@@ -57,6 +58,9 @@ public:
     struct Object {
         std::optional<std::string> modalias;  // Device1
         bool connected = false;               // Device1
+        // Device1: whether its GATT services are resolved; unknown when
+        // BlueZ does not say (older versions), which counts as resolved.
+        std::optional<bool> services_resolved;
         std::optional<std::string> device;    // GattService1: its Device
         std::optional<Characteristic> characteristic;
     };
@@ -82,17 +86,41 @@ public:
     // (want_write) or notifies; empty when there is none.
     std::string characteristic(const std::string& uuid, bool want_write) const;
 
+    // The subscription to the mouse's notify characteristic, wanted from
+    // want_notifications(true) until want_notifications(false). It starts
+    // once the characteristic is there and the mouse's services are
+    // resolved; a start BlueZ refused is tried again only after something
+    // changed: an object announced, the services resolved, BlueZ back.
+    void want_notifications(bool want);
+    // Whether a StartNotify or StopNotify call is due.
+    bool calls_due() const { return !stops_.empty() || !start_due().empty(); }
+    // The characteristic to call StartNotify on now, or empty; its values
+    // are passed on from here.
+    std::string take_start();
+    void start_refused(const std::string& path);
+    // Characteristics whose subscription ended, to call StopNotify on.
+    std::vector<std::string> take_stops();
     // The characteristic notified values are taken from.
-    void subscribe(const std::string& path) { subscribed_ = path; }
     const std::string& subscribed() const { return subscribed_; }
 
     const std::map<std::string, Object>& objects() const { return objects_; }
 
 private:
     static void apply(Object& object, const std::string& interface, const BluezProperties& props);
+    std::string start_due() const;
+    // Something changed that may let a refused start succeed.
+    void retry() {
+        refused_.clear();
+        ++changes_;
+    }
 
     std::map<std::string, Object> objects_;
+    bool want_ = false;
     std::string subscribed_;
+    std::string refused_;
+    std::vector<std::string> stops_;
+    std::uint64_t changes_ = 0;
+    std::uint64_t started_at_ = 0;  // changes_ when the last start was taken
 };
 
 }  // namespace vantorel

@@ -4,6 +4,8 @@
 // BlueZ announces things of the wrong type, of other devices or out of order.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "device/bluez_objects.h"
 
 namespace vantorel {
@@ -40,6 +42,10 @@ protected:
     }
     std::string notify_path() const { return objects.characteristic(bluez::kNotifyUuid, false); }
     std::string write_path() const { return objects.characteristic(bluez::kWriteUuid, true); }
+    void subscribe() {
+        objects.want_notifications(true);
+        objects.take_start();
+    }
 
     BluezObjects objects;
 };
@@ -110,7 +116,7 @@ TEST_F(BluezObjectsTree, ChangesApplyOnlyToAnnouncedObjectsAndAllGoWithBlueZ) {
     EXPECT_EQ(objects.mouse_path(), "");
     objects.properties_changed(kDev, bluez::kDevice1, {{"Connected", true}});
     EXPECT_EQ(objects.mouse_path(), kDev);
-    objects.subscribe(notify_path());
+    subscribe();
     objects.service_gone();
     EXPECT_EQ(objects.mouse_path(), "");
     EXPECT_EQ(objects.subscribed(), "");
@@ -124,7 +130,7 @@ TEST_F(BluezObjectsTree, OnlyValuesOfTheSubscribedCharacteristicLongEnoughForAnE
         return objects.properties_changed(path, bluez::kGattCharacteristic1, {{"Value", std::move(v)}});
     };
     EXPECT_FALSE(value(kNotify, event)) << "not subscribed yet";
-    objects.subscribe(notify_path());
+    subscribe();
     const struct {
         const char* what;
         std::string path;
@@ -149,6 +155,62 @@ TEST_F(BluezObjectsTree, OnlyValuesOfTheSubscribedCharacteristicLongEnoughForAnE
     objects.interfaces_removed(kNotify, {bluez::kGattCharacteristic1});
     EXPECT_EQ(objects.subscribed(), "") << "the subscription goes with its characteristic";
     EXPECT_FALSE(value(kNotify, event));
+}
+
+// StartNotify is called once per chance: not again while nothing changed
+// after BlueZ refused it (no endless calls to a BlueZ that says no), again
+// once something may have changed its answer, never before the services are
+// resolved, and StopNotify only for a subscription BlueZ still holds.
+TEST_F(BluezObjectsTree, SubscriptionCallsComeOncePerChanceAndStopOnlyWhatBlueZHolds) {
+    const std::vector<std::string> none;
+    const std::vector<std::string> notify{kNotify};
+    const struct {
+        const char* what;
+        std::function<void(BluezObjects&)> then;
+        bool start_again;
+        std::vector<std::string> stops;
+    } cases[] = {
+        {"nothing changed", [](BluezObjects&) {}, false, none},
+        {"an unrelated change", [](BluezObjects& o) { o.properties_changed(kDev, bluez::kDevice1, {{"Alias", std::string("m")}}); },
+         false, none},
+        {"services resolved", [](BluezObjects& o) { o.properties_changed(kDev, bluez::kDevice1, {{"ServicesResolved", true}}); },
+         true, none},
+        {"characteristic announced anew",
+         [](BluezObjects& o) { o.interfaces_added(kNotify, characteristic(kService, bluez::kNotifyUuid, {"notify"})); }, true,
+         none},
+        {"asked for again", [](BluezObjects& o) { o.want_notifications(true); }, true, none},
+        {"closed", [](BluezObjects& o) { o.want_notifications(false); }, false, none},
+    };
+    for (const auto& c : cases) {
+        BluezObjects o;
+        o.interfaces_added(kDev, device(std::string("usb:v045Ep0227d0001")));
+        o.interfaces_added(kService, service(kDev));
+        o.interfaces_added(kNotify, characteristic(kService, bluez::kNotifyUuid, {"read", "notify"}));
+        o.want_notifications(true);
+        ASSERT_EQ(o.take_start(), kNotify) << c.what;
+        o.start_refused(kNotify);
+        c.then(o);
+        EXPECT_EQ(o.calls_due(), c.start_again) << c.what;
+        EXPECT_EQ(o.take_start(), c.start_again ? kNotify : "") << c.what;
+        EXPECT_EQ(o.take_stops(), c.stops) << c.what;
+    }
+
+    // Before its services are resolved nothing is started; a subscription
+    // held is stopped on close, one gone with BlueZ is not.
+    announce_mouse();
+    objects.properties_changed(kDev, bluez::kDevice1, {{"ServicesResolved", false}});
+    objects.want_notifications(true);
+    EXPECT_EQ(objects.take_start(), "");
+    objects.properties_changed(kDev, bluez::kDevice1, {{"ServicesResolved", true}});
+    EXPECT_EQ(objects.take_start(), kNotify);
+    EXPECT_EQ(objects.take_start(), "") << "started once";
+    objects.want_notifications(false);
+    EXPECT_EQ(objects.take_stops(), notify);
+    objects.want_notifications(true);
+    EXPECT_EQ(objects.take_start(), kNotify);
+    objects.service_gone();
+    objects.want_notifications(false);
+    EXPECT_EQ(objects.take_stops(), none);
 }
 
 }  // namespace

@@ -160,6 +160,11 @@ void LinkSession::start() {
     }
 #endif
     if (mouse_) mouse_->ble().set_notify_handler(controller_->ble_notify_handler());
+#if VANTOREL_HAVE_DEVICE_LINKS
+    // BlueZ's objects are read in the background; a command asks about the
+    // mouse right after the start, so it waits for them here.
+    if (real_ && real_->bluez) real_->bluez->wait_for_objects();
+#endif
 
     controller_->Start();
 #if VANTOREL_HAVE_DEVICE_LINKS

@@ -13,9 +13,14 @@ namespace {
 constexpr const char* kService = "org.bluez";
 constexpr const char* kObjectManager = "org.freedesktop.DBus.ObjectManager";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
+constexpr const char* kUnanswered = "unanswered";
 
 using Properties = std::map<std::string, sdbus::Variant>;
-using Interfaces = std::map<std::string, Properties>;
+
+// BlueZ did not answer in time; it may still act on the call.
+bool unanswered(const sdbus::Error& e) {
+    return e.getName() == "org.freedesktop.DBus.Error.NoReply" || e.getName() == "org.freedesktop.DBus.Error.Timeout";
+}
 
 // Only the types the link reads are taken out of a variant.
 BluezValue value_of(const sdbus::Variant& v) {
@@ -33,7 +38,7 @@ BluezProperties properties_of(const Properties& props) {
     return out;
 }
 
-BluezInterfaces interfaces_of(const Interfaces& interfaces) {
+BluezInterfaces interfaces_of(const std::map<std::string, Properties>& interfaces) {
     BluezInterfaces out;
     for (const auto& [name, props] : interfaces) out.emplace(name, properties_of(props));
     return out;
@@ -56,8 +61,9 @@ std::unique_ptr<BluezTransport> BluezTransport::open(std::chrono::milliseconds c
 
 BluezTransport::BluezTransport(std::unique_ptr<sdbus::IConnection> connection, std::chrono::milliseconds timeout)
     : connection_(std::move(connection)), timeout_(timeout) {
-    // Watch first, then read the tree: a change in between is replayed
-    // after the tree, in order.
+    // Watch first, then ask for the tree: the bus thread takes the answer in
+    // order with the signals, so a change sent before BlueZ answered is
+    // already in the tree and one sent after is applied after it.
     slots_.push_back(connection_->addMatch(
         std::string("type='signal',sender='") + kService + "',interface='" + kObjectManager + "'",
         [this](sdbus::Message& msg) { on_object_manager(msg); }));
@@ -69,27 +75,70 @@ BluezTransport::BluezTransport(std::unique_ptr<sdbus::IConnection> connection, s
         std::string("type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
                     "member='NameOwnerChanged',arg0='") + kService + "'",
         [this](sdbus::Message& msg) { on_owner_changed(msg); }));
-    load_tree();
-    update_presence();
+    manager_ = sdbus::createProxy(*connection_, kService, "/");
+    read_tree();
+    worker_ = std::thread([this] { run_calls(); });
     connection_->enterEventLoopAsync();
 }
 
 BluezTransport::~BluezTransport() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    calls_.notify_all();
+    // A call in progress ends with its answer or its time-out, which the
+    // bus thread delivers: the worker goes before the bus thread. A
+    // subscription still open ends with the connection.
+    worker_.join();
     connection_->leaveEventLoop();
+    manager_.reset();
     slots_.clear();
 }
 
-void BluezTransport::load_tree() {
-    std::map<sdbus::ObjectPath, Interfaces> tree;
-    try {
-        auto proxy = sdbus::createProxy(*connection_, kService, "/");
-        proxy->callMethod("GetManagedObjects").onInterface(kObjectManager).withTimeout(timeout_).storeResultsTo(tree);
-    } catch (const sdbus::Error& e) {
-        trace("bluez: object tree not read: %s\n", e.getMessage().c_str());
-        return;
+void BluezTransport::read_tree() {
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        generation = generation_;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& [path, interfaces] : tree) objects_.interfaces_added(path, interfaces_of(interfaces));
+    try {
+        manager_->callMethodAsync("GetManagedObjects")
+            .onInterface(kObjectManager)
+            .withTimeout(timeout_)
+            .uponReplyInvoke([this, generation](const sdbus::Error* error,
+                                                std::map<sdbus::ObjectPath, Interfaces> tree) {
+                on_tree(generation, error, tree);
+            });
+    } catch (const sdbus::Error& e) {
+        on_tree(generation, &e, {});
+    }
+}
+
+void BluezTransport::on_tree(std::uint64_t generation, const sdbus::Error* error,
+                             const std::map<sdbus::ObjectPath, Interfaces>& tree) {
+    if (error) trace("bluez: object tree not read: %s\n", error->getMessage().c_str());
+    bool again = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!error && generation == generation_)
+            for (const auto& [path, interfaces] : tree) objects_.interfaces_added(path, interfaces_of(interfaces));
+        tree_done_ = true;
+        // A BlueZ that is stuck for a while is asked again until it answers.
+        again = error && generation == generation_ && unanswered(*error) && !stopping_;
+    }
+    tree_in_.notify_all();
+    if (again) read_tree();
+    calls_.notify_all();
+    update_presence();
+}
+
+bool BluezTransport::wait_for_objects() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The call's own time-out answers first; the margin only guards against
+    // an answer that never comes.
+    tree_in_.wait_for(lock, timeout_ * 2, [this] { return tree_done_; });
+    return tree_done_;
 }
 
 void BluezTransport::on_object_manager(sdbus::Message& msg) {
@@ -97,7 +146,7 @@ void BluezTransport::on_object_manager(sdbus::Message& msg) {
         sdbus::ObjectPath path;
         msg >> path;
         if (msg.getMemberName() == "InterfacesAdded") {
-            Interfaces interfaces;
+            std::map<std::string, Properties> interfaces;
             msg >> interfaces;
             const BluezInterfaces added = interfaces_of(interfaces);
             std::lock_guard<std::mutex> lock(mutex_);
@@ -112,6 +161,7 @@ void BluezTransport::on_object_manager(sdbus::Message& msg) {
         trace("bluez: bad object manager signal: %s\n", e.getMessage().c_str());
         return;
     }
+    calls_.notify_all();
     update_presence();
 }
 
@@ -136,7 +186,10 @@ void BluezTransport::on_properties(sdbus::Message& msg) {
         if (notify_handler_) notify_handler_(std::span<const std::uint8_t>(value->data(), value->size()));
         return;
     }
-    if (interface == bluez::kDevice1 || interface == bluez::kGattService1) update_presence();
+    if (interface == bluez::kDevice1 || interface == bluez::kGattService1) {
+        calls_.notify_all();
+        update_presence();
+    }
 }
 
 void BluezTransport::on_owner_changed(sdbus::Message& msg) {
@@ -146,12 +199,18 @@ void BluezTransport::on_owner_changed(sdbus::Message& msg) {
     } catch (const sdbus::Error&) {
         return;
     }
-    if (!new_owner.empty()) return;  // a new BlueZ announces its objects itself
-    trace("bluez: service gone\n");
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        objects_.service_gone();
+        // Whatever the BlueZ that left announced is gone with it, and an
+        // answer still owed by it is not taken.
+        if (!old_owner.empty()) objects_.service_gone();
+        ++generation_;
     }
+    trace("bluez: service %s\n", new_owner.empty() ? "gone" : "back");
+    // A new BlueZ may have exported its objects before it took the name, so
+    // their announcements never reached this match: read its tree.
+    if (!new_owner.empty()) read_tree();
+    calls_.notify_all();
     update_presence();
 }
 
@@ -206,40 +265,59 @@ void BluezTransport::set_presence_handler(std::function<void(bool)> handler) {
 }
 
 bool BluezTransport::open_notifications() {
-    std::string path;
+    bool there = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        path = objects_.characteristic(bluez::kNotifyUuid, false);
-        if (path.empty()) return false;
-        // Values that come right after the call are already ours.
-        objects_.subscribe(path);
+        objects_.want_notifications(true);
+        there = !objects_.characteristic(bluez::kNotifyUuid, false).empty();
     }
-    try {
-        auto proxy = sdbus::createProxy(*connection_, kService, path);
-        proxy->callMethod("StartNotify").onInterface(bluez::kGattCharacteristic1).withTimeout(timeout_);
-    } catch (const sdbus::Error& e) {
-        trace("bluez: StartNotify failed: %s\n", e.getMessage().c_str());
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (objects_.subscribed() == path) objects_.subscribe({});
-        return false;
-    }
-    return true;
+    calls_.notify_all();
+    return there;
 }
 
 void BluezTransport::close_notifications() {
-    std::string path;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        path = objects_.subscribed();
-        objects_.subscribe({});
+        objects_.want_notifications(false);
     }
-    if (path.empty()) return;
+    calls_.notify_all();
+}
+
+void BluezTransport::run_calls() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        calls_.wait(lock, [this] { return stopping_ || objects_.calls_due(); });
+        if (stopping_) return;
+        // Stops first: a subscription closed and opened again ends before
+        // it starts anew.
+        for (const std::string& path : objects_.take_stops()) {
+            lock.unlock();
+            call_characteristic(path, "StopNotify");
+            lock.lock();
+        }
+        const std::string path = objects_.take_start();
+        if (path.empty()) continue;
+        lock.unlock();
+        const std::string error = call_characteristic(path, "StartNotify");
+        lock.lock();
+        // Unanswered, BlueZ may still subscribe; "in progress" means this
+        // connection is subscribed already. Either way values are taken.
+        if (error.empty() || error == kUnanswered || error == "org.bluez.Error.InProgress")
+            trace("bluez: notifications on\n");
+        else
+            objects_.start_refused(path);
+    }
+}
+
+std::string BluezTransport::call_characteristic(const std::string& path, const char* method) {
     try {
         auto proxy = sdbus::createProxy(*connection_, kService, path);
-        proxy->callMethod("StopNotify").onInterface(bluez::kGattCharacteristic1).withTimeout(timeout_);
+        proxy->callMethod(method).onInterface(bluez::kGattCharacteristic1).withTimeout(timeout_);
     } catch (const sdbus::Error& e) {
-        trace("bluez: StopNotify failed: %s\n", e.getMessage().c_str());
+        trace("bluez: %s failed: %s\n", method, e.getMessage().c_str());
+        return unanswered(e) ? kUnanswered : e.getName();
     }
+    return {};
 }
 
 }  // namespace vantorel

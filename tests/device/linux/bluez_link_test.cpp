@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The Bluetooth LE link against a stand-in BlueZ on a private system bus:
-// the mouse coming and going, the subscription to its events, and writes.
+// the mouse coming and going, the subscription to its events however late
+// the mouse is ready for it, a BlueZ that does not answer, and writes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -49,12 +50,16 @@ const std::vector<std::uint8_t> kReport{0x55, 0x0C, 0x01, 0x00, 0x00, 0x00};
 
 class BlueZLink : public ::testing::Test {
 protected:
-    // The stand-in's devices exist before the link starts.
-    void start(std::vector<StandInBluez::DeviceSetup> devices) {
+    // The stand-in's devices exist before the link starts; unless the test
+    // says otherwise, the link starts once the transport has read them.
+    void start(std::vector<StandInBluez::DeviceSetup> devices, bool wait_for_objects = true) {
         mouse.connect_ble();
         for (const auto& d : devices) bluez.add(d);
         gatt = std::shared_ptr<BluezTransport>(BluezTransport::open());
         ASSERT_TRUE(gatt);
+        if (wait_for_objects) {
+            ASSERT_TRUE(gatt->wait_for_objects());
+        }
         LinkController::Options o;
         o.ble_gatt = gatt;
         h.wired->open_result = 0;  // no cable
@@ -72,6 +77,13 @@ protected:
         return false;
     }
     bool up() const { return h.links.ble_connected.load() == 1; }
+    bool notifying() { return bluez.counts("dev_mouse").notifying; }
+    // A charging event notified by the mouse reaches the window's loop.
+    bool charging_event_arrives() {
+        const int before = h.count(kMsgBleEvent);
+        bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
+        return pump_until([&] { return h.count(kMsgBleEvent) > before; });
+    }
     int link_changes() const { return h.count(kMsgLinkChanged); }
     void open_notifications() { h.loop.run_for(Millis(kBleDiscoveryDelayMs)); }
 
@@ -89,7 +101,8 @@ TEST_F(BlueZLink, ConnectedMouseBringsTheLinkUpAndItsEventsThroughAfterTwoSecond
     EXPECT_EQ(h.links.wireless_connected.load(), 0);
     EXPECT_EQ(bluez.counts("dev_mouse").start_notify, 0);
     open_notifications();
-    ASSERT_EQ(bluez.counts("dev_mouse").start_notify, 1);
+    ASSERT_TRUE(pump_until([&] { return notifying(); }));
+    EXPECT_EQ(bluez.counts("dev_mouse").start_notify, 1);
 
     // Short values carry no event; the charging one that follows does.
     bluez.notify("dev_mouse", {});
@@ -120,7 +133,7 @@ TEST_F(BlueZLink, ArrivalsRemovalsAndConnectionChangesSwitchTheLink) {
     ASSERT_TRUE(pump_until([&] { return up(); }));
     EXPECT_EQ(h.count(kMsgDeviceArrival), 1);
     open_notifications();
-    ASSERT_TRUE(bluez.counts("dev_mouse").notifying);
+    ASSERT_TRUE(pump_until([&] { return notifying(); }));
 
     // Its HID-over-GATT node arriving too changes nothing.
     const int changes = link_changes();
@@ -131,7 +144,7 @@ TEST_F(BlueZLink, ArrivalsRemovalsAndConnectionChangesSwitchTheLink) {
     bluez.set_connected("dev_mouse", false);
     ASSERT_TRUE(pump_until([&] { return !up(); }));
     EXPECT_FALSE(h.view.is_visible(controls::kBleIndicator));
-    EXPECT_EQ(bluez.counts("dev_mouse").stop_notify, 1);
+    EXPECT_TRUE(pump_until([&] { return bluez.counts("dev_mouse").stop_notify == 1; }));
     EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 0);
     EXPECT_EQ(bluez.counts("dev_mouse").writes, 0) << "a write with the link down touches nothing";
 
@@ -152,6 +165,75 @@ TEST_F(BlueZLink, ArrivalsRemovalsAndConnectionChangesSwitchTheLink) {
     h.device_change(true, "/dev/hidraw7", kBleVendorId, kBleProductId, DeviceBus::Bluetooth);
     h.loop.process_pending();
     EXPECT_TRUE(up());
+}
+
+// The mouse ready for its events only after the discovery timer ran: its
+// notify characteristic exported late (a first pairing, a slow GATT
+// discovery), its services resolved late (BlueZ refuses to subscribe until
+// then), or a BlueZ that came back with its objects exported before it took
+// its name (so none of its announcements reached the link).
+enum class LateMouse { Characteristic, ServicesResolved, BlueZBackWithItsObjects };
+
+class BlueZLinkLate : public BlueZLink, public ::testing::WithParamInterface<LateMouse> {};
+
+TEST_P(BlueZLinkLate, EventsComeThroughOnceTheMouseIsReady) {
+    const LateMouse late = GetParam();
+    start({{.name = "dev_mouse",
+            .services_resolved = late != LateMouse::ServicesResolved,
+            .gatt = late != LateMouse::Characteristic}});
+    ASSERT_TRUE(up());
+    open_notifications();
+    switch (late) {
+        case LateMouse::Characteristic:
+            EXPECT_FALSE(notifying());
+            bluez.export_gatt("dev_mouse");
+            break;
+        case LateMouse::ServicesResolved:
+            EXPECT_FALSE(notifying());
+            bluez.set_services_resolved("dev_mouse", true);
+            break;
+        case LateMouse::BlueZBackWithItsObjects: {
+            ASSERT_TRUE(pump_until([&] { return notifying(); }));
+            const int changes = link_changes() + 2;
+            bluez.restart(true);
+            ASSERT_TRUE(pump_until([&] { return link_changes() >= changes && up(); }));
+            open_notifications();
+            break;
+        }
+    }
+    ASSERT_TRUE(pump_until([&] { return notifying(); }));
+    EXPECT_TRUE(charging_event_arrives());
+    EXPECT_EQ(h.view.label[std::string(controls::kPowerLabel)].text, controls::kChargingTextKey);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, BlueZLinkLate,
+                         ::testing::Values(LateMouse::Characteristic, LateMouse::ServicesResolved,
+                                           LateMouse::BlueZBackWithItsObjects),
+                         [](const ::testing::TestParamInfo<LateMouse>& param) {
+                             switch (param.param) {
+                                 case LateMouse::Characteristic: return "CharacteristicExportedLate";
+                                 case LateMouse::ServicesResolved: return "ServicesResolvedLate";
+                                 case LateMouse::BlueZBackWithItsObjects: return "BlueZBackWithItsObjects";
+                             }
+                             return "";
+                         });
+
+// BlueZ stuck (its main loop not turning) when the link reads its objects
+// and when it subscribes: the window's loop goes on at once, on this thread,
+// and everything asked for is done once BlueZ answers. A call made on this
+// thread would have given up (time-out) before the stand-in is let go.
+TEST_F(BlueZLink, AStalledBlueZNeverHoldsTheWindowsLoop) {
+    bluez.stall();
+    start({{.name = "dev_mouse"}}, false);
+    EXPECT_FALSE(up()) << "the mouse is not known before BlueZ answered";
+    bluez.resume();
+    ASSERT_TRUE(pump_until([&] { return up(); })) << "the object tree read once BlueZ answers";
+
+    bluez.stall();
+    open_notifications();
+    bluez.resume();
+    ASSERT_TRUE(pump_until([&] { return notifying(); }));
+    EXPECT_TRUE(charging_event_arrives()) << "the subscription asked for while BlueZ was stuck";
 }
 
 TEST_F(BlueZLink, OnlyTheConnectedDeviceIsWritten) {
@@ -250,7 +332,7 @@ TEST_F(BleApplyOverBlueZ, BlueZRestartingDuringAnApplyLeavesTheLinkWorkingAndLea
     }
     EXPECT_EQ(h.ctl->ble_link()->BleWrite(kReport), 1) << "a write reaches the new BlueZ";
     open_notifications();
-    EXPECT_TRUE(bluez.counts("dev_mouse").notifying) << "events are subscribed to again";
+    EXPECT_TRUE(pump_until([&] { return notifying(); })) << "events are subscribed to again";
 
     apply();
     EXPECT_TRUE(last().all_taken());

@@ -77,6 +77,10 @@ public:
         bool connected = true;
         bool writable = true;      // the write characteristic has "write"
         bool notifiable = true;    // the notify characteristic has "notify"
+        // Until then StartNotify is refused, as BlueZ does before the GATT
+        // client is ready.
+        bool services_resolved = true;
+        bool gatt = true;          // the service and characteristics are exported
     };
 
     explicit StandInBluez(VirtualMouse& mouse) : mouse_(mouse) { open(); }
@@ -96,27 +100,36 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             return dev.setup.connected;
         });
-        dev.device->finishRegistration();
-        dev.service = sdbus::createObject(*connection_, path + "/service0010");
-        dev.service->registerProperty("UUID").onInterface(kService1).withGetter([] {
-            return std::string("0000fee0-0000-1000-8000-00805f9b34fb");
+        dev.device->registerProperty("ServicesResolved").onInterface(kDevice1).withGetter([this, &dev] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return dev.setup.services_resolved;
         });
-        dev.service->registerProperty("Device").onInterface(kService1).withGetter([path] { return sdbus::ObjectPath(path); });
-        dev.service->finishRegistration();
-        dev.write = characteristic(dev, path + "/service0010/char0011", "0000fee3-0000-1000-8000-00805f9b34fb",
-                                   setup.writable ? "write" : "read");
-        dev.notify = characteristic(dev, path + "/service0010/char0014", "0000fee4-0000-1000-8000-00805f9b34fb",
-                                    setup.notifiable ? "notify" : "read");
-        if (announce)
-            for (auto* o : {dev.service.get(), dev.write.get(), dev.notify.get(), dev.device.get()})
-                o->emitInterfacesAddedSignal();
+        dev.device->finishRegistration();
+        if (setup.gatt) export_gatt(dev, announce);
+        if (announce) dev.device->emitInterfacesAddedSignal();
         devices_[setup.name] = std::move(d);
+    }
+    // The device's service and characteristics appearing (GATT discovery
+    // ending late).
+    void export_gatt(const std::string& name) { export_gatt(*devices_.at(name), true); }
+    void set_services_resolved(const std::string& name, bool resolved) {
+        auto& d = *devices_.at(name);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            d.setup.services_resolved = resolved;
+        }
+        d.device->emitPropertiesChangedSignal(kDevice1, {"ServicesResolved"});
     }
     void remove(const std::string& name) {
         auto& d = *devices_.at(name);
-        for (auto* o : {d.notify.get(), d.write.get(), d.service.get(), d.device.get()}) o->emitInterfacesRemovedSignal();
+        for (auto* o : {d.notify.get(), d.write.get(), d.service.get(), d.device.get()})
+            if (o) o->emitInterfacesRemovedSignal();
         devices_.erase(name);
     }
+    // A BlueZ that stops answering (its main loop stuck) and one that goes
+    // on; calls made meanwhile wait on the bus and are answered on resume.
+    void stall() { connection_->leaveEventLoop(); }
+    void resume() { connection_->enterEventLoopAsync(); }
     void set_connected(const std::string& name, bool connected) {
         auto& d = *devices_.at(name);
         {
@@ -144,8 +157,10 @@ public:
 
     // BlueZ restarting: the running one leaves the bus (if it is still
     // there) with every object, and a new one takes the name and announces
-    // the same devices anew, without subscriptions.
-    void restart() {
+    // the same devices anew, without subscriptions. With name_last the new
+    // one exports and announces its devices before it takes the name, so
+    // the announcements reach no one who listens to org.bluez.
+    void restart(bool name_last = false) {
         std::vector<DeviceSetup> setups;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -156,8 +171,9 @@ public:
         devices_.clear();
         adapter_.reset();
         connection_.reset();
-        open();
+        open(!name_last);
         for (const DeviceSetup& setup : setups) add(setup, true);
+        if (name_last) connection_->requestName("org.bluez");
     }
 
     struct Counts { int writes = 0, start_notify = 0, stop_notify = 0; bool notifying = false; };
@@ -180,13 +196,29 @@ private:
     };
 
     // A BlueZ on the bus: its name, its object manager and the adapter.
-    void open() {
-        connection_ = sdbus::createSystemBusConnection("org.bluez");
+    void open(bool take_name = true) {
+        connection_ = take_name ? sdbus::createSystemBusConnection("org.bluez") : sdbus::createSystemBusConnection();
         connection_->addObjectManager("/", sdbus::floating_slot);
         adapter_ = sdbus::createObject(*connection_, "/org/bluez/hci0");
         adapter_->registerProperty("Powered").onInterface("org.bluez.Adapter1").withGetter([] { return true; });
         adapter_->finishRegistration();
         connection_->enterEventLoopAsync();
+    }
+
+    void export_gatt(Device& dev, bool announce) {
+        const std::string path = "/org/bluez/hci0/" + dev.setup.name;
+        dev.service = sdbus::createObject(*connection_, path + "/service0010");
+        dev.service->registerProperty("UUID").onInterface(kService1).withGetter([] {
+            return std::string("0000fee0-0000-1000-8000-00805f9b34fb");
+        });
+        dev.service->registerProperty("Device").onInterface(kService1).withGetter([path] { return sdbus::ObjectPath(path); });
+        dev.service->finishRegistration();
+        dev.write = characteristic(dev, path + "/service0010/char0011", "0000fee3-0000-1000-8000-00805f9b34fb",
+                                   dev.setup.writable ? "write" : "read");
+        dev.notify = characteristic(dev, path + "/service0010/char0014", "0000fee4-0000-1000-8000-00805f9b34fb",
+                                    dev.setup.notifiable ? "notify" : "read");
+        if (announce)
+            for (auto* o : {dev.service.get(), dev.write.get(), dev.notify.get()}) o->emitInterfacesAddedSignal();
     }
 
     std::unique_ptr<sdbus::IObject> characteristic(Device& dev, const std::string& path, std::string uuid,
@@ -218,6 +250,7 @@ private:
         o->registerMethod("StartNotify").onInterface(kChar1).implementedAs([this, &dev, flag] {
             if (flag != "notify") throw sdbus::Error("org.bluez.Error.NotSupported", "no notify");
             std::lock_guard<std::mutex> lock(mutex_);
+            if (!dev.setup.services_resolved) throw sdbus::Error("org.bluez.Error.Failed", "Not connected");
             ++dev.start_notify;
             dev.notifying = true;
         });
