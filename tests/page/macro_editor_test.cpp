@@ -8,11 +8,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <functional>
 #include <mutex>
 
+#include "library/transfer.h"
 #include "macro/macro_editor_model.h"
 #include "macro/macro_editor_wnd.h"
 #include "page/button_assign.h"
@@ -484,10 +486,13 @@ protected:
         library.append(m);
         CMS_1_Macro::Services services;
         services.save = [] { return true; };
-        services.ask = [](QWidget*, const QString&, bool) { return 1; };
+        services.ask = [this](QWidget*, const QString& key, bool) {
+            asked.push_back(key);
+            return 1;
+        };
         services.choose_file = [this](const ui::FileChoice&) {
             if (on_file_dialog) on_file_dialog();
-            return QString();
+            return chosen_file;
         };
         editor = std::make_unique<CMS_1_Macro>(library, layout, SessionHook::table(), std::move(services));
         editor->Create(nullptr, ui::kStyleDialog | ui::kStyleTool);
@@ -502,6 +507,8 @@ protected:
     MacroLibrary library;
     UsKeyboardLayout layout;
     std::function<void()> on_file_dialog;
+    QString chosen_file;         // what the file dialog returns
+    std::vector<QString> asked;  // message boxes shown, by key
     std::unique_ptr<CMS_1_Macro> editor;
 };
 
@@ -552,6 +559,27 @@ TEST_F(MacroEditorOnX11, ImportAndExportStopTheRecordingFirst) {
         EXPECT_FALSE(hooked_in_dialog) << button;
         EXPECT_EQ(library[0].action_count(), 2) << button;
     }
+}
+
+// A macro import whose save failed showed in the list as imported.
+TEST_F(MacroEditorOnX11, AnImportThatCannotBeSavedIsRefusedAndSaysSo) {
+    QTemporaryDir dir;
+    const std::filesystem::path folder(dir.path().toStdString());
+    MacroRecord m;
+    m.set_name(u"Burst");
+    m.set_action_count(1);
+    m.set_action(0, press(0x04));
+    ASSERT_TRUE(export_macro(m, folder / "b.macro"));
+    library.set_file(folder / "ms_1" / "macro.data");
+    chosen_file = QString::fromStdString((folder / "b.macro").string());
+    {
+        ScopedFileFault fault([](FileStep step, const std::filesystem::path&) { return step == FileStep::Write ? ENOSPC : 0; });
+        click(editor->FindControl("ms_1_macro_import_btn"));
+    }
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back(), "import_not_saved_text");
+    EXPECT_EQ(library.size(), 1u);
+    EXPECT_EQ(editor->FindControl<QListWidget>("ms_1_macro_list")->count(), 1);
 }
 
 }  // namespace
