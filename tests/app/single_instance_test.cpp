@@ -144,13 +144,20 @@ TEST(SingleInstanceTest, RequestsAreLinesHoweverTheBytesArrive) {
         int wakes;
         bool dropped;
     };
+    // The longest request of ours: a hold on a folder at the path limit with
+    // every byte escaped.
+    std::string longest = "hold /";
+    for (int i = 0; i < 4094; ++i) longest += "%0A";
+    std::string longest_answer = longest;
+    longest_answer.replace(0, 4, "HOLD");
     const std::vector<Case> cases = {
         {"wake in pieces", {"wa", "ke", "\n"}, "ok\n", 1, false},
         {"two requests in one write", {"status\nhold\n"}, "STATUS\nHOLD\n", 0, false},
         {"a request and a wake", {"status\nwake\n"}, "STATUS\nok\n", 1, false},
         {"unanswered request", {"quiet\n"}, "", 0, false},
-        {"no line end within the limit", {std::string(5000, 'x')}, "", 0, true},
-        {"a line over the limit", {std::string(4200, 'x') + "\n"}, "", 0, true},
+        {"the longest hold", {longest + "\n"}, longest_answer + "\n", 0, false},
+        {"no line end within the limit", {std::string(17000, 'x')}, "", 0, true},
+        {"a line over the limit", {std::string(16500, 'x') + "\n"}, "", 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
