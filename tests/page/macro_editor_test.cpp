@@ -238,29 +238,28 @@ TEST(MacroEditorWindow, RecordingWithoutAMacroMakesOneAndTakesTheKeysTypedInTheE
     EXPECT_EQ(on_disk.size(), 1u);
 }
 
+// A library of one macro, "Burst", that button 4 plays in two profiles.
+void give_burst(PageHarness& h) {
+    MacroRecord m;
+    m.set_name(u"Burst");
+    m.set_action_count(2);
+    m.set_action(0, press(0x04));
+    m.set_action(1, {0x04, kActionRelease, 10});
+    std::lock_guard<std::mutex> lock(h.page->store().mutex());
+    auto& store = h.page->store();
+    store.macros().append(m);
+    store.profiles().append(store.profiles()[0]);
+    for (std::size_t p = 0; p < 2; ++p)
+        ASSERT_TRUE(page::AssignMacro(store.profiles()[p].slot(3), store.macros(), 0, 0, 1));
+}
+
 // The editor deletes a macro that button 4 plays in two profiles: the
 // question names both buttons, both go back to button 4's own function at
 // once (the page shows it while the editor is still open), and the current
 // profile is applied.
 TEST(MacroEditorWindow, DeletingAMacroNamesItsButtonsAndChangesThemAtOnce) {
     PageHarness h;
-    MacroRecord m;
-    m.set_name(u"Gone");
-    m.set_action_count(2);
-    m.set_action(0, press(0x04));
-    m.set_action(1, {0x04, kActionRelease, 10});
-    {
-        std::lock_guard<std::mutex> lock(h.page->store().mutex());
-        auto& store = h.page->store();
-        store.macros().append(m);
-        store.profiles().append(store.profiles()[0]);
-        for (std::size_t p = 0; p < 2; ++p) {
-            SlotRef slot = store.profiles()[p].slot(3);
-            slot.set_function_code(kFunctionMacro);
-            slot.set_macro_name(u"Gone");
-            slot.set_macro_action_count(2);
-        }
-    }
+    give_burst(h);
     h.mouse->clear_log();
     h.answers = {1};  // yes, delete it
     QString label_while_open;
@@ -288,20 +287,6 @@ TEST(MacroEditorWindow, DeletingAMacroNamesItsButtonsAndChangesThemAtOnce) {
 }
 
 
-// A library of one macro, "Burst", that button 4 plays in two profiles.
-void give_burst(PageHarness& h) {
-    MacroRecord m;
-    m.set_name(u"Burst");
-    m.set_action_count(2);
-    m.set_action(0, press(0x04));
-    m.set_action(1, {0x04, kActionRelease, 10});
-    std::lock_guard<std::mutex> lock(h.page->store().mutex());
-    auto& store = h.page->store();
-    store.macros().append(m);
-    store.profiles().append(store.profiles()[0]);
-    for (std::size_t p = 0; p < 2; ++p)
-        ASSERT_TRUE(page::AssignMacro(store.profiles()[p].slot(3), store.macros(), 0, 0, 1));
-}
 
 ConstSlotRef button_4(PageHarness& h, std::size_t profile) {
     return std::as_const(h.page->store().profiles()[profile]).slot(3);
