@@ -19,6 +19,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth dbus
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
+  # The Debian package (debian/) and its check.
+  debhelper lintian
 )
 
 missing=()

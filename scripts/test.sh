@@ -6,15 +6,13 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 ./scripts/check_spdx.sh
 
-BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr -DVANTOREL_WERROR=ON -DVANTOREL_BUILD_BENCH=ON \
-  -DVANTOREL_BUILD_GUI=ON -DVANTOREL_BUILD_DEVICE=ON -DVANTOREL_BUILD_TESTS=ON
-cmake --build "$BUILD"
+# The main build is the Debian package's: dpkg-buildpackage configures build/
+# (RelWithDebInfo at -Os, -Werror, the tests and the benchmarks; see
+# debian/rules), builds it, runs every test with ctest (offscreen, two at a
+# time) and packs it. The package is then checked by lintian, installed into
+# a scratch root, started there and purged again.
+DEB_BUILD_OPTIONS="parallel=2 terse vantorel-ci" ./scripts/package_check.sh
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$BUILD" --output-on-failure -j2
-
-# The Debian package: installed into a scratch root, checked, started, removed.
-./scripts/package_check.sh "$BUILD"
 
 # ThreadSanitizer pass over the threaded core: the apply engine, the report
 # sender, the virtual mouse, the stress test that races edits, applies
