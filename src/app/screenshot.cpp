@@ -41,7 +41,7 @@ QPixmap grab_window(QWidget& w) {
 
 }  // namespace
 
-int RenderScreenshot(const QString& file, const QString& window) {
+int RenderScreenshot(const QString& file, const QString& window, const std::function<void(QWidget&)>& inspect) {
     const bool mouse = window != QLatin1String("main");
     // The mouse page on the virtual mouse, with a profile library of its own
     // so the picture never shows (or changes) the user's profiles.
@@ -78,6 +78,7 @@ int RenderScreenshot(const QString& file, const QString& window) {
         settle();
     }
     QPixmap shot = grab_window(main);
+    if (inspect) inspect(main);
 
     if (window == QLatin1String("color") && light_color) {
         CDpiColorWnd dialog;
@@ -85,6 +86,7 @@ int RenderScreenshot(const QString& file, const QString& window) {
         dialog.Create(&main, ui::kStyleDialog | ui::kStyleTool, QSize(CDpiColorWnd::kWidth, CDpiColorWnd::kHeight));
         dialog.ShowWindow(true, false);
         const QPixmap picker = grab_window(dialog);
+        if (inspect) inspect(dialog);
         // Below the button, reaching 200 pixels to its left, as the page
         // places it.
         const QPoint at = light_color->mapTo(&main, QPoint(-200, light_color->height()));
@@ -98,6 +100,7 @@ int RenderScreenshot(const QString& file, const QString& window) {
         box.Create(&main, ui::kStyleDialog | ui::kStyleTool);
         box.ShowWindow(true, false);
         const QPixmap dialog = grab_window(box);
+        if (inspect) inspect(box);
         QPainter p(&shot);
         p.fillRect(QRect(QPoint(0, 0), main.size()), QColor(0, 0, 0, 110));
         const QSize ds = dialog.deviceIndependentSize().toSize();
@@ -122,6 +125,7 @@ int RenderScreenshot(const QString& file, const QString& window) {
         if (auto* list = editor.FindControl<QListWidget>(QStringLiteral("ms_1_macro_list"))) list->setCurrentRow(0);
         settle();
         const QPixmap picture = grab_window(editor);
+        if (inspect) inspect(editor);
         shot = QPixmap(picture.deviceIndependentSize().toSize() * picture.devicePixelRatio());
         shot.setDevicePixelRatio(picture.devicePixelRatio());
         shot.fill(Qt::transparent);
@@ -153,6 +157,7 @@ int RenderScreenshot(const QString& file, const QString& window) {
         dialog->Create(&main, ui::kStyleDialog | ui::kStyleTool);
         dialog->ShowWindow(true, false);
         const QPixmap picture = grab_window(*dialog);
+        if (inspect) inspect(*dialog);
         QPainter p(&shot);
         p.fillRect(QRect(QPoint(0, 0), main.size()), QColor(0, 0, 0, 110));
         const QSize ds = picture.deviceIndependentSize().toSize();
@@ -162,6 +167,7 @@ int RenderScreenshot(const QString& file, const QString& window) {
         auto* popup = new CDPIMsg(DpiPopupText(32));
         popup->CreatePopup(&main);
         const QPixmap osd = grab_window(*popup);
+        if (inspect) inspect(*popup);
         QPainter p(&shot);
         // Where it would sit if the main window filled the work area.
         p.drawPixmap(DpiPopupGeometry(QRect(QPoint(0, 0), main.size())).topLeft(), osd);
