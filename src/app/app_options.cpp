@@ -76,4 +76,8 @@ bool WantsScreenshot(int argc, char** argv) {
     return false;
 }
 
+QLocale LanguageLocale(const AppOptions& options) {
+    return options.language.isEmpty() ? QLocale::system() : QLocale(options.language);
+}
+
 }  // namespace vantorel

@@ -2,6 +2,7 @@
 // The command line of qv-vantorel.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,10 @@ struct AppOptions {
 std::optional<AppOptions> ParseAppOptions(const QStringList& arguments, QString* error);
 
 extern const char* const kAppUsage;
+
+// The locale whose translation the program shows: the one --lang names
+// ("fr", "pt_BR", "zh"), else the desktop's.
+QLocale LanguageLocale(const AppOptions& options);
 
 // Whether the arguments ask for a screenshot (checked before Qt starts, to
 // pick the offscreen platform).

@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         return 3;
     }
     resources.set_resource_path(root);
-    resources.load_language(options->language.isEmpty() ? QLocale::system() : QLocale(options->language));
+    resources.load_language(LanguageLocale(*options));
     if (!options->language.isEmpty() && !options->language.startsWith(QLatin1String("en")) &&
         resources.language().active_name() == QLatin1String("en"))
         std::fprintf(stderr, "qv-vantorel: no language file for \"%s\" in %s/lan; the texts stay English\n",

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/app_options.h"
 #include "ui/qt_env.h"
+#include "ui/resources.h"
 
 namespace vantorel {
 namespace {
@@ -39,6 +40,34 @@ TEST(AppOptionsTest, MistakesAreReported) {
     EXPECT_FALSE(parse({"--window", "msg"}, &error));  // nothing to render it into
     EXPECT_FALSE(parse({"--frobnicate"}, &error));
     EXPECT_TRUE(error.contains("--frobnicate"));
+}
+
+// --lang CODE must find the file of each language shipped, also when the
+// code is written the way a locale variable spells it.
+TEST(AppOptionsTest, LangPicksTheTranslationItNames) {
+    struct Case {
+        const char* lang;
+        const char* file;
+        const char* cancel;
+    };
+    const Case cases[] = {
+        {"de", "de", "Abbrechen"},   {"fr", "fr", "Annuler"},      {"fr_CA", "fr", "Annuler"},
+        {"es", "es", "Cancelar"},    {"it", "it", "Annulla"},      {"pt_BR", "pt_BR", "Cancelar"},
+        {"pt-BR", "pt_BR", "Cancelar"}, {"pl", "pl", "Anuluj"},    {"ru", "ru", "Отмена"},
+        {"uk", "uk", "Скасувати"},   {"uk_UA.UTF-8", "uk", "Скасувати"}, {"tr", "tr", "İptal"},
+        {"zh_CN", "zh_CN", "取消"},  {"zh", "zh_CN", "取消"},      {"ja", "ja", "キャンセル"},
+        {"ko", "ko", "취소"},        {"en", "en", "Cancel"},
+    };
+    auto& resources = ui::ResourceManager::instance();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lang);
+        const auto options = parse({"--lang", QString::fromUtf8(c.lang)});
+        ASSERT_TRUE(options);
+        resources.load_language(LanguageLocale(*options));
+        EXPECT_EQ(resources.language().active_name(), QString::fromUtf8(c.file));
+        EXPECT_EQ(resources.language().get(QStringLiteral("cancel_text")), QString::fromUtf8(c.cancel));
+    }
+    test::QtEnvironment::use_source_resources();
 }
 
 }  // namespace
