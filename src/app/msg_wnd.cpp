@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QKeyEvent>
+#include <QRegularExpression>
 
 #include "ui/controls.h"
 #include "ui/resources.h"
@@ -42,13 +43,21 @@ void CMsgWnd::keyPressEvent(QKeyEvent* e) {
     ui::SkinWindow::keyPressEvent(e);
 }
 
+QString CMsgWnd::TitleKeyFor(const QString& message_key, bool confirm) {
+    if (confirm) return QStringLiteral("question_title_text");
+    // Failed saves, imports and exports, by their language keys.
+    static const QRegularExpression kErrorKey(QStringLiteral("^((import|export)_\\w+|\\w+_failed(_exit)?_text)$"));
+    if (kErrorKey.match(message_key).hasMatch()) return QStringLiteral("error_title_text");
+    return QStringLiteral("warning_title_text");
+}
+
 int CMsgWnd::Confirm(QWidget* owner, const QString& message_key, const QString& title_key) {
-    CMsgWnd box(title_key, message_key, Buttons::OkCancel);
+    CMsgWnd box(title_key.isEmpty() ? TitleKeyFor(message_key, true) : title_key, message_key, Buttons::OkCancel);
     return ui::RunModalDialog(box, owner);
 }
 
 int CMsgWnd::Inform(QWidget* owner, const QString& message_key, const QString& title_key) {
-    CMsgWnd box(title_key, message_key, Buttons::OkOnly);
+    CMsgWnd box(title_key.isEmpty() ? TitleKeyFor(message_key, false) : title_key, message_key, Buttons::OkOnly);
     return ui::RunModalDialog(box, owner);
 }
 

@@ -19,11 +19,14 @@ public:
     QString GetWindowClassName() const override { return QStringLiteral("MsgWnd"); }
     QString GetSkinFile() const override { return QStringLiteral("msg.xml"); }
 
-    // The usual calls: a modal box over owner; returns the result.
-    static int Confirm(QWidget* owner, const QString& message_key,
-                       const QString& title_key = QStringLiteral("warning_title_text"));
-    static int Inform(QWidget* owner, const QString& message_key,
-                      const QString& title_key = QStringLiteral("warning_title_text"));
+    // The title a box gets without one given: a question when it asks, an
+    // error when it says something failed or was refused, else a note.
+    static QString TitleKeyFor(const QString& message_key, bool confirm);
+
+    // The usual calls: a modal box over owner; returns the result. An empty
+    // title key: the one TitleKeyFor gives.
+    static int Confirm(QWidget* owner, const QString& message_key, const QString& title_key = {});
+    static int Inform(QWidget* owner, const QString& message_key, const QString& title_key = {});
 
 protected:
     void InitWindow() override;

@@ -294,7 +294,7 @@ private:
     bool on_profile_input_event(QObject* watched, QEvent* event);
 
     // Profiles (ms_1_page_profiles.cpp).
-    std::optional<QString> ask_profile_name(const QString& title_key);
+    std::optional<QString> ask_profile_name(const QString& title_key, const ProfileRecord* renaming = nullptr);
     void add_profile();
     void rename_profile();
     void delete_profile();

@@ -97,10 +97,13 @@ void CMS_1_Page::select_profile_item(int index) {
     switch_profile(index);
 }
 
-std::optional<QString> CMS_1_Page::ask_profile_name(const QString& title_key) {
-    CMS_1_ProfileName dialog(m_pStore->profiles(), title_key, [this](QWidget* owner, const QString& key) {
-        if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
-    });
+std::optional<QString> CMS_1_Page::ask_profile_name(const QString& title_key, const ProfileRecord* renaming) {
+    CMS_1_ProfileName dialog(
+        m_pStore->profiles(), title_key,
+        [this](QWidget* owner, const QString& key) {
+            if (m_Setup.message_box) m_Setup.message_box(owner, key, false);
+        },
+        renaming);
     if (run_dialog(dialog) != 1) return std::nullopt;
     return dialog.ResultName();
 }
@@ -128,7 +131,7 @@ void CMS_1_Page::rename_profile() {
         target = m_pCurProfile;
     }
     if (!target) return;
-    const std::optional<QString> name = ask_profile_name(QStringLiteral("profile_name_2_text"));
+    const std::optional<QString> name = ask_profile_name(QStringLiteral("profile_name_2_text"), target);
     if (!name) return;
     int index = 0;
     {
@@ -171,12 +174,16 @@ void CMS_1_Page::delete_profile() {
         return;
     }
     const ProfileRecord* target = nullptr;
+    std::u16string name;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
         target = m_pCurProfile;
+        if (target) name = target->profile_name();
     }
     if (!target) return;
-    if (ask(QStringLiteral("delete_profile_text"), true) != 1) return;
+    // The question names the profile it deletes.
+    const QString question = ui::Tr(QStringLiteral("delete_profile_text")).arg(QString::fromStdU16String(name));
+    if (ask(question, true) != 1) return;
     int next = 0;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());

@@ -17,7 +17,13 @@ void CMS_1_ProfileName::InitWindow() {
     btn_ok_ = FindControl(QStringLiteral("btn_ok"));
     ui::SetResourceText(title_, title_key_);
     setWindowTitle(ui::Tr(title_key_));
-    if (auto* line = qobject_cast<QLineEdit*>(edit_)) line->setMaxLength(kMaxLength);
+    if (auto* line = qobject_cast<QLineEdit*>(edit_)) {
+        line->setMaxLength(kMaxLength);
+        if (renaming_) {
+            line->setText(QString::fromStdU16String(renaming_->profile_name()));
+            line->selectAll();  // typing replaces it, an arrow key edits it
+        }
+    }
     if (edit_) edit_->setFocus();
 }
 
@@ -28,7 +34,12 @@ void CMS_1_ProfileName::validate() {
         return;
     }
     const std::u16string wanted = name.toStdU16String();
+    if (renaming_ && renaming_->profile_name() == wanted) {
+        Close(0);  // nothing to change
+        return;
+    }
     for (std::size_t i = 0; i < profiles_.size(); ++i) {
+        if (&profiles_[i] == renaming_) continue;  // its own name in another letter case is fine
         if (equals_ignore_case(profiles_[i].profile_name(), wanted)) {
             if (warn_) warn_(this, QStringLiteral("warn_name_2_text"));
             return;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// CMS_1_ProfileName: asks for the name of a new or renamed profile. OK
-// refuses an empty name and one the library already has in any letter case
-// (the renamed profile's own name included), with a message, and stays open.
+// CMS_1_ProfileName: asks for the name of a new or renamed profile. A rename
+// opens with the profile's name, selected. OK refuses an empty name and one
+// another profile has in any letter case, with a message, and stays open; OK
+// on the unchanged name ends the dialog as Cancel does.
 #pragma once
 
 #include <QString>
@@ -20,8 +21,11 @@ public:
     // Shows a warning (a language key) over the dialog.
     using Warn = std::function<void(QWidget* owner, const QString& message_key)>;
 
-    CMS_1_ProfileName(const ProfileLibrary& profiles, QString title_key, Warn warn)
-        : profiles_(profiles), title_key_(std::move(title_key)), warn_(std::move(warn)) {}
+    // `renaming`: the profile being renamed (one of `profiles`), or null for a
+    // new one.
+    CMS_1_ProfileName(const ProfileLibrary& profiles, QString title_key, Warn warn,
+                      const ProfileRecord* renaming = nullptr)
+        : profiles_(profiles), title_key_(std::move(title_key)), warn_(std::move(warn)), renaming_(renaming) {}
     QString GetWindowClassName() const override { return QStringLiteral("MS_1_ProfileName"); }
     QString GetSkinFile() const override { return QStringLiteral("MS/MS_1/profilename.xml"); }
 
@@ -39,6 +43,7 @@ private:
     const ProfileLibrary& profiles_;
     QString title_key_;
     Warn warn_;
+    const ProfileRecord* renaming_;
     QString result_;
     QWidget* title_ = nullptr;
     QWidget* edit_ = nullptr;

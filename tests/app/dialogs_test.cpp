@@ -52,24 +52,37 @@ TEST(MsgWndTest, ResultsFollowTheButtonPressed) {
               1);
 }
 
-TEST(MsgWndTest, ShowsTheTextsOfItsKeys) {
-    QString title, message;
-    bool cancel_shown = true;
-    auto read = [&](CMsgWnd& box) {
-        title = ui::GetText(box.FindControl(QStringLiteral("warning_title")));
-        message = ui::GetText(box.FindControl(QStringLiteral("warning")));
-        cancel_shown = ui::IsVisible(box.FindControl(QStringLiteral("btn_cancel")));
-        press(box, "btn_ok");
+// Each box says what it is in its title: a question, an error or a note.
+TEST(MsgWndTest, ShowsItsTextAndATitleSayingWhatItIs) {
+    const struct {
+        const char* key;
+        bool confirm;
+        const char* title;
+    } cases[] = {
+        {"delete_macro_text", true, "Question"},
+        {"export_failed_text", false, "Error"},
+        {"import_unreadable_text", false, "Error"},
+        {"save_failed_exit_text", false, "Error"},
+        {"one_profile_text", false, "Please note"},
     };
-    EXPECT_EQ(answer(read), 1);
-    EXPECT_EQ(title, "Please note");
-    EXPECT_EQ(message, ui::Tr(QStringLiteral("delete_profile_text")));
-    EXPECT_NE(message, "delete_profile_text");
-    EXPECT_TRUE(cancel_shown);
-
-    EXPECT_EQ(answer(read, true), 1);
-    EXPECT_EQ(message, ui::Tr(QStringLiteral("one_profile_text")));
-    EXPECT_FALSE(cancel_shown);  // information only
+    for (const auto& c : cases) {
+        const QString key = QString::fromLatin1(c.key);
+        QString title, message;
+        bool cancel_shown = !c.confirm;
+        QTimer::singleShot(0, [&] {
+            CMsgWnd* box = open_box();
+            ASSERT_NE(box, nullptr);
+            title = ui::GetText(box->FindControl(QStringLiteral("warning_title")));
+            message = ui::GetText(box->FindControl(QStringLiteral("warning")));
+            cancel_shown = ui::IsVisible(box->FindControl(QStringLiteral("btn_cancel")));
+            press(*box, "btn_ok");
+        });
+        EXPECT_EQ(c.confirm ? CMsgWnd::Confirm(nullptr, key) : CMsgWnd::Inform(nullptr, key), 1) << c.key;
+        EXPECT_EQ(title, c.title) << c.key;
+        EXPECT_EQ(message, ui::Tr(key)) << c.key;
+        EXPECT_NE(message, key) << c.key;
+        EXPECT_EQ(cancel_shown, c.confirm) << c.key;  // a note or an error only informs
+    }
 }
 
 TEST(DpiPopupTest, TextAndPlacement) {

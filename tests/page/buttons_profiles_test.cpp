@@ -346,10 +346,14 @@ protected:
         for (int i = 0; i < list()->count(); ++i) out << list()->item(i)->text();
         return out;
     }
-    // Answers the profile-name dialog with a name.
+    // Answers the profile-name dialog with a name, in place of what it shows.
     void name_it(const QString& name) {
         h->answer_dialog = [name](ui::SkinWindow& d) {
-            type(d.FindControl("edit_name"), name);
+            QWidget* edit = d.FindControl("edit_name");
+            type(edit, QString());
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            type(edit, name);
             QTest::keyClick(d.FindControl("edit_name"), Qt::Key_Return);
             pump();
         };
@@ -378,13 +382,13 @@ TEST_F(ProfileList, AddedRenamedAndDeletedProfilesAreSavedAtOnce) {
     EXPECT_EQ(list()->currentRow(), 2);
     EXPECT_EQ(h->profile().profile_name(), u"Office");
 
-    // Existing names in any case, the profile's own included, are refused
-    // and the dialog stays open.
-    for (const QString& clash : {QStringLiteral("gAMING"), QStringLiteral("OFFICE"), QString()}) {
+    // Another profile's name in any case, and no name, are refused and the
+    // dialog stays open.
+    for (const QString& clash : {QStringLiteral("gAMING"), QString()}) {
         name_it(clash);
         h->click("ms_1_profile_rename_btn");
     }
-    EXPECT_EQ(h->messages, (std::vector<QString>{"warn_name_2_text", "warn_name_2_text", "warn_name_1_text"}));
+    EXPECT_EQ(h->messages, (std::vector<QString>{"warn_name_2_text", "warn_name_1_text"}));
     name_it("Work");
     // Double-clicking the current profile renames it.
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(list()->item(2)).center());
@@ -396,6 +400,42 @@ TEST_F(ProfileList, AddedRenamedAndDeletedProfilesAreSavedAtOnce) {
     h = std::make_unique<PageHarness>(with_folder(false));
     EXPECT_EQ(names(), (QStringList{"Profile 1", "Gaming", "Work"}));
     EXPECT_EQ(h->profile().profile_name(), u"Work");
+}
+
+// Renaming starts from the current name (typing replaces it, OK on it as
+// it is changes nothing, its own name in other letters is fine), and the
+// delete question says which profile goes.
+TEST_F(ProfileList, RenameStartsFromTheNameAndDeleteNamesTheProfile) {
+    add("Office");
+    QString shown, selected;
+    int result = -1;
+    h->answer_dialog = [&](ui::SkinWindow& d) {
+        auto* edit = d.FindControl<QLineEdit>("edit_name");
+        shown = edit->text();
+        selected = edit->selectedText();
+        QTest::keyClick(edit, Qt::Key_Return);
+        pump();
+        result = d.ModalResult();
+    };
+    h->click("ms_1_profile_rename_btn");
+    EXPECT_EQ(shown, "Office");
+    EXPECT_EQ(selected, "Office");
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(h->messages.empty());
+
+    h->answer_dialog = [](ui::SkinWindow& d) {
+        type(d.FindControl("edit_name"), "OFFICE");
+        QTest::keyClick(d.FindControl("edit_name"), Qt::Key_Return);
+        pump();
+    };
+    h->click("ms_1_profile_rename_btn");
+    EXPECT_EQ(names(), (QStringList{"Profile 1", "OFFICE"}));
+    EXPECT_TRUE(h->messages.empty());
+
+    h->answers = {0};
+    h->click("ms_1_profile_delete_btn");
+    ASSERT_EQ(h->messages.size(), 1u);
+    EXPECT_TRUE(h->messages[0].contains(QStringLiteral("“OFFICE”"))) << h->messages[0].toStdString();
 }
 
 TEST_F(ProfileList, DeletingKeepsOneAndMakesItsNeighbourCurrentWithAFullApply) {
