@@ -292,6 +292,20 @@ TEST_F(EditCommands, MacrosFromTextFollowTheButtonsThatPlayThem) {
     EXPECT_EQ(wire(deleted)[0].at(0), kReportButtons);
 }
 
+// macro show printed raw codes ("key 0x15 press then 20 ms") that
+// macro new --from could not read.
+TEST_F(EditCommands, AShownMacroReadsBackAsTheSameMacro) {
+    const CliRun shown = cli("macro show 0");
+    ASSERT_EQ(shown.status, 0) << shown.out;
+    std::ofstream(dir_.path() / "reload.txt") << shown.out;
+    const CliRun added = cli("macro new Copy --from " + (dir_.path() / "reload.txt").string());
+    ASSERT_EQ(added.status, 0) << shown.out << added.out;
+    ASSERT_EQ(macros().size(), 2u);
+    const MacroLibrary lib = macros();
+    ASSERT_EQ(lib[1].action_count(), 2);
+    for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(lib[1].action(i), lib[0].action(i)) << i;
+}
+
 TEST_F(EditCommands, GetPrintsWhatSetWrote) {
     ASSERT_EQ(cli("set light-color=#10a0ff debounce=8 --profile Work --simulate=wired").status, 0);
     const CliRun text = cli("get light-color debounce --profile work");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "button_text.h"
+#include "macro/macro_model.h"
 #include "core/profile_record.h"
 #include "settings_table.h"
 
@@ -160,6 +161,29 @@ TEST(MacroText, ReadsActionsAndSkipsCommentsAndBlankLines) {
     EXPECT_EQ(*parse_macro_text(macro_text(expected), &error), expected);
 }
 
+// What macro show prints must read back through macro new --from: mouse
+// buttons (forward has no row in the key table), modifiers, codes without a
+// name and every delay a stored macro can hold, recorded 0 ms included.
+TEST(MacroText, WhatIsShownReadsBackToTheSameActions) {
+    const std::vector<std::vector<MacroAction>> cases = {
+        {{0x04, kActionPress, 1}, {0x04, kActionRelease, 127}},
+        {{0xE0, kActionPress, 0}, {0xE1, kActionPress, 128}, {0x06, kActionPress, 255},
+         {0x06, kActionRelease, 256}, {0xE1, kActionRelease, 1000}, {0xE0, kActionRelease, 25000}},
+        {{0xE7, kActionPress, 3}, {0xE7, kActionRelease, 0}},
+        {{kMouseLeft, kActionPress, 0}, {kMouseLeft, kActionRelease, 1}, {kMouseRight, kActionPress, 2},
+         {kMouseMiddle, kActionRelease, 3}, {kMouseBackward, kActionPress, 4}, {kMouseForward, kActionRelease, 5}},
+        {{0x64, kActionPress, 10}, {0xF0, kActionRelease, 10}, {0x3A, kActionPress, 7}, {0x63, kActionPress, 9}},
+        {},
+    };
+    for (const auto& actions : cases) {
+        const std::string text = macro_text(actions);
+        std::string error;
+        const auto back = parse_macro_text(text, &error);
+        ASSERT_TRUE(back) << text << error;
+        EXPECT_EQ(*back, actions) << text;
+    }
+}
+
 TEST(MacroText, BadLinesAreNamedByNumber) {
     struct Case {
         const char* text;
@@ -169,8 +193,10 @@ TEST(MacroText, BadLinesAreNamedByNumber) {
         {"press a 20\npush a 20\n", "line 2: \"push\" is neither press nor release"},
         {"press q-key 20\n", "line 1: \"q-key\" is not in the key table"},
         {"press a\n", "line 1: expected"},
-        {"press a 0\n", "line 1: the delay \"0\""},
-        {"press a 25001\n", "1..25000"},
+        {"press a -1\n", "line 1: the delay \"-1\""},
+        {"press a 25001\n", "0..25000"},
+        {"press 0x1\n", "line 1: expected"},
+        {"press 0x1 5\n", "\"0x1\" is not in the key table"},
     };
     for (const Case& c : cases) {
         std::string error;

@@ -87,7 +87,7 @@ constexpr auto kKeyNames = std::to_array<KeyName>({
     {"kp-0", 0x62}, {"kp-period", 0x63}, {"menu", 0x65}, {"left-ctrl", 0xE0}, {"left-shift", 0xE1},
     {"left-alt", 0xE2}, {"left-win", 0xE3}, {"right-ctrl", 0xE4}, {"right-shift", 0xE5}, {"right-alt", 0xE6},
     {"right-win", 0xE7}, {"mouse-left", kMouseLeft}, {"mouse-right", kMouseRight},
-    {"mouse-middle", kMouseMiddle}, {"mouse-back", kMouseBackward},
+    {"mouse-middle", kMouseMiddle}, {"mouse-back", kMouseBackward}, {"mouse-forward", kMouseForward},
 });
 
 bool in_key_table(std::uint8_t code) {
@@ -148,10 +148,26 @@ std::optional<std::uint8_t> key_code_of_name(std::string_view name) {
         const auto k = parse_number(std::string_view(n).substr(1));
         if (k && *k >= 1 && *k <= 12) return static_cast<std::uint8_t>(0x3A + *k - 1);
     }
+    // The mouse buttons are not keys of the keyboard table, but a macro may
+    // click any of the five.
     for (const KeyName& k : kKeyNames)
-        if (k.name == n && in_key_table(k.code)) return k.code;
+        if (k.name == n && (in_key_table(k.code) || is_mouse_code(k.code))) return k.code;
     return std::nullopt;
 }
+
+namespace {
+// A macro line's key: a name, or "0xNN" as macro_text writes a code without
+// one (a stored macro may hold any code), so what was shown reads back.
+std::optional<std::uint8_t> macro_key_code(std::string_view word) {
+    if (const auto code = key_code_of_name(word)) return code;
+    const std::string w = lower(word);
+    if (w.size() != 4 || !w.starts_with("0x")) return std::nullopt;
+    unsigned v = 0;
+    const auto [p, ec] = std::from_chars(w.data() + 2, w.data() + 4, v, 16);
+    if (ec != std::errc() || p != w.data() + 4) return std::nullopt;
+    return static_cast<std::uint8_t>(v);
+}
+}  // namespace
 
 std::string key_name(std::uint8_t code) {
     if (code >= 0x04 && code <= 0x1D) return std::string(1, static_cast<char>('a' + (code - 0x04)));
@@ -233,14 +249,15 @@ std::optional<std::vector<MacroAction>> parse_macro_text(std::string_view text, 
         const std::string kind = lower(words[0]);
         if (kind != "press" && kind != "release")
             return fail("\"" + std::string(words[0]) + "\" is neither press nor release");
-        const auto code = key_code_of_name(words[1]);
+        const auto code = macro_key_code(words[1]);
         if (!code)
             return fail("\"" + std::string(words[1]) + "\" is not in the key table (a..z, 0..9, f1..f12, enter, "
-                        "space, left-ctrl, kp-1, mouse-left, ...)");
+                        "space, left-ctrl, kp-1, mouse-left, ..., or a code such as 0x64)");
+        // A recorded delay may be 0 (two events in the same millisecond).
         const auto delay = parse_number(words[2]);
-        if (!delay || *delay < kMinActionDelay || *delay > kMaxActionDelay)
-            return fail("the delay \"" + std::string(words[2]) + "\" is not a number of milliseconds " +
-                        std::to_string(kMinActionDelay) + ".." + std::to_string(kMaxActionDelay));
+        if (!delay || *delay < 0 || *delay > kMaxActionDelay)
+            return fail("the delay \"" + std::string(words[2]) + "\" is not a number of milliseconds 0.." +
+                        std::to_string(kMaxActionDelay));
         if (actions.size() >= kMaxMacroActions)
             return fail("a macro holds at most " + std::to_string(kMaxMacroActions) + " actions");
         actions.push_back({*code, kind == "press" ? kActionPress : kActionRelease, static_cast<std::uint16_t>(*delay)});

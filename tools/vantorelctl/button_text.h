@@ -44,13 +44,15 @@ std::optional<Shortcut> parse_shortcut(std::string_view text, std::string* error
 std::string shortcut_text(std::uint8_t key, std::uint8_t modifiers);
 
 // The macro text format: one action a line, "press KEY DELAY" or
-// "release KEY DELAY", the delay in milliseconds after the action
-// (1..25000). Blank lines and lines starting with '#' are skipped. The list
+// "release KEY DELAY", KEY a key name or a code "0xNN", the delay in
+// milliseconds after the action (0..25000). Blank lines and lines starting with '#' are skipped. The list
 // may hold at most 160 actions and must cost the mouse fewer than 162 units
 // (an action with a delay of 128 ms or more costs two). nullopt, with the line
 // number and what is wrong in *error, otherwise.
 std::optional<std::vector<MacroAction>> parse_macro_text(std::string_view text, std::string* error);
-// The text of an action list in the same format.
+// The text of an action list in the same format, which reads back to the
+// same list (an action kind other than press is written as release, as the
+// screens show it).
 std::string macro_text(const std::vector<MacroAction>& actions);
 
 }  // namespace vantorel::cli

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// vantorelctl profile select|new|rename|delete|reset|duplicate ...
+// vantorelctl profile select|delete|reset PROFILE | new [NAME] | rename OLD NEW | duplicate SOURCE [NEW-NAME]
 // vantorelctl button N FUNCTION [--mode 0|1|2] [--repeat 1..255] | --list
-// vantorelctl macro new NAME [--from FILE] | delete MACRO | rename MACRO NAME
+// vantorelctl macro new NAME [--from FILE] | delete MACRO | rename OLD NEW
 //
 // The profile buttons, the button menu and the macro editor of the mouse
 // page, with their rules: names unique in any letter case, the last profile
@@ -56,6 +56,8 @@ bool check_name(const Library& library, const std::string& name, std::size_t max
 struct ProfileOptions {
     std::string profile;  // the profile acted on; empty: the selected one
     std::string name;
+    std::string old_profile;  // rename, duplicate: --profile, the older spelling
+    bool by_name = false;     // --name: PROFILE is a name even when it is a number
     std::string out;      // new --out: a .pro file written instead
     MouseOptions mouse;
 };
@@ -90,8 +92,23 @@ int write_new_profile_file(const ProfileOptions& opts) {
     return kExitOk;
 }
 
-int run_profile_op(ProfileOp op, const ProfileOptions& opts, const GlobalOptions& global) {
-    if (op == ProfileOp::New && !opts.out.empty()) return write_new_profile_file(opts);
+// rename OLD NEW and duplicate SOURCE [NEW-NAME]; the older spellings
+// "rename NEW [--profile OLD]" and "duplicate [--profile SOURCE] [NEW-NAME]"
+// still read the same.
+ProfileOptions with_older_spellings(ProfileOp op, ProfileOptions opts) {
+    if (!opts.old_profile.empty()) {
+        if (opts.name.empty()) opts.name = opts.profile;
+        opts.profile = opts.old_profile;
+    } else if (op == ProfileOp::Rename && opts.name.empty()) {
+        opts.name = opts.profile;  // a new name alone: the selected profile
+        opts.profile.clear();
+    }
+    return opts;
+}
+
+int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOptions& global) {
+    if (op == ProfileOp::New && !typed.out.empty()) return write_new_profile_file(typed);
+    const ProfileOptions opts = with_older_spellings(op, typed);
     auto edit = LibraryEdit::open(global);
     if (!edit) return kExitFailed;
     ProfileStore& store = edit->store();
@@ -104,7 +121,7 @@ int run_profile_op(ProfileOp op, const ProfileOptions& opts, const GlobalOptions
         const std::size_t selected = store.selected();
         std::optional<std::size_t> index;
         if (op != ProfileOp::New) {
-            index = target_profile(store, opts.profile);
+            index = target_profile(store, opts.profile, opts.by_name);
             if (!index) return lib.empty() ? kExitFailed : kExitUsage;
         }
         std::u16string name;
@@ -195,7 +212,12 @@ void register_profile_ops(CLI::App& app, GlobalOptions& global) {
     for (const Operation& operation : operations) {
         auto* cmd = profile->add_subcommand(operation.name, operation.help);
         auto opts = std::make_shared<ProfileOptions>();
-        const char* which = "Index (0-based, as profile list shows it) or name; default: the selected profile";
+        const char* which =
+            "A whole number is an index (0-based, as profile list shows it), anything else a name; default: the "
+            "selected profile";
+        const char* older = "The profile, as the first argument names it (an older spelling)";
+        if (operation.op != ProfileOp::New)
+            cmd->add_flag("--name", opts->by_name, "Take the profile argument as a name even when it is a number");
         switch (operation.op) {
             case ProfileOp::Select: cmd->add_option("PROFILE", opts->profile, which)->required(); break;
             case ProfileOp::New:
@@ -204,12 +226,14 @@ void register_profile_ops(CLI::App& app, GlobalOptions& global) {
                                 "Write the new default profile to this .pro file instead of adding it to the library");
                 break;
             case ProfileOp::Rename:
-                cmd->add_option("NAME", opts->name, "The new name")->required();
-                cmd->add_option("--profile", opts->profile, which);
+                cmd->add_option("OLD", opts->profile, which)->required();
+                cmd->add_option("NEW", opts->name, "The new name (OLD alone is the new name of the selected profile)");
+                cmd->add_option("--profile", opts->old_profile, older);
                 break;
             case ProfileOp::Duplicate:
-                cmd->add_option("--profile", opts->profile, which);
-                cmd->add_option("NAME", opts->name, "The copy's name (default: the name made unique)");
+                cmd->add_option("SOURCE", opts->profile, which);
+                cmd->add_option("NEW-NAME", opts->name, "The copy's name (default: the name made unique)");
+                cmd->add_option("--profile", opts->old_profile, older);
                 break;
             default: cmd->add_option("PROFILE", opts->profile, which); break;
         }
@@ -229,6 +253,7 @@ struct ButtonOptions {
     int mode = 0;
     int repeat = 1;
     bool list = false;
+    bool by_name = false;  // --name: --profile is a name even when it is a number
     MouseOptions mouse;
 };
 
@@ -280,7 +305,7 @@ int run_button(const ButtonOptions& opts, const GlobalOptions& global) {
     ApplyNeed need = ApplyNeed::None;
     {
         std::lock_guard<std::mutex> lock(store.mutex());
-        const auto index = target_profile(store, opts.profile);
+        const auto index = target_profile(store, opts.profile, opts.by_name);
         if (!index) return store.profiles().empty() ? kExitFailed : kExitUsage;
         before = store.current();
         ProfileRecord& record = store.profiles()[*index];
@@ -327,6 +352,7 @@ void register_button(CLI::App& app, GlobalOptions& global) {
         ->check(CLI::Range(0, 2));
     cmd->add_option("--repeat", opts->repeat, "How often a macro plays in mode 0, 1..255")->check(CLI::Range(1, 255));
     cmd->add_option("--profile", opts->profile, "The profile to change (index or name; default: the selected one)");
+    cmd->add_flag("--name", opts->by_name, "Take --profile as a name even when it is a number");
     add_mouse_options(cmd, opts->mouse);
     cmd->footer("The left click stays on at least one of buttons 1..16: taking it from the last one is refused "
                 "(exit status 1).");
@@ -336,22 +362,11 @@ void register_button(CLI::App& app, GlobalOptions& global) {
 // ---------------------------------------------------------------------------
 // macro
 
-std::optional<std::size_t> find_macro(const MacroLibrary& macros, const std::string& which) {
-    const std::u16string wanted = to_utf16(which);
-    for (std::size_t i = 0; i < macros.size(); ++i)
-        if (equals_ignore_case(macros[i].name(), wanted)) return i;
-    if (!which.empty() && which.find_first_not_of("0123456789") == std::string::npos && which.size() < 9) {
-        const std::size_t n = std::stoul(which);
-        if (n < macros.size()) return n;
-    }
-    print_error("no macro \"" + which + "\" (vantorelctl macro list shows them)");
-    return std::nullopt;
-}
-
 struct MacroOptions {
     std::string macro;  // new: the name; delete, rename: the macro acted on
     std::string name;   // rename: the new name
     std::string file;   // new: --from
+    bool by_name = false;  // --name: MACRO is a name even when it is a number
     MouseOptions mouse;
 };
 
@@ -403,7 +418,7 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
                 break;
             }
             case MacroOp::Delete: {
-                const auto index = find_macro(macros, opts.macro);
+                const auto index = find_macro(macros, opts.macro, opts.by_name);
                 if (!index) return kExitUsage;
                 std::cout << "deleted macro \"" << to_utf8(macros[*index].name()) << "\"\n";
                 // The buttons that played it change with it, and the user
@@ -416,7 +431,7 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
                 break;
             }
             case MacroOp::Rename: {
-                const auto index = find_macro(macros, opts.macro);
+                const auto index = find_macro(macros, opts.macro, opts.by_name);
                 if (!index) return kExitUsage;
                 if (!check_name(macros, opts.name, macro_layout::kMaxNameLength, "macro", &name)) return kExitUsage;
                 const std::u16string old_name = macros[*index].name();
@@ -441,18 +456,20 @@ void register_macro_ops(CLI::App& app, GlobalOptions& global) {
     auto add = [&](const char* name, MacroOp op, const char* help) {
         auto* cmd = macro->add_subcommand(name, help);
         auto opts = std::make_shared<MacroOptions>();
-        const char* which = "Index (0-based, as macro list shows it) or name";
+        const char* which = "A whole number is an index (0-based, as macro list shows it), anything else a name";
+        if (op != MacroOp::New)
+            cmd->add_flag("--name", opts->by_name, "Take the macro argument as a name even when it is a number");
         switch (op) {
             case MacroOp::New:
                 cmd->add_option("NAME", opts->macro, "Its name (at most 23 characters, unique)")->required();
                 cmd->add_option("--from", opts->file,
                                 "A text file, one action a line: \"press KEY DELAY\" or \"release KEY DELAY\" (the "
-                                "delay in ms after the action, 1..25000), e.g. \"press a 20\", \"press mouse-left 5\"");
+                                "delay in ms after the action, 0..25000; KEY a key name or a code such as 0x64), e.g. \"press a 20\", \"press mouse-left 5\"");
                 break;
             case MacroOp::Delete: cmd->add_option("MACRO", opts->macro, which)->required(); break;
             case MacroOp::Rename:
-                cmd->add_option("MACRO", opts->macro, which)->required();
-                cmd->add_option("NAME", opts->name, "The new name")->required();
+                cmd->add_option("OLD", opts->macro, which)->required();
+                cmd->add_option("NEW", opts->name, "The new name")->required();
                 break;
         }
         add_mouse_options(cmd, opts->mouse);

@@ -10,6 +10,8 @@
 #include "core/text.h"
 #include "library/transfer.h"
 #include "core/trace.h"
+#include "button_text.h"
+#include "edit_support.h"
 #include "library_access.h"
 #include "library_edit.h"
 
@@ -158,12 +160,25 @@ std::string action_count_text(const json& m) {
     return text + ")";
 }
 
-bool check_index(std::size_t index, std::size_t size, const char* what, GlobalOptions& global) {
-    if (index < size) return true;
-    print_error(std::string("no ") + what + " " + std::to_string(index) + " (the library holds " +
-                std::to_string(size) + ")");
-    global.exit_code = 2;
-    return false;
+constexpr const char* kProfileArgument =
+    "A whole number is an index (0-based, as profile list shows it), anything else a name";
+constexpr const char* kMacroArgument =
+    "A whole number is an index (0-based, as macro list shows it), anything else a name";
+
+// The profile or macro an argument names (an empty argument: the selected
+// profile); none is a usage error, an empty library a failure.
+std::optional<std::size_t> choose_profile(ProfileStore& store, const std::string& which, bool by_name,
+                                          GlobalOptions& global) {
+    const auto index = target_profile(store, which, by_name);
+    if (!index) global.exit_code = store.profiles().empty() ? kExitFailed : kExitUsage;
+    return index;
+}
+
+std::optional<std::size_t> choose_macro(ProfileStore& store, const std::string& which, bool by_name,
+                                        GlobalOptions& global) {
+    const auto index = find_macro(store.macros(), which, by_name);
+    if (!index) global.exit_code = store.macros().empty() ? kExitFailed : kExitUsage;
+    return index;
 }
 
 void fail(const std::string& message, GlobalOptions& global) {
@@ -218,18 +233,21 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     });
 
     struct ShowOptions {
-        std::optional<std::size_t> index;
+        std::string which;
+        bool by_name = false;
         bool json = false;
     };
     auto show_opts = std::make_shared<ShowOptions>();
     auto* show = profile->add_subcommand("show", "Show one profile (default: the selected one)");
-    show->add_option("index", show_opts->index, "Profile index, 0-based");
+    show->add_option("PROFILE", show_opts->which, kProfileArgument);
+    show->add_flag("--name", show_opts->by_name, "Take PROFILE as a name even when it is a number");
     show->add_flag("--json", show_opts->json, "Print JSON");
     show->callback([&global, show_opts] {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
-        const std::size_t i = show_opts->index.value_or(store->selected());
-        if (!check_index(i, store->profiles().size(), "profile", global)) return;
+        const auto index = choose_profile(*store, show_opts->which, show_opts->by_name, global);
+        if (!index) return;
+        const std::size_t i = *index;
         json p = profile_json(store->profiles()[i]);
         p["index"] = i;
         if (show_opts->json) std::cout << p.dump(2) << '\n';
@@ -237,18 +255,21 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
     });
 
     struct ExportOptions {
-        std::size_t index = 0;
+        std::string which;
+        bool by_name = false;
         std::string file;
     };
     auto export_opts = std::make_shared<ExportOptions>();
     auto* exp = profile->add_subcommand("export", "Write one profile to a .pro file");
-    exp->add_option("index", export_opts->index, "Profile index, 0-based")->required();
-    exp->add_option("file", export_opts->file, "The .pro file to write")->required();
+    exp->add_option("PROFILE", export_opts->which, kProfileArgument)->required();
+    exp->add_option("FILE", export_opts->file, "The .pro file to write")->required();
+    exp->add_flag("--name", export_opts->by_name, "Take PROFILE as a name even when it is a number");
     exp->callback([&global, export_opts] {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
-        if (!check_index(export_opts->index, store->profiles().size(), "profile", global)) return;
-        export_record(*store, store->profiles()[export_opts->index], export_opts->file, export_profile, global);
+        const auto index = choose_profile(*store, export_opts->which, export_opts->by_name, global);
+        if (!index) return;
+        export_record(*store, store->profiles()[*index], export_opts->file, export_profile, global);
     });
 
     auto import_file = std::make_shared<std::string>();
@@ -305,45 +326,52 @@ void register_macro(CLI::App& app, GlobalOptions& global) {
     });
 
     struct ShowOptions {
-        std::size_t index = 0;
+        std::string which;
+        bool by_name = false;
+        std::size_t index = 0;  // the macro `which` names
         bool json = false;
     };
     auto show_opts = std::make_shared<ShowOptions>();
     auto* show = macro->add_subcommand("show", "Show one macro with its actions");
-    show->add_option("index", show_opts->index, "Macro index, 0-based")->required();
+    show->add_option("MACRO", show_opts->which, kMacroArgument)->required();
+    show->add_flag("--name", show_opts->by_name, "Take MACRO as a name even when it is a number");
     show->add_flag("--json", show_opts->json, "Print JSON");
     show->callback([&global, show_opts] {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
-        if (!check_index(show_opts->index, store->macros().size(), "macro", global)) return;
+        const auto index = choose_macro(*store, show_opts->which, show_opts->by_name, global);
+        if (!index) return;
+        show_opts->index = *index;
         json m = macro_json(store->macros()[show_opts->index], true);
         m["index"] = show_opts->index;
         if (show_opts->json) {
             std::cout << m.dump(2) << '\n';
             return;
         }
-        std::cout << m["name"].get<std::string>() << " " << action_count_text(m) << '\n';
-        for (const auto& a : m["action_list"]) {
-            char line[64];
-            std::snprintf(line, sizeof line, "  key 0x%02x %-7s then %d ms\n", a["key_code"].get<int>(),
-                          a["kind"].get<std::string>().c_str(), a["delay_ms"].get<int>());
-            std::cout << line;
-        }
+        // The text "macro new NAME --from FILE" reads, the name a comment.
+        const MacroRecord& record = store->macros()[show_opts->index];
+        std::vector<MacroAction> actions;
+        for (std::size_t k = 0; k < record.valid_action_count(); ++k) actions.push_back(record.action(k));
+        std::cout << "# " << m["name"].get<std::string>() << " " << action_count_text(m) << '\n'
+                  << macro_text(actions);
     });
 
     struct ExportOptions {
-        std::size_t index = 0;
+        std::string which;
+        bool by_name = false;
         std::string file;
     };
     auto export_opts = std::make_shared<ExportOptions>();
     auto* exp = macro->add_subcommand("export", "Write one macro to a .macro file");
-    exp->add_option("index", export_opts->index, "Macro index, 0-based")->required();
-    exp->add_option("file", export_opts->file, "The .macro file to write")->required();
+    exp->add_option("MACRO", export_opts->which, kMacroArgument)->required();
+    exp->add_option("FILE", export_opts->file, "The .macro file to write")->required();
+    exp->add_flag("--name", export_opts->by_name, "Take MACRO as a name even when it is a number");
     exp->callback([&global, export_opts] {
         auto store = open_store(global, LoadMode::ReadOnly);
         if (!store) return void(global.exit_code = 1);
-        if (!check_index(export_opts->index, store->macros().size(), "macro", global)) return;
-        export_record(*store, store->macros()[export_opts->index], export_opts->file, export_macro, global);
+        const auto index = choose_macro(*store, export_opts->which, export_opts->by_name, global);
+        if (!index) return;
+        export_record(*store, store->macros()[*index], export_opts->file, export_macro, global);
     });
 
     auto import_file = std::make_shared<std::string>();
