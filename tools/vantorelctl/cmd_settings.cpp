@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "core/text.h"
 #include "edit_support.h"
+#include "item_choice.h"
 #include "library_access.h"
 #include "settings_table.h"
 
@@ -23,28 +24,30 @@ void add_mouse_options(CLI::App* cmd, MouseOptions& opts) {
     add_wait_option(cmd, opts.wait, "Longest time, in seconds, to wait for a link to the mouse to come up");
 }
 
-std::optional<std::size_t> find_profile(ProfileStore& store, const std::string& which) {
+std::optional<std::size_t> find_profile(ProfileStore& store, const std::string& which, bool by_name) {
     const ProfileLibrary& lib = store.profiles();
-    const std::u16string wanted = to_utf16(which);
-    for (std::size_t i = 0; i < lib.size(); ++i) {
-        if (equals_ignore_case(lib[i].profile_name(), wanted)) return i;
-    }
-    if (!which.empty() && which.find_first_not_of("0123456789") == std::string::npos && which.size() < 9) {
-        const std::size_t n = std::stoul(which);
-        if (n < lib.size()) return n;
-    }
-    print_error("no profile \"" + which + "\" (vantorelctl profile list shows them: an index 0.." +
-                std::to_string(lib.size() - 1) + " or a name)");
-    return std::nullopt;
+    std::string error;
+    const auto index =
+        choose_item(lib.size(), [&lib](std::size_t i) { return lib[i].profile_name(); }, which, by_name, "profile", &error);
+    if (!index) print_error(error);
+    return index;
 }
 
-std::optional<std::size_t> target_profile(ProfileStore& store, const std::string& which) {
+std::optional<std::size_t> find_macro(const MacroLibrary& macros, const std::string& which, bool by_name) {
+    std::string error;
+    const auto index = choose_item(
+        macros.size(), [&macros](std::size_t i) { return macros[i].name(); }, which, by_name, "macro", &error);
+    if (!index) print_error(error);
+    return index;
+}
+
+std::optional<std::size_t> target_profile(ProfileStore& store, const std::string& which, bool by_name) {
     if (store.profiles().empty()) {
         print_error("the profile library holds no profile");
         return std::nullopt;
     }
     if (which.empty()) return store.selected();
-    return find_profile(store, which);
+    return find_profile(store, which, by_name);
 }
 
 int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, bool macros_changed,
@@ -86,6 +89,7 @@ namespace {
 struct SetOptions {
     std::vector<std::string> assignments;
     std::string profile;
+    bool by_name = false;  // --name: --profile is a name even when it is a number
     MouseOptions mouse;
 };
 
@@ -106,7 +110,7 @@ int run_set(const SetOptions& opts, const GlobalOptions& global) {
     ApplyNeed need = ApplyNeed::None;
     {
         std::lock_guard<std::mutex> lock(store.mutex());
-        const auto index = target_profile(store, opts.profile);
+        const auto index = target_profile(store, opts.profile, opts.by_name);
         if (!index) return kExitUsage;
         before = store.current();
         // Every assignment is checked before anything is written.
@@ -129,6 +133,7 @@ struct GetOptions {
     std::vector<std::string> names;
     std::string profile;
     bool json = false;
+    bool by_name = false;
 };
 
 int run_get(const GetOptions& opts, const GlobalOptions& global) {
@@ -141,7 +146,7 @@ int run_get(const GetOptions& opts, const GlobalOptions& global) {
     std::unique_ptr<ProfileStore> store = open_store(global, LoadMode::ReadOnly);
     if (!store) return kExitFailed;
     std::lock_guard<std::mutex> lock(store->mutex());
-    const auto index = target_profile(*store, opts.profile);
+    const auto index = target_profile(*store, opts.profile, opts.by_name);
     if (!index) return store->profiles().empty() ? kExitFailed : kExitUsage;
     const ProfileRecord& record = store->profiles()[*index];
     const std::vector<std::string> names = opts.names.empty() ? setting_names() : opts.names;
@@ -176,6 +181,7 @@ void register_settings_commands(CLI::App& app, GlobalOptions& global) {
     auto set_opts = std::make_shared<SetOptions>();
     set->add_option("NAME=VALUE", set_opts->assignments, "Settings to change")->required();
     set->add_option("--profile", set_opts->profile, "The profile to change (index or name; default: the selected one)");
+    set->add_flag("--name", set_opts->by_name, "Take --profile as a name even when it is a number");
     add_mouse_options(set, set_opts->mouse);
     set->footer(names_help());
     set->callback([set_opts, &global] { global.exit_code = run_set(*set_opts, global); });
@@ -185,6 +191,7 @@ void register_settings_commands(CLI::App& app, GlobalOptions& global) {
     get->add_option("NAME", get_opts->names, "Settings to print (default: all)");
     get->add_option("--profile", get_opts->profile, "The profile to read (index or name; default: the selected one)");
     get->add_flag("--json", get_opts->json, "Print one JSON object");
+    get->add_flag("--name", get_opts->by_name, "Take --profile as a name even when it is a number");
     get->footer(names_help());
     get->callback([get_opts, &global] { global.exit_code = run_get(*get_opts, global); });
 }

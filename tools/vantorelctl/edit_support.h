@@ -22,11 +22,15 @@ struct MouseOptions {
 void add_mouse_options(CLI::App* cmd, MouseOptions& opts);
 
 // A profile named by its index (0-based, as `profile list` shows it) or its
-// name (any letter case); nullopt, with the message printed, when there is
-// none. Call with the store's mutex held.
-std::optional<std::size_t> find_profile(ProfileStore& store, const std::string& which);
+// name (any letter case; a number is an index unless `by_name`, the
+// commands' --name); nullopt, with the message printed, when there is none.
+// Call with the store's mutex held.
+std::optional<std::size_t> find_profile(ProfileStore& store, const std::string& which, bool by_name = false);
 // The same for --profile: the selected profile when `which` is empty.
-std::optional<std::size_t> target_profile(ProfileStore& store, const std::string& which);
+std::optional<std::size_t> target_profile(ProfileStore& store, const std::string& which, bool by_name = false);
+
+// A macro named the same way.
+std::optional<std::size_t> find_macro(const MacroLibrary& macros, const std::string& which, bool by_name = false);
 
 // Saves the change, lets a running desktop program reload it and brings
 // the mouse in step: nothing for ApplyNeed::None, the differences from
