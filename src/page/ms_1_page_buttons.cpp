@@ -154,6 +154,16 @@ bool CMS_1_Page::choose_shortcut(int index) {
 }
 
 bool CMS_1_Page::choose_macro(int index) {
+    // With no macro to choose, the user hears so and may make one first.
+    const auto no_macros = [this] {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        return m_pStore->macros().size() == 0;
+    };
+    if (no_macros()) {
+        if (ask(QStringLiteral("no_macros_text"), true) != 1) return false;
+        open_macro_editor();
+        if (no_macros()) return false;
+    }
     std::int32_t macro_index = -1, mode = 0, repeat = 1;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());

@@ -229,6 +229,32 @@ TEST(ButtonAssignMenu, AMacroFromTheLibraryIsCopiedIntoTheButton) {
     EXPECT_FALSE(h.mouse->config().macro_blocks.empty());
 }
 
+// With no macros the user is told so and offered the editor; a macro made
+// there is offered at once.
+TEST(ButtonAssignMenu, AssigningAMacroWithNoneOffersTheEditor) {
+    for (const int answer : {0, 1}) {
+        PageHarness h;
+        std::vector<QString> dialogs;
+        h.answers = {answer};
+        h.answer_dialog = [&](ui::SkinWindow& editor) {
+            dialogs.push_back(editor.GetWindowClassName());
+            click(editor.FindControl("ms_1_macro_add_btn"));
+            h.answer_dialog = [&](ui::SkinWindow& select) {
+                dialogs.push_back(select.GetWindowClassName());
+                auto* list = static_cast<QListWidget*>(select.FindControl("list_macro"));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+                click(select.FindControl("btn_ok"));
+            };
+            click(editor.FindControl("btn_exit"));
+        };
+        choose(open_button_menu(h, 3), "ms_1_select_macro");
+        h.settle();
+        EXPECT_EQ(h.messages, std::vector<QString>{"no_macros_text"}) << answer;
+        EXPECT_EQ(dialogs, answer ? (std::vector<QString>{"MS_1_Macro", "MS_1_SelectMacro"}) : std::vector<QString>{});
+        EXPECT_EQ(h.profile().slot(2).function_code() == kFunctionMacro, answer == 1);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Dialogs on their own
 
