@@ -306,6 +306,22 @@ TEST_F(EditCommands, AShownMacroReadsBackAsTheSameMacro) {
     for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(lib[1].action(i), lib[0].action(i)) << i;
 }
 
+// profile show said "menu", "fire_button" and a bare "shortcut" where
+// button --list and the button command say right-click, rapid-fire, ctrl+c.
+TEST_F(EditCommands, ProfileShowNamesButtonsAsTheButtonCommandTakesThem) {
+    for (const char* args : {"button 3 fire", "button 4 ctrl+c", "button 5 macro:reload"})
+        ASSERT_EQ(cli(std::string(args) + " --simulate=wired").status, 0) << args;
+    const CliRun list = cli("button --list");
+    for (const char* word : {"right-click", "rapid-fire"})
+        EXPECT_NE(list.out.find(std::string("\n") + word + "\n"), std::string::npos) << word;
+    const CliRun shown = cli("profile show");
+    for (const char* line : {"  2: right-click\n", "  3: rapid-fire\n", "  4: ctrl+c\n", "  5: macro:Reload\n"})
+        EXPECT_NE(shown.out.find(line), std::string::npos) << line << shown.out;
+    const auto j = nlohmann::json::parse(cli("profile show --json").out);
+    EXPECT_EQ(j["buttons"][2]["function"], "rapid-fire");
+    EXPECT_EQ(j["buttons"][3]["keys"], "ctrl+c");
+}
+
 TEST_F(EditCommands, GetPrintsWhatSetWrote) {
     ASSERT_EQ(cli("set light-color=#10a0ff debounce=8 --profile Work --simulate=wired").status, 0);
     const CliRun text = cli("get light-color debounce --profile work");

@@ -111,11 +111,18 @@ TEST(ButtonText, FunctionWordsCoverTheMenuWithUniqueNames) {
         for (std::size_t j = i + 1; j < words.size(); ++j) EXPECT_NE(words[i].word, words[j].word);
         EXPECT_EQ(function_code_of_word(words[i].word), words[i].code);
     }
-    const std::pair<const char*, int> known[] = {{"left-click", 1}, {"off", 0},  {"DPI-Up", 7},
-                                                  {"volume-up", 69}, {"middle-click", 3}, {"my-computer", 89}};
+    // The page's English texts; the older spellings still read.
+    const std::pair<const char*, int> known[] = {
+        {"left-click", 1}, {"off", 0}, {"DPI-Up", 7}, {"volume-up", 69}, {"middle-click", 3}, {"my-computer", 89},
+        {"right-click", 2}, {"rapid-fire", 10}, {"fire", 10}, {"fire_button", 10}, {"disabled", 0},
+        {"file-manager", 89}, {"browser-back", 83}, {"browser-backward", 83}, {"lock-screen", 46}};
     for (const auto& [word, code] : known) EXPECT_EQ(function_code_of_word(word), code) << word;
+    const std::pair<int, const char*> shown[] = {
+        {0, "disabled"}, {2, "right-click"}, {10, "rapid-fire"}, {66, "stop-playback"}, {89, "file-manager"}};
+    for (const auto& [code, word] : shown) EXPECT_EQ(function_word(static_cast<std::uint8_t>(code)), word);
     EXPECT_FALSE(function_code_of_word("shortcut"));
     EXPECT_FALSE(function_code_of_word("select-macro"));
+    EXPECT_FALSE(function_code_of_word("menu")) << "the application key, as a key combination";
 }
 
 TEST(ButtonText, KeyCombinations) {

@@ -21,51 +21,28 @@ std::string lower(std::string_view text) {
     return out;
 }
 
-// Menu items whose plain spelling would not say what they do.
-struct Rename {
-    std::string_view item;
-    std::string_view word;
-};
-constexpr auto kRenames = std::to_array<Rename>({
-    {"ms_1_button_off", "off"},
-    {"ms_1_click", "left-click"},
-    {"ms_1_menu", "right-click"},
-    {"ms_1_scroll", "middle-click"},
-    {"ms_1_titl_left", "tilt-left"},
-    {"ms_1_titl_right", "tilt-right"},
-    {"ms_1_pre_track", "previous-track"},
-    {"ms_1_fire_button", "fire"},
+// The word of each function of the menu: the page's English text in lower
+// case with dashes ("Right click" is right-click, "Rapid fire" rapid-fire).
+constexpr auto kWords = std::to_array<FunctionWord>({
+    {"disabled", 0},        {"left-click", 1},          {"right-click", 2},      {"middle-click", 3},
+    {"forward", 4},         {"back", 5},                {"dpi-cycle", 6},        {"dpi-up", 7},
+    {"dpi-down", 8},        {"double-click", 9},        {"rapid-fire", 10},      {"scroll-up", 11},
+    {"scroll-down", 12},    {"tilt-left", 13},          {"tilt-right", 14},      {"precision-aim", 22},
+    {"lighting-cycle", 23}, {"cut", 32},                {"copy", 33},            {"paste", 34},
+    {"open", 35},           {"save", 36},               {"find", 37},            {"redo", 38},
+    {"select-all", 40},     {"print", 41},              {"close-window", 42},    {"switch-windows", 43},
+    {"show-desktop", 44},   {"run-command", 45},        {"lock-screen", 46},     {"screenshot", 50},
+    {"media-player", 64},   {"play-pause", 65},         {"stop-playback", 66},   {"previous-track", 67},
+    {"next-track", 68},     {"volume-up", 69},          {"volume-down", 70},     {"mute", 71},
+    {"browser-home", 80},   {"browser-bookmarks", 81},  {"browser-forward", 82}, {"browser-back", 83},
+    {"browser-stop", 84},   {"browser-reload", 85},     {"web-search", 86},      {"email", 87},
+    {"calculator", 88},     {"file-manager", 89},
 });
 
-struct WordStore {
-    std::vector<std::string> words;  // owns the text the views point into
-    std::vector<FunctionWord> table;
-};
-
-const WordStore& word_store() {
-    static const WordStore store = [] {
-        WordStore s;
-        s.words.reserve(kFunctionNames.size());
-        for (const FunctionName& f : kFunctionNames) {
-            if (f.code == kFunctionShortcut || f.code == kFunctionMacro) continue;
-            std::string word;
-            for (const Rename& r : kRenames)
-                if (r.item == f.menu_item) word = r.word;
-            if (word.empty()) {
-                word = std::string(f.menu_item.substr(5));  // without "ms_1_"
-                std::replace(word.begin(), word.end(), '_', '-');
-            }
-            s.words.push_back(word);
-        }
-        std::size_t i = 0;
-        for (const FunctionName& f : kFunctionNames) {
-            if (f.code == kFunctionShortcut || f.code == kFunctionMacro) continue;
-            s.table.push_back({s.words[i++], f.code});
-        }
-        return s;
-    }();
-    return store;
-}
+// Older spellings still read: the menu item's own name ("fire-button",
+// "my-computer", with "_" or "-") and the words of earlier versions ("off",
+// "fire"). "menu" is not one: it names the application key.
+constexpr auto kOlderWords = std::to_array<FunctionWord>({{"off", 0}, {"fire", 10}});
 
 struct KeyName {
     std::string_view name;
@@ -124,17 +101,29 @@ std::vector<std::string_view> split_words(std::string_view line) {
 
 }  // namespace
 
-const std::vector<FunctionWord>& function_words() { return word_store().table; }
+const std::vector<FunctionWord>& function_words() {
+    static const std::vector<FunctionWord> words(kWords.begin(), kWords.end());
+    return words;
+}
 
 std::optional<std::uint8_t> function_code_of_word(std::string_view word) {
-    const std::string w = lower(word);
-    for (const FunctionWord& f : function_words())
+    std::string w = lower(word);
+    std::replace(w.begin(), w.end(), '_', '-');
+    for (const FunctionWord& f : kWords)
         if (f.word == w) return f.code;
+    for (const FunctionWord& f : kOlderWords)
+        if (f.word == w) return f.code;
+    for (const FunctionName& f : kFunctionNames) {
+        if (f.code == kFunctionShortcut || f.code == kFunctionMacro) continue;
+        std::string item(f.menu_item.substr(5));  // without "ms_1_"
+        std::replace(item.begin(), item.end(), '_', '-');
+        if (item == w && item != "menu") return f.code;
+    }
     return std::nullopt;
 }
 
 std::string_view function_word(std::uint8_t code) {
-    for (const FunctionWord& f : function_words())
+    for (const FunctionWord& f : kWords)
         if (f.code == code) return f.word;
     return {};
 }

@@ -14,7 +14,8 @@
 
 namespace vantorel::cli {
 
-// A function of the button menu as typed ("left-click", "dpi-up", "off").
+// A function of the button menu as typed: the page's English text in lower
+// case with dashes ("left-click", "dpi-up", "rapid-fire", "disabled").
 struct FunctionWord {
     std::string_view word;
     std::uint8_t code;
@@ -22,6 +23,7 @@ struct FunctionWord {
 // Every function the menu offers except the key combination and the macro,
 // which have their own spelling, in menu order.
 const std::vector<FunctionWord>& function_words();
+// The code of a word, or of an older spelling ("off", "fire", "fire_button").
 std::optional<std::uint8_t> function_code_of_word(std::string_view word);
 // The word of a code, or an empty view when no word names it.
 std::string_view function_word(std::uint8_t code);

@@ -50,11 +50,12 @@ std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global, LoadMode m
 
 namespace {
 
+// The word button --list and the button command use.
 std::string function_label(std::uint8_t code) {
-    std::string_view item = function_menu_item(code);
-    if (item.empty()) return "code " + std::to_string(code);
-    if (item.starts_with("ms_1_")) item.remove_prefix(5);
-    return std::string(item);
+    if (code == kFunctionShortcut) return "key-combination";
+    if (code == kFunctionMacro) return "macro";
+    const std::string_view word = function_word(code);
+    return word.empty() ? "code " + std::to_string(code) : std::string(word);
 }
 
 std::string color_hex(Color c) {
@@ -78,6 +79,7 @@ json profile_json(const ProfileRecord& r) {
         if (s.function_code() == kFunctionShortcut) {
             b["shortcut_key"] = s.shortcut_key();
             b["shortcut_modifiers"] = s.shortcut_modifiers();
+            b["keys"] = shortcut_text(s.shortcut_key(), s.shortcut_modifiers());
         } else if (s.function_code() == kFunctionMacro) {
             b["macro_name"] = to_utf8(s.macro_name());
             b["macro_actions"] = s.macro_action_count();
@@ -127,9 +129,11 @@ void print_profile_text(const json& p) {
               << ", lift-off " << p["lift_off_distance"].get<int>() << '\n';
     std::cout << "Buttons:\n";
     for (const auto& b : p["buttons"]) {
-        std::cout << "  " << b["button"].get<int>() << ": " << b["function"].get<std::string>();
-        if (b.contains("macro_name")) std::cout << " \"" << b["macro_name"].get<std::string>() << '"';
-        std::cout << '\n';
+        // As the button command takes it: a word, the keys, or macro:NAME.
+        std::cout << "  " << b["button"].get<int>() << ": ";
+        if (b.contains("keys")) std::cout << b["keys"].get<std::string>() << '\n';
+        else if (b.contains("macro_name")) std::cout << "macro:" << b["macro_name"].get<std::string>() << '\n';
+        else std::cout << b["function"].get<std::string>() << '\n';
     }
 }
 
