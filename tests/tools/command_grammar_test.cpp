@@ -126,5 +126,26 @@ TEST_F(CommandGrammar, LookingCommandsTakeAnIndexOrANameAlike) {
     EXPECT_TRUE(std::filesystem::exists(out + ".macro"));
 }
 
+// An unknown command said only "A subcommand is required".
+TEST_F(CommandGrammar, UnknownCommandsAndOptionsAreNamedWithTheNearest) {
+    const std::filesystem::path data = library("Data");
+    const struct {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"prfile list", "unknown command \"prfile\" for vantorelctl (did you mean \"profile\"?)"},
+        {"profile shw", "unknown command \"shw\" for vantorelctl profile (did you mean \"show\"?)"},
+        {"frobnicate", "unknown command \"frobnicate\" for vantorelctl; vantorelctl --help lists the commands"},
+        {"profile show --jsn", "unknown option \"--jsn\" for vantorelctl profile show (did you mean \"--json\"?)"},
+        {"set --profle=1 brightness=3", "unknown option \"--profle=1\" for vantorelctl set (did you mean \"--profile\"?)"},
+        {"--verbos profile list", "unknown option \"--verbos\" for vantorelctl profile list (did you mean \"--verbose\"?)"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = cli(data, c.args);
+        EXPECT_EQ(r.status, 2) << c.args << '\n' << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << '\n' << r.out;
+    }
+}
+
 }  // namespace
 }  // namespace vantorel

@@ -4,11 +4,68 @@
 
 #include "commands.h"
 #include "core/trace.h"
+#include "item_choice.h"
 #include "library/data_folder.h"
 
 namespace vantorel::cli {
 
 void print_error(const std::string& message) { std::cerr << "vantorelctl: " << message << '\n'; }
+
+namespace {
+
+// The word of `words` nearest to `typed`, when it is near enough to be
+// what was meant (a typing slip, not another word); empty otherwise.
+std::string nearest(const std::string& typed, const std::vector<std::string>& words) {
+    std::string best;
+    std::size_t best_distance = std::max<std::size_t>(2, typed.size() / 3) + 1;
+    for (const std::string& w : words) {
+        const std::size_t d = edit_distance(typed, w);
+        if (d < best_distance) best_distance = d, best = w;
+    }
+    return best;
+}
+
+// An argument of the command line the parser could not place: an unknown
+// command or option is said as such, with the nearest one. False when the
+// parse failed for another reason.
+bool explain_unplaced(const CLI::App& app) {
+    const CLI::App* command = &app;
+    for (;;) {
+        const auto parsed = command->get_subcommands();
+        if (parsed.empty()) break;
+        command = parsed.front();
+    }
+    const std::vector<std::string> left = app.remaining(true);
+    if (left.empty()) return false;
+    const std::string& typed = left.front();
+    std::string path = "vantorelctl";
+    std::vector<const CLI::App*> chain;
+    for (const CLI::App* c = command; c && c != &app; c = c->get_parent()) chain.insert(chain.begin(), c);
+    for (const CLI::App* c : chain) path += " " + c->get_name();
+    std::vector<std::string> words;
+    std::string what;
+    if (typed.starts_with("-")) {
+        what = "option";
+        for (const CLI::App* c = command; c; c = c->get_parent())
+            for (const CLI::Option* o : c->get_options()) {
+                for (const std::string& n : o->get_lnames()) words.push_back("--" + n);
+                for (const std::string& n : o->get_snames()) words.push_back("-" + n);
+            }
+    } else if (!command->get_subcommands([](const CLI::App*) { return true; }).empty()) {
+        what = "command";
+        for (const CLI::App* c : command->get_subcommands([](const CLI::App*) { return true; }))
+            words.push_back(c->get_name());
+    } else {
+        return false;
+    }
+    const std::string near = nearest(typed.substr(0, typed.find('=')), words);
+    print_error("unknown " + what + " \"" + typed + "\" for " + path +
+                (near.empty() ? std::string() : " (did you mean \"" + near + "\"?)") + "; " + path +
+                " --help lists the " + what + "s");
+    return true;
+}
+
+}  // namespace
 
 }  // namespace vantorel::cli
 
@@ -51,6 +108,12 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         // Help and version end well; every other parse error is a usage error.
+        // An argument left over (or a command missing because a word was
+        // not one) is said with the nearest command or option.
+        const bool unplaced = dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr ||
+                              (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr &&
+                               std::string(e.what()).find("subcommand") != std::string::npos);
+        if (unplaced && explain_unplaced(app)) return kExitUsage;
         const int status = app.exit(e);
         return status == 0 ? kExitOk : kExitUsage;
     }
