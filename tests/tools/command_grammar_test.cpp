@@ -147,5 +147,29 @@ TEST_F(CommandGrammar, UnknownCommandsAndOptionsAreNamedWithTheNearest) {
     }
 }
 
+// Writing a profile or macro to a missing folder or onto a folder ended with
+// 1 while every unreadable file ended with 2.
+TEST_F(CommandGrammar, ABadOrMissingFileIsAUsageErrorInEveryCommand) {
+    const std::filesystem::path data = library("Data");
+    const std::string none = (dir_.path() / "none").string(), folder = (dir_.path() / "folder.pro").string();
+    std::filesystem::create_directory(folder);
+    const std::string cases[] = {
+        "profile new --name X --out " + none + "/x.pro",
+        "profile new --name X --out " + folder,
+        "profile export 0 " + folder,
+        "macro export 0 " + folder,
+        "profile import " + none + ".pro",
+        "macro import " + none + ".macro",
+        "macro new N --from " + none + ".txt --simulate=wired",
+        "apply --simulate=wired --profile-file " + none + ".pro",
+        "report dpi --profile-file " + none + ".pro",
+    };
+    for (const std::string& args : cases) {
+        const CliRun r = cli(data, args);
+        EXPECT_EQ(r.status, 2) << args << '\n' << r.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(none));
+}
+
 }  // namespace
 }  // namespace vantorel

@@ -87,7 +87,7 @@ int write_new_profile_file(const ProfileOptions& opts) {
     const IoStatus status = export_profile(record, opts.out);
     if (!status) {
         print_error(status.message);
-        return kExitFailed;
+        return kExitUsage;  // a file that cannot be written, as everywhere
     }
     return kExitOk;
 }

@@ -199,8 +199,9 @@ void import_refused(const ImportResult& result, GlobalOptions& global) {
     global.exit_code = file_fault ? 2 : 1;
 }
 
-// Writes one record to a file the user named; a target that must not be
-// written (no such folder, the library's own folder) is a usage error.
+// Writes one record to a file the user named; a target that must not or
+// cannot be written (no such folder, the library's own folder, a folder in
+// its place, no permission) is a usage error, as a bad file is everywhere.
 template <class Record, class Export>
 void export_record(const ProfileStore& store, const Record& record, const std::string& file, Export write,
                    GlobalOptions& global) {
@@ -210,7 +211,10 @@ void export_record(const ProfileStore& store, const Record& record, const std::s
         global.exit_code = 2;
         return;
     }
-    if (IoStatus status = write(record, file); !status) fail(status.message, global);
+    if (IoStatus status = write(record, file); !status) {
+        print_error(status.message);
+        global.exit_code = kExitUsage;
+    }
 }
 
 void register_profile(CLI::App& app, GlobalOptions& global) {
