@@ -15,7 +15,18 @@
 
 namespace vantorel {
 
-CShortcutWnd::CShortcutWnd(const KeyboardLayout& layout, HookTable hooks) : layout_(layout), hooks_(hooks) {}
+namespace {
+
+// The modifier bit (Ctrl, Shift, Alt, Super) of a key code, 0 for other keys.
+std::uint8_t modifier_bit(std::uint8_t key) {
+    if (key < 0xE0 || key > 0xE7) return 0;
+    return static_cast<std::uint8_t>(1u << ((key - 0xE0) % 4));
+}
+
+}  // namespace
+
+CShortcutWnd::CShortcutWnd(const KeyboardLayout& layout, HookTable hooks, Warn warn)
+    : layout_(layout), hooks_(hooks), warn_(std::move(warn)) {}
 
 CShortcutWnd::~CShortcutWnd() { stop_capture(); }
 
@@ -39,9 +50,23 @@ void CShortcutWnd::show_key() {
                                usage_to_key_name(key_, layout_, ui::ResourceManager::instance().language())));
 }
 
+void CShortcutWnd::show_modifiers() {
+    const ui::NotifyBlocker quiet;
+    for (std::size_t i = 0; i < checks_.size(); ++i) ui::SetCheck(checks_[i], (modifiers_ >> i) & 1);
+}
+
+void CShortcutWnd::confirm() {
+    if (key_ != 0) {
+        Close(1);
+        return;
+    }
+    if (warn_) warn_(this, QStringLiteral("shortcut_no_key_text"));
+    if (edit_key_) edit_key_->setFocus();
+}
+
 void CShortcutWnd::Notify(const ui::Notification& msg) {
     if (msg.is(ui::notify::kClick)) {
-        if (msg.from(btn_ok_)) Close(1);
+        if (msg.from(btn_ok_)) confirm();
         else if (msg.sender_name == QLatin1String("btn_cancel") || msg.sender_name == QLatin1String("btn_exit")) Close(0);
         return;
     }
@@ -70,6 +95,8 @@ void CShortcutWnd::start_capture() {
 void CShortcutWnd::stop_capture() {
     if (!capturing_) return;
     capturing_ = false;
+    held_ = 0;  // their releases may go elsewhere
+    lone_modifier_ = 0;
     hooks_.RemoveHook();
     hooks_.EnableMouseHook(0);  // a recording before may have left clicks on
     hooks_.EnableHook(0);
@@ -94,7 +121,24 @@ void CShortcutWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wpa
 void CShortcutWnd::OnHookEvent(std::uint32_t virtual_key, bool released) {
     trace("%x,%x\n", virtual_key, released ? 1u : 0u);
     const KeyUsage usage = virtual_key_to_usage(virtual_key, layout_);
-    key_ = usage.found ? usage.key_code : 0;
+    const std::uint8_t code = usage.found ? usage.key_code : 0;
+    if (const std::uint8_t bit = modifier_bit(code)) {
+        if (!released) {
+            lone_modifier_ = held_ == 0 ? code : 0;
+            held_ |= bit;
+            return;
+        }
+        held_ &= static_cast<std::uint8_t>(~bit);
+        if (std::exchange(lone_modifier_, 0) != code) return;
+        // A modifier pressed and released alone is the key itself.
+    } else {
+        lone_modifier_ = 0;
+        if (held_ != 0) {
+            modifiers_ = held_;
+            show_modifiers();
+        }
+    }
+    key_ = code;
     trace("iUsageID=%d\n", key_);
     show_key();
 }
@@ -117,7 +161,7 @@ void CShortcutWnd::keyPressEvent(QKeyEvent* e) {
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && focusWidget() != edit_key_) {
         auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
         if (focused && focused->objectName() == QLatin1String("btn_cancel")) focused->click();
-        else Close(1);
+        else confirm();
         return;
     }
     ui::SkinWindow::keyPressEvent(e);

@@ -3,12 +3,18 @@
 // (Ctrl, Shift, Alt, Super) and a key field that captures the next key while
 // it has the focus. Keys come from the input hook library as hook events;
 // where that library is missing, the keys typed into the field are turned
-// into the same events, so the dialog works on every desktop.
+// into the same events, so the dialog works on every desktop. Modifier keys
+// held while the key is pressed tick their boxes (and untick the others); a
+// modifier pressed and released alone is the key. OK without a key says why
+// the dialog stays open.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+
+#include <QString>
 
 #include "macro/keyboard_layout.h"
 #include "ui/hook_table.h"
@@ -19,8 +25,11 @@ namespace vantorel {
 class CShortcutWnd : public ui::SkinWindow {
     Q_OBJECT
 public:
+    // Shows a warning (a language key) over the dialog.
+    using Warn = std::function<void(QWidget* owner, const QString& message_key)>;
+
     // `layout` names the keys; it must outlive the dialog.
-    CShortcutWnd(const KeyboardLayout& layout, HookTable hooks);
+    CShortcutWnd(const KeyboardLayout& layout, HookTable hooks, Warn warn = {});
     ~CShortcutWnd() override;
     QString GetWindowClassName() const override { return QStringLiteral("ShortcutWnd"); }
     QString GetSkinFile() const override { return QStringLiteral("shortcut.xml"); }
@@ -48,15 +57,20 @@ private:
     void start_capture();
     void stop_capture();
     void show_key();
+    void show_modifiers();
+    void confirm();
 
     const KeyboardLayout& layout_;
     HookTable hooks_;
+    Warn warn_;
     std::array<QWidget*, 4> checks_{};
     QWidget* edit_key_ = nullptr;
     QWidget* btn_ok_ = nullptr;
     std::uint8_t modifiers_ = 0;
     std::uint8_t key_ = 0;
     bool capturing_ = false;
+    std::uint8_t held_ = 0;          // modifier bits held down now
+    std::uint8_t lone_modifier_ = 0;  // the one modifier held so far with no other key, else 0
     VantorelWindow hook_window_{};
     std::uint32_t hook_position_ = 0;  // where the key of the next hook event sits
 };

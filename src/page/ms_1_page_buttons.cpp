@@ -144,7 +144,9 @@ bool CMS_1_Page::choose_shortcut(int index) {
         modifiers = r.slot(index).shortcut_modifiers();
         key = r.slot(index).shortcut_key();
     });
-    CShortcutWnd dialog(*m_pLayout, host_.hooks ? *host_.hooks : HookTable{});
+    CShortcutWnd dialog(*m_pLayout, host_.hooks ? *host_.hooks : HookTable{}, [this](QWidget* owner, const QString& message_key) {
+        if (m_Setup.message_box) m_Setup.message_box(owner, message_key, false);
+    });
     dialog.SetModifiers(modifiers);
     dialog.SetKey(key);
     if (run_dialog(dialog) != 1) return false;

@@ -191,13 +191,14 @@ TEST(ButtonAssignMenu, AKeyCombinationGoesThroughItsDialogToTheMouse) {
     EXPECT_EQ(label_of(h, 4), "Ctrl+Alt+A");
     EXPECT_EQ(h.mouse->config().buttons->at(3), (DeviceTriple{0x11, 0x05, 0x04}));
 
-    // An empty combination keeps the function.
+    // An empty combination is refused with a reason and keeps the function.
     h.answer_dialog = [](ui::SkinWindow& d) {
         static_cast<CShortcutWnd&>(d).OnHookEvent(0xFF, true);  // a key outside the table
         click(d.FindControl("btn_ok"));
     };
     choose(open_button_menu(h, 6), "ms_1_shortcut");
     EXPECT_EQ(function_of(h, 6), 0);
+    EXPECT_EQ(h.messages, std::vector<QString>{"shortcut_no_key_text"});
 }
 
 TEST(ButtonAssignMenu, AMacroFromTheLibraryIsCopiedIntoTheButton) {
@@ -325,17 +326,52 @@ TEST(ShortcutWnd, TheKeyReleasedLastIsCapturedByPositionOnTheUsersLayout) {
         QTest::keyClick(edit, Qt::Key_A);
         EXPECT_EQ(d.Key(), c.key);
         EXPECT_EQ(qobject_cast<QLineEdit*>(edit)->text(), "A");
-        // Ctrl then C released last: C is the key, the Ctrl box stays as it was.
-        QTest::keyPress(edit, Qt::Key_Control);
-        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
-        QTest::keyRelease(edit, Qt::Key_Control);
-        EXPECT_EQ(d.Key(), 0xE0);
-        QTest::keyPress(edit, Qt::Key_Control);
-        QTest::keyPress(edit, Qt::Key_C, Qt::ControlModifier);
-        QTest::keyRelease(edit, Qt::Key_Control);
-        QTest::keyRelease(edit, Qt::Key_C);
-        EXPECT_EQ(d.Key(), 0x06);
-        EXPECT_FALSE(qobject_cast<QAbstractButton*>(d.FindControl("check_flag_1"))->isChecked());
+    }
+}
+
+// Modifiers held while the key goes down tick their boxes in place of the
+// ticked ones; one pressed alone is the key; OK without a key stays open
+// and says why.
+TEST(ShortcutWnd, HeldModifiersTickTheirBoxesAndOkWithoutAKeySaysWhy) {
+    UsKeyboardLayout us;
+    using Keys = std::vector<std::pair<Qt::Key, bool>>;  // key, pressed (else released)
+    const struct {
+        const char* name;
+        Keys keys;
+        std::uint8_t key;
+        std::uint8_t modifiers;  // Alt is ticked at the start
+    } cases[] = {
+        {"Ctrl+Shift held, S", {{Qt::Key_Control, true}, {Qt::Key_Shift, true}, {Qt::Key_S, true}, {Qt::Key_S, false},
+                                {Qt::Key_Shift, false}, {Qt::Key_Control, false}}, 0x16, 0x03},
+        {"Ctrl let go before C", {{Qt::Key_Control, true}, {Qt::Key_C, true}, {Qt::Key_Control, false},
+                                  {Qt::Key_C, false}}, 0x06, 0x01},
+        {"C alone keeps the boxes", {{Qt::Key_C, true}, {Qt::Key_C, false}}, 0x06, 0x04},
+        {"Shift alone", {{Qt::Key_Shift, true}, {Qt::Key_Shift, false}}, 0xE1, 0x04},
+        {"Ctrl and Shift, no key", {{Qt::Key_Control, true}, {Qt::Key_Shift, true}, {Qt::Key_Shift, false},
+                                    {Qt::Key_Control, false}}, 0, 0x04},
+    };
+    for (const auto& c : cases) {
+        std::vector<QString> warnings;
+        CShortcutWnd d(us, HookTable{}, [&](QWidget*, const QString& key) { warnings.push_back(key); });
+        d.SetModifiers(0x04);
+        d.Create(nullptr, ui::kStyleTool);
+        d.ShowWindow(true, true);
+        pump();
+        QWidget* edit = d.FindControl("edit_key");
+        edit->setFocus();
+        pump();
+        for (const auto& [key, down] : c.keys) down ? QTest::keyPress(edit, key) : QTest::keyRelease(edit, key);
+        EXPECT_EQ(d.Key(), c.key) << c.name;
+        for (int n = 1; n <= 4; ++n)
+            EXPECT_EQ(qobject_cast<QAbstractButton*>(d.FindControl(QStringLiteral("check_flag_%1").arg(n)))->isChecked(),
+                      ((c.modifiers >> (n - 1)) & 1) != 0)
+                << c.name << " box " << n;
+        click(d.FindControl("btn_ok"));
+        EXPECT_EQ(d.isVisible(), c.key == 0) << c.name;
+        EXPECT_EQ(warnings, c.key ? std::vector<QString>{} : std::vector<QString>{"shortcut_no_key_text"}) << c.name;
+        EXPECT_EQ(d.Modifiers(), c.modifiers) << c.name;
+        d.Close(0);
+        pump();
     }
 }
 
