@@ -330,8 +330,23 @@ TEST_F(EditCommands, GetPrintsWhatSetWrote) {
     const CliRun json = cli("get --json");
     ASSERT_EQ(json.status, 0);
     const auto j = nlohmann::json::parse(json.out);
-    EXPECT_EQ(j["brightness"], "3");  // the selected profile, untouched
+    // Numbers are JSON numbers (every value was a string), words strings.
+    EXPECT_EQ(j["brightness"], 3);  // the selected profile, untouched
+    EXPECT_EQ(j["dpi.2"], 800);
+    EXPECT_EQ(j["light-off"].type(), nlohmann::json::value_t::number_float);
+    EXPECT_EQ(j["ripple"], "on");
+    EXPECT_EQ(j["light-effect"], "off");
+    EXPECT_EQ(j["dpi-color.1"].type(), nlohmann::json::value_t::string);
     EXPECT_EQ(j.size(), 8u * 3 + 13);
+
+    // profile show printed raw numbers ("Light: effect 1", "Ripple control:
+    // 1"): it shows every setting but the stages' as get does.
+    const CliRun shown = cli("profile show Work");
+    for (const std::string& line : cli("get --profile Work").lines())
+        if (line.rfind("dpi", 0) != 0) {
+            EXPECT_NE(shown.out.find(' ' + line), std::string::npos) << line << shown.out;
+        }
+    EXPECT_NE(shown.out.find(" dpi.2=800 "), std::string::npos) << shown.out;
 }
 
 TEST_F(EditCommands, StatusAndBatteryOnTheReceiver) {

@@ -13,6 +13,7 @@
 #include "button_text.h"
 #include "edit_support.h"
 #include "library_access.h"
+#include "settings_table.h"
 #include "library_edit.h"
 
 namespace vantorel::cli {
@@ -107,26 +108,30 @@ json profile_json(const ProfileRecord& r) {
             {"buttons", buttons}};
 }
 
-void print_profile_text(const json& p) {
-    static const char* kRates[] = {"125 Hz", "250 Hz", "500 Hz", "1000 Hz"};
-    std::cout << "Name:            " << p["name"].get<std::string>() << '\n';
-    std::cout << "DPI stages:     ";
-    for (const auto& s : p["dpi_stages"]) {
-        if (!s["enabled"].get<bool>()) continue;
-        std::cout << ' ' << s["dpi"].get<int>() << " (" << s["color"].get<std::string>() << ')';
+// The settings in the words and values get prints and set reads.
+void print_profile_text(const ProfileRecord& r, const json& p) {
+    std::cout << "Name:      " << p["name"].get<std::string>() << '\n';
+    std::cout << "Stages:   ";
+    for (int k = 1; k <= profile_layout::kStageCount; ++k) {
+        const std::string n = std::to_string(k);
+        if (setting_value(r, "dpi-enabled." + n) != "on") continue;
+        std::cout << " dpi." << n << '=' << setting_value(r, "dpi." + n) << ' '
+                  << setting_value(r, "dpi-color." + n);
     }
-    std::cout << "\nActive stage:    " << p["dpi_stage"].get<int>() << '\n';
-    const int rate = p["polling_rate_index"].get<int>();
-    std::cout << "Polling rate:    " << (rate >= 0 && rate < 4 ? kRates[rate] : "?") << '\n';
-    std::cout << "Light:           effect " << p["light_mode"].get<int>() << ", brightness "
-              << p["brightness"].get<int>() << ", breathing " << p["breath_speed"].get<int>() << ", colour "
-              << p["light_color"].get<std::string>() << '\n';
-    char timers[64];
-    std::snprintf(timers, sizeof timers, "%d / %.1f", p["sleep_timer"].get<int>(), p["light_off_timer"].get<int>() * 0.5);
-    std::cout << "Sleep / light-off: " << timers << '\n';
-    std::cout << "Key debounce:    " << p["key_debounce_ms"].get<int>() << " ms\n";
-    std::cout << "Ripple control:  " << p["ripple_control"].get<int>() << ", angle snap " << p["angle_snap"].get<int>()
-              << ", lift-off " << p["lift_off_distance"].get<int>() << '\n';
+    std::cout << " (the enabled ones)\n";
+    const char* const kLines[][6] = {
+        {"active-stage", "polling-rate"},
+        {"light-effect", "light-effect-ble", "brightness", "breath-speed", "light-color"},
+        {"sleep", "light-off", "debounce", "lift-off", "ripple", "angle-snap"},
+    };
+    const char* heading = "Settings: ";
+    for (const auto& line : kLines) {
+        std::cout << heading;
+        heading = "          ";
+        for (const char* name : line)
+            if (name) std::cout << ' ' << name << '=' << setting_value(r, name);
+        std::cout << '\n';
+    }
     std::cout << "Buttons:\n";
     for (const auto& b : p["buttons"]) {
         // As the button command takes it: a word, the keys, or macro:NAME.
@@ -259,7 +264,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         json p = profile_json(store->profiles()[i]);
         p["index"] = i;
         if (show_opts->json) std::cout << p.dump(2) << '\n';
-        else print_profile_text(p);
+        else print_profile_text(store->profiles()[i], p);
     });
 
     struct ExportOptions {

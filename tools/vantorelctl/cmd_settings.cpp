@@ -152,7 +152,13 @@ int run_get(const GetOptions& opts, const GlobalOptions& global) {
     const std::vector<std::string> names = opts.names.empty() ? setting_names() : opts.names;
     if (opts.json) {
         nlohmann::ordered_json j;
-        for (const std::string& n : names) j[n] = setting_value(record, n);
+        // Numbers as JSON numbers ("light-off" in half minutes: 1.5), words
+        // (colours, on/off, effects) as strings.
+        for (const std::string& n : names) {
+            const std::string v = setting_value(record, n);
+            if (is_numeric_setting(n)) j[n] = nlohmann::ordered_json::parse(v, nullptr, false);
+            if (!is_numeric_setting(n) || j[n].is_discarded()) j[n] = v;
+        }
         std::cout << j.dump(2) << '\n';
     } else {
         for (const std::string& n : names) std::cout << n << '=' << setting_value(record, n) << '\n';

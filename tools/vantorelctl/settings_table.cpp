@@ -270,4 +270,10 @@ bool write_setting(ProfileRecord& record, const std::string& name, const std::st
     return true;
 }
 
+bool is_numeric_setting(const std::string& name) {
+    for (std::string_view word : {"dpi-color.", "dpi-enabled.", "light-effect", "light-color", "ripple", "angle-snap"})
+        if (name.starts_with(word)) return false;
+    return is_setting(name);
+}
+
 }  // namespace vantorel::cli

@@ -19,6 +19,10 @@ bool is_setting(const std::string& name);
 // The value of a setting as `get` prints it (and `set` reads it back).
 std::string setting_value(const ProfileRecord& record, const std::string& name);
 
+// Whether a setting's value is a number (DPI, minutes, milliseconds, a
+// stage); colours, on/off and the light effects are words.
+bool is_numeric_setting(const std::string& name);
+
 // Writes a typed value into the record. False, with a message naming the
 // value and what is allowed, when the name or the value is not accepted;
 // the record is then unchanged.
