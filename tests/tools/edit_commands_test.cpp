@@ -193,7 +193,8 @@ TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
         {"profile new home", 2, "exists already"},
         {"profile rename WORK --profile 0", 2, "exists already"},
         {"profile select 7", 2, "no profile \"7\""},
-        {"macro new reload", 2, "exists already"},
+        {"macro new reload", 2,
+         "a macro named \"reload\" exists already (names are compared without regard to letter case)"},
         {"macro new ThisNameIsFarTooLongForAMacro", 2, "at most 23 characters"},
         {"macro new Burst --from " + bad_file, 2, "line 2: \"nokey\" is not in the key table"},
         {"macro new Burst --from " + folder, 2, "not a regular file"},
@@ -374,6 +375,15 @@ TEST_F(EditCommands, WithoutAMouseTheChangeIsKeptAndTheStatusSaysSo) {
     EXPECT_EQ(r.status, 3) << r.out;
     EXPECT_NE(r.out.find("no mouse found"), std::string::npos) << r.out;
     EXPECT_EQ(selected().brightness(), 6);
+    // With no device of the mouse present and no --wait, a change waited 8 s
+    // for a mouse nobody was plugging in; now it is saved and ends at once.
+    const CliRun at_once = cli("set brightness=9", true);
+    EXPECT_EQ(at_once.status, 3) << at_once.out;
+    EXPECT_EQ(at_once.out.find("waiting up to"), std::string::npos) << at_once.out;
+    EXPECT_NE(at_once.out.find("the change is saved"), std::string::npos) << at_once.out;
+    EXPECT_EQ(selected().brightness(), 9);
+    // --wait still waits for a mouse being plugged in.
+    EXPECT_NE(r.out.find("waiting up to 0.2 s"), std::string::npos) << r.out;
 }
 
 // A data folder that cannot be written (a read-only mount; for a user other

@@ -133,6 +133,13 @@ int run_apply_job(const ApplyJob& job) {
     // when it does not.
     const Millis quiet = std::min(wait, Millis(500));
     if (!session->run_until(link_up, quiet)) {
+        const auto reports = session->link_reports();
+        if (!job.wait_for_plug &&
+            std::none_of(reports.begin(), reports.end(), [](const LinkReport& r) { return r.present; })) {
+            print_error("no mouse found: " + missing_mouse_reason(reports, -1));
+            session->shutdown();
+            return kExitNoMouse;
+        }
         std::cerr << "waiting up to " << job.wait << " s for the mouse\n";
         if (!session->run_until(link_up, wait - quiet)) {
             const double waited =

@@ -21,7 +21,11 @@ namespace vantorel::cli {
 void add_mouse_options(CLI::App* cmd, MouseOptions& opts) {
     add_simulate_option(cmd, opts.simulate);
     cmd->add_flag("--trace", opts.trace, "Print every transmission as it goes on the link: the link, then the bytes");
-    add_wait_option(cmd, opts.wait, "Longest time, in seconds, to wait for a link to the mouse to come up");
+    opts.wait_option =
+        add_wait_option(cmd, opts.wait,
+                        "Longest time, in seconds, to wait for a link to the mouse to come up; given, also for a "
+                        "mouse being plugged in (without it a change made with no receiver, cable or Bluetooth "
+                        "device present is saved and the command ends at once)");
 }
 
 std::optional<std::size_t> find_profile(ProfileStore& store, const std::string& which, bool by_name) {
@@ -77,6 +81,7 @@ int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, 
     job.simulate = mouse.simulate;
     job.trace = mouse.trace;
     job.wait = mouse.wait;
+    job.wait_for_plug = mouse.wait_option != nullptr && mouse.wait_option->count() > 0;
     const int status = run_apply_job(job);
     if (status == kExitNoMouse)
         std::cerr << "vantorelctl: the change is saved; the mouse gets it with the next full apply "

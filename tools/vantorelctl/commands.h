@@ -65,6 +65,9 @@ struct ApplyJob {
     std::string simulate;
     bool trace = false;
     double wait = 8.0;
+    // When no device of the mouse is present at the start, whether to wait
+    // for one being plugged in (--wait given) or to give up at once.
+    bool wait_for_plug = true;
     // Where what the mouse changes itself during the apply (a DPI stage
     // pressed, say) is kept: the profile of this index in the library of
     // `library`'s data folder, written under the library lock and the

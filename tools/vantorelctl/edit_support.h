@@ -18,6 +18,7 @@ struct MouseOptions {
     std::string simulate;
     bool trace = false;
     double wait = 8.0;
+    const CLI::Option* wait_option = nullptr;  // given: wait also for a mouse being plugged in
 };
 void add_mouse_options(CLI::App* cmd, MouseOptions& opts);
 
