@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "page/dpi_color_wnd.h"
 
+#include <QAbstractButton>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include "page/page_logic.h"
@@ -65,6 +67,20 @@ void CDpiColorWnd::Notify(const ui::Notification& msg) {
         return;
     }
     if (msg.is(ui::notify::kTextChanged)) on_edit_changed(msg.sender);
+}
+
+void CDpiColorWnd::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+        if (focused && focused != confirm_btn_) focused->click();  // Cancel or a swatch
+        else Close(1);
+        return;
+    }
+    if (e->key() == Qt::Key_Escape) {
+        Close(0);
+        return;
+    }
+    ui::SkinWindow::keyPressEvent(e);
 }
 
 void CDpiColorWnd::on_edit_changed(QWidget* edit) {

@@ -3,7 +3,8 @@
 // buttons. A palette, sixteen preset swatches, decimal edits for red, green
 // and blue, a swatch showing the colour, and confirm (result 1) and cancel
 // (result 0). The caller sets the colour and the position before Create and
-// reads the colour back after a result of 1.
+// reads the colour back after a result of 1. Enter confirms (in the R, G
+// and B fields too) unless Cancel has the focus; Escape cancels.
 #pragma once
 
 #include <QPoint>
@@ -48,6 +49,7 @@ public:
 protected:
     void InitWindow() override;
     void Notify(const ui::Notification& msg) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void show_color();

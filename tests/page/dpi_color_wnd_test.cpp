@@ -148,5 +148,35 @@ TEST(PageColors, CancellingKeepsTheStoredColour) {
     EXPECT_EQ(h.apply_requests, 0);
 }
 
+// Enter in a colour field confirms what it shows; Escape cancels.
+TEST(PageColors, EnterInAColourFieldConfirmsAndEscapeCancels) {
+    const struct {
+        const char* field;
+        Qt::Key key;
+        Color stored;
+    } cases[] = {
+        {"r_edit", Qt::Key_Return, {9, 0, 0}},
+        {"g_edit", Qt::Key_Enter, {255, 9, 0}},
+        {"b_edit", Qt::Key_Escape, {255, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        test::PageHarness h;
+        bool still_open = false;
+        when_dialog_runs([&](CDpiColorWnd& d) {
+            auto* edit = d.FindControl<QLineEdit>(QString::fromLatin1(c.field));
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("9"));
+            QTest::keyClick(edit, c.key);
+            still_open = d.isVisible();
+            if (still_open) d.Close(0);
+        });
+        h.click("ms_1_btn_dpi_color_1");
+        h.settle();
+        EXPECT_FALSE(still_open) << c.field;
+        EXPECT_EQ(h.profile().dpi_color(0), c.stored) << c.field;
+    }
+}
+
 }  // namespace
 }  // namespace vantorel
