@@ -181,7 +181,7 @@ TEST_F(VantorelctlTest, RefusedExportsAndImportsSayWhyAndChangeNothing) {
         EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << '\n' << r.out;
     }
     EXPECT_FALSE(std::filesystem::exists(path("none")));
-    EXPECT_EQ(run(data() + " macro list").out, "0  Burst  (1 actions)\n");
+    EXPECT_EQ(run(data() + " macro list").out, "0  Burst  (1 action)\n");
     EXPECT_EQ(run(data() + " profile list").out, "* 0  Profile 1\n");
 }
 

@@ -217,6 +217,10 @@ std::string shortcut_text(std::uint8_t key, std::uint8_t modifiers) {
     return out;
 }
 
+std::string counted(std::size_t count, std::string_view noun) {
+    return std::to_string(count) + ' ' + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::optional<std::vector<MacroAction>> parse_macro_text(std::string_view text, std::string* error) {
     std::vector<MacroAction> actions;
     int line_no = 0;

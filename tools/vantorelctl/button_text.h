@@ -45,6 +45,9 @@ struct Shortcut {
 std::optional<Shortcut> parse_shortcut(std::string_view text, std::string* error);
 std::string shortcut_text(std::uint8_t key, std::uint8_t modifiers);
 
+// "1 action", "2 actions": a count with its noun in the number it needs.
+std::string counted(std::size_t count, std::string_view noun);
+
 // The macro text format: one action a line, "press KEY DELAY" or
 // "release KEY DELAY", KEY a key name or a code "0xNN", the delay in
 // milliseconds after the action (0..25000). Blank lines and lines starting with '#' are skipped. The list

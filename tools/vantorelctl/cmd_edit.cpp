@@ -42,8 +42,8 @@ bool check_name(const Library& library, const std::string& name, std::size_t max
         return false;
     }
     if (name_exists(library, n)) {
-        print_error(std::string("a ") + what + " named \"" + name + "\" exists already (names differ in more than "
-                    "letter case)");
+        print_error(std::string("a ") + what + " named \"" + name + "\" exists already (names are compared without "
+                    "regard to letter case)");
         return false;
     }
     *out = n;
@@ -412,9 +412,12 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
                 for (std::size_t i = 0; i < actions.size(); ++i) record->set_action(i, actions[i]);
                 record->set_action_count(static_cast<std::int32_t>(actions.size()));
                 macros.append(std::move(record));
-                std::cout << "added macro " << macros.size() - 1 << " \"" << opts.macro << "\" (" << actions.size()
-                          << " actions, " << macro_unit_count(actions, static_cast<int>(actions.size()))
-                          << " units)\n";
+                std::cout << "added macro " << macros.size() - 1 << " \"" << opts.macro << "\" ("
+                          << counted(actions.size(), "action") << ", "
+                          << counted(static_cast<std::size_t>(
+                                         macro_unit_count(actions, static_cast<int>(actions.size()))),
+                                     "unit")
+                          << ")\n";
                 break;
             }
             case MacroOp::Delete: {

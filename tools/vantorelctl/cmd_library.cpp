@@ -163,7 +163,7 @@ json macro_json(const MacroRecord& m, bool with_actions) {
 
 // "(2 actions)", or "(160 actions; damaged record: it says 2147483647)".
 std::string action_count_text(const json& m) {
-    std::string text = "(" + std::to_string(m["actions"].get<std::size_t>()) + " actions";
+    std::string text = "(" + counted(m["actions"].get<std::size_t>(), "action");
     if (m.contains("damaged_action_count"))
         text += "; damaged record: it says " + std::to_string(m["damaged_action_count"].get<std::int64_t>());
     return text + ")";
@@ -304,7 +304,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
             return fail("the profile was not imported: " + error, global);
         }
         std::cout << "Imported \"" << to_utf8(store->current().profile_name()) << "\" as profile " << *result.index;
-        if (result.macros_added) std::cout << " with " << result.macros_added << " macro(s)";
+        if (result.macros_added) std::cout << " with " << counted(static_cast<std::size_t>(result.macros_added), "macro");
         std::cout << '\n';
         lock.unlock();
         // The desktop program shows it and sends it, as after its own import.
