@@ -506,6 +506,27 @@ void CMS_1_Macro::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    // In the name and delay fields Enter takes what was typed and Escape
+    // puts back what is stored; neither closes the editor.
+    QWidget* field = focusWidget();
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if ((enter || e->key() == Qt::Key_Escape) && field &&
+        (field == name_edit_ || field == key_delay_edit_ || field == mouse_delay_edit_)) {
+        if (field == name_edit_ && enter) {
+            commit_name();
+        } else if (field == name_edit_) {
+            const ui::NotifyBlocker quiet;
+            ui::SetText(name_edit_, model_.has_current() ? QString::fromStdU16String(
+                                                               library_[static_cast<std::size_t>(model_.current())].name())
+                                                         : QString());
+        } else if (enter) {
+            commit_delay(field);
+        } else {
+            show_action_panel();
+        }
+        e->accept();
+        return;
+    }
     ui::SkinWindow::keyPressEvent(e);
 }
 

@@ -360,6 +360,50 @@ TEST(MacroEditorWindow, AnEmptyOrTakenMacroNameIsRefusedWithAMessage) {
     }
 }
 
+// Enter in the name or delay field takes what was typed, Escape puts back
+// what is stored; neither closes the editor.
+TEST(MacroEditorWindow, EnterInAFieldTakesItAndEscapeRevertsIt) {
+    const struct {
+        const char* field;
+        Qt::Key key;
+        const char16_t* name;
+        std::uint16_t delay;  // of the first action
+    } cases[] = {
+        {"ms_1_macro_name_edit", Qt::Key_Return, u"Burst9", 10},
+        {"ms_1_macro_name_edit", Qt::Key_Escape, u"Burst", 10},
+        {"ms_1_macro_delay_edit", Qt::Key_Enter, u"Burst", 109},
+        {"ms_1_macro_delay_edit", Qt::Key_Escape, u"Burst", 10},
+    };
+    for (const auto& c : cases) {
+        PageHarness h;
+        give_burst(h);
+        QString shown;
+        bool open_after = false;
+        h.answer_dialog = [&](ui::SkinWindow& d) {
+            select_macro(d, 0);
+            auto* rows = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_action_list"));
+            QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(0)).center());
+            click(d.FindControl("ms_1_macro_action_edit_check"));
+            auto* edit = qobject_cast<QLineEdit*>(d.FindControl(QString::fromLatin1(c.field)));
+            QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+            const QString before = edit->text();
+            QTest::keyClick(edit, Qt::Key_End);
+            QTest::keyClicks(edit, QStringLiteral("9"));
+            QTest::keyClick(edit, c.key);
+            pump();
+            open_after = d.isVisible();
+            shown = edit->text();
+            EXPECT_EQ(shown == before, c.key == Qt::Key_Escape) << c.field;
+            // Taken (or not) while the field still has the focus.
+            EXPECT_EQ(h.page->store().macros()[0].name(), c.name) << c.field << " " << c.key;
+            EXPECT_EQ(h.page->store().macros()[0].action(0).delay, c.delay) << c.field << " " << c.key;
+            click(d.FindControl("btn_exit"));
+        };
+        h.click("ms_1_btn_macro");
+        EXPECT_TRUE(open_after) << c.field << " " << c.key;
+    }
+}
+
 // Every change is saved while the editor is open, so however it closes the
 // buttons take the macro as it now is.
 TEST(MacroEditorWindow, ClosingTheEditorAnyWayFollowsTheLibrary) {
