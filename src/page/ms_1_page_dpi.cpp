@@ -125,6 +125,8 @@ void CMS_1_Page::filter_dpi_edit(QWidget* edit) {
 
 void CMS_1_Page::reset_dpi() {
     if (!has_current_profile()) return;
+    // It replaces all eight stages, so it asks first as Restore defaults does.
+    if (ask(QStringLiteral("reset_stages_question_text"), true) != 1) return;
     edit_profile([](ProfileRecord& r) {
         r.set_dpi_stage_index(1);
         for (int k = 0; k < kStageCount; ++k) {

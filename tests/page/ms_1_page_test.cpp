@@ -323,7 +323,7 @@ TEST_F(PageTest, DpiSlidersShowTheirStagesDpi) {
     EXPECT_EQ(h.profile().dpi_value(0), 320);
 }
 
-TEST_F(PageTest, DpiResetRestoresTheStagesAndApplies) {
+TEST_F(PageTest, DpiResetAsksThenRestoresTheStagesAndApplies) {
     h.click("ms_1_option_dpi_step_7");
     set_slider("ms_1_slider_dpi_7", 50);
     h.edit([](ProfileRecord& r) {
@@ -332,6 +332,13 @@ TEST_F(PageTest, DpiResetRestoresTheStagesAndApplies) {
         r.set_dpi_value_y(2, 99);
     });
     const int before = h.apply_requests;
+    h.answers = {0};  // it asks first; declined, nothing changes
+    h.click("ms_1_btn_reset_dpi");
+    EXPECT_EQ(h.messages, std::vector<QString>{"reset_stages_question_text"});
+    EXPECT_EQ(h.profile().dpi_color(0), (Color{1, 2, 3}));
+    EXPECT_EQ(h.profile().dpi_value_y(2), 99);
+    EXPECT_EQ(h.apply_requests, before);
+    h.answers = {1};
     h.click("ms_1_btn_reset_dpi");
     const ProfileRecord r = h.profile();
     EXPECT_EQ(r.dpi_stage_index(), 1);

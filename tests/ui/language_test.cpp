@@ -143,6 +143,13 @@ TEST(LanguageTest, EveryTranslationHasExactlyTheKeysOfTheBase) {
             found.sort();
             return found;
         };
+        // Controls that do different things must not read the same.
+        const std::pair<const char*, const char*> different[] = {
+            {"reset_dpi_text", "restore_defaults_text"},
+            {"profile_name_1_text", "profile_name_2_text"},
+        };
+        for (const auto& [a, b] : different)
+            EXPECT_NE(texts.value(QString::fromLatin1(a)), texts.value(QString::fromLatin1(b))) << qPrintable(path) << ": " << a;
         for (auto text = texts.cbegin(); text != texts.cend(); ++text) {
             const QString english = base.value(text.key());
             EXPECT_EQ(placeholders(text.value()), placeholders(english)) << qPrintable(path) << ": " << qPrintable(text.key());
