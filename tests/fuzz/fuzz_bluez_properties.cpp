@@ -3,7 +3,8 @@
 // bytes are read as a sequence of InterfacesAdded, PropertiesChanged,
 // InterfacesRemoved and name-gone events with any paths, interface and
 // property names, value types and values, interleaved with the link's own
-// subscribing and unsubscribing, and fed to the mirror of BlueZ's objects.
+// asking for notifications, starting, refused starts and closing, and fed
+// to the mirror of BlueZ's objects.
 // Checks after every event: no crash; the mouse is only a connected Device1
 // whose Modalias is the mouse's (any other never matches); a characteristic
 // is only chosen when its UUID is the one asked for, it has the wanted flag
@@ -147,8 +148,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 3: objects.service_gone(); break;
-            case 4: objects.subscribe(objects.characteristic(bluez::kNotifyUuid, false)); break;
-            default: objects.subscribe({}); break;
+            case 4: {
+                objects.want_notifications(true);
+                // Only the mouse's own notify characteristic is ever started.
+                const std::string started = objects.take_start();
+                if (!started.empty() &&
+                    (started != objects.characteristic(bluez::kNotifyUuid, false) || objects.subscribed() != started))
+                    std::abort();
+                break;
+            }
+            default:
+                if (in.byte() & 1) {
+                    objects.want_notifications(false);
+                    if (!objects.subscribed().empty()) std::abort();
+                    for (const std::string& stop : objects.take_stops())
+                        if (stop.empty()) std::abort();
+                } else {
+                    objects.start_refused(objects.subscribed());  // BlueZ said no
+                }
+                break;
         }
         check(objects);
     }
