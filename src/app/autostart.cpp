@@ -50,12 +50,14 @@ bool Autostart::IsEnabled() const {
     return true;
 }
 
-bool Autostart::SetEnabled(bool enabled, const QString& executable) {
+bool Autostart::SetEnabled(bool enabled, const QString& executable, const QStringList& arguments) {
     const QString path = EntryPath();
     if (!enabled) return !QFile::exists(path) || QFile::remove(path);
     if (!QDir().mkpath(dir_ + QStringLiteral("/autostart"))) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    QString command = QuoteExecArgument(executable);
+    for (const QString& argument : arguments) command += QLatin1Char(' ') + QuoteExecArgument(argument);
     const QString entry = QStringLiteral(
                               "[Desktop Entry]\n"
                               "Type=Application\n"
@@ -65,7 +67,7 @@ bool Autostart::SetEnabled(bool enabled, const QString& executable) {
                               "Icon=io.github.qvvantorel.QVVantorel\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n")
-                              .arg(QuoteExecArgument(executable));
+                              .arg(command);
     file.write(entry.toUtf8());
     return file.commit();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace vantorel {
 
@@ -17,9 +18,9 @@ public:
     // Whether an entry of ours is there and not switched off by the desktop
     // (Hidden=true or X-GNOME-Autostart-enabled=false).
     bool IsEnabled() const;
-    // Writes the entry starting `executable` with --hidden, or removes it.
-    // False when the file could not be written or removed.
-    bool SetEnabled(bool enabled, const QString& executable);
+    // Writes the entry starting `executable` with `arguments` and --hidden,
+    // or removes it. False when the file could not be written or removed.
+    bool SetEnabled(bool enabled, const QString& executable, const QStringList& arguments = {});
 
 private:
     QString dir_;

@@ -116,12 +116,13 @@ int main(int argc, char** argv) {
         options->data_dir.isEmpty() ? DataFolder::locate() : DataFolder::at(options->data_dir.toStdString());
     // The data folder is marked as ours before anything in it is read, so a
     // vantorelctl command from now on asks this program to hold first.
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(data_folder.path(), ec);
+    const std::filesystem::path folder_path = ec ? data_folder.path() : absolute;
     std::unique_ptr<ProgramMark> mark;
     if (data_folder.status()) {
         std::string why;
-        std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::absolute(data_folder.path(), ec);
-        mark = ProgramMark::claim(ec ? data_folder.path() : absolute,
+        mark = ProgramMark::claim(folder_path,
                                   instance.listening() ? QFile::encodeName(instance.server_name()).toStdString() : "",
                                   &why);
         if (!mark) trace("data folder: not marked as in use: %s\n", why.c_str());
@@ -148,7 +149,12 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
                      [&window] { window.post_message(kMsgWakeInstance); });
     QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);
-    window.SetAutostart(Autostart(), QApplication::applicationFilePath());
+    // A data folder chosen at this start is the one the desktop starts it on.
+    QStringList autostart_arguments;
+    if (!options->data_dir.isEmpty() || !qEnvironmentVariableIsEmpty("QV_VANTOREL_DATA_DIR"))
+        autostart_arguments = {QStringLiteral("--data-dir"),
+                               QFile::decodeName(QByteArray::fromStdString(folder_path.string()))};
+    window.SetAutostart(Autostart(), QApplication::applicationFilePath(), autostart_arguments);
     // The window first, with what it shows at once; the page, hidden until
     // a mouse is there, right after.
     window.SetPageAfterFirstPaint(true);

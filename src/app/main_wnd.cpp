@@ -49,9 +49,10 @@ void CMainWnd::SetNotifier(std::unique_ptr<app::Notifier> notifier) {
     battery_ = std::make_unique<app::BatteryNotifier>(*notifier_, ui::ResourceManager::instance().language());
 }
 
-void CMainWnd::SetAutostart(Autostart autostart, QString executable) {
+void CMainWnd::SetAutostart(Autostart autostart, QString executable, QStringList arguments) {
     autostart_ = std::move(autostart);
     autostart_executable_ = std::move(executable);
+    autostart_arguments_ = std::move(arguments);
 }
 
 CMainWnd::~CMainWnd() {
@@ -163,7 +164,7 @@ void CMainWnd::create_tray() {
     tray_autostart_->setCheckable(true);
     menu->insertAction(last, tray_autostart_);
     connect(tray_autostart_, &QAction::triggered, this, [this](bool checked) {
-        if (!autostart_.SetEnabled(checked, autostart_executable_))
+        if (!autostart_.SetEnabled(checked, autostart_executable_, autostart_arguments_))
             trace("autostart: %s could not be %s\n", qPrintable(autostart_.EntryPath()), checked ? "written" : "removed");
         RefreshTrayMenu();
     });

@@ -82,7 +82,9 @@ public:
     void SetNotifier(std::unique_ptr<app::Notifier> notifier);
     // The autostart entry the tray menu's "Start with the desktop" writes,
     // and the program it starts.
-    void SetAutostart(Autostart autostart, QString executable);
+    // "Start with the desktop" starts `executable` with `arguments` (the
+    // data folder the program was started on, when one was chosen).
+    void SetAutostart(Autostart autostart, QString executable, QStringList arguments = {});
 
     // Creates the window centred on the screen.
     bool CreateMain();
@@ -163,6 +165,7 @@ private:
     std::unique_ptr<app::BatteryNotifier> battery_;
     Autostart autostart_;
     QString autostart_executable_;
+    QStringList autostart_arguments_;
     QPointer<CDPIMsg> dpi_popup_;
     QWidget* min_btn_ = nullptr;
     QWidget* exit_btn_ = nullptr;

@@ -400,7 +400,9 @@ TEST_F(MainWndTest, TrayShowsTheMouseSwitchesProfilesAndStartsWithTheDesktop) {
     ui::TrayIcon::SetAvailabilityOverride(true);
     page_->profiles = {"Work", "Game", "Travel"};
     page_->selected = 0;
-    wnd_->SetAutostart(Autostart(config.path()), QStringLiteral("/opt/QV Apps/qv-vantorel"));
+    // Started on a data folder of its own: the desktop starts it there too.
+    wnd_->SetAutostart(Autostart(config.path()), QStringLiteral("/opt/QV Apps/qv-vantorel"),
+                       {QStringLiteral("--data-dir"), QStringLiteral("/home/u/Mouse Data")});
     create();
     EXPECT_FALSE(ui::IsVisible(wnd_->FindControl(QStringLiteral("quit_btn"))));
 
@@ -441,7 +443,8 @@ TEST_F(MainWndTest, TrayShowsTheMouseSwitchesProfilesAndStartsWithTheDesktop) {
     click_entry("autostart");
     QFile entry(config.path() + QStringLiteral("/autostart/io.github.qvvantorel.QVVantorel.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(entry.readAll().contains("Exec=\"/opt/QV Apps/qv-vantorel\" --hidden\n"));
+    EXPECT_TRUE(entry.readAll().contains(
+        "Exec=\"/opt/QV Apps/qv-vantorel\" --data-dir \"/home/u/Mouse Data\" --hidden\n"));
     entry.close();
     click_entry("autostart");
     EXPECT_FALSE(entry.exists());
