@@ -384,6 +384,13 @@ TEST_F(EditCommands, WithoutAMouseTheChangeIsKeptAndTheStatusSaysSo) {
     EXPECT_EQ(selected().brightness(), 9);
     // --wait still waits for a mouse being plugged in.
     EXPECT_NE(r.out.find("waiting up to 0.2 s"), std::string::npos) << r.out;
+    // --json stays JSON without a mouse (it printed nothing), the reason in it.
+    const CliRun status = cli("status --json --wait 0.2");
+    EXPECT_EQ(status.status, 3);
+    const auto j = nlohmann::json::parse(status.out);
+    EXPECT_TRUE(j["link"].is_null());
+    EXPECT_NE(j["reason"].get<std::string>().find("no mouse found"), std::string::npos) << status.out;
+    EXPECT_EQ(j["profile"]["name"], "Home");
 }
 
 // A data folder that cannot be written (a read-only mount; for a user other

@@ -56,8 +56,10 @@ int run_status(const StatusOptions& opts, const GlobalOptions& global, bool batt
     const ConnectionMode active = session->usable_link();
     session->shutdown();
 
-    if (active == ConnectionMode::None) {
-        print_error("no mouse found: " + missing_mouse_reason(reports, opts.wait));
+    const std::string missing =
+        active == ConnectionMode::None ? "no mouse found: " + missing_mouse_reason(reports, opts.wait) : std::string();
+    if (active == ConnectionMode::None && !(opts.json && !battery_only)) {
+        print_error(missing);
         return kExitNoMouse;
     }
     if (battery_only) {
@@ -73,7 +75,13 @@ int run_status(const StatusOptions& opts, const GlobalOptions& global, bool batt
     std::unique_ptr<ProfileStore> store = open_store(global, LoadMode::ReadOnly);
     nlohmann::ordered_json j;
     j["links"] = devices_json(reports, active, session->simulated());
-    j["link"] = connection_mode_name(active);
+    if (active == ConnectionMode::None) {
+        // JSON still, with the reason in it, and the status of no mouse.
+        j["link"] = nullptr;
+        j["reason"] = missing;
+    } else {
+        j["link"] = connection_mode_name(active);
+    }
     if (battery && battery->percent >= 0) {
         j["battery"] = {{"percent", battery->percent},
                         {"state", battery->state},
@@ -93,7 +101,8 @@ int run_status(const StatusOptions& opts, const GlobalOptions& global, bool batt
     }
     if (opts.json) {
         std::cout << j.dump(2) << '\n';
-        return kExitOk;
+        if (active == ConnectionMode::None) print_error(missing);
+        return active == ConnectionMode::None ? kExitNoMouse : kExitOk;
     }
     std::cout << "link: " << connection_mode_name(active) << " (" << device_label(active) << ")\n";
     if (j["battery"].is_null()) {
