@@ -79,10 +79,15 @@ protected:
     bool up() const { return h.links.ble_connected.load() == 1; }
     bool notifying() { return bluez.counts("dev_mouse").notifying; }
     // A charging event notified by the mouse reaches the window's loop.
+    // The mouse repeats it until it arrives: right after BlueZ came back, a
+    // value may go by while the link is still settling its subscription.
     bool charging_event_arrives() {
         const int before = h.count(kMsgBleEvent);
-        bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
-        return pump_until([&] { return h.count(kMsgBleEvent) > before; });
+        return pump_until([&] {
+            if (h.count(kMsgBleEvent) > before) return true;
+            bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
+            return false;
+        });
     }
     int link_changes() const { return h.count(kMsgLinkChanged); }
     void open_notifications() { h.loop.run_for(Millis(kBleDiscoveryDelayMs)); }
