@@ -14,7 +14,7 @@
 #include "macro/macro_editor_wnd.h"
 #include "macro/select_macro_wnd.h"
 #include "macro/shortcut_wnd.h"
-#include "page/button_assign.h"
+#include "edit/button_assign.h"
 #include "page/ms_1_page.h"
 #include "ui/controls.h"
 #include "ui/resources.h"

@@ -18,7 +18,7 @@
 #include "library/file_io.h"
 #include "library/transfer.h"
 #include "macro/macro_model.h"
-#include "page/button_assign.h"
+#include "edit/button_assign.h"
 
 namespace vantorel::cli {
 namespace {

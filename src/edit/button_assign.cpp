@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "page/button_assign.h"
+#include "edit/button_assign.h"
 
 #include <algorithm>
 #include <cstring>

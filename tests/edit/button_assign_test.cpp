@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // What a function choice writes into a slot, the left-click guard, and the
 // macro copies brought in line with the macro library.
-#include "page/button_assign.h"
+#include "edit/button_assign.h"
 
 #include <gtest/gtest.h>
 
