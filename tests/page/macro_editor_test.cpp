@@ -6,9 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QLabel>
 #include <QListWidget>
-#include <QScrollBar>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -404,52 +402,6 @@ TEST(MacroEditorWindow, EnterInAFieldTakesItAndEscapeRevertsIt) {
         h.click("ms_1_btn_macro");
         EXPECT_TRUE(open_after) << c.field << " " << c.key;
     }
-}
-
-// Macros "M1", "M2", ... of `actions` press-and-release pairs each, delays 100, 101, ...
-void give_macros(PageHarness& h, int macros, int pairs) {
-    std::lock_guard<std::mutex> lock(h.page->store().mutex());
-    for (int n = 1; n <= macros; ++n) {
-        MacroRecord m;
-        m.set_name(QStringLiteral("M%1").arg(n).toStdU16String());
-        for (int i = 0; i < 2 * pairs; ++i)
-            m.set_action(static_cast<std::size_t>(i), {static_cast<std::uint8_t>(4 + i / 2),
-                                                       i % 2 ? kActionRelease : kActionPress,
-                                                       static_cast<std::uint16_t>(100 + i)});
-        m.set_action_count(2 * pairs);
-        h.page->store().macros().append(m);
-    }
-}
-
-void click_row(QListWidget* rows, int row) {
-    rows->scrollToItem(rows->item(row));
-    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(row)).center());
-    pump();
-}
-
-// Once the list scrolls, the scroll bar takes its width from the rows: every
-// delay must still be shown whole, inside the list, down to the last row.
-TEST(MacroEditorWindow, DelaysStayReadableWhenTheActionListScrolls) {
-    PageHarness h;
-    give_macros(h, 1, 8);
-    h.answer_dialog = [&](ui::SkinWindow& d) {
-        select_macro(d, 0);
-        auto* rows = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_action_list"));
-        ASSERT_EQ(rows->count(), 16);
-        ASSERT_TRUE(rows->verticalScrollBar()->isVisible());
-        for (int i = 0; i < rows->count(); ++i) {
-            rows->scrollToItem(rows->item(i));
-            pump();
-            auto* delay = rows->itemWidget(rows->item(i))->findChild<QLabel*>(QStringLiteral("delay"));
-            ASSERT_NE(delay, nullptr);
-            const QRect shown(delay->mapTo(rows->viewport(), QPoint(0, 0)), delay->size());
-            EXPECT_TRUE(rows->viewport()->rect().contains(shown)) << i;
-            EXPECT_GE(delay->width(), delay->fontMetrics().horizontalAdvance(delay->text())) << i;
-            if (i < rows->count() - 1) EXPECT_TRUE(delay->text().startsWith(QString::number(100 + i))) << i;
-        }
-        click(d.FindControl("btn_exit"));
-    };
-    h.click("ms_1_btn_macro");
 }
 
 // Every change is saved while the editor is open, so however it closes the
