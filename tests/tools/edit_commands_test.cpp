@@ -179,9 +179,14 @@ TEST_F(EditCommands, BadValuesAreRefusedAndNothingIsWritten) {
     std::ofstream(huge) << "press a 20\n";
     std::filesystem::resize_file(huge, 1 << 20);
     const RefusedCase cases[] = {
-        {"set brightness=16", 2, "bad value \"16\" for brightness: expected a whole number 1..15"},
+        {"set brightness=16", 2, "bad value \"16\" for brightness: out of range 1..15"},
         {"set brightness=5 dpi.9=800", 2, "unknown setting \"dpi.9\""},
         {"set polling-rate=300", 2, "125, 250, 500 or 1000"},
+        // Refused with the reason, never held or rounded silently.
+        {"set dpi.3=22001", 2, "bad value \"22001\" for dpi.3: out of range 50..22000 DPI"},
+        {"set dpi.3=1234", 2, "not on the 50 DPI step; the nearest are 1200 and 1250 DPI"},
+        {"set active-stage=7", 2, "stage 7 is off; switch it on first (dpi-enabled.7=on)"},
+        {"set dpi-enabled.2=off", 2, "stage 2 is the active stage and stays on"},
         {"set brightness", 2, "expected NAME=VALUE"},
         {"set brightness=5 --profile Nope", 2, "no profile \"Nope\""},
         {"button 1 off", 1, "only left click"},
@@ -338,7 +343,7 @@ TEST_F(EditCommands, GetPrintsWhatSetWrote) {
     EXPECT_EQ(j["ripple"], "on");
     EXPECT_EQ(j["light-effect"], "off");
     EXPECT_EQ(j["dpi-color.1"].type(), nlohmann::json::value_t::string);
-    EXPECT_EQ(j.size(), 8u * 3 + 13);
+    EXPECT_EQ(j.size(), 8u * 3 + 14);  // move-mode too, once only on the page
 
     // profile show printed raw numbers ("Light: effect 1", "Ripple control:
     // 1"): it shows every setting but the stages' as get does.

@@ -29,13 +29,13 @@ struct Accepted {
 TEST_F(SettingsTable, TypedValuesAreStoredWithThePagesConversions) {
     const Accepted cases[] = {
         {"dpi.2", "1600", "1600"},
-        {"dpi.1", "10", "50"},          // held to the smallest value
-        {"dpi.1", "99999", "22000"},    // and to the largest
-        {"dpi.3", "1625", "1600"},      // rounded down to the 50 step
-        {"dpi.3", "12345", "12300"},    // and to the 100 step above 10000
+        {"dpi.1", "50", "50"},          // the smallest value
+        {"dpi.1", "22000", "22000"},    // and the largest
+        {"dpi.3", "9950", "9950"},      // the 50 step reaches 10000 ...
+        {"dpi.3", "10100", "10100"},    // ... and the 100 step goes on above
         {"dpi-color.4", "#12ab5F", "#12AB5F"},
         {"dpi-enabled.8", "off", "off"},
-        {"active-stage", "8", "8"},
+        {"active-stage", "6", "6"},
         {"brightness", "15", "15"},
         {"polling-rate", "125", "125"},
         {"light-off", "2.5", "2.5"},
@@ -45,6 +45,7 @@ TEST_F(SettingsTable, TypedValuesAreStoredWithThePagesConversions) {
         {"lift-off", "2", "2"},
         {"ripple", "on", "on"},
         {"angle-snap", "0", "off"},
+        {"move-mode", "on", "on"},  // once a setting of the page only
         {"light-color", "#000000", "#000000"},
         {"light-effect", "2", "breathing"},
         {"light-effect", "comet-tail", "comet-tail"},
@@ -102,6 +103,60 @@ TEST_F(SettingsTable, OutOfRangeAndUnknownValuesAreRefusedWithTheirRange) {
         EXPECT_NE(error.find(named), std::string::npos) << "the message names what was wrong: " << error;
         EXPECT_TRUE(record == before) << c.name << '=' << c.typed;
     }
+}
+
+// The command line once held 22001 to 22000 and floored 1234 to 1200
+// without a word: a value off the step or out of range is refused, naming
+// the nearest values or the range, and the record stays as it was.
+TEST_F(SettingsTable, CliRefusesDpiOffTheStepWithTheNearestValues) {
+    const Refused cases[] = {
+        {"dpi.3", "1234", "the nearest are 1200 and 1250 DPI"},
+        {"dpi.3", "10050", "the nearest are 10000 and 10100 DPI"},  // the step is 100 above 10000
+        {"dpi.3", "12345", "the nearest are 12300 and 12400 DPI"},
+        {"dpi.1", "49", "out of range 50..22000 DPI"},
+        {"dpi.1", "0", "out of range 50..22000 DPI"},
+        {"dpi.1", "22001", "out of range 50..22000 DPI"},
+        {"dpi.1", "99999999999999999999999", "out of range 50..22000 DPI"},
+        {"dpi.1", "", "a whole number 50..22000 DPI"},
+    };
+    const ProfileRecord before = record;
+    for (const Refused& c : cases) {
+        std::string error;
+        EXPECT_FALSE(write_setting(record, c.name, c.typed, &error)) << c.name << '=' << c.typed;
+        EXPECT_NE(error.find(c.named_in_message), std::string::npos) << c.name << '=' << c.typed << ": " << error;
+        EXPECT_TRUE(record == before) << c.name << '=' << c.typed;
+    }
+}
+
+// The command line accepted an active stage that is off, a profile with no
+// stage on and a stage on at 0 DPI. Each assignment runs on the record the
+// ones before it left (defaults: stages 1..6 on, stage 2 active).
+TEST_F(SettingsTable, CliKeepsTheStageRulesOfThePage) {
+    struct Step {
+        const char* name;
+        const char* typed;
+        const char* refused_because;  // empty: taken
+    };
+    const Step steps[] = {
+        {"active-stage", "7", "stage 7 is off; switch it on first"},
+        {"dpi.8", "1600", "stage 8 is off; switch it on first (dpi-enabled.8=on)"},
+        {"dpi-enabled.2", "off", "stage 2 is the active stage and stays on"},
+        {"dpi-enabled.7", "on", ""},
+        {"active-stage", "7", ""},
+        {"dpi-enabled.1", "off", ""}, {"dpi-enabled.2", "off", ""}, {"dpi-enabled.3", "off", ""},
+        {"dpi-enabled.4", "off", ""}, {"dpi-enabled.5", "off", ""}, {"dpi-enabled.6", "off", ""},
+        {"dpi-enabled.7", "off", "stage 7 is the active stage"},
+        {"dpi-enabled.8", "off", ""},  // already off: nothing to refuse
+    };
+    for (const Step& s : steps) {
+        std::string error;
+        const bool taken = write_setting(record, s.name, s.typed, &error);
+        EXPECT_EQ(taken, *s.refused_because == '\0') << s.name << '=' << s.typed << ": " << error;
+        EXPECT_NE(error.find(s.refused_because), std::string::npos) << s.name << '=' << s.typed << ": " << error;
+    }
+    // Switched on without a value, a stage starts at 800 DPI as on the page.
+    EXPECT_EQ(setting_value(record, "dpi.7"), "800");
+    EXPECT_EQ(record.dpi_value_y(6), record.dpi_value(6));
 }
 
 TEST(ButtonText, FunctionWordsCoverTheMenuWithUniqueNames) {

@@ -119,10 +119,10 @@ void print_profile_text(const ProfileRecord& r, const json& p) {
                   << setting_value(r, "dpi-color." + n);
     }
     std::cout << " (the enabled ones)\n";
-    const char* const kLines[][6] = {
+    const char* const kLines[][7] = {
         {"active-stage", "polling-rate"},
         {"light-effect", "light-effect-ble", "brightness", "breath-speed", "light-color"},
-        {"sleep", "light-off", "debounce", "lift-off", "ripple", "angle-snap"},
+        {"sleep", "light-off", "debounce", "lift-off", "ripple", "angle-snap", "move-mode"},
     };
     const char* heading = "Settings: ";
     for (const auto& line : kLines) {

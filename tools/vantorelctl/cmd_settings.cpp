@@ -11,6 +11,7 @@
 
 #include "commands.h"
 #include "core/text.h"
+#include "edit/settings_catalogue.h"
 #include "edit_support.h"
 #include "item_choice.h"
 #include "library_access.h"
@@ -172,16 +173,18 @@ int run_get(const GetOptions& opts, const GlobalOptions& global) {
 }
 
 std::string names_help() {
-    std::string text = "Settings:";
-    for (const std::string& n : setting_names()) text += ' ' + n;
+    std::string text = "Settings (N = 1..8):";
+    for (const edit::SettingInfo& s : edit::settings())
+        text += "\n  " + std::string(s.name) + (s.per_stage ? ".N" : "") + ": " + std::string(s.help);
     return text +
-           "\nValues: dpi.N in DPI (held to 50..22000 and rounded down to the stage's step, as the page's edit "
-           "does), colours as #RRGGBB, dpi-enabled.N, ripple and angle-snap on|off, active-stage 1..8, "
-           "brightness 1..15, breath-speed 1..9, light-effect 0..11 or a name (off, steady, breathing, "
-           "spectrum-breathing, colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail), "
-           "light-effect-ble 0..3 or a name (off, steady, breathing, colour-cycle), polling-rate "
-           "125|250|500|1000, light-off in minutes 0.5..30 (steps of 0.5), sleep in minutes 1..60, debounce in "
-           "ms 2..32 (even), lift-off 1|2.";
+           "\nValues: dpi.N in DPI, on its step (other values are refused with the two nearest); colours as "
+           "#RRGGBB; dpi-enabled.N, ripple, angle-snap and move-mode on|off; active-stage 1..8, a stage that is "
+           "on; brightness 1..15; breath-speed 1..9; light-effect 0..11 or a name (off, steady, breathing, "
+           "spectrum-breathing, colour-cycle, rainbow-wave, neon, flicker, reactive, marquee, starlight, comet-tail); "
+           "light-effect-ble 0..3 or a name (off, steady, breathing, colour-cycle); polling-rate "
+           "125|250|500|1000; light-off in minutes 0.5..30 (steps of 0.5); sleep in minutes 1..60; debounce in "
+           "ms 2..32 (even); lift-off 1|2. A stage switched on without a value starts at 800 DPI. Assignments "
+           "are taken in order, so switch a stage on before giving it a value or making it active.";
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "settings_table.h"
 
+#include "edit/settings_catalogue.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -42,7 +44,7 @@ std::optional<bool> parse_switch(const std::string& text) {
 }
 
 using Getter = std::function<std::string(const ProfileRecord&)>;
-// Returns an empty string when the value is taken, else what is allowed.
+// Returns an empty string when the value is taken, else why it is refused.
 using Setter = std::function<std::string(ProfileRecord&, const std::string&)>;
 
 struct Setting {
@@ -51,14 +53,17 @@ struct Setting {
     Setter set;
 };
 
-// A whole number lo..hi stored as it is typed.
-Setting ranged(std::string name, int lo, int hi, std::int32_t (ProfileRecord::*get)() const,
+// A whole number in the catalogue's range, stored as it is typed.
+Setting ranged(std::string name, std::int32_t (ProfileRecord::*get)() const,
                void (ProfileRecord::*set)(std::int32_t)) {
-    const std::string allowed = "a whole number " + std::to_string(lo) + ".." + std::to_string(hi);
+    const edit::SettingInfo& info = edit::setting(name);
+    const std::string allowed = "expected a whole number " + std::to_string(static_cast<int>(info.min)) + ".." +
+                                std::to_string(static_cast<int>(info.max));
     return {std::move(name), [get](const ProfileRecord& r) { return std::to_string((r.*get)()); },
-            [=](ProfileRecord& r, const std::string& v) -> std::string {
+            [=, &info](ProfileRecord& r, const std::string& v) -> std::string {
                 const auto n = parse_integer(v);
-                if (!n || *n < lo || *n > hi) return allowed;
+                if (!n) return allowed;
+                if (const edit::ValueCheck c = edit::check_number(info, *n); !c) return edit::describe(c, info.unit);
                 (r.*set)(static_cast<std::int32_t>(*n));
                 return {};
             }};
@@ -70,23 +75,18 @@ Setting switched(std::string name, std::int32_t (ProfileRecord::*get)() const,
     return {std::move(name), [get](const ProfileRecord& r) { return (r.*get)() == 1 ? "on" : "off"; },
             [set](ProfileRecord& r, const std::string& v) -> std::string {
                 const auto on = parse_switch(v);
-                if (!on) return "on or off";
+                if (!on) return "expected on or off";
                 (r.*set)(*on ? 1 : 0);
                 return {};
             }};
 }
 
-// The light effects by the names the page's lists show them with: twelve
-// over the receiver and the cable, four over Bluetooth LE.
-constexpr std::array<std::string_view, 12> kEffects = {
-    "off",  "steady",  "breathing", "spectrum-breathing", "colour-cycle", "rainbow-wave",
-    "neon", "flicker", "reactive",  "marquee",            "starlight",    "comet-tail"};
-constexpr std::array<std::string_view, 4> kBleEffects = {"off", "steady", "breathing", "colour-cycle"};
-
-// A light effect typed as its index or its name; shown as its name.
+// A light effect typed as its index or its name (the page's list entries:
+// twelve over the receiver and the cable, four over Bluetooth LE); shown as
+// its name.
 Setting effect(std::string name, std::span<const std::string_view> names, std::int32_t (ProfileRecord::*get)() const,
                void (ProfileRecord::*set)(std::int32_t)) {
-    std::string allowed = "an effect 0.." + std::to_string(names.size() - 1) + " or its name:";
+    std::string allowed = "expected an effect 0.." + std::to_string(names.size() - 1) + " or its name:";
     for (std::string_view e : names) allowed += ' ' + std::string(e);
     return {std::move(name),
             [names, get](const ProfileRecord& r) {
@@ -109,18 +109,19 @@ std::vector<Setting> build_table() {
     std::vector<Setting> t;
     for (int k = 0; k < profile_layout::kStageCount; ++k) {
         const std::string n = std::to_string(k + 1);
-        // Typed as DPI and clamped like the page's edit: 50..22000, rounded
-        // down to the stage's step.
+        // Typed as DPI; a value off its step or out of range is refused with
+        // the nearest values or the range, never rounded or held silently.
         t.push_back({"dpi." + n,
                      [k](const ProfileRecord& r) {
                          const int code = r.dpi_value(k);
                          return std::to_string(code == 0 ? 0 : dpi_display_value(code));
                      },
                      [k](ProfileRecord& r, const std::string& v) -> std::string {
-                         const auto dpi = parse_integer(v);
-                         if (!dpi) return "a DPI value 50..22000";
-                         const long long clamped = std::clamp<long long>(*dpi, 0, 1000000);
-                         r.set_dpi_value(k, dpi_entry_value(static_cast<int>(clamped)));
+                         const edit::ValueCheck typed = edit::check_dpi_text(v);
+                         if (!typed) return edit::describe(typed, "DPI");
+                         if (const edit::ValueCheck stage = edit::check_stage_value(r, k); !stage)
+                             return edit::describe(stage);
+                         r.set_dpi_value(k, typed.stored);
                          return {};
                      }});
     }
@@ -129,7 +130,7 @@ std::vector<Setting> build_table() {
                      [k](const ProfileRecord& r) { return color_text(r.dpi_color(k)); },
                      [k](ProfileRecord& r, const std::string& v) -> std::string {
                          const auto c = parse_color(v);
-                         if (!c) return "a colour #RRGGBB";
+                         if (!c) return "expected a colour #RRGGBB";
                          r.set_dpi_color(k, *c);
                          return {};
                      }});
@@ -139,8 +140,10 @@ std::vector<Setting> build_table() {
                      [k](const ProfileRecord& r) { return r.dpi_stage_enabled(k) == 1 ? "on" : "off"; },
                      [k](ProfileRecord& r, const std::string& v) -> std::string {
                          const auto on = parse_switch(v);
-                         if (!on) return "on or off";
-                         r.set_dpi_stage_enabled(k, *on ? 1 : 0);
+                         if (!on) return "expected on or off";
+                         if (const edit::ValueCheck c = edit::check_stage_switch(r, k, *on); !c)
+                             return edit::describe(c);
+                         edit::switch_stage(r, k, *on);
                          return {};
                      }});
     }
@@ -148,19 +151,22 @@ std::vector<Setting> build_table() {
     t.push_back({"active-stage", [](const ProfileRecord& r) { return std::to_string(static_cast<long long>(r.dpi_stage_index()) + 1); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
-                     if (!n || *n < 1 || *n > profile_layout::kStageCount) return "a stage 1..8";
-                     r.set_dpi_stage_index(static_cast<std::int32_t>(*n - 1));
+                     if (!n) return "expected a stage 1..8";
+                     const int stage = static_cast<int>(std::clamp<long long>(*n, 0, profile_layout::kStageCount + 1)) - 1;
+                     if (const edit::ValueCheck c = edit::check_active_stage(r, stage); !c)
+                         return c.verdict == edit::Verdict::OutOfRange ? "expected a stage 1..8" : edit::describe(c);
+                     r.set_dpi_stage_index(static_cast<std::int32_t>(stage));
                      return {};
                  }});
-    t.push_back(effect("light-effect", kEffects, &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
-    t.push_back(effect("light-effect-ble", kBleEffects, &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
+    t.push_back(effect("light-effect", edit::setting("light-effect").words, &ProfileRecord::light_mode, &ProfileRecord::set_light_mode));
+    t.push_back(effect("light-effect-ble", edit::setting("light-effect-ble").words, &ProfileRecord::light_mode_ble, &ProfileRecord::set_light_mode_ble));
     // The ranges of the page's sliders.
-    t.push_back(ranged("brightness", 1, 15, &ProfileRecord::brightness, &ProfileRecord::set_brightness));
-    t.push_back(ranged("breath-speed", 1, 9, &ProfileRecord::breath_speed, &ProfileRecord::set_breath_speed));
+    t.push_back(ranged("brightness", &ProfileRecord::brightness, &ProfileRecord::set_brightness));
+    t.push_back(ranged("breath-speed", &ProfileRecord::breath_speed, &ProfileRecord::set_breath_speed));
     t.push_back({"light-color", [](const ProfileRecord& r) { return color_text(r.light_color()); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto c = parse_color(v);
-                     if (!c) return "a colour #RRGGBB";
+                     if (!c) return "expected a colour #RRGGBB";
                      r.set_light_color(*c);
                      return {};
                  }});
@@ -179,7 +185,7 @@ std::vector<Setting> build_table() {
                              return {};
                          }
                      }
-                     return "125, 250, 500 or 1000";
+                     return "expected 125, 250, 500 or 1000";
                  }});
     // The light-off timer counts half minutes; shown with one decimal.
     t.push_back({"light-off",
@@ -188,7 +194,7 @@ std::vector<Setting> build_table() {
                      return std::to_string(v / 2) + (v % 2 ? ".5" : ".0");
                  },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
-                     const std::string allowed = "minutes 0.5..30 in steps of 0.5";
+                     const std::string allowed = "expected minutes 0.5..30 in steps of 0.5";
                      std::string whole = v;
                      int half = 0;
                      if (const auto dot = v.find('.'); dot != std::string::npos) {
@@ -206,24 +212,25 @@ std::vector<Setting> build_table() {
                      r.set_light_off_timer(static_cast<std::int32_t>(*n * 2 + half));
                      return {};
                  }});
-    t.push_back(ranged("sleep", 1, 60, &ProfileRecord::sleep_timer, &ProfileRecord::set_sleep_timer));
+    t.push_back(ranged("sleep", &ProfileRecord::sleep_timer, &ProfileRecord::set_sleep_timer));
     // Debounce is typed in milliseconds and kept in 2 ms steps.
     t.push_back({"debounce", [](const ProfileRecord& r) { return std::to_string(static_cast<long long>(r.key_debounce()) * 2); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
-                     if (!n || *n < 2 || *n > 32 || *n % 2) return "an even number of milliseconds 2..32";
+                     if (!n || *n < 2 || *n > 32 || *n % 2) return "expected an even number of milliseconds 2..32";
                      r.set_key_debounce(static_cast<std::int32_t>(*n / 2));
                      return {};
                  }});
     t.push_back({"lift-off", [](const ProfileRecord& r) { return std::to_string(static_cast<long long>(r.lift_off_distance()) + 1); },
                  [](ProfileRecord& r, const std::string& v) -> std::string {
                      const auto n = parse_integer(v);
-                     if (!n || (*n != 1 && *n != 2)) return "1 or 2";
+                     if (!n || (*n != 1 && *n != 2)) return "expected 1 or 2";
                      r.set_lift_off_distance(static_cast<std::int32_t>(*n - 1));
                      return {};
                  }});
     t.push_back(switched("ripple", &ProfileRecord::ripple_control, &ProfileRecord::set_ripple_control));
     t.push_back(switched("angle-snap", &ProfileRecord::angle_snap, &ProfileRecord::set_angle_snap));
+    t.push_back(switched("move-mode", &ProfileRecord::move_mode, &ProfileRecord::set_move_mode));
     return t;
 }
 
@@ -263,7 +270,7 @@ bool write_setting(ProfileRecord& record, const std::string& name, const std::st
     ProfileRecord copy = record;
     const std::string allowed = s->set(copy, value);
     if (!allowed.empty()) {
-        if (error) *error = "bad value \"" + value + "\" for " + name + ": expected " + allowed;
+        if (error) *error = "bad value \"" + value + "\" for " + name + ": " + allowed;
         return false;
     }
     record = copy;
@@ -271,9 +278,8 @@ bool write_setting(ProfileRecord& record, const std::string& name, const std::st
 }
 
 bool is_numeric_setting(const std::string& name) {
-    for (std::string_view word : {"dpi-color.", "dpi-enabled.", "light-effect", "light-color", "ripple", "angle-snap"})
-        if (name.starts_with(word)) return false;
-    return is_setting(name);
+    const edit::SettingInfo* info = edit::find_setting(name);
+    return info && info->kind == edit::ValueKind::Number && is_setting(name);
 }
 
 }  // namespace vantorel::cli
