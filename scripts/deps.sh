@@ -20,6 +20,8 @@ PACKAGES=(
   libx11-dev libxdamage-dev libxtst-dev x11-xkb-utils
   clang libclang-rt-14-dev
   xvfb xauth dbus
+  # Qt's own translations: the file dialog speaks the program's language.
+  qt6-translations-l10n
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
   # The Debian package (debian/) and its check.
   debhelper lintian

@@ -22,7 +22,9 @@
 #include "core/messages.h"
 #include "core/trace.h"
 #include "library/program_mark.h"
+#include "ui/file_dialog.h"
 #include "ui/first_paint.h"
+#include "ui/qt_translations.h"
 #include "ui/resources.h"
 
 using namespace vantorel;
@@ -95,6 +97,8 @@ int main(int argc, char** argv) {
         resources.language().active_name() == QLatin1String("en"))
         std::fprintf(stderr, "qv-vantorel: no language file for \"%s\" in %s/lan; the texts stay English\n",
                      qPrintable(options->language), qPrintable(root));
+    // Qt's own dialogs (choosing a file) speak the language of the rest.
+    ui::LoadQtTranslations(QLocale(resources.language().active_name()));
     resources.apply_theme(app);
     // The icon the window manager shows for every window: drawn at four
     // sizes, so it is set once the main window is on screen (below).
@@ -135,6 +139,10 @@ int main(int argc, char** argv) {
     CMainWnd window(std::move(page));
     window.SetSizeMemory([&window_settings] { return window_settings.value(QStringLiteral("size")).toSize(); },
                          [&window_settings](QSize size) { window_settings.setValue(QStringLiteral("size"), size); });
+    // The file dialogs open where the user last chose a file, also in a later run.
+    ui::SetFileDialogMemory(
+        [&window_settings] { return window_settings.value(QStringLiteral("file_folder")).toString(); },
+        [&window_settings](const QString& folder) { window_settings.setValue(QStringLiteral("file_folder"), folder); });
     ConnectMousePage(window, mouse_page);
     // Log-out, shutdown, `kill` and Ctrl+C end the program as Quit does, and
     // so does the session manager asking it to quit: the edits are saved.

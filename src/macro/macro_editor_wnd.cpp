@@ -586,7 +586,6 @@ void CMS_1_Macro::import_macro() {
     ui::FileChoice choice;
     choice.filter_name = ui::Tr(QStringLiteral("macro_file_text"));
     choice.suffix = QStringLiteral("macro");
-    choice.folder = services_.data_folder;
     const QString path = services_.choose_file(choice);
     if (path.isEmpty()) return;
     const ImportResult result = vantorel::import_macro(path.toStdString(), library_);
@@ -608,7 +607,6 @@ void CMS_1_Macro::export_macro() {
     choice.save = true;
     choice.filter_name = ui::Tr(QStringLiteral("macro_file_text"));
     choice.suffix = QStringLiteral("macro");
-    choice.folder = services_.data_folder;
     choice.suggested_name = QString::fromStdU16String(m.name()) + QStringLiteral(".macro");
     const QString path = services_.choose_file(choice);
     if (path.isEmpty()) return;

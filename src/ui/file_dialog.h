@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace vantorel::ui {
@@ -13,11 +15,20 @@ struct FileChoice {
     bool save = false;           // a file to write (asks before replacing one)
     QString filter_name;         // "Profile File"
     QString suffix;              // "pro": the filter is *.pro and *.PRO, and a saved name gets it
-    QString folder;              // where the dialog opens; empty: its own choice
     QString suggested_name;      // save: the name offered
 };
 
-// The chosen path, or empty when the user cancelled.
+// The chosen path, or empty when the user cancelled. The dialog opens in the
+// folder of the file last chosen (this run or, with a folder memory, an
+// earlier one) while that folder exists, else in the home folder; never in
+// the working folder the program happened to be started from.
 QString ChooseFile(QWidget* owner, const FileChoice& choice);
+
+// The folder the next dialog opens in.
+QString FileDialogFolder();
+
+// Where the folder last used is kept between runs. Unset, it is kept for
+// this run only. Setting it reads the kept folder at once.
+void SetFileDialogMemory(std::function<QString()> load, std::function<void(const QString&)> save);
 
 }  // namespace vantorel::ui
