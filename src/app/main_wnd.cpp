@@ -94,12 +94,16 @@ void CMainWnd::InitWindow() {
     setFocusPolicy(Qt::ClickFocus);
     setFocus(Qt::OtherFocusReason);
     create_tray();
+    // A panel started after the program still gets the icon.
+    if (!tray_.IsCreated()) tray_.WatchForTray([this] {
+        if (!destroyed_) create_tray();
+    });
 
     min_btn_ = FindControl(QStringLiteral("min_btn"));
     exit_btn_ = FindControl(QStringLiteral("exit_btn"));
     quit_btn_ = FindControl(QStringLiteral("quit_btn"));
-    // Without a tray the close button only minimises; this one ends the
-    // program, as Ctrl+Q does everywhere.
+    // Without a tray the close button only hides the window; this one ends
+    // the program, as Ctrl+Q does everywhere.
     ui::SetVisible(quit_btn_, !tray_.IsCreated());
     auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
     quit->setContext(Qt::WindowShortcut);
@@ -248,12 +252,18 @@ void CMainWnd::OnClick(const ui::Notification& msg) {
 void CMainWnd::CloseToTray() {
     // A tray host may have appeared since start-up.
     if (!tray_.IsCreated() && ui::TrayIcon::IsAvailable()) create_tray();
-    if (tray_.IsCreated()) {
-        hide();
-    } else {
-        trace("main window: no system tray, minimising instead of hiding\n");
-        showMinimized();
+    if (!tray_.IsCreated()) {
+        // Not minimised: some compositors (sway) have no minimise, and the
+        // button would do nothing. Hidden, the program still watches the
+        // battery and switches profiles; a second start shows the window.
+        trace("main window: no system tray; hidden, a second start shows it again, Quit or Ctrl+Q ends the program\n");
+        if (!told_how_to_quit_) {
+            told_how_to_quit_ = true;
+            notifier_->notify(ui::Tr(QStringLiteral("mouse_name_text")).toStdU16String(),
+                              ui::Tr(QStringLiteral("hidden_no_tray_text")).toStdU16String());
+        }
     }
+    hide();
 }
 
 void CMainWnd::closeEvent(QCloseEvent* e) {

@@ -103,8 +103,9 @@ public:
     void DestroyWindow();
     bool IsDestroyed() const { return destroyed_; }
 
-    // "exit_btn": hides the window to the tray, or minimises it when the
-    // desktop offers no tray (a hidden window could not be reached again).
+    // "exit_btn": hides the window; the program keeps running. Without a
+    // tray a second start shows it again, and the first time a desktop
+    // notification says so and how to quit.
     void CloseToTray();
 
     MousePage* Page() const { return page_.get(); }
@@ -154,6 +155,7 @@ private:
     bool destroyed_ = false;
     bool page_ready_ = false;
     bool page_after_paint_armed_ = false;
+    bool told_how_to_quit_ = false;
     QStringList hook_dirs_;
     HookLibrary hooks_;
     ui::TrayIcon tray_;

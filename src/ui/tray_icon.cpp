@@ -1,15 +1,25 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ui/tray_icon.h"
 
+#include <QDBusConnectionInterface>
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
 
 #include "core/trace.h"
 #include "ui/skin_window.h"
+#include "ui/tray_watcher.h"
 
 namespace vantorel::ui {
 
 namespace {
 std::optional<bool> g_tray_override;
+int g_poll_ms = 5000;
+
+bool StatusNotifierWatcherRuns() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface() &&
+           bus.interface()->isServiceRegistered(QString::fromLatin1(kStatusNotifierWatcher)).value();
+}
 }
 
 TrayIcon::TrayIcon() = default;
@@ -17,8 +27,27 @@ TrayIcon::~TrayIcon() { DeleteTrayIcon(); }
 
 bool TrayIcon::IsAvailable() {
     if (g_tray_override) return *g_tray_override;
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    // Qt decides once per run whether it talks to a StatusNotifierWatcher:
+    // asked before a panel registers one, it would never show the icon
+    // there. So Qt is asked only once the watcher runs, or on X11, where
+    // it also looks for the X11 tray (again at every call).
+    if (StatusNotifierWatcherRuns()) return QSystemTrayIcon::isSystemTrayAvailable();
+    return QGuiApplication::platformName() == QLatin1String("xcb") && QSystemTrayIcon::isSystemTrayAvailable();
 }
+
+void TrayIcon::SetPollInterval(int milliseconds) { g_poll_ms = milliseconds; }
+
+void TrayIcon::WatchForTray(std::function<void()> appeared) {
+    watcher_ = std::make_unique<TrayWatcher>(&TrayIcon::IsAvailable, QDBusConnection::sessionBus(), g_poll_ms);
+    connect(watcher_.get(), &TrayWatcher::appeared, this, [this, appeared = std::move(appeared)] {
+        trace("tray: the desktop offers a tray now\n");
+        // Not deleted from within its own signal.
+        watcher_.release()->deleteLater();
+        appeared();
+    });
+}
+
+bool TrayIcon::WatchingForTray() const { return watcher_ && watcher_->Watching(); }
 
 void TrayIcon::SetAvailabilityOverride(std::optional<bool> available) { g_tray_override = available; }
 

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,6 +20,7 @@ class QSystemTrayIcon;
 namespace vantorel::ui {
 
 class SkinWindow;
+class TrayWatcher;
 
 class TrayIcon : public QObject {
     Q_OBJECT
@@ -31,9 +33,16 @@ public:
     TrayIcon();
     ~TrayIcon() override;
 
-    // Whether the desktop shows tray icons at all. Tests may decide it.
+    // Whether the desktop shows tray icons now. Tests may decide it.
     static bool IsAvailable();
     static void SetAvailabilityOverride(std::optional<bool> available);
+
+    // Calls `appeared` once when a tray turns up later (a panel started
+    // after the program); a watch already running is replaced.
+    void WatchForTray(std::function<void()> appeared);
+    bool WatchingForTray() const;
+    // How often an X11 tray is looked for while watching.
+    static void SetPollInterval(int milliseconds);
 
     // Shows the icon; its actions are posted to owner as `message`. Returns
     // false (and shows nothing) when the desktop has no tray.
@@ -49,6 +58,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> icon_;
     QPointer<SkinWindow> owner_;
     QString tooltip_;
+    std::unique_ptr<TrayWatcher> watcher_;
 };
 
 }  // namespace vantorel::ui

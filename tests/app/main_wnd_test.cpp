@@ -220,19 +220,57 @@ TEST_F(MainWndTest, ExitButtonHidesToTheTrayAndTheProgramKeepsRunning) {
     EXPECT_EQ(finished_, 0);
 }
 
-TEST_F(MainWndTest, ExitButtonMinimisesWhenTheDesktopHasNoTray) {
+// Without a tray the window's close button must still do something where
+// the compositor has no minimise (sway): it hides the window, the program
+// keeps running, a second start shows it, and the first time a notification
+// says so.
+TEST_F(MainWndTest, ExitButtonWithoutATrayHidesTheWindowAndSaysHowToQuitOnce) {
+    std::vector<std::u16string> shown;
+    wnd_->SetNotifier(std::make_unique<RecordingNotifier>(shown));
     create();
-    EXPECT_FALSE(wnd_->Tray().IsCreated());
-    click("exit_btn");
-    EXPECT_TRUE(wnd_->isMinimized());
-    EXPECT_FALSE(wnd_->isHidden());  // still reachable from the task bar
-    EXPECT_EQ(finished_, 0);
-    wnd_->post_message(kMsgWakeInstance);
+    ASSERT_FALSE(wnd_->Tray().IsCreated());
+    for (int round = 0; round < 2; ++round) {
+        QWidget* exit = wnd_->FindControl(QStringLiteral("exit_btn"));
+        ASSERT_NE(exit, nullptr);
+        QTest::mouseClick(exit, Qt::LeftButton, {}, exit->rect().center());
+        pump();
+        EXPECT_FALSE(wnd_->isVisible()) << "round " << round;
+        EXPECT_FALSE(wnd_->isMinimized());
+        EXPECT_EQ(finished_, 0);
+        ASSERT_EQ(shown.size(), 1u) << "told once, round " << round;
+        EXPECT_NE(QString::fromStdU16String(shown[0]).indexOf(QStringLiteral("Ctrl+Q")), -1);
+        wnd_->post_message(kMsgWakeInstance);
+        pump();
+        EXPECT_TRUE(wnd_->isVisible());
+    }
+    QWidget* min = wnd_->FindControl(QStringLiteral("min_btn"));
+    QTest::mouseClick(min, Qt::LeftButton, {}, min->rect().center());
     pump();
-    EXPECT_FALSE(wnd_->isMinimized());
-
-    click("min_btn");
     EXPECT_TRUE(wnd_->isMinimized());
+}
+
+// A panel started after the program: the icon comes, the title bar's Quit
+// goes, and the close button hides to the tray without a word.
+TEST_F(MainWndTest, ATrayThatComesLaterGetsTheIcon) {
+    std::vector<std::u16string> shown;
+    wnd_->SetNotifier(std::make_unique<RecordingNotifier>(shown));
+    ui::TrayIcon::SetPollInterval(10);
+    create();
+    ASSERT_FALSE(wnd_->Tray().IsCreated());
+    QWidget* quit = wnd_->FindControl(QStringLiteral("quit_btn"));
+    ASSERT_TRUE(quit && quit->isVisible());
+
+    ui::TrayIcon::SetAvailabilityOverride(true);
+    EXPECT_TRUE(pump_until([this] { return wnd_->Tray().IsCreated(); }));
+    ui::TrayIcon::SetPollInterval(5000);
+    EXPECT_FALSE(quit->isVisible());
+    EXPECT_NE(wnd_->TrayMenu(), nullptr);
+    QWidget* exit = wnd_->FindControl(QStringLiteral("exit_btn"));
+    QTest::mouseClick(exit, Qt::LeftButton, {}, exit->rect().center());
+    pump();
+    EXPECT_FALSE(wnd_->isVisible());
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(finished_, 0);
 }
 
 TEST_F(MainWndTest, OnlyPageMenuCommandsReachThePage) {
