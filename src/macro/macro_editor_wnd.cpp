@@ -39,23 +39,6 @@ std::uint64_t now_ms() {
             .count());
 }
 
-// A mouse button as the hook library reports it: the message for press and
-// release and the side-button number.
-struct MouseMessage {
-    std::uint32_t press = 0, release = 0;
-    std::intptr_t l = 0;
-};
-MouseMessage mouse_message(Qt::MouseButton b) {
-    switch (b) {
-        case Qt::LeftButton: return {0x201, 0x202, 0};
-        case Qt::RightButton: return {0x204, 0x205, 0};
-        case Qt::MiddleButton: return {0x207, 0x208, 0};
-        case Qt::BackButton: return {0x20B, 0x20C, 2};
-        case Qt::ForwardButton: return {0x20B, 0x20C, 1};
-        default: return {};
-    }
-}
-
 int read_number(const QString& text) {
     bool ok = false;
     const long long v = text.trimmed().toLongLong(&ok);
@@ -70,7 +53,7 @@ CMS_1_Macro::CMS_1_Macro(MacroLibrary& library, const KeyboardLayout& layout, Ho
       layout_(layout),
       hooks_(hooks),
       services_(std::move(services)),
-      model_(library, layout, services_.save) {}
+      model_(library, services_.save) {}
 
 CMS_1_Macro::~CMS_1_Macro() {
     qApp->removeEventFilter(this);
@@ -443,9 +426,9 @@ void CMS_1_Macro::end_key_capture() {
     hooks_.EnableHook(0);
 }
 
-void CMS_1_Macro::OnHookEvent(std::uint32_t w, std::intptr_t l, std::uint64_t timestamp_ms) {
+void CMS_1_Macro::OnHookEvent(const InputEvent& event, std::uint64_t timestamp_ms) {
     if (record_active_) {
-        if (!model_.record_event(w, l, timestamp_ms)) return;
+        if (!model_.record_event(event, timestamp_ms)) return;
         if (!model_.recording()) {
             // The budget or the list is full: the recording ended by itself.
             stop_recording();
@@ -454,9 +437,8 @@ void CMS_1_Macro::OnHookEvent(std::uint32_t w, std::intptr_t l, std::uint64_t ti
         rebuild_actions();
         return;
     }
-    if (!key_capture_) return;
-    const KeyUsage usage = virtual_key_to_usage(w, layout_);
-    const std::uint8_t code = usage.found ? usage.key_code : 0;
+    if (!key_capture_ || !event.is_key()) return;
+    const std::uint8_t code = event.key_code;
     ui::SetText(key_edit_, QString::fromStdU16String(
                                   usage_to_key_name(code, layout_, ui::ResourceManager::instance().language())));
     model_.set_selected_key(code);
@@ -486,7 +468,8 @@ void CMS_1_Macro::HandleCustomMessage(std::uint32_t message, std::uintptr_t wpar
     const std::uint32_t position = next_event_timed_ ? hook_position_ : 0;
     next_event_timed_ = false;
     // Keys go by where they sit, as this program's layout names that place.
-    OnHookEvent(placed_virtual_key(static_cast<std::uint32_t>(wparam), position, layout_), lparam, when);
+    OnHookEvent(hook_input(placed_virtual_key(static_cast<std::uint32_t>(wparam), position, layout_), lparam, layout_),
+                when);
 }
 
 void CMS_1_Macro::OnFinalMessage() {
@@ -540,7 +523,7 @@ bool CMS_1_Macro::own_input_event(QObject* watched, QEvent* e) {
             if (!record_active_ && !capture) return false;
             auto* key = static_cast<QKeyEvent*>(e);
             if (!key->isAutoRepeat()) {
-                OnHookEvent(VirtualKeyOf(*key, layout_), e->type() == QEvent::KeyRelease ? 1 : 0,
+                OnHookEvent(key_input(VirtualKeyOf(*key, layout_), e->type() == QEvent::KeyRelease, layout_),
                             key->timestamp());
             }
             return true;  // recorded keys do nothing else here (Escape does not close)
@@ -549,9 +532,9 @@ bool CMS_1_Macro::own_input_event(QObject* watched, QEvent* e) {
         case QEvent::MouseButtonRelease: {
             if (!record_active_ || !mouse_enabled_ || w == record_btn_) return false;
             auto* mouse = static_cast<QMouseEvent*>(e);
-            const MouseMessage m = mouse_message(mouse->button());
-            if (m.press == 0) return false;
-            OnHookEvent(e->type() == QEvent::MouseButtonPress ? m.press : m.release, m.l, mouse->timestamp());
+            const MouseButton button = MouseButtonOf(mouse->button());
+            if (button == MouseButton::None) return false;
+            OnHookEvent(InputEvent::mouse(button, e->type() == QEvent::MouseButtonRelease), mouse->timestamp());
             return true;
         }
         case QEvent::MouseButtonDblClick:

@@ -17,7 +17,7 @@
 #include <functional>
 #include <memory>
 
-#include "macro/macro_editor_model.h"
+#include "edit/macro_editor_model.h"
 #include "ui/file_dialog.h"
 #include "ui/hook_table.h"
 #include "ui/skin_window.h"
@@ -50,8 +50,9 @@ public:
     // True when the input hook library watches the session; otherwise only
     // this window's own keys and clicks are seen.
     bool session_wide() const { return hooks_.installhook != nullptr; }
-    // One hook event (as the library delivers it), with its time stamp.
-    void OnHookEvent(std::uint32_t w, std::intptr_t l, std::uint64_t timestamp_ms);
+    // One key or button event (from the hook or this window's own input),
+    // with its time stamp.
+    void OnHookEvent(const InputEvent& event, std::uint64_t timestamp_ms);
 
 protected:
     void InitWindow() override;

@@ -60,6 +60,17 @@ std::uint32_t VirtualKeyOfQtKey(int key, Qt::KeyboardModifiers modifiers) {
     }
 }
 
+MouseButton MouseButtonOf(Qt::MouseButton button) {
+    switch (button) {
+        case Qt::LeftButton: return MouseButton::Left;
+        case Qt::RightButton: return MouseButton::Right;
+        case Qt::MiddleButton: return MouseButton::Middle;
+        case Qt::BackButton: return MouseButton::Back;
+        case Qt::ForwardButton: return MouseButton::Forward;
+        default: return MouseButton::None;
+    }
+}
+
 std::uint32_t VirtualKeyOf(const QKeyEvent& event, const KeyboardLayout& layout) {
     const quint32 native = event.nativeScanCode();
     if (native > kXkbOffset) {

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "macro/macro_editor_model.h"
+#include "edit/macro_editor_model.h"
 
 #include <algorithm>
 
 #include "core/text.h"
-#include "macro/key_tables.h"
 #include "macro/macro_model.h"
 
 namespace vantorel {
@@ -12,39 +11,26 @@ namespace {
 
 // The event before, for the whole run: a key still held when a recording
 // starts does not record its repeats either.
-std::uint32_t g_last_w = 0;
-std::intptr_t g_last_l = 0;
+InputEvent g_last;
+
+std::uint8_t code_of(const InputEvent& e) {
+    switch (e.button) {
+        case MouseButton::Left: return kMouseLeft;
+        case MouseButton::Right: return kMouseRight;
+        case MouseButton::Middle: return kMouseMiddle;
+        case MouseButton::Back: return kMouseBackward;
+        case MouseButton::Forward: return kMouseForward;
+        case MouseButton::None: break;
+    }
+    return e.key_code;
+}
 
 }  // namespace
 
-HookAction translate_hook_event(std::uint32_t w, std::intptr_t l, const KeyboardLayout& layout) {
-    switch (w) {
-        case 0x201: return {kMouseLeft, kActionPress};
-        case 0x202: return {kMouseLeft, kActionRelease};
-        case 0x204: return {kMouseRight, kActionPress};
-        case 0x205: return {kMouseRight, kActionRelease};
-        case 0x207: return {kMouseMiddle, kActionPress};
-        case 0x208: return {kMouseMiddle, kActionRelease};
-        case 0x20B:
-        case 0x20C: {
-            const std::uint8_t kind = w == 0x20B ? kActionPress : kActionRelease;
-            if (l == 2) return {kMouseBackward, kind};
-            if (l == 1) return {kMouseForward, kind};
-            break;
-        }
-        default: break;
-    }
-    const KeyUsage usage = virtual_key_to_usage(w, layout);
-    return {usage.found ? usage.key_code : std::uint8_t{0}, l == 0 ? kActionPress : kActionRelease};
-}
+MacroEditorModel::MacroEditorModel(MacroLibrary& library, std::function<bool()> save)
+    : library_(library), save_(std::move(save)) {}
 
-MacroEditorModel::MacroEditorModel(MacroLibrary& library, const KeyboardLayout& layout, std::function<bool()> save)
-    : library_(library), layout_(layout), save_(std::move(save)) {}
-
-void MacroEditorModel::reset_last_event() {
-    g_last_w = 0;
-    g_last_l = 0;
-}
+void MacroEditorModel::reset_last_event() { g_last = InputEvent{}; }
 
 void MacroEditorModel::load(int index) {
     if (library_.empty() || index < 0 || static_cast<std::size_t>(index) >= library_.size()) return;
@@ -218,16 +204,14 @@ void MacroEditorModel::abandon_recording() {
     if (has_current()) load(current_);
 }
 
-bool MacroEditorModel::record_event(std::uint32_t w, std::intptr_t l, std::uint64_t timestamp_ms) {
-    if (!recording_) return false;
-    if (w == g_last_w && l == g_last_l) return false;  // a held key repeating
-    g_last_w = w;
-    g_last_l = l;
+bool MacroEditorModel::record_event(const InputEvent& event, std::uint64_t timestamp_ms) {
+    if (!recording_ || event.kind == InputKind::Wheel) return false;  // a macro has no wheel action
+    if (event == g_last) return false;  // a held key repeating
+    g_last = event;
     if (macro_unit_count(actions_, count_) >= kRecordUnitBudget) {
         stop_recording();
         return true;
     }
-    const HookAction a = translate_hook_event(w, l, layout_);
 
     // The pause before this event belongs to the action recorded last.
     if (have_last_time_) {
@@ -245,7 +229,7 @@ bool MacroEditorModel::record_event(std::uint32_t w, std::intptr_t l, std::uint6
             actions_[static_cast<std::size_t>(insert_pos_ - 1)].delay = d;
         }
     }
-    insert({a.key_code, a.kind, kPlaceholderDelay});
+    insert({code_of(event), event.released() ? kActionRelease : kActionPress, kPlaceholderDelay});
     have_last_time_ = true;
     last_time_ = timestamp_ms;
     if (count_ >= static_cast<int>(kMaxMacroActions)) stop_recording();

@@ -8,8 +8,8 @@
 // units or more is dropped by reloading the macro; otherwise the actions go
 // into the library record and the library file is saved.
 //
-// Recording. A hook event becomes an action (mouse buttons 0xF1..0xF5, keys
-// through the key tables). Each recorded action carries the pause that
+// Recording. An input event becomes an action (mouse buttons 0xF1..0xF5,
+// keys by their key code; the wheel records nothing). Each recorded action carries the pause that
 // followed it: the interval to the next event (mode RecordDelays, capped at
 // 25000 ms), the default delay (DefaultDelay) or 1 (NoDelay); the last one
 // keeps the placeholder 10. An event equal to the one before is dropped, so
@@ -29,7 +29,7 @@
 
 #include "core/macro_action.h"
 #include "library/macro_library.h"
-#include "macro/keyboard_layout.h"
+#include "macro/input_event.h"
 #include "macro/macro_model.h"
 
 namespace vantorel {
@@ -37,19 +37,10 @@ namespace vantorel {
 enum class DelayMode : std::int32_t { RecordDelays = 0, DefaultDelay = 1, NoDelay = 2 };
 enum class RenameResult { Renamed, Unchanged, Empty, Taken };
 
-// A hook event (virtual key or mouse message in `w`, release flag or side
-// button in `l`) as a key code and kind; found = false for a key outside the
-// key table (code 0).
-struct HookAction {
-    std::uint8_t key_code = 0;
-    std::uint8_t kind = kActionPress;
-};
-HookAction translate_hook_event(std::uint32_t w, std::intptr_t l, const KeyboardLayout& layout);
-
 class MacroEditorModel {
 public:
     // The library is saved through `save` (false when that failed).
-    MacroEditorModel(MacroLibrary& library, const KeyboardLayout& layout, std::function<bool()> save);
+    MacroEditorModel(MacroLibrary& library, std::function<bool()> save);
 
     // --- macros ---
     int current() const { return current_; }  // -1: none
@@ -93,9 +84,9 @@ public:
     void stop_recording();
     // Ends a recording without committing (the editor closes).
     void abandon_recording();
-    // One hook event with its time stamp in milliseconds. Returns whether it
-    // changed the list.
-    bool record_event(std::uint32_t w, std::intptr_t l, std::uint64_t timestamp_ms);
+    // One input event with its time stamp in milliseconds. Returns whether
+    // it changed the list.
+    bool record_event(const InputEvent& event, std::uint64_t timestamp_ms);
     // Forgets the event a held key repeats (tests; the editor keeps it for
     // the whole run, as a later recording may start with the key still held).
     static void reset_last_event();
@@ -105,7 +96,6 @@ private:
     int insert_pos_ = -1;
 
     MacroLibrary& library_;
-    const KeyboardLayout& layout_;
     std::function<bool()> save_;
     int current_ = -1;
     std::array<MacroAction, kMaxMacroActions> actions_{};
