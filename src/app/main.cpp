@@ -112,7 +112,10 @@ int main(int argc, char** argv) {
     }
 
     SingleInstance instance;
-    if (instance.start() == SingleInstance::Result::WokeOther) return 1;
+    // A second start hands its activation token to the running copy, whose
+    // window comes to the front; this start has done its work.
+    if (instance.start(SingleInstance::activation_token_from_environment()) == SingleInstance::Result::WokeOther)
+        return 0;
 
     // The virtual mouse stands in when no real one is there (or on --demo).
     const SessionChoice session = ChooseSession(options->demo, !options->no_demo);
@@ -154,8 +157,14 @@ int main(int argc, char** argv) {
     LibraryRequests library_requests(mouse_page);
     library_requests.set_prepare([&window] { window.EnsurePage(); });
     library_requests.attach(instance);
-    QObject::connect(&instance, &SingleInstance::wakeRequested, &window,
-                     [&window] { window.post_message(kMsgWakeInstance); });
+    QObject::connect(&instance, &SingleInstance::wakeRequested, &window, [&window](const QByteArray& token) {
+        // On Wayland a window comes to the front only with a token from the
+        // desktop: the later start's, which Qt takes from here when the
+        // window asks to be activated.
+        if (!token.isEmpty() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+            qputenv("XDG_ACTIVATION_TOKEN", token);
+        window.post_message(kMsgWakeInstance);
+    });
     QObject::connect(&window, &CMainWnd::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     // A data folder chosen at this start is the one the desktop starts it on.
     QStringList autostart_arguments;

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -358,6 +359,8 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
     case kMsgWakeInstance:
         trace("main window: raised on request of a later start\n");
         ShowAndRaise();
+        // Where the desktop does not bring it forward, it marks it at least.
+        QApplication::alert(this);
         return;
     case kMsgLinkChanged:
         refresh_device_tab();

@@ -18,6 +18,8 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/line_splitter.h"
 #include "core/trace.h"
@@ -125,7 +127,20 @@ SingleInstance::~SingleInstance() {
     if (own_socket_file_) ::unlink(QFile::encodeName(server_name_).constData());
 }
 
-bool SingleInstance::wake_running(const QString& server_name, int timeout_ms) {
+QByteArray SingleInstance::usable_token(const QByteArray& token) {
+    if (token.isEmpty() || token.size() > 255) return {};
+    for (const char c : token) {
+        if (c <= ' ' || c > '~') return {};
+    }
+    return token;
+}
+
+QByteArray SingleInstance::activation_token_from_environment() {
+    const QByteArray wayland = usable_token(qgetenv("XDG_ACTIVATION_TOKEN"));
+    return wayland.isEmpty() ? usable_token(qgetenv("DESKTOP_STARTUP_ID")) : wayland;
+}
+
+bool SingleInstance::wake_running(const QString& server_name, int timeout_ms, const QByteArray& activation_token) {
     const std::optional<sockaddr_un> address = AddressOf(server_name);
     if (!address) return false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -133,7 +148,8 @@ bool SingleInstance::wake_running(const QString& server_name, int timeout_ms) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     bool woken = false;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
-        const QByteArray request = QByteArray(kWake) + '\n';
+        const QByteArray token = usable_token(activation_token);
+        const QByteArray request = QByteArray(kWake) + (token.isEmpty() ? QByteArray() : ' ' + token) + '\n';
         woken = ::send(fd, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL) ==
                 request.size();
         // The first instance answers once it has taken the request; a slow
@@ -146,7 +162,7 @@ bool SingleInstance::wake_running(const QString& server_name, int timeout_ms) {
     return woken;
 }
 
-SingleInstance::Result SingleInstance::start() {
+SingleInstance::Result SingleInstance::start(const QByteArray& activation_token) {
     if (server_name_.isEmpty()) {
         // No runtime folder of the user's: run, without the single-instance rule.
         trace("single instance: no runtime folder to listen in\n");
@@ -156,7 +172,7 @@ SingleInstance::Result SingleInstance::start() {
     // makes "is anyone listening? then listen" one step.
     const StartLock lock(server_name_ + QStringLiteral(".lock"));
 
-    if (wake_running(server_name_)) {
+    if (wake_running(server_name_, 1000, activation_token)) {
         trace("single instance: another copy runs; it was asked to show itself\n");
         return Result::WokeOther;
     }
@@ -224,12 +240,18 @@ void SingleInstance::read_from(Connection* connection) {
             return;
         }
         while (std::optional<std::string> line = connection->lines.next()) {
-            if (*line == kWake) {
+            const std::string_view wake(kWake);
+            if (*line == wake || line->rfind(std::string(wake) + ' ', 0) == 0) {
                 if (!SendAll(connection->fd, QByteArrayLiteral("ok\n"))) {
                     drop(connection);
                     return;
                 }
-                emit wakeRequested();
+                const QByteArray token = line->size() > wake.size()
+                                             ? usable_token(QByteArray::fromStdString(line->substr(wake.size() + 1)))
+                                             : QByteArray();
+                trace("single instance: a later start asks to be shown%s\n",
+                      token.isEmpty() ? "" : ", with an activation token");
+                emit wakeRequested(token);
                 continue;
             }
             if (!on_request_) {

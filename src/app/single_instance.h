@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // One running copy per user. The first start listens on a local socket named
 // "QV Vantorel" in the user's runtime folder; a later start connects to it,
-// asks the first one to show itself and ends. The same socket takes
+// asks the first one to show itself, handing over the activation token the
+// desktop gave it, and ends. The same socket takes
 // requests of vantorelctl, one line each, which the request handler answers.
 // Plain Unix sockets watched by the event loop: the program needs no
 // network library for this.
@@ -36,13 +37,22 @@ public:
     explicit SingleInstance(QString server_name = default_server_name());
     ~SingleInstance() override;
 
-    Result start();
+    // `activation_token`: what the launcher gave this start to bring a window
+    // to the front (XDG_ACTIVATION_TOKEN on Wayland, DESKTOP_STARTUP_ID on
+    // X11); a running copy gets it with the request to show itself.
+    Result start(const QByteArray& activation_token = {});
     QString server_name() const { return server_name_; }
     // Whether start() made this process listen on server_name().
     bool listening() const { return listen_fd_ >= 0; }
 
     // Asks a running instance to show itself; false when none answers.
-    static bool wake_running(const QString& server_name, int timeout_ms = 1000);
+    static bool wake_running(const QString& server_name, int timeout_ms = 1000,
+                             const QByteArray& activation_token = {});
+    // The token a start hands over: printable, no spaces, at most 255
+    // bytes; anything else is none.
+    static QByteArray usable_token(const QByteArray& token);
+    // The token of this start from its environment, or empty.
+    static QByteArray activation_token_from_environment();
 
     // Every line other than the wake request goes to the handler, with the
     // connection it came on; a non-empty answer is sent back as one line.
@@ -53,8 +63,9 @@ public:
     void set_closed_handler(ClosedHandler handler) { on_closed_ = std::move(handler); }
 
 signals:
-    // A later start asked this instance to show itself.
-    void wakeRequested();
+    // A later start asked this instance to show itself; `activation_token`
+    // is the one it brought, or empty.
+    void wakeRequested(const QByteArray& activation_token);
 
 private:
     struct Connection;

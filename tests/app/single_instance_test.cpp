@@ -29,12 +29,12 @@ using test::pump_until;
 
 // The later start runs on a thread of its own, as it would in a process of
 // its own, while this thread's loop serves the first instance.
-SingleInstance::Result start_elsewhere(const QString& name) {
+SingleInstance::Result start_elsewhere(const QString& name, const QByteArray& activation_token = {}) {
     std::atomic<bool> done{false};
     SingleInstance::Result result = SingleInstance::Result::First;
     std::thread later([&] {
         SingleInstance second(name);
-        result = second.start();
+        result = second.start(activation_token);
         done = true;
     });
     pump_until([&] { return done.load(); });
@@ -54,6 +54,36 @@ TEST(SingleInstanceTest, SecondStartWakesTheFirst) {
     EXPECT_TRUE(pump_until([&] { return wakes == 1; }));
     EXPECT_EQ(start_elsewhere(name), SingleInstance::Result::WokeOther);
     EXPECT_TRUE(pump_until([&] { return wakes == 2; }));
+}
+
+// The token the launcher gave the later start is what lets the running
+// window come to the front on Wayland; one that could break the request
+// line is dropped, the wake itself still counts.
+TEST(SingleInstanceTest, SecondStartHandsItsActivationTokenToTheFirst) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+    SingleInstance first(name);
+    QList<QByteArray> tokens;
+    QObject::connect(&first, &SingleInstance::wakeRequested, [&](const QByteArray& token) { tokens << token; });
+    ASSERT_EQ(first.start(), SingleInstance::Result::First);
+    const struct {
+        const char* what;
+        QByteArray sent, received;
+    } cases[] = {
+        {"a launcher's token", "sway-1234_TIME5678", "sway-1234_TIME5678"},
+        {"none", "", ""},
+        {"with a space", "two words", ""},
+        {"with a line break", "a\nwake", ""},
+        {"too long", QByteArray(256, 'x'), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tokens.clear();
+        EXPECT_EQ(start_elsewhere(name, c.sent), SingleInstance::Result::WokeOther);
+        ASSERT_TRUE(pump_until([&] { return !tokens.isEmpty(); }));
+        pump_until([] { return false; }, 5);
+        EXPECT_EQ(tokens, QList<QByteArray>{c.received});
+    }
 }
 
 TEST(SingleInstanceTest, LeftoverSocketOfACrashedCopyDoesNotBlockTheStart) {
@@ -154,6 +184,8 @@ TEST(SingleInstanceTest, RequestsAreLinesHoweverTheBytesArrive) {
         {"wake in pieces", {"wa", "ke", "\n"}, "ok\n", 1, false},
         {"two requests in one write", {"status\nhold\n"}, "STATUS\nHOLD\n", 0, false},
         {"a request and a wake", {"status\nwake\n"}, "STATUS\nok\n", 1, false},
+        {"a wake with a token", {"wake tok-1\n"}, "ok\n", 1, false},
+        {"a request that begins like a wake", {"wakeful\n"}, "WAKEFUL\n", 0, false},
         {"unanswered request", {"quiet\n"}, "", 0, false},
         {"the longest hold", {longest + "\n"}, longest_answer + "\n", 0, false},
         {"no line end within the limit", {std::string(17000, 'x')}, "", 0, true},
@@ -244,9 +276,10 @@ TEST(SingleInstanceTest, StartWaitsWhileAnotherStartHoldsTheLock) {
     EXPECT_TRUE(QFile::exists(name));
 }
 
-// The real program: a second start exits with 1 and the first one shows
-// itself.
-TEST(SingleInstanceTest, SecondProgramStartExitsWithOneAndRaisesTheFirst) {
+// The real program: a second start hands its activation token over, the
+// first one shows itself, and the second ends with 0: it did what it was
+// started for.
+TEST(SingleInstanceTest, SecondProgramStartExitsWithZeroAndRaisesTheFirst) {
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel");
     if (!QFile::exists(program)) GTEST_SKIP() << "qv-vantorel not built";
     QTemporaryDir runtime;
@@ -270,16 +303,19 @@ TEST(SingleInstanceTest, SecondProgramStartExitsWithOneAndRaisesTheFirst) {
     ASSERT_TRUE(QFile::exists(socket));
 
     QProcess second;
-    second.setProcessEnvironment(env);
+    QProcessEnvironment second_env = env;
+    second_env.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QStringLiteral("launcher-token-1"));
+    second.setProcessEnvironment(second_env);
     second.start(program, {});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_EQ(second.exitCode(), 0);
 
     EXPECT_TRUE(pump_until([&] {
         first_log += first.readAllStandardError();
         return first_log.contains("raised on request of a later start");
     }, 3000)) << first_log.constData();
+    EXPECT_TRUE(first_log.contains("asks to be shown, with an activation token")) << first_log.constData();
     EXPECT_EQ(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished();
