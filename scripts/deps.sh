@@ -22,6 +22,8 @@ PACKAGES=(
   xvfb xauth dbus
   # Qt's own translations: the file dialog speaks the program's language.
   qt6-translations-l10n
+  # The Wayland test: Qt's Wayland platform under a headless sway.
+  qt6-wayland sway grim jq
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
   # The Debian package (debian/) and its check.
   debhelper lintian
