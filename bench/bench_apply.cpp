@@ -68,14 +68,13 @@ Result apply_once(ConnectionMode link, bool with_macro) {
     ReportSender sender{links, pacing};
     MemoryProfileSource source;
     EventLoop loop;
-    ApplyEngine engine{source, sender, loop, pacing, [&links] { return links.any(); }};
+    ApplyEngine engine{source, sender, pacing, [&links] { return links.any(); }};
     sender.set_wired_driver(&mouse.wired_driver());
     sender.set_ble_transport(&mouse.ble());
     sender.set_command_device_provider([&command] { return command; });
     mouse.set_event_tap([&links](ConnectionMode, const MouseEvent& e) {
         if (e[1] == kEventAcknowledge) links.ack_received.store(e[2] == 0 ? 1 : 0);
     });
-    loop.set_message_handler([&engine](std::uint32_t m, std::uintptr_t, std::intptr_t) { engine.handle_window_message(m); });
     switch (link) {
         case ConnectionMode::Wired:
             mouse.plug_cable();

@@ -369,18 +369,12 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
     case kMsgDpiPopup:
         show_dpi_popup(lparam);
         return;
-    case kMsgApplyRequest:
-        if (apply_sink_) apply_sink_();
-        else trace("apply requested; no apply engine attached\n");
-        return;
     case kMsgWiredEvent:
     case kMsgWiredAttach:
     case kMsgWirelessEvent:
     case kMsgBleEvent:
     case kMsgDeviceArrival:
     case kMsgDeviceRemoval:
-    case kMsgSaveFailed:
-    case kMsgApplyFinished:
         if (device_.on_message) device_.on_message(message, wparam, lparam);
         refresh_status();
         return;
@@ -398,10 +392,6 @@ void CMainWnd::OnTimer(int id) {
     case kTimerDpiPopup:
         KillTimer(id);
         close_dpi_popup();
-        return;
-    case kTimerDelayedApply:
-        KillTimer(id);
-        post_message(kMsgApplyRequest);
         return;
     case kTimerScrollSettings:
         KillTimer(id);

@@ -42,7 +42,7 @@ public:
 
     // Device-side work the window hands on: the receiver and link timers
     // (54, 512, 516, 517, after the window has stopped them) and the wired
-    // and decoded device messages (1539, 1540, 1542..1546).
+    // and decoded device messages (1539, 1540, 1542..1545).
     struct DeviceHooks {
         std::function<void(int timer_id)> on_timer;
         std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> on_message;
@@ -59,7 +59,6 @@ public:
 
     // Set before Create.
     void SetLinkPresence(std::shared_ptr<LinkPresence> links);
-    void SetApplySink(ApplySink sink) { apply_sink_ = std::move(sink); }
     void SetDeviceHooks(DeviceHooks hooks) { device_ = std::move(hooks); }
     // Whether the virtual mouse stands in; the title and badge follow, also
     // when a real mouse ends the demo while the window is up.
@@ -149,7 +148,6 @@ private:
 
     std::unique_ptr<MousePage> page_;
     std::shared_ptr<LinkPresence> links_;
-    ApplySink apply_sink_;
     DeviceHooks device_;
     bool demo_ = false;
     bool destroyed_ = false;

@@ -7,10 +7,8 @@
 
 namespace vantorel {
 
-// The page's apply button requests an apply, nothing else has behaviour.
-class PlaceholderPage : public MousePage {
-protected:
-    void OnClick(const ui::Notification& msg) override;
-};
+// Shows the page's skin; nothing on it has behaviour (there is no mouse
+// session behind it).
+class PlaceholderPage : public MousePage {};
 
 }  // namespace vantorel

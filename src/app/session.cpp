@@ -51,29 +51,29 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
         // reader threads, acknowledges and events. Its cable stays unplugged.
         auto mouse = std::make_shared<VirtualMouse>();
         mouse->plug_receiver();
-        setup.hid = mouse->shared_receiver();
-        setup.wired_driver = mouse->shared_wired_driver();
+        setup.mouse.hid = mouse->shared_receiver();
+        setup.mouse.wired_driver = mouse->shared_wired_driver();
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
         if (!choice.forced) {
             // Only until a real mouse comes: the device watch, the wired
             // driver library and BlueZ are the real ones from the start, and
             // the receiver link moves to hidapi when the demo ends.
             auto hid = std::make_shared<DemoHidBackend>(mouse->shared_receiver(), std::make_shared<HidapiBackend>());
-            setup.hid = hid;
-            setup.wired_driver = nullptr;
-            setup.ble_gatt = BluezTransport::open();
-            setup.start_device_monitor = watch_devices;
-            setup.leave_demo = [hid] { hid->use_real(); };
+            setup.mouse.hid = hid;
+            setup.mouse.wired_driver = nullptr;
+            setup.mouse.ble_gatt = BluezTransport::open();
+            setup.mouse.start_device_monitor = watch_devices;
+            setup.mouse.leave_demo = [hid] { hid->use_real(); };
         }
 #endif
-        if (!setup.ble_gatt) setup.ble_gatt = mouse->shared_ble();
-        setup.demo_mouse = std::move(mouse);
+        if (!setup.mouse.ble_gatt) setup.mouse.ble_gatt = mouse->shared_ble();
+        setup.mouse.demo_mouse = std::move(mouse);
     } else {
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
-        setup.hid = std::make_shared<HidapiBackend>();
+        setup.mouse.hid = std::make_shared<HidapiBackend>();
         // Without a system bus there is no Bluetooth LE link.
-        setup.ble_gatt = BluezTransport::open();
-        setup.start_device_monitor = watch_devices;
+        setup.mouse.ble_gatt = BluezTransport::open();
+        setup.mouse.start_device_monitor = watch_devices;
 #endif
     }
 #ifdef VANTOREL_HAVE_XKB
@@ -108,7 +108,6 @@ LinkReport PageLinkPresence::query() const {
 }
 
 void ConnectMousePage(CMainWnd& window, CMS_1_Page& page) {
-    window.SetApplySink([&page] { page.OnApplyRequest(); });
     CMainWnd::DeviceHooks hooks;
     hooks.on_timer = [&page](int id) { page.OnDeviceTimer(id); };
     hooks.on_message = [&page](std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {

@@ -58,8 +58,5 @@ private:
     LinkReport report_;
 };
 
-// Receives the apply requests (message 1541) on the UI thread and hands them
-// to the apply worker.
-using ApplySink = std::function<void()>;
 
 }  // namespace vantorel

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/messages.h"
 #include "core/reports.h"
 #include "core/trace.h"
 
@@ -87,10 +86,9 @@ ChangeSet detect_changes(const ProfileRecord& edited, const ProfileRecord& appli
     return c;
 }
 
-ApplyEngine::ApplyEngine(ProfileSource& source, ReportSink& sink, WindowHost& host, Clock& clock, LinkProbe any_link_up)
+ApplyEngine::ApplyEngine(ProfileSource& source, ReportSink& sink, Clock& clock, LinkProbe any_link_up)
     : source_(source),
       sink_(sink),
-      host_(host),
       clock_(clock),
       any_link_up_(std::move(any_link_up)),
       last_applied_(std::make_unique<ProfileRecord>()) {
@@ -99,26 +97,18 @@ ApplyEngine::ApplyEngine(ProfileSource& source, ReportSink& sink, WindowHost& ho
 
 ApplyEngine::~ApplyEngine() { stop(); }
 
-void ApplyEngine::request_apply() { host_.post_message(kMsgApplyRequest, 0, 0); }
+bool ApplyEngine::request_apply() { return post_job(Job::Apply); }
 
-void ApplyEngine::request_full_apply() {
+bool ApplyEngine::request_full_apply() {
     set_full_apply();
-    request_apply();
+    return request_apply();
 }
 
-bool ApplyEngine::post_apply() { return post_thread_message(kThreadMsgApply); }
-
-bool ApplyEngine::handle_window_message(std::uint32_t message) {
-    if (message != kMsgApplyRequest) return false;
-    post_apply();
-    return true;
-}
-
-bool ApplyEngine::post_thread_message(std::uint32_t message) {
+bool ApplyEngine::post_job(Job job) {
     {
         std::lock_guard<std::mutex> lock(queue_mutex_);
         if (!accepting_) return false;
-        queue_.push_back(message);
+        queue_.push_back(job);
     }
     queue_cv_.notify_one();
     return true;
@@ -181,7 +171,6 @@ void ApplyEngine::report_save_failure(const std::string& error) {
         last_save_error_ = error.empty() ? std::string("the profile library could not be saved") : error;
     }
     if (on_save_failed_) on_save_failed_(error);
-    host_.post_message(kMsgSaveFailed, 0, 0);
 }
 
 void ApplyEngine::wait_idle() {
@@ -197,7 +186,7 @@ void ApplyEngine::stop() {
         std::lock_guard<std::mutex> lock(queue_mutex_);
         accepting_ = false;
         queue_.clear();
-        queue_.push_back(kThreadMsgQuit);
+        queue_.push_back(Job::Quit);
     }
     queue_cv_.notify_one();
     // Queued requests are gone; the apply in progress, if any, gives up
@@ -214,16 +203,16 @@ void ApplyEngine::stop() {
 
 void ApplyEngine::worker_main() {
     for (;;) {
-        std::uint32_t message = 0;
+        Job job = Job::Quit;
         {
             std::unique_lock<std::mutex> lock(queue_mutex_);
             queue_cv_.wait(lock, [&] { return !queue_.empty(); });
-            message = queue_.front();
+            job = queue_.front();
             queue_.pop_front();
             busy_ = true;
         }
-        if (message == kThreadMsgQuit) return;
-        if (message == kThreadMsgApply && !stopping_.load()) {
+        if (job == Job::Quit) return;
+        if (!stopping_.load()) {
             if (!any_link_up_ || any_link_up_()) {
                 run_apply();
             } else {
@@ -243,8 +232,7 @@ void ApplyEngine::worker_main() {
 }
 
 void ApplyEngine::run_apply() {
-    host_.kill_timer(kTimerWirelessWatchdog);
-    host_.set_control_visible(kApplyRing, true);
+    if (on_started_) on_started_();
 
     ApplySummary summary;
     summary.ran = true;
@@ -299,8 +287,6 @@ void ApplyEngine::run_apply() {
         full_apply_.store(1);
     }
 
-    host_.set_timer(kTimerWirelessWatchdog, kWatchdogMs);
-
     std::string error;
     {
         std::lock_guard<std::mutex> lock(source_.mutex());
@@ -321,7 +307,6 @@ void ApplyEngine::run_apply() {
         summary.save_error = error;
         report_save_failure(error);
     }
-    host_.set_control_visible(kApplyRing, false);
     applies_run_.fetch_add(1);
     trace("apply engine: %s apply, %zu report(s)%s%s\n", summary.full ? "full" : "change",
           summary.report_types.size(), summary.aborted ? ", stopped early" : "",

@@ -14,8 +14,9 @@
 // under that lock, compares and sends from the snapshot without holding the
 // lock, then saves and takes the snapshot as the last-applied copy under the
 // lock again. An edit made while an apply is sending is therefore not lost:
-// the next apply finds it. The main window is reached only through the
-// WindowHost, which marshals timer and control changes onto its UI thread.
+// the next apply finds it. The engine knows no window: whoever runs it hears
+// of each apply through the started and finished callbacks (on the worker)
+// and carries that to its own thread.
 #pragma once
 
 #include <array>
@@ -34,7 +35,6 @@
 #include "core/profile_record.h"
 #include "core/profile_source.h"
 #include "core/report_sink.h"
-#include "core/window_host.h"
 
 namespace vantorel {
 
@@ -86,43 +86,35 @@ struct ApplySummary {
 class ApplyEngine {
 public:
     using LinkProbe = std::function<bool()>;
+    using StartedCallback = std::function<void()>;
     using FinishedCallback = std::function<void(const ApplySummary&)>;
     using SaveFailedCallback = std::function<void(const std::string&)>;
 
     // Pause after each macro block, on top of the link's own pacing.
     static constexpr Millis kMacroBlockPause{500};
-    // Period of the 2.4 GHz presence watchdog, restarted when an apply ends.
-    static constexpr int kWatchdogMs = 6000;
-    // The control shown while an apply runs.
-    static constexpr const char* kApplyRing = "apply_ring";
-
     // Starts the worker thread. `any_link_up` says whether a link to the
     // mouse is up; an apply asked for while none is up is dropped. Every
     // reference must outlive the engine.
-    ApplyEngine(ProfileSource& source, ReportSink& sink, WindowHost& host, Clock& clock, LinkProbe any_link_up);
+    ApplyEngine(ProfileSource& source, ReportSink& sink, Clock& clock, LinkProbe any_link_up);
     ~ApplyEngine();
     ApplyEngine(const ApplyEngine&) = delete;
     ApplyEngine& operator=(const ApplyEngine&) = delete;
 
-    // Optional observers; set them before the first apply is posted. The
-    // finished callback runs on the worker after every apply request it
-    // handled (dropped ones included); the save-failed callback on the
-    // thread whose save failed. Save failures are also posted to the host
-    // as kMsgSaveFailed, with the text in last_save_error().
+    // Optional observers; set them before the first apply is asked for. The
+    // started callback runs on the worker before an apply sends its first
+    // report (not for dropped requests); the finished callback on the worker
+    // after every apply request it handled (dropped ones included); the
+    // save-failed callback on the thread whose save failed, with the text
+    // also in last_save_error().
+    void set_started_callback(StartedCallback cb) { on_started_ = std::move(cb); }
     void set_finished_callback(FinishedCallback cb) { on_finished_ = std::move(cb); }
     void set_save_failed_callback(SaveFailedCallback cb) { on_save_failed_ = std::move(cb); }
 
-    // Any thread: asks the main window for an apply (posts kMsgApplyRequest).
-    void request_apply();
+    // Any thread: queues one apply on the worker. False once the engine has
+    // stopped.
+    bool request_apply();
     // Any thread: the next apply sends everything, then asks for it.
-    void request_full_apply();
-    // The main window's handler of kMsgApplyRequest: queues one apply on
-    // the worker (thread message kThreadMsgApply). Returns false once the
-    // engine has stopped.
-    bool post_apply();
-    // Convenience for the window's message handler: handles kMsgApplyRequest
-    // and returns true, returns false for any other message.
-    bool handle_window_message(std::uint32_t message);
+    bool request_full_apply();
 
     void set_full_apply() { full_apply_.store(1); }
     int full_apply() const { return full_apply_.load(); }
@@ -164,18 +156,18 @@ public:
     void stop();
 
 private:
-    static constexpr std::uint32_t kThreadMsgQuit = 0x0012;
+    enum class Job { Apply, Quit };
 
-    bool post_thread_message(std::uint32_t message);
+    bool post_job(Job job);
     void worker_main();
     void run_apply();
     void report_save_failure(const std::string& error);
 
     ProfileSource& source_;
     ReportSink& sink_;
-    WindowHost& host_;
     Clock& clock_;
     LinkProbe any_link_up_;
+    StartedCallback on_started_;
     FinishedCallback on_finished_;
     SaveFailedCallback on_save_failed_;
 
@@ -194,7 +186,7 @@ private:
     std::mutex queue_mutex_;
     std::condition_variable queue_cv_;
     std::condition_variable idle_cv_;
-    std::deque<std::uint32_t> queue_;
+    std::deque<Job> queue_;
     bool busy_ = false;
     bool accepting_ = true;
     bool stopped_ = false;

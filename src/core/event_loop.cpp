@@ -6,9 +6,41 @@ namespace vantorel {
 void EventLoop::post_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back({message, wparam, lparam});
+        queue_.push_back({message, wparam, lparam, nullptr});
     }
     wake_.notify_all();
+}
+
+void EventLoop::post(Task task) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Message m;
+        m.task = std::move(task);
+        queue_.push_back(std::move(m));
+    }
+    wake_.notify_all();
+}
+
+Executor::TimerId EventLoop::start_timer(int milliseconds, bool repeat, Task task) {
+    TimerId id = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const Millis period(milliseconds < 1 ? 1 : milliseconds);
+        id = next_task_timer_++;
+        task_timers_[id] = TaskTimer{period, clock_.now() + period, repeat, std::move(task)};
+    }
+    wake_.notify_all();
+    return id;
+}
+
+void EventLoop::stop_timer(TimerId id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    task_timers_.erase(id);
+}
+
+int EventLoop::running_timers() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<int>(task_timers_.size());
 }
 
 void EventLoop::set_timer(int id, int milliseconds) {
@@ -53,19 +85,36 @@ int EventLoop::control_visible(std::string_view name) const {
 bool EventLoop::take_message(Message& out) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (queue_.empty()) return false;
-    out = queue_.front();
+    out = std::move(queue_.front());
     queue_.pop_front();
     return true;
 }
 
-bool EventLoop::take_due_timer(int& id) {
+bool EventLoop::take_due_timer(DueTimer& out) {
     std::lock_guard<std::mutex> lock(mutex_);
     const TimePoint now = clock_.now();
     auto best = timers_.end();
     for (auto it = timers_.begin(); it != timers_.end(); ++it)
         if (it->second.due <= now && (best == timers_.end() || it->second.due < best->second.due)) best = it;
+    auto best_task = task_timers_.end();
+    for (auto it = task_timers_.begin(); it != task_timers_.end(); ++it)
+        if (it->second.due <= now && (best_task == task_timers_.end() || it->second.due < best_task->second.due))
+            best_task = it;
+    // The one due first fires first; a numbered timer before a task timer due at the same time.
+    if (best_task != task_timers_.end() && (best == timers_.end() || best_task->second.due < best->second.due)) {
+        out.id = 0;
+        out.task = best_task->second.task;
+        if (!best_task->second.repeat) {
+            task_timers_.erase(best_task);
+        } else {
+            best_task->second.due += best_task->second.period;
+            if (best_task->second.due <= now) best_task->second.due = now + best_task->second.period;
+        }
+        return true;
+    }
     if (best == timers_.end()) return false;
-    id = best->first;
+    out.id = best->first;
+    out.task = nullptr;
     best->second.due += best->second.period;
     if (best->second.due <= now) best->second.due = now + best->second.period;
     return true;
@@ -75,6 +124,8 @@ TimePoint EventLoop::next_due() const {
     TimePoint next = TimePoint::max();
     for (const auto& [id, t] : timers_)
         if (t.due < next) next = t.due;
+    for (const auto& [id, t] : task_timers_)
+        if (t.due < next) next = t.due;
     return next;
 }
 
@@ -83,13 +134,15 @@ int EventLoop::process_pending() {
     for (;;) {
         Message m;
         if (take_message(m)) {
-            if (on_message_) on_message_(m.message, m.wparam, m.lparam);
+            if (m.task) m.task();
+            else if (on_message_) on_message_(m.message, m.wparam, m.lparam);
             ++handled;
             continue;
         }
-        int id = 0;
-        if (take_due_timer(id)) {
-            if (on_timer_) on_timer_(id);
+        DueTimer due;
+        if (take_due_timer(due)) {
+            if (due.task) due.task();
+            else if (on_timer_) on_timer_(due.id);
             ++handled;
             continue;
         }
@@ -126,7 +179,7 @@ void EventLoop::run() {
         for (;;) {
             process_pending();
             std::unique_lock<std::mutex> lock(mutex_);
-            if (quit_ || timers_.empty()) {
+            if (quit_ || (timers_.empty() && task_timers_.empty())) {
                 quit_ = false;
                 return;
             }

@@ -31,14 +31,6 @@ namespace vantorel {
 
 namespace {
 
-// A HID backend that finds nothing, for a page without a receiver link.
-class NoHidBackend final : public HidBackend {
-public:
-    bool init() override { return false; }
-    std::vector<HidDeviceInfo> enumerate(std::uint16_t, std::uint16_t) override { return {}; }
-    std::shared_ptr<HidDevice> open_path(const std::string&) override { return nullptr; }
-};
-
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Which of `count` option controls shows a stored value.
@@ -59,7 +51,14 @@ CMS_1_Page::CMS_1_Page(PageSetup setup) : m_Setup(std::move(setup)) {
           m_pStore->folder().portable() ? " (beside the program)" : "");
     m_pSource = std::make_unique<page::TrackedProfileSource>(*m_pStore);
     m_pLayout = m_Setup.keyboard_layout ? m_Setup.keyboard_layout : std::make_shared<UsKeyboardLayout>();
-    if (!m_Setup.hid) m_Setup.hid = std::make_shared<NoHidBackend>();
+    Executor& executor = m_Setup.executor ? *m_Setup.executor : m_Executor;
+    m_pSession = std::make_unique<MouseSession>(executor, m_HostRelay, *m_pSource, *this, std::move(m_Setup.mouse));
+    m_pSession->add_observer(this);
+}
+
+void CMS_1_Page::Attach(const Host& host) {
+    MousePage::Attach(host);
+    m_HostRelay.target = host.host;
 }
 
 CMS_1_Page::~CMS_1_Page() { Shutdown(); }
@@ -214,49 +213,9 @@ void CMS_1_Page::Init() {
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
 
-    start_engine();
-    start_links();
+    if (host_.host) m_pSession->start();
+    ui::SetVisible(m_pBle, links().ble_connected.load() != 0);
     read_model_choice();
-}
-
-void CMS_1_Page::start_engine() {
-    if (!host_.host) return;
-    Clock& clock = m_Setup.clock ? *m_Setup.clock : SteadyClock::instance();
-    m_pSender = std::make_unique<ReportSender>(m_Links, clock);
-    m_pSender->set_ble_transport(m_Setup.ble.get());
-    // The links are looked up at the moment of sending: the wired driver is
-    // bound and the receiver identified after the engine starts.
-    m_pSender->set_wired_driver_provider([this] {
-        return m_pLinks ? m_pLinks->wired_driver() : std::shared_ptr<WiredDriver>();
-    });
-    m_pSender->set_command_device_provider([this] {
-        return m_pLinks ? m_pLinks->wireless_command_device() : std::shared_ptr<HidDevice>();
-    });
-    m_pEngine = std::make_unique<ApplyEngine>(*m_pSource, *m_pSender, *host_.host, clock,
-                                              [this] { return m_Links.any(); });
-    m_pEngine->set_finished_callback([this](const ApplySummary& summary) { on_apply_finished(summary); });
-    m_pEngine->set_save_failed_callback([this](const std::string& error) { record_save_error(error); });
-}
-
-void CMS_1_Page::start_links() {
-    if (!host_.host || !m_pEngine) return;
-    LinkController::Options options;
-    options.wired_driver = m_Setup.wired_driver;
-    options.plugin_folders = m_Setup.plugin_folders;
-    options.ble_transport = m_Setup.ble != nullptr;
-    if (m_Setup.leave_demo) options.on_real_arrival = [this] { end_demo(); };
-    options.ble_gatt = m_Setup.ble_gatt;
-    ApplyEngine* engine = m_pEngine.get();
-    m_pLinks = std::make_unique<LinkController>(
-        *host_.host, *this, m_Links, *m_pSource,
-        [engine](const ProfileChange& change) { engine->commit_device_change(change); }, *m_Setup.hid,
-        m_DeviceChanges, std::move(options));
-    // The controller installs the stack's hooks and clears them when it
-    // shuts down; a bare transport gets the notification handler here.
-    if (m_pLinks->ble_link()) m_pSender->set_ble_transport(m_pLinks->ble_link());
-    else if (m_Setup.ble) m_Setup.ble->set_notify_handler(m_pLinks->ble_notify_handler());
-    m_pLinks->Start();
-    ui::SetVisible(m_pBle, m_Links.ble_connected.load() != 0);
 }
 
 void CMS_1_Page::ReadLibraries() {
@@ -278,60 +237,18 @@ void CMS_1_Page::LoadLibraries() {
     // What the mouse holds is unknown: a full apply brings it in step. It
     // runs now when a link is up; otherwise it stays owed, and the first
     // apply after a mouse appears is the full one.
-    if (m_pEngine) {
-        m_pEngine->reset_last_applied();
-        m_pEngine->request_apply();
-    }
-    if (m_Links.ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
+    m_pSession->forget_mouse_state();
+    RequestApply();
+    if (links().ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
     Refresh();
     if (m_bSaveFailedOnRead) show_save_failure();
 
     // Then the receiver: watch for devices coming and going, and open what
     // is there now.
-    if (m_Setup.start_device_monitor && host_.host)
-        m_DeviceMonitor = m_Setup.start_device_monitor(*host_.host, m_DeviceChanges);
-    if (m_pLinks) m_pLinks->OpenWirelessDevices();
-    if (m_Setup.demo_mouse) start_demo_heartbeat();
+    if (host_.host) m_pSession->open();
 }
 
-void CMS_1_Page::start_demo_heartbeat() {
-    // A real mouse reports its battery every few seconds; without it the
-    // receiver link would be dropped by its watchdog.
-    std::weak_ptr<VirtualMouse> mouse = m_Setup.demo_mouse;
-    auto beat = [mouse] {
-        if (auto m = mouse.lock()) m->report_battery(1, 76);
-    };
-    m_pDemoHeartbeat = new QTimer();
-    QObject::connect(m_pDemoHeartbeat, &QTimer::timeout, m_pDemoHeartbeat, beat);
-    m_pDemoHeartbeat->start(m_Setup.demo_heartbeat_ms);
-    beat();
-}
-
-void CMS_1_Page::stop_demo_heartbeat() {
-    if (!m_pDemoHeartbeat) return;
-    m_pDemoHeartbeat->stop();
-    delete m_pDemoHeartbeat;
-    m_pDemoHeartbeat = nullptr;
-}
-
-void CMS_1_Page::end_demo() {
-    // UI thread, on the first arrival of a real mouse while the virtual one
-    // stands in. The virtual receiver goes away and its link with it (the
-    // page shows its empty view until the real link is up); from now on the
-    // receiver link enumerates the real backend, and when the real mouse
-    // goes the page stays empty rather than falling back to the demo.
-    if (!demo_active() || !m_Setup.leave_demo) return;
-    m_bDemoEnded = true;
-    trace("page: a real mouse arrived; the virtual mouse steps aside\n");
-    stop_demo_heartbeat();
-    m_Setup.leave_demo();
-    m_Setup.demo_mouse->unplug_receiver();
-    // The real mouse holds who knows what: its first apply is a full one.
-    if (m_pEngine) m_pEngine->reset_last_applied();
-    if (m_pLinks) {
-        m_pLinks->OpenWirelessDevices();
-        m_pLinks->events().DropWirelessLink();
-    }
+void CMS_1_Page::demo_ended() {
     if (m_DemoEnded) m_DemoEnded();
 }
 
@@ -340,12 +257,8 @@ void CMS_1_Page::Shutdown() {
     m_bShutDown = true;
     if (m_pButtonMenu) m_pButtonMenu->Close();
     m_pButtonMenu.reset();
-    stop_demo_heartbeat();
-    // The worker is joined before the links close: the report sender may be
-    // writing through the wired driver or the receiver at this moment.
-    if (m_pEngine) m_pEngine->stop();
-    m_DeviceMonitor.reset();
-    if (m_pLinks) m_pLinks->Shutdown();
+    m_pSession->remove_observer(this);
+    m_pSession->shutdown();
 }
 
 bool CMS_1_Page::SavePendingEdits(std::string* error) {
@@ -418,41 +331,34 @@ void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
     trace("page: library reloaded after an outside change\n");
     // The engine's copy of what the mouse holds still is the profile as it
     // was, so an apply sends exactly the sections that changed.
-    if (apply == ReloadApply::None || !m_pEngine) return;
-    if (apply == ReloadApply::Full) m_pEngine->set_full_apply();
+    if (apply == ReloadApply::None || !m_pSession->started()) return;
+    if (apply == ReloadApply::Full) m_pSession->engine()->set_full_apply();
     RequestApply();
 }
 
 // ---------------------------------------------------------------------------
 // Messages and timers from the main window
 
-void CMS_1_Page::OnApplyRequest() {
+void CMS_1_Page::OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
+    m_pSession->on_message(message, wparam, lparam);
+}
+
+void CMS_1_Page::OnDeviceTimer(int id) { m_pSession->on_timer(id); }
+
+void CMS_1_Page::OnHostTimer(int id) { m_pSession->on_timer(id); }
+
+// ---------------------------------------------------------------------------
+// What the session reports
+
+void CMS_1_Page::apply_requested() {
     // The result of the apply before no longer stands.
     ui::SetText(find(QStringLiteral("ms_1_label_apply_result")), QString());
-    if (m_pEngine) m_pEngine->post_apply();
 }
 
-void CMS_1_Page::OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    if (message == kMsgSaveFailed) {
-        show_save_failure();
-        return;
-    }
-    if (message == kMsgApplyFinished) {
-        show_apply_result();
-        return;
-    }
-    if (m_pLinks) m_pLinks->on_message(message, wparam, lparam);
-}
+void CMS_1_Page::apply_started() { ui::SetVisible(find(QStringLiteral("apply_ring")), true); }
 
-void CMS_1_Page::OnDeviceTimer(int id) {
-    if (m_pLinks) m_pLinks->on_timer(id);
-}
-
-void CMS_1_Page::OnHostTimer(int id) {
-    if (m_pLinks) m_pLinks->on_timer(id);
-}
-
-void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
+void CMS_1_Page::apply_finished(const ApplySummary& summary) {
+    ui::SetVisible(find(QStringLiteral("apply_ring")), false);
     if (summary.ran) {
         std::vector<std::pair<QString, int>> sections;
         if (summary.start_not_taken) sections.emplace_back(QStringLiteral("not_taken_start_text"), 0);
@@ -467,16 +373,21 @@ void CMS_1_Page::on_apply_finished(const ApplySummary& summary) {
             std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
             m_NotTaken = std::move(sections);
         }
-        if (host_.host) host_.host->post_message(kMsgApplyFinished);
+        show_apply_result();
         return;
     }
     // No link was up, so nothing was sent and the apply saved nothing: keep
-    // the edit in the file at least. Runs on the apply worker.
+    // the edit in the file at least.
     std::string error;
     if (!m_pSource->save_unsaved(&error)) {
         record_save_error(error);
-        if (host_.host) host_.host->post_message(kMsgSaveFailed);
+        show_save_failure();
     }
+}
+
+void CMS_1_Page::save_failed(const std::string& error) {
+    record_save_error(error);
+    show_save_failure();
 }
 
 void CMS_1_Page::show_apply_result() {
@@ -583,15 +494,14 @@ void CMS_1_Page::switch_profile(int index) {
         m_pSource->mark_unsaved();  // the selection is part of the file
     }
     Refresh();
-    if (m_pEngine) m_pEngine->set_full_apply();
-    RequestApply();
+    m_pSession->request_full_apply();
 }
 
 // ---------------------------------------------------------------------------
 // Refresh
 
 void CMS_1_Page::RefreshLinkSections() {
-    if (m_pLinks) m_pLinks->events().RefreshLinkSections();
+    if (LinkController* links = m_pSession->link_controller()) links->events().RefreshLinkSections();
     else refresh_light_section();
 }
 
@@ -682,15 +592,9 @@ void CMS_1_Page::show_debounce_label(std::int32_t value) {
 // ---------------------------------------------------------------------------
 // Apply requests
 
-void CMS_1_Page::RequestApply() {
-    if (host_.host) host_.host->post_message(kMsgApplyRequest, 0, 0);
-}
+void CMS_1_Page::RequestApply() { m_pSession->request_apply(ApplyWhen::Now); }
 
-void CMS_1_Page::RequestApplyLater(int delay_ms) {
-    if (!host_.host) return;
-    host_.host->kill_timer(kTimerDelayedApply);
-    host_.host->set_timer(kTimerDelayedApply, delay_ms);
-}
+void CMS_1_Page::RequestApplyLater(int delay_ms) { m_pSession->request_apply(ApplyWhen::Soon, delay_ms); }
 
 // ---------------------------------------------------------------------------
 // Notifications

@@ -5,15 +5,16 @@
 //
 // The page shows the selected profile of the profile store in its controls
 // and writes each edit back into that profile, under the store's mutex,
-// then asks for an apply: at once (message 1541), a moment later (timer 513,
-// restarted by every further change, so a burst of changes gives one apply)
-// or not at all (DPI values wait for an apply button). Showing a profile
-// never writes into it and never asks for an apply.
+// then asks its mouse session for an apply: at once, a moment later (a burst
+// of changes gives one apply) or not at all (DPI values wait for an apply
+// button). Showing a profile never writes into it and never asks for an
+// apply.
 //
-// The page owns the links to the mouse and the apply engine: Init starts the
-// engine's worker and the link controller, LoadLibraries loads the libraries,
-// shows the selected profile and starts listening to the receiver. It is the
-// DeviceView of the link logic, so device events drive its real controls.
+// The page reaches the mouse through its MouseSession: Init starts it,
+// LoadLibraries loads the libraries, shows the selected profile and opens the
+// session (device watch, receiver). It observes the session (applies, save
+// failures, the end of the demo) and is the DeviceView of the link logic, so
+// device events drive its real controls.
 //
 // Edits are never lost: an apply that finds no link up saves the library
 // instead, and SavePendingEdits (called on a clean exit) saves whatever the
@@ -35,27 +36,20 @@
 #include <vector>
 
 #include "core/apply_engine.h"
-#include "core/clock.h"
-#include "device/ble_gatt.h"
-#include "device/ble_transport.h"
-#include "device/device_change.h"
 #include "device/device_events.h"
-#include "device/hid_backend.h"
-#include "device/link_controller.h"
 #include "device/link_state.h"
-#include "device/report_sender.h"
-#include "device/virtual_mouse.h"
-#include "device/wired_driver.h"
 #include "library/data_folder.h"
 #include "library/profile_store.h"
 #include "macro/keyboard_layout.h"
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
 #include "page/tracked_source.h"
+#include "session/mouse_session.h"
 #include "ui/event_hook.h"
 #include "ui/file_dialog.h"
 #include "ui/hook_table.h"
 #include "ui/menu.h"
+#include "ui/qt_executor.h"
 
 class QTimer;
 
@@ -68,34 +62,11 @@ class InputPause;
 struct PageSetup {
     // Where the libraries and "CONFIG.ini" live; unset: the usual data folder.
     std::optional<DataFolder> data_folder;
-    // The HID access of the receiver link and the Bluetooth LE probe (hidapi,
-    // or the virtual mouse's receiver). Null: no receiver link.
-    std::shared_ptr<HidBackend> hid;
-    // A wired driver to use instead of the wired driver library (the virtual
-    // mouse's cable); null loads the library from `plugin_folders` (empty:
-    // the executable's folder and the installed plugin folder).
-    std::shared_ptr<WiredDriver> wired_driver;
-    std::vector<std::filesystem::path> plugin_folders;
-    // The Bluetooth LE transport, when there is one.
-    std::shared_ptr<BleTransport> ble;
-    // The Bluetooth LE stack (BlueZ, or the virtual mouse's Bluetooth face);
-    // with it the link controller runs the Bluetooth LE link and `ble` is
-    // not used.
-    std::shared_ptr<BleGatt> ble_gatt;
-    // The clock of the report pacing; null: the steady clock.
-    Clock* clock = nullptr;
-    // Starts watching for arriving and leaving devices; the object returned
-    // stops the watch when it goes. Null: no watch.
-    std::function<std::shared_ptr<void>(WindowHost&, DeviceChangeQueue&)> start_device_monitor;
-    // Demo mode: the virtual mouse behind `hid`; it reports its battery now
-    // and then, as a real mouse does, which keeps the receiver link up.
-    std::shared_ptr<VirtualMouse> demo_mouse;
-    int demo_heartbeat_ms = 2000;
-    // Set when the demo only stands in until a real mouse arrives (a start
-    // without a mouse, not --demo): it switches `hid` over to the real
-    // backend. The device watch then runs during the demo, and the first real
-    // receiver, cable or Bluetooth mouse that arrives ends it for good.
-    std::function<void()> leave_demo;
+    // The links to the mouse: real ones, the virtual mouse, or fakes.
+    MouseSetup mouse;
+    // Where the page's session runs its tasks and timers; null: the page's
+    // own executor on the UI thread.
+    Executor* executor = nullptr;
     // The layout key names are shown in; null: US.
     std::shared_ptr<const KeyboardLayout> keyboard_layout;
     // Runs the colour dialog with a colour (0xFFRRGGBB) at a screen point;
@@ -115,13 +86,13 @@ struct PageSetup {
     std::function<QString(const ui::FileChoice& choice)> choose_file;
 };
 
-class CMS_1_Page final : public MousePage, public DeviceView {
+class CMS_1_Page final : public MousePage, public DeviceView, public MouseObserver {
 public:
     static constexpr int kStageCount = 8;
     static constexpr int kButtonCount = 18;
     static constexpr int kMenuButtonCount = 12;
-    static constexpr int kSliderApplyDelayMs = 500;
-    static constexpr int kLightApplyDelayMs = 200;
+    static constexpr int kSliderApplyDelayMs = MouseSession::kSliderApplyDelayMs;
+    static constexpr int kLightApplyDelayMs = MouseSession::kLightApplyDelayMs;
     static constexpr int kScrollDelayMs = 10;
 
     explicit CMS_1_Page(PageSetup setup = {});
@@ -130,6 +101,7 @@ public:
     CMS_1_Page& operator=(const CMS_1_Page&) = delete;
 
     // MousePage
+    void Attach(const Host& host) override;
     void Init() override;
     void ReadLibraries() override;
     void LoadLibraries() override;
@@ -139,12 +111,12 @@ public:
     int SelectedProfile() const override;
     void SelectProfile(int index) override;
 
-    // What the main window hands on (see ConnectMousePage in the shell).
-    void OnApplyRequest();  // message 1541
+    // The links' messages and timers the main window hands on (see
+    // ConnectMousePage in the shell).
     void OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
     void OnDeviceTimer(int id);
-    // Window destruction: the apply worker stops and is joined, then the
-    // device watch and the links close. Idempotent; the destructor calls it.
+    // Window destruction: the session ends (apply worker joined, then the
+    // device watch and the links closed). Idempotent; the destructor calls it.
     void Shutdown();
     // Saves the edits the library file does not hold yet (a clean exit).
     // True when there was nothing to save or the save worked.
@@ -181,15 +153,16 @@ public:
     void RefreshLinkSections();
 
     // Inspection.
-    LinkState& links() { return m_Links; }
+    MouseSession& session() { return *m_pSession; }
+    LinkState& links() { return m_pSession->links(); }
     // Demo mode: whether the virtual mouse still stands in, and what to tell
     // when a real mouse ended the demo (the window drops its badge).
-    bool demo_active() const { return m_Setup.demo_mouse && !m_bDemoEnded; }
+    bool demo_active() const { return m_pSession->demo_active(); }
     void SetDemoEndedHandler(std::function<void()> handler) { m_DemoEnded = std::move(handler); }
     ProfileStore& store() { return *m_pStore; }
-    ApplyEngine* engine() const { return m_pEngine.get(); }
-    LinkController* link_controller() const { return m_pLinks.get(); }
-    ReportSender* sender() const { return m_pSender.get(); }
+    ApplyEngine* engine() const { return m_pSession->engine(); }
+    LinkController* link_controller() const { return m_pSession->link_controller(); }
+    ReportSender* sender() const { return m_pSession->sender(); }
     bool has_current_profile() const;
     // A copy of the profile shown (default-constructed before the load).
     ProfileRecord current_profile() const;
@@ -206,6 +179,13 @@ public:
     bool is_visible(std::string_view control) const override;
     bool is_selected(std::string_view control) const override;
     void refresh_light_section() override;
+
+    // MouseObserver
+    void apply_requested() override;
+    void apply_started() override;
+    void apply_finished(const ApplySummary& summary) override;
+    void save_failed(const std::string& error) override;
+    void demo_ended() override;
 
 protected:
     void OnClick(const ui::Notification& msg) override;
@@ -233,8 +213,6 @@ private:
     // edit unsaved; does nothing while no profile is current.
     void edit_profile(const std::function<void(ProfileRecord&)>& change);
 
-    void start_engine();
-    void start_links();
     void fill_profile_list();
     void switch_profile(int index);
     void show_polling_label(std::int32_t index);
@@ -259,12 +237,8 @@ private:
     void choose_model_picture(int id);
     void toggle_section(const Section& section);
     void show_save_failure();
-    void on_apply_finished(const ApplySummary& summary);
     void show_apply_result();
     void record_save_error(const std::string& error);
-    void start_demo_heartbeat();
-    void stop_demo_heartbeat();
-    void end_demo();
 
     // Buttons (ms_1_page_buttons.cpp).
     void open_button_menu(int index);
@@ -373,15 +347,28 @@ private:
     QWidget* m_pLabelStatus = nullptr;
     QWidget* m_pBtnStatusClose = nullptr;
 
-    // Links, apply worker and the device watch, built in Init.
-    LinkState m_Links;
-    std::unique_ptr<ReportSender> m_pSender;
-    std::unique_ptr<ApplyEngine> m_pEngine;
-    DeviceChangeQueue m_DeviceChanges;
-    std::unique_ptr<LinkController> m_pLinks;
-    std::shared_ptr<void> m_DeviceMonitor;
-    QTimer* m_pDemoHeartbeat = nullptr;
-    bool m_bDemoEnded = false;
+    // The links reach the main window's messages and timers through this
+    // once the window is attached.
+    class HostRelay final : public WindowHost {
+    public:
+        WindowHost* target = nullptr;
+        void post_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) override {
+            if (target) target->post_message(message, wparam, lparam);
+        }
+        void set_timer(int id, int milliseconds) override {
+            if (target) target->set_timer(id, milliseconds);
+        }
+        void kill_timer(int id) override {
+            if (target) target->kill_timer(id);
+        }
+        void set_control_visible(std::string_view name, bool visible) override {
+            if (target) target->set_control_visible(name, visible);
+        }
+    };
+    // The mouse: links, apply worker, device watch and demo; started in Init.
+    ui::QtExecutor m_Executor;
+    HostRelay m_HostRelay;
+    std::unique_ptr<MouseSession> m_pSession;
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 
@@ -403,7 +390,7 @@ private:
     mutable std::mutex m_SaveErrorMutex;
     std::string m_strSaveError;
     // Language keys (with an argument) of the sections the last apply could
-    // not bring to the mouse; written on the worker, shown on the UI thread.
+    // not bring to the mouse.
     std::vector<std::pair<QString, int>> m_NotTaken;
     bool m_bShowingNotTaken = false;
     bool m_bLibrariesRead = false;

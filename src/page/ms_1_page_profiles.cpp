@@ -207,8 +207,7 @@ void CMS_1_Page::reset_profile() {
     if (ask(QStringLiteral("restore_text"), true) != 1) return;
     edit_profile([](ProfileRecord& r) { r.restore_defaults(); });  // keeps the name
     Refresh();
-    if (m_pEngine) m_pEngine->set_full_apply();
-    RequestApply();
+    m_pSession->request_full_apply();
     save_library_now();
 }
 

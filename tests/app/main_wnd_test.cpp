@@ -66,7 +66,6 @@ protected:
         wnd_ = std::make_unique<CMainWnd>(std::move(page));
         links_ = std::make_shared<FixedLinkPresence>();
         wnd_->SetLinkPresence(links_);
-        wnd_->SetApplySink([this] { ++applies_; });
         wnd_->SetHookSearchDirs({});
         QObject::connect(wnd_.get(), &CMainWnd::finished, [this] { ++finished_; });
     }
@@ -106,7 +105,6 @@ protected:
     std::unique_ptr<CMainWnd> wnd_;
     std::shared_ptr<FixedLinkPresence> links_;
     ui::ManualTimerService* timers_ = nullptr;
-    int applies_ = 0;
     int finished_ = 0;
 };
 
@@ -342,20 +340,13 @@ TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
     EXPECT_EQ(wnd_->DpiPopup()->Text(), "800 DPI");
 }
 
-TEST_F(MainWndTest, ApplyRequestsReachTheSinkAlsoThroughTheDelayTimer) {
+TEST_F(MainWndTest, TimersArmedFromAnotherThreadRunOnTheWindow) {
     create();
-    wnd_->post_message(kMsgApplyRequest);
-    pump();
-    EXPECT_EQ(applies_, 1);
-
-    // The page's slider delay, armed from another thread.
-    std::thread([this] { wnd_->set_timer(kTimerDelayedApply, 500); }).join();
-    ASSERT_TRUE(pump_until([&] { return timers_->active(kTimerDelayedApply); }));
-    EXPECT_EQ(applies_, 1);
-    timers_->fire(kTimerDelayedApply);
-    EXPECT_FALSE(timers_->active(kTimerDelayedApply));  // one apply per burst
-    pump();
-    EXPECT_EQ(applies_, 2);
+    // The wired link's settling pause, armed from a driver thread.
+    std::thread([this] { wnd_->set_timer(kTimerWiredAttach, 1000); }).join();
+    ASSERT_TRUE(pump_until([&] { return timers_->active(kTimerWiredAttach); }));
+    std::thread([this] { wnd_->kill_timer(kTimerWiredAttach); }).join();
+    EXPECT_TRUE(pump_until([&] { return !timers_->active(kTimerWiredAttach); }));
 }
 
 TEST_F(MainWndTest, DeviceTimersAndMessagesAreHandedOn) {

@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/messages.h"
 #include "core/reports.h"
 
 namespace vantorel {
@@ -45,16 +44,13 @@ private:
     ManualClock& clock_;
 };
 
-// Logs what the engine asks of the main window, in order.
-class RecordingHost : public WindowHost {
+// Logs what the engine reports, in order, from its worker.
+class EngineLog {
 public:
-    void post_message(std::uint32_t message, std::uintptr_t, std::intptr_t) override {
-        add("post " + std::to_string(message));
-    }
-    void set_timer(int id, int ms) override { add("set " + std::to_string(id) + " " + std::to_string(ms)); }
-    void kill_timer(int id) override { add("kill " + std::to_string(id)); }
-    void set_control_visible(std::string_view name, bool visible) override {
-        add(std::string(visible ? "show " : "hide ") + std::string(name));
+    void attach(ApplyEngine& engine) {
+        engine.set_started_callback([this] { add("started"); });
+        engine.set_finished_callback([this](const ApplySummary& s) { add(s.ran ? "finished" : "dropped"); });
+        engine.set_save_failed_callback([this](const std::string&) { add("save failed"); });
     }
     std::vector<std::string> take() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -85,11 +81,12 @@ protected:
     ApplyEngineTest() {
         source.current().reset_to_defaults();
         engine.reset_last_applied();
+        host.attach(engine);
     }
     ProfileRecord& rec() { return source.current(); }
     // Runs one apply to the end on the worker.
     void apply() {
-        engine.post_apply();
+        engine.request_apply();
         engine.wait_idle();
     }
     // Starts from a state where the mouse holds the current record.
@@ -103,9 +100,9 @@ protected:
     ManualClock clock;
     MemoryProfileSource source;
     RecordingSink sink{clock};
-    RecordingHost host;
     std::atomic<bool> link_up{true};
-    ApplyEngine engine{source, sink, host, clock, [this] { return link_up.load(); }};
+    ApplyEngine engine{source, sink, clock, [this] { return link_up.load(); }};
+    EngineLog host;
 };
 
 using Types = std::vector<std::uint8_t>;
@@ -192,13 +189,13 @@ TEST(ChangeDetection, SlotBytesMarkButtonsAndOnlyMacroFieldsMarkTheMacro) {
 // ---------------------------------------------------------------------------
 // One apply
 
-TEST_F(ApplyEngineTest, NothingChangedSendsNothingButSavesAndCyclesRingAndWatchdog) {
+TEST_F(ApplyEngineTest, NothingChangedSendsNothingButSavesAndReportsItsStartAndEnd) {
     settle();
     const int saves = source.saves();
     apply();
     EXPECT_TRUE(sink.sent.empty());
     EXPECT_EQ(source.saves(), saves + 1);
-    EXPECT_EQ(host.take(), (std::vector<std::string>{"kill 512", "show apply_ring", "set 512 6000", "hide apply_ring"}));
+    EXPECT_EQ(host.take(), (std::vector<std::string>{"started", "finished"}));
 }
 
 TEST_F(ApplyEngineTest, MoveModeAloneSendsNothingAndIsSavedByThatApply) {
@@ -277,14 +274,14 @@ TEST_F(ApplyEngineTest, ChangedMacroOnASlotWithoutMacroFunctionIsNotSent) {
 // ---------------------------------------------------------------------------
 // Requests, links and saving
 
-TEST_F(ApplyEngineTest, RequestsTravelThroughTheMainWindow) {
+TEST_F(ApplyEngineTest, EveryRequestRunsOneApplyInTurn) {
     settle();
-    engine.request_apply();
-    EXPECT_EQ(host.take(), std::vector<std::string>{"post 1541"});
-    EXPECT_FALSE(engine.handle_window_message(kMsgLinkChanged));
-    EXPECT_TRUE(engine.handle_window_message(kMsgApplyRequest));
+    EXPECT_TRUE(engine.request_apply());
+    EXPECT_TRUE(engine.request_full_apply());
     engine.wait_idle();
-    EXPECT_EQ(engine.applies_run(), 2);
+    EXPECT_EQ(engine.applies_run(), 3);
+    EXPECT_EQ(host.take(), (std::vector<std::string>{"started", "finished", "started", "finished"}));
+    EXPECT_EQ(sink.types().front(), kReportStart);  // the second one was full
 }
 
 TEST_F(ApplyEngineTest, RequestWithoutLinkIsDroppedAndTheEditWaitsForTheLink) {
@@ -294,7 +291,7 @@ TEST_F(ApplyEngineTest, RequestWithoutLinkIsDroppedAndTheEditWaitsForTheLink) {
     rec().set_brightness(3);
     apply();
     EXPECT_TRUE(sink.sent.empty());
-    EXPECT_TRUE(host.take().empty());
+    EXPECT_EQ(host.take(), std::vector<std::string>{"dropped"});
     EXPECT_EQ(source.saves(), saves);
     EXPECT_EQ(engine.applies_dropped(), 1);
     link_up = true;
@@ -442,8 +439,6 @@ TEST_F(ApplyEngineTest, SaveFailuresAreReportedNotIgnored) {
     EXPECT_EQ(engine.last_save_error(), "simulated save failure");
     ASSERT_EQ(summaries.size(), 1u);
     EXPECT_FALSE(summaries[0].saved);
-    const auto log = host.take();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "post " + std::to_string(kMsgSaveFailed)), 2);
     // The mouse has the values even though the file does not.
     EXPECT_EQ(engine.last_applied().breath_speed(), 2);
 }
@@ -490,13 +485,12 @@ TEST(ApplyEngineShutdown, StopEndsAnApplyAfterItsCurrentReportAndStillSaves) {
     MemoryProfileSource source;
     source.current().reset_to_defaults();
     BlockingSink sink;
-    RecordingHost host;
-    ApplyEngine engine(source, sink, host, clock, [] { return true; });
+    ApplyEngine engine(source, sink, clock, [] { return true; });
     std::vector<ApplySummary> summaries;
     engine.set_finished_callback([&](const ApplySummary& s) { summaries.push_back(s); });
     engine.reset_last_applied();
-    engine.post_apply();
-    engine.post_apply();  // dropped by the stop
+    engine.request_apply();
+    engine.request_apply();  // dropped by the stop
     sink.wait_in_send();
     engine.stop();
     EXPECT_EQ(sink.sends(), 1);
@@ -504,7 +498,7 @@ TEST(ApplyEngineShutdown, StopEndsAnApplyAfterItsCurrentReportAndStillSaves) {
     ASSERT_EQ(summaries.size(), 1u);
     EXPECT_TRUE(summaries[0].aborted);
     EXPECT_EQ(engine.full_apply(), 1);  // what was not sent goes out next time
-    EXPECT_FALSE(engine.post_apply());
+    EXPECT_FALSE(engine.request_apply());
     engine.wait_idle();  // returns at once
     engine.stop();       // and again
 }

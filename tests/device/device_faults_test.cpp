@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Device faults: the virtual mouse misbehaving and its links coming and going
-// while the apply engine sends through the link controller, the way the page
-// wires them. Whatever happens, the program keeps running, holds no handle or
+// while the apply engine sends through the link controller, in the mouse
+// session the page uses. Whatever happens, the program keeps running, holds no handle or
 // thread it opened for a link that is gone, reports a report the mouse did
 // not take as not taken, and the profile it shows is the one it saved; once
 // a link is back, an apply leaves the mouse holding exactly that profile.
@@ -24,6 +24,7 @@
 #include "device/link_fakes.h"
 #include "device/report_sender.h"
 #include "device/virtual_mouse.h"
+#include "session/mouse_session.h"
 
 namespace vantorel {
 namespace {
@@ -86,19 +87,9 @@ ProfileRecord profile_with_macros() {
 }
 
 // Members are public: the table of faults below reaches into the fixture.
-class DeviceFaults : public ::testing::Test {
+class DeviceFaults : public ::testing::Test, public MouseObserver {
 public:
     void SetUp() override {
-        LinkController::Options o;
-        o.wired_driver = mouse.shared_wired_driver();
-        o.ble_gatt = mouse.shared_ble();
-        o.wireless.read_timeout_ms = -1;
-        ctl = std::make_unique<LinkController>(
-            loop, view, links, source, [this](const ProfileChange& c) { engine->commit_device_change(c); },
-            mouse.receiver(), changes, std::move(o));
-        sender.set_wired_driver_provider([this] { return ctl->wired_driver(); });
-        sender.set_command_device_provider([this] { return ctl->wireless_command_device(); });
-        sender.set_ble_transport(ctl->ble_link());
         // The engine's sleeps run in virtual time, faster than the readers
         // could bring the acknowledge to the loop, so it reaches the link
         // state the moment the mouse answers; the readers still get it.
@@ -106,29 +97,25 @@ public:
             if (link == ConnectionMode::Wireless && e[1] == kEventAcknowledge)
                 links.ack_received.store(e[2] == 0 ? 1 : 0);
         });
-        engine = std::make_unique<ApplyEngine>(source, sender, loop, clock, [this] { return links.any(); });
-        engine->set_finished_callback([this](const ApplySummary& s) {
-            std::lock_guard<std::mutex> lock(summaries_mutex);
-            summaries.push_back(s);
-        });
-        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-            if (!engine->handle_window_message(m)) ctl->on_message(m, w, l);
-        });
-        loop.set_timer_handler([this](int id) { ctl->on_timer(id); });
+        session.add_observer(this);
+        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { session.on_message(m, w, l); });
+        loop.set_timer_handler([this](int id) { session.on_timer(id); });
         {
             std::lock_guard<std::mutex> lock(source.mutex());
             source.current() = profile_with_macros();
         }
+        session.start();
+        engine = session.engine();
         engine->reset_last_applied();
     }
-    void TearDown() override {
-        engine->stop();
-        ctl->Shutdown();
+    void TearDown() override { session.shutdown(); }
+    void apply_finished(const ApplySummary& s) override {
+        std::lock_guard<std::mutex> lock(summaries_mutex);
+        summaries.push_back(s);
     }
 
     void start() {
-        ctl->Start();
-        ctl->OpenWirelessDevices();
+        session.open();
         loop.process_pending();
     }
 
@@ -147,8 +134,8 @@ public:
     // acknowledge flag under the sender.
     ApplySummary apply() {
         loop.process_pending();
-        engine->request_apply();
         const std::size_t before = summary_count();
+        engine->request_apply();
         loop.process_pending();
         engine->wait_idle();
         loop.process_pending();
@@ -169,7 +156,7 @@ public:
     // The receiver's two nodes coming or going, as the udev watch reports them.
     void receiver_change(bool arrival) {
         for (const char* node : {FakeReceiverBackend::kCommandPath, FakeReceiverBackend::kEventPath}) {
-            changes.push(testing::hidraw_change(arrival, node));
+            changes->push(testing::hidraw_change(arrival, node));
             loop.post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
         }
         loop.process_pending();
@@ -217,16 +204,30 @@ public:
         EXPECT_TRUE(mouse.holds_exactly(shown, &why, link)) << why;
     }
 
+    // The mouse session as the page builds it, on the virtual mouse.
+    MouseSetup setup() {
+        MouseSetup m;
+        m.hid = std::shared_ptr<HidBackend>(std::shared_ptr<void>(), &mouse.receiver());
+        m.wired_driver = mouse.shared_wired_driver();
+        m.ble_gatt = mouse.shared_ble();
+        m.clock = &clock;
+        m.wireless.read_timeout_ms = -1;
+        m.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
+            changes = &queue;
+            return nullptr;
+        };
+        return m;
+    }
+
     ManualClock clock;
     EventLoop loop{clock};
     testing::RecordingView view;
-    LinkState links;
     SavingSource source;
-    DeviceChangeQueue changes;
     VirtualMouse mouse{clock};
-    std::unique_ptr<LinkController> ctl;
-    ReportSender sender{links, clock};
-    std::unique_ptr<ApplyEngine> engine;
+    DeviceChangeQueue* changes = nullptr;
+    MouseSession session{loop, loop, source, view, setup()};
+    LinkState& links = session.links();
+    ApplyEngine* engine = nullptr;
     std::mutex summaries_mutex;
     std::vector<ApplySummary> summaries;
 };

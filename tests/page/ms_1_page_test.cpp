@@ -110,7 +110,7 @@ TEST_F(PageTest, RefreshShowsEveryFieldAndNeitherWritesNorApplies) {
 
     EXPECT_EQ(h.profile(), before);
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 0);
+    EXPECT_EQ(h.exec.one_shot_starts(), 0);
     EXPECT_TRUE(checked("ms_1_option_dpi_step_5"));
     EXPECT_FALSE(checked("ms_1_option_dpi_step_2"));
     EXPECT_EQ(dpi_label(1), "10100");
@@ -132,12 +132,12 @@ TEST_F(PageTest, TenBrightnessChangesGiveOneApplyAfterTheLast) {
     for (int v = 1; v <= 10; ++v) set_slider("ms_1_slider_brightness", v);
     EXPECT_EQ(h.profile().brightness(), 10);
     // Each change restarted the 500 ms timer; nothing was asked for yet.
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 10);
-    EXPECT_EQ(h.timers->interval(kTimerDelayedApply), 500);
+    EXPECT_EQ(h.exec.one_shot_starts(), 10);
+    EXPECT_EQ(h.exec.last_one_shot_ms(), 500);
     EXPECT_EQ(h.apply_requests, 0);
-    ASSERT_TRUE(h.fire(kTimerDelayedApply));
+    ASSERT_TRUE(h.fire_apply_delay());
     EXPECT_EQ(h.apply_requests, 1);
-    EXPECT_FALSE(h.timers->active(kTimerDelayedApply));
+    EXPECT_FALSE(h.exec.one_shot_active());
 }
 
 TEST_F(PageTest, LightEffectThenBluetoothEffectGiveOneApply) {
@@ -147,10 +147,10 @@ TEST_F(PageTest, LightEffectThenBluetoothEffectGiveOneApply) {
     pump();
     EXPECT_EQ(h.profile().light_mode(), 3);
     EXPECT_EQ(h.profile().light_mode_ble(), 2);
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 2);
-    EXPECT_EQ(h.timers->interval(kTimerDelayedApply), 200);
+    EXPECT_EQ(h.exec.one_shot_starts(), 2);
+    EXPECT_EQ(h.exec.last_one_shot_ms(), 200);
     EXPECT_EQ(h.apply_requests, 0);
-    h.fire(kTimerDelayedApply);
+    h.fire_apply_delay();
     EXPECT_EQ(h.apply_requests, 1);
 }
 
@@ -168,7 +168,7 @@ TEST_F(PageTest, DpiEditsAreSavedAtOnceAndWaitForAnApplyButton) {
     for (int k : {0, 1, 2}) EXPECT_EQ(h.profile_on_disk().dpi_value(k), h.profile().dpi_value(k)) << k;
     h.settle();
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 0);
+    EXPECT_EQ(h.exec.one_shot_starts(), 0);
 
     h.click("ms_1_btn_apply_dpi");
     EXPECT_EQ(h.apply_requests, 1);
@@ -188,7 +188,7 @@ TEST_F(PageTest, OptionsAndTheMoveModeApplyAtOnce) {
     h.click("ms_1_check_movemode");
     EXPECT_EQ(h.profile().move_mode(), 1);
     EXPECT_EQ(h.apply_requests, 5);
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 0);
+    EXPECT_EQ(h.exec.one_shot_starts(), 0);
 }
 
 TEST_F(PageTest, FourthPollingOptionStoresThreeAndShowsItsText) {
@@ -390,8 +390,8 @@ TEST_F(PageTest, PowerSlidersWriteTheirFieldAndLabel) {
     EXPECT_EQ(label("ms_1_label_key_debounce"), "12 ms");
     set_slider("ms_1_slider_breathspeed", 2);
     EXPECT_EQ(h.profile().breath_speed(), 2);
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 4);
-    EXPECT_EQ(h.timers->interval(kTimerDelayedApply), 500);
+    EXPECT_EQ(h.exec.one_shot_starts(), 4);
+    EXPECT_EQ(h.exec.last_one_shot_ms(), 500);
 }
 
 // ---------------------------------------------------------------------------
@@ -515,7 +515,7 @@ TEST_F(PageTest, PollingRateAndLightEffectFromTheMouseUpdateTheControlsSilently)
 
     h.settle();
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.timers->starts(kTimerDelayedApply), 0);
+    EXPECT_EQ(h.exec.one_shot_starts(), 0);
     // Both were taken as what the mouse holds.
     EXPECT_EQ(h.page->engine()->last_applied(), h.profile());
 }

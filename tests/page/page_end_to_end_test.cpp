@@ -31,7 +31,7 @@ TEST(PageEndToEnd, BrightnessSliderEndsAsOneLightReportInTheMouse) {
     // Steady light, so that the brightness is what the mouse shows.
     h.ctl<QComboBox>("ms_1_combo_light")->setCurrentIndex(1);
     pump();
-    h.fire(kTimerDelayedApply);
+    h.fire_apply_delay();
     h.settle();
     ASSERT_TRUE(h.mouse->config().light.has_value());
     EXPECT_EQ(h.mouse->config().light->effect, 1);
@@ -43,7 +43,7 @@ TEST(PageEndToEnd, BrightnessSliderEndsAsOneLightReportInTheMouse) {
         pump();
     }
     EXPECT_EQ(h.mouse->transmissions(), 0);
-    h.fire(kTimerDelayedApply);
+    h.fire_apply_delay();
     h.settle();
 
     EXPECT_EQ(report_types(*h.mouse), std::vector<std::uint8_t>{kReportLight});
@@ -159,7 +159,7 @@ TEST(PageEndToEnd, AnEditWithoutALinkIsSavedInsteadOfDropped) {
     ASSERT_FALSE(h.page->links().any());
     h.ctl<QSlider>("ms_1_slider_sleep_timer")->setValue(33);
     pump();
-    h.fire(kTimerDelayedApply);
+    h.fire_apply_delay();
     h.settle();
     EXPECT_EQ(h.apply_requests, 1);
     EXPECT_EQ(h.page->engine()->applies_dropped(), 2);  // the start-up full apply found no link either
@@ -175,7 +175,7 @@ TEST(PageEndToEnd, ACleanExitSavesAnEditStillWaitingForItsApply) {
     h.mouse->clear_log();
     h.ctl<QSlider>("ms_1_slider_light_off")->setValue(9);
     pump();
-    ASSERT_TRUE(h.timers->active(kTimerDelayedApply));
+    ASSERT_TRUE(h.exec.one_shot_active());
     h.wnd->DestroyWindow();  // the tray's "exit"
     pump();
     EXPECT_EQ(h.profile_on_disk().light_off_timer(), 9);
@@ -194,7 +194,7 @@ TEST(PageEndToEnd, SaveFailuresAreShownAndReported) {
 
     h.ctl<QSlider>("ms_1_slider_sleep_timer")->setValue(20);
     pump();
-    h.fire(kTimerDelayedApply);
+    h.fire_apply_delay();
     h.settle();
     ASSERT_TRUE(pump_until([&] { return ui::IsVisible(h.ctl("ms_1_status_bar")); }));
     EXPECT_TRUE(ui::GetText(h.ctl("ms_1_label_status")).startsWith("Your changes could not be saved"));

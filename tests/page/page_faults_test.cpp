@@ -30,7 +30,7 @@ protected:
         slider->setFocus();
         QTest::keyClick(slider, key);
         pump();
-        h.fire(kTimerDelayedApply);
+        h.fire_apply_delay();
         h.settle();
     }
     int shown_brightness() { return h.ctl<QSlider>("ms_1_slider_brightness")->value(); }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The mouse page as the program runs it: inside the main window, wired to it
 // the way the application wires it, on the virtual mouse, with a data folder
-// of its own. Timers are fired by hand and the report pacing runs in virtual
-// time, so nothing here waits for a clock.
+// of its own. Timers (the window's and the session's) are fired by hand and
+// the report pacing runs in virtual time, so nothing here waits for a clock.
 #pragma once
 
 #include <QAbstractButton>
@@ -28,6 +28,7 @@
 #include "page/ms_1_page.h"
 #include "ui/controls.h"
 #include "ui/qt_env.h"
+#include "ui/manual_executor.h"
 #include "ui/timers.h"
 
 namespace vantorel::test {
@@ -64,21 +65,22 @@ public:
 
         PageSetup setup;
         setup.data_folder = DataFolder::at(data_);
-        setup.hid = mouse->shared_receiver();
-        setup.wired_driver = mouse->shared_wired_driver();
+        setup.mouse.hid = mouse->shared_receiver();
+        setup.mouse.wired_driver = mouse->shared_wired_driver();
         if (options.demo_until_real) {
             auto hid = std::make_shared<DemoHidBackend>(mouse->shared_receiver(), real->shared_receiver());
-            setup.hid = hid;
-            setup.wired_driver = real->shared_wired_driver();
-            setup.demo_mouse = mouse;
-            setup.demo_heartbeat_ms = 60000;
-            setup.leave_demo = [hid] { hid->use_real(); };
-            setup.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
+            setup.mouse.hid = hid;
+            setup.mouse.wired_driver = real->shared_wired_driver();
+            setup.mouse.demo_mouse = mouse;
+            setup.mouse.demo_heartbeat_ms = 60000;
+            setup.mouse.leave_demo = [hid] { hid->use_real(); };
+            setup.mouse.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
                 changes = &queue;
                 return nullptr;
             };
         }
-        setup.clock = &clock;
+        setup.mouse.clock = &clock;
+        setup.executor = &exec;
         setup.choose_color = options.choose_color;
         setup.find_mouse_settings = [command = options.mouse_settings] { return command; };
         setup.launch_mouse_settings = [this](const page::MouseSettingsCommand& command) {
@@ -118,10 +120,7 @@ public:
         wnd->SetHookSearchDirs({});
         ConnectMousePage(*wnd, *page);
         // Counted on their way to the engine.
-        wnd->SetApplySink([this] {
-            ++apply_requests;
-            page->OnApplyRequest();
-        });
+        page->session().add_observer(&request_counter_);
         auto manual = std::make_unique<ui::ManualTimerService>();
         timers = manual.get();
         wnd->SetTimerService(std::move(manual));
@@ -158,6 +157,13 @@ public:
         pump();
         return fired;
     }
+    // Fires the pause after an edit that waits for its apply; false when no
+    // apply waits.
+    bool fire_apply_delay() {
+        const bool fired = exec.fire_one_shot();
+        pump();
+        return fired;
+    }
     // Lets posted messages, queued applies and their follow-ups run out.
     void settle() {
         pump();
@@ -191,9 +197,15 @@ public:
     std::shared_ptr<VirtualMouse> real = std::make_shared<VirtualMouse>(clock);
     DeviceChangeQueue* changes = nullptr;
     CMS_1_Page* page = nullptr;
+    ManualExecutor exec;  // the session's tasks and timers
     std::unique_ptr<CMainWnd> wnd;
     ui::ManualTimerService* timers = nullptr;
     int apply_requests = 0;
+    struct RequestCounter : MouseObserver {
+        explicit RequestCounter(int& n) : count(n) {}
+        void apply_requested() override { ++count; }
+        int& count;
+    } request_counter_{apply_requests};
     std::vector<QString> messages;              // message boxes shown, by key
     std::vector<int> answers;                   // answers to the next confirmations
     std::function<void()> during_question;      // acts while the next message box is up

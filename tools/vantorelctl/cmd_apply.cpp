@@ -160,36 +160,37 @@ int run_apply_job(const ApplyJob& job) {
         });
     }
 
-    LinkState& links = session->links();
-    ApplyEngine engine(job.source, sink, session->loop(), session->clock(), [&links] { return links.any(); });
-    ApplySummary summary;
-    std::atomic<bool> finished{false};
-    engine.set_finished_callback([&](const ApplySummary& s) {
-        summary = s;
-        finished.store(true);
-        session->wake();
-    });
-    // The apply request goes to the engine; the mouse's events, its
-    // acknowledgements among them, through the link controller's dispatch,
-    // and what the mouse changed itself is committed as the desktop program
-    // commits it.
-    session->set_message_hook(
-        [&engine](std::uint32_t m, std::uintptr_t, std::intptr_t) { return engine.handle_window_message(m); });
+    // The apply runs on the session's engine, as the desktop program's does;
+    // the mouse's events, its acknowledgements among them, come through the
+    // link controller's dispatch, and what the mouse changed itself is
+    // committed as the desktop program commits it.
+    struct Finish : MouseObserver {
+        LinkSession& session;
+        ApplySummary summary;
+        bool finished = false;
+        explicit Finish(LinkSession& s) : session(s) {}
+        void apply_finished(const ApplySummary& s) override {
+            summary = s;
+            finished = true;
+            session.wake();
+        }
+    } finish(*session);
+    MouseSession& mouse = session->mouse_session();
+    mouse.add_observer(&finish);
+    mouse.set_report_tap(&sink);
     std::vector<ProfileChange> device_changes;  // the session's loop thread only
-    session->set_commit([&engine, &device_changes](const ProfileChange& change) {
-        device_changes.push_back(change);
-        engine.commit_device_change(change);
-    });
+    session->set_commit([&device_changes](const ProfileChange& change) { device_changes.push_back(change); });
 
-    engine.set_last_applied(job.last_applied);
-    if (job.full) engine.set_full_apply();
-    engine.request_apply();
-    session->run_until([&] { return finished.load(); }, Millis(std::chrono::hours(24)));
-    engine.stop();
-    session->set_message_hook(nullptr);
-    session->set_commit(nullptr);
+    session->engine().set_last_applied(job.last_applied);
+    if (job.full) session->engine().set_full_apply();
+    mouse.request_apply(ApplyWhen::Now);
+    session->run_until([&] { return finish.finished; }, Millis(std::chrono::hours(24)));
     session->shutdown();
+    mouse.remove_observer(&finish);
+    mouse.set_report_tap(nullptr);
+    session->set_commit(nullptr);
     session->sender().set_observer(nullptr);
+    const ApplySummary& summary = finish.summary;
 
     const auto sent = sink.sent();
     int transmissions = 0;

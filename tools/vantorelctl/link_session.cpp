@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <type_traits>
 #include <utility>
 
 #include "core/messages.h"
@@ -18,10 +19,6 @@
 
 namespace vantorel::cli {
 namespace {
-
-// Messages of the session itself, outside the main window's ids.
-constexpr std::uint32_t kMsgSessionWake = 0x7F01;
-constexpr std::uint32_t kMsgSessionStop = 0x7F02;
 
 // The device event a message carries, the way the controller will dispatch
 // it: cable events in the driver's event range, and only events with the
@@ -76,40 +73,36 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
     own_profiles_.current().reset_to_defaults();
     profiles_ = options.profiles ? options.profiles : &own_profiles_;
 
-    LinkController::Options controller_options;
-    controller_options.wireless.read_timeout_ms = options.read_timeout_ms;
+    MouseSetup setup;
+    setup.wireless.read_timeout_ms = options.read_timeout_ms;
+    // The session's backends live as long as this object; the mouse session
+    // holds them without owning them.
+    auto borrowed = [](auto* object) { return std::shared_ptr<std::remove_pointer_t<decltype(object)>>(std::shared_ptr<void>(), object); };
     if (options.simulate) {
         mouse_ = std::make_unique<SimulatedMouse>(*options.simulate);
         hid_ = &mouse_->hid();
         // The virtual cable stands in for the driver plugin, so a simulated
         // session never touches a real device.
-        controller_options.wired_driver = mouse_->wired_driver();
-        controller_options.ble_transport = true;  // the virtual mouse's Bluetooth face
+        setup.wired_driver = mouse_->wired_driver();
+        setup.ble = borrowed(&mouse_->ble());  // the virtual mouse's Bluetooth face
     } else {
 #if VANTOREL_HAVE_DEVICE_LINKS
         real_ = std::make_unique<RealParts>(loop_, changes_);
         hid_ = &real_->hid;
-        // The mouse's Bluetooth HID device coming and going is what tells
-        // whether it is connected over Bluetooth LE.
-        // With BlueZ reachable the controller runs the Bluetooth LE link;
-        // the hook below is then not called.
-        controller_options.ble_gatt = real_->bluez;
-        controller_options.ble_device_hook = [this](const DeviceChange& change) {
+        // With BlueZ reachable the session runs the Bluetooth LE link;
+        // otherwise the mouse's Bluetooth HID device coming and going is what
+        // tells whether it is connected over Bluetooth LE.
+        setup.ble_gatt = real_->bluez;
+        setup.ble_device_hook = [this](const DeviceChange& change) {
             const int connected = change.arrival ? 1 : 0;
-            if (links_.ble_connected.exchange(connected) == connected) return;
+            if (links().ble_connected.exchange(connected) == connected) return;
             trace("bluetooth mouse %s", change.arrival ? "arrived" : "left");
-            controller_->events().NotifyLinkChange();
+            controller().events().NotifyLinkChange();
         };
 #endif
     }
-    controller_ = std::make_unique<LinkController>(
-        loop_, view_, links_, *profiles_, [this](const ProfileChange& change) { commit_change(change); }, *hid_,
-        changes_, std::move(controller_options));
-
-    sender_.set_wired_driver_provider([this] { return controller_->wired_driver(); });
-    sender_.set_command_device_provider([this] { return controller_->wireless_command_device(); });
-    if (mouse_) sender_.set_ble_transport(&mouse_->ble());
-    else if (controller_->ble_link()) sender_.set_ble_transport(controller_->ble_link());
+    setup.hid = borrowed(hid_);
+    mouse_session_ = std::make_unique<MouseSession>(loop_, loop_, *profiles_, view_, std::move(setup));
 
     loop_.set_message_handler(
         [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { on_message(m, w, l); });
@@ -117,15 +110,6 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
 }
 
 LinkSession::~LinkSession() { shutdown(); }
-
-void LinkSession::commit_change(const ProfileChange& change) {
-    if (commit_) {
-        commit_(change);
-        return;
-    }
-    std::lock_guard<std::mutex> lock(profiles_->mutex());
-    change(profiles_->current());
-}
 
 void LinkSession::start() {
     if (started_) return;
@@ -159,18 +143,17 @@ void LinkSession::start() {
                   n.accessible ? "" : " (no access)");
     }
 #endif
-    if (mouse_) mouse_->ble().set_notify_handler(controller_->ble_notify_handler());
 #if VANTOREL_HAVE_DEVICE_LINKS
     // BlueZ's objects are read in the background; a command asks about the
     // mouse right after the start, so it waits for them here.
     if (real_ && real_->bluez) real_->bluez->wait_for_objects();
 #endif
 
-    controller_->Start();
+    mouse_session_->start();
 #if VANTOREL_HAVE_DEVICE_LINKS
     if (real_ && !real_->monitor.start()) trace("device monitor not available: arrivals will not be noticed");
 #endif
-    controller_->OpenWirelessDevices();
+    mouse_session_->open();
     check_links();
 
     // The virtual mouse reports its battery as soon as it is reachable, on
@@ -199,12 +182,14 @@ bool LinkSession::run_until(const std::function<bool()>& done, Millis limit) {
     return met;
 }
 
-void LinkSession::wake() { loop_.post_message(kMsgSessionWake); }
+void LinkSession::wake() {
+    loop_.post([this] { after_handling(); });
+}
 
 void LinkSession::stop() {
     stop_requested_.store(true);
-    // A message is never lost, so a run that is just starting still ends.
-    loop_.post_message(kMsgSessionStop);
+    // A posted task is never lost, so a run that is just starting still ends.
+    loop_.post([this] { loop_.quit(); });
 }
 
 void LinkSession::shutdown() {
@@ -214,35 +199,23 @@ void LinkSession::shutdown() {
     if (real_) real_->monitor.stop();
 #endif
     if (mouse_) mouse_->ble().set_notify_handler(nullptr);
-    if (controller_) controller_->Shutdown();
+    mouse_session_->shutdown();
 }
 
 void LinkSession::on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    if (message == kMsgSessionStop) {
-        loop_.quit();
-        return;
-    }
-    if (message == kMsgSessionWake) {
-        after_handling();
-        return;
-    }
-    if (message_hook_ && message_hook_(message, wparam, lparam)) {
-        after_handling();
-        return;
-    }
     const auto event = event_of(message, wparam, lparam);
-    controller_->on_message(message, wparam, lparam);
+    mouse_session_->on_message(message, wparam, lparam);
     check_links();
     // A receiver event read before its receiver was removed or enumerated
     // again is dropped by the controller; it is not shown either.
     if (event && on_event_ &&
-        (event->first != ConnectionMode::Wireless || !controller_->wireless().active_path().empty()))
+        (event->first != ConnectionMode::Wireless || !controller().wireless().active_path().empty()))
         on_event_(event->first, event->second);
     if (done_ && done_()) loop_.quit();
 }
 
 void LinkSession::on_timer(int id) {
-    controller_->on_timer(id);
+    mouse_session_->on_timer(id);
     after_handling();
 }
 
@@ -253,9 +226,9 @@ void LinkSession::after_handling() {
 
 void LinkSession::check_links() {
     const std::pair<ConnectionMode, bool> now[] = {
-        {ConnectionMode::Wired, links_.wired_state.load() == kWiredAttached},
-        {ConnectionMode::Wireless, links_.wireless_connected.load() != 0},
-        {ConnectionMode::Ble, links_.ble_connected.load() != 0}};
+        {ConnectionMode::Wired, links().wired_state.load() == kWiredAttached},
+        {ConnectionMode::Wireless, links().wireless_connected.load() != 0},
+        {ConnectionMode::Ble, links().ble_connected.load() != 0}};
     bool* last[] = {&wired_up_, &wireless_up_, &ble_up_};
     for (std::size_t i = 0; i < 3; ++i) {
         if (now[i].second == *last[i]) continue;
@@ -267,13 +240,13 @@ void LinkSession::check_links() {
 bool LinkSession::can_write(ConnectionMode link) const {
     if (link == ConnectionMode::None) return false;
     // Bluetooth LE needs the virtual mouse or BlueZ.
-    return link != ConnectionMode::Ble || mouse_ != nullptr || controller_->ble_link() != nullptr;
+    return link != ConnectionMode::Ble || mouse_ != nullptr || controller().ble_link() != nullptr;
 }
 
 ConnectionMode LinkSession::usable_link() const {
-    if (links_.wired_state.load() == kWiredAttached) return ConnectionMode::Wired;
-    if (links_.wireless_connected.load() != 0) return ConnectionMode::Wireless;
-    if (links_.ble_connected.load() != 0 && can_write(ConnectionMode::Ble)) return ConnectionMode::Ble;
+    if (links().wired_state.load() == kWiredAttached) return ConnectionMode::Wired;
+    if (links().wireless_connected.load() != 0) return ConnectionMode::Wireless;
+    if (links().ble_connected.load() != 0 && can_write(ConnectionMode::Ble)) return ConnectionMode::Ble;
     return ConnectionMode::None;
 }
 
@@ -302,7 +275,7 @@ std::vector<LinkReport> LinkSession::link_reports() const {
         r.present = !nodes.empty();
         switch (link) {
             case ConnectionMode::Wireless: {
-                WirelessConnection& w = controller_->wireless();
+                WirelessConnection& w = controller().wireless();
                 r.opened = w.command_count() > 0 && w.event_count() > 0;
                 r.identified = !w.active_path().empty();
                 // A receiver plugged in after the start is found by the
@@ -321,14 +294,14 @@ std::vector<LinkReport> LinkSession::link_reports() const {
                 break;
             }
             case ConnectionMode::Wired:
-                r.identified = links_.wired_state.load() == kWiredAttached;
+                r.identified = links().wired_state.load() == kWiredAttached;
                 r.present = r.present || r.identified;
-                r.opened = r.identified || (r.present && all_accessible && controller_->wired_driver() != nullptr);
+                r.opened = r.identified || (r.present && all_accessible && controller().wired_driver() != nullptr);
                 if (r.present && !r.identified) {
                     if (!all_accessible) {
                         r.permission_denied = true;
                         r.note = "permission denied";
-                    } else if (!controller_->wired_driver()) {
+                    } else if (!controller().wired_driver()) {
                         r.note = std::string("the wired driver library ") + VANTOREL_WIRED_DRIVER_FILE +
                                  " was not found beside vantorelctl or in the plugin folder";
                     } else {
@@ -337,7 +310,7 @@ std::vector<LinkReport> LinkSession::link_reports() const {
                 }
                 break;
             case ConnectionMode::Ble:
-                r.identified = links_.ble_connected.load() != 0;
+                r.identified = links().ble_connected.load() != 0;
                 r.present = r.present || r.identified;
                 // Over BlueZ the mouse is reached without its HID node.
                 r.opened = r.identified || (r.present && all_accessible);
@@ -360,10 +333,10 @@ bool LinkSession::settled() const {
         if (r.identified) {
             // The reader identifies the mouse on its own thread; the link is
             // up once the report it posted has been handled here.
-            if (links_.wireless_connected.load() == 0) return false;
+            if (links().wireless_connected.load() == 0) return false;
             continue;
         }
-        WirelessConnection& w = controller_->wireless();
+        WirelessConnection& w = controller().wireless();
         for (int i = 0; i < w.event_count(); ++i)
             if (w.event_state(i) == WirelessConnection::EventState::Undecided) return false;
     }

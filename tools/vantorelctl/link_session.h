@@ -2,18 +2,18 @@
 // The links to the mouse for one command: what the desktop program's main
 // window sets up, on a plain event loop in the command's own thread.
 //
-// A session holds the event loop (steady clock) that stands in for the main
-// window, the link state, a view without controls, the profile the event
-// dispatch writes device-side changes into, the device change queue, the
-// link controller and a report sender wired to the controller's carriers.
-// The links are either the real ones (hidapi on hidraw, the wired driver
-// plugin from beside the executable or the installed plugin folder, and the
-// libudev device monitor) or the virtual mouse on one chosen link.
+// A session holds the event loop (steady clock) that stands in for the UI
+// thread, a view without controls, the profile the event dispatch writes
+// device-side changes into, and the mouse session (links, report sender,
+// apply engine) built on them. The links are either the real ones (hidapi on
+// hidraw, the wired driver plugin from beside the executable or the
+// installed plugin folder, and the libudev device monitor) or the virtual
+// mouse on one chosen link.
 //
-// Start-up follows the desktop program: the controller's Start(), then the
-// device monitor, then OpenWirelessDevices(). The loop forwards every message
-// and timer to the controller. Shutdown stops the device monitor, then the
-// controller; an apply engine running on the session must be stopped before.
+// Start-up follows the desktop program: the mouse session's start(), then
+// the device monitor, then its open(). The loop forwards the links' messages
+// and timers to the mouse session. Shutdown stops the device monitor, then
+// the mouse session (its apply worker first, then the links).
 #pragma once
 
 #include <atomic>
@@ -32,6 +32,7 @@
 #include "device/link_controller.h"
 #include "device/link_state.h"
 #include "device/report_sender.h"
+#include "session/mouse_session.h"
 #include "simulated_mouse.h"
 
 namespace vantorel::cli {
@@ -69,7 +70,6 @@ public:
 
     using EventObserver = std::function<void(ConnectionMode link, const DeviceEvent& event)>;
     using LinkObserver = std::function<void(ConnectionMode link, bool up)>;
-    using MessageHook = std::function<bool(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam)>;
 
     // Whether this build can reach real devices.
     static bool real_links_available();
@@ -83,15 +83,12 @@ public:
     // Observers and hooks: set them on the thread that runs the loop, while
     // no run is going on; they run on that thread. The event observer sees every device event the dispatch is
     // given; the link observer every link that came up or went down
-    // (Wireless once the mouse answered on the receiver). The message hook is
-    // offered each message before the controller and takes it by returning
-    // true (the apply engine's apply request).
+    // (Wireless once the mouse answered on the receiver).
     void set_event_observer(EventObserver observer) { on_event_ = std::move(observer); }
     void set_link_observer(LinkObserver observer) { on_link_ = std::move(observer); }
-    void set_message_hook(MessageHook hook) { message_hook_ = std::move(hook); }
-    // How a change the mouse reported is committed (the apply engine's
-    // commit_device_change); without one it goes into the edited record only.
-    void set_commit(CommitChange commit) { commit_ = std::move(commit); }
+    // Sees each change the mouse reported as the apply engine commits it
+    // (into the edited record and the last-applied copy).
+    void set_commit(CommitChange commit) { mouse_session_->set_device_change_tap(std::move(commit)); }
 
     // Brings the links up. The virtual mouse then reports its battery, which
     // is what identifies it on the receiver.
@@ -113,9 +110,11 @@ public:
     bool simulated() const { return mouse_ != nullptr; }
     SimulatedMouse* mouse() { return mouse_.get(); }
     EventLoop& loop() { return loop_; }
-    LinkState& links() { return links_; }
-    LinkController& controller() { return *controller_; }
-    ReportSender& sender() { return sender_; }
+    LinkState& links() const { return mouse_session_->links(); }
+    MouseSession& mouse_session() { return *mouse_session_; }
+    LinkController& controller() const { return *mouse_session_->link_controller(); }
+    ReportSender& sender() { return *mouse_session_->sender(); }
+    ApplyEngine& engine() { return *mouse_session_->engine(); }
     Clock& clock() { return SteadyClock::instance(); }
 
     // Whether reports can be written over a link: Bluetooth LE needs a
@@ -138,12 +137,10 @@ private:
     void on_timer(int id);
     void after_handling();
     void check_links();
-    void commit_change(const ProfileChange& change);
     std::vector<PresentNode> nodes_of(ConnectionMode link) const;
 
     Options options_;
     EventLoop loop_{SteadyClock::instance()};
-    LinkState links_;
     NullDeviceView view_;
     MemoryProfileSource own_profiles_;
     ProfileSource* profiles_ = nullptr;
@@ -151,14 +148,11 @@ private:
     std::unique_ptr<SimulatedMouse> mouse_;
     std::unique_ptr<RealParts> real_;
     HidBackend* hid_ = nullptr;
-    std::unique_ptr<LinkController> controller_;
-    ReportSender sender_{links_, SteadyClock::instance()};
+    std::unique_ptr<MouseSession> mouse_session_;
     std::vector<PresentNode> present_;  // real links: the nodes found at start
 
     EventObserver on_event_;
     LinkObserver on_link_;
-    MessageHook message_hook_;
-    CommitChange commit_;
     std::function<bool()> done_;
     std::atomic<bool> stop_requested_{false};
     bool started_ = false;

@@ -259,7 +259,6 @@ protected:
         sender.set_ble_transport(h.ctl->ble_link());
         h.loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
             h.handled.push_back(m);
-            engine.handle_window_message(m);
             h.ctl->on_message(m, w, l);
         });
         ProfileRecord r;
@@ -283,7 +282,7 @@ protected:
     }
 
     ReportSender sender{h.links, h.clock};
-    ApplyEngine engine{h.profiles, sender, h.loop, h.clock, [this] { return h.links.any(); }};
+    ApplyEngine engine{h.profiles, sender, h.clock, [this] { return h.links.any(); }};
 };
 
 TEST_F(BleApplyOverBlueZ, FullApplyLeavesTheMouseHoldingTheProfile) {

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Executor: the thread the logic layers hand their work to. The desktop
+// program's is its UI thread (Qt's event loop); the command line and the
+// tests run a plain EventLoop.
+//
+// post() may be called from any thread: the task runs on the executor's
+// thread, after every task posted before it. Timers belong to the executor's
+// thread: start and stop them there. A timer is owned by the object that
+// uses it (ExecutorTimer); destroying it stops it, so no callback reaches an
+// object that is gone.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+namespace vantorel {
+
+class Executor {
+public:
+    using Task = std::function<void()>;
+    using TimerId = std::uint64_t;  // 0 is never an id
+
+    virtual ~Executor() = default;
+
+    // Any thread.
+    virtual void post(Task task) = 0;
+
+    // Executor thread. Runs `task` after `milliseconds`, then every
+    // `milliseconds` again when `repeat`, until stopped. A stopped or unknown
+    // id is ignored by stop_timer.
+    virtual TimerId start_timer(int milliseconds, bool repeat, Task task) = 0;
+    virtual void stop_timer(TimerId id) = 0;
+};
+
+// One timer of an executor: start() (re)starts it, stop() ends it; a
+// one-shot timer is inactive again when it has fired.
+class ExecutorTimer {
+public:
+    ExecutorTimer(Executor& executor, Executor::Task on_fire) : executor_(executor), on_fire_(std::move(on_fire)) {}
+    ~ExecutorTimer() { stop(); }
+    ExecutorTimer(const ExecutorTimer&) = delete;
+    ExecutorTimer& operator=(const ExecutorTimer&) = delete;
+
+    void start(int milliseconds, bool repeat = false) {
+        stop();
+        repeat_ = repeat;
+        period_ = milliseconds;
+        id_ = executor_.start_timer(milliseconds, repeat, [this] { fire(); });
+    }
+    void stop() {
+        if (id_ == 0) return;
+        executor_.stop_timer(id_);
+        id_ = 0;
+    }
+    bool active() const { return id_ != 0; }
+    // Period of the running timer, -1 when stopped.
+    int period() const { return id_ != 0 ? period_ : -1; }
+
+private:
+    void fire() {
+        if (!repeat_) id_ = 0;  // the handler may start it again
+        if (on_fire_) on_fire_();
+    }
+
+    Executor& executor_;
+    Executor::Task on_fire_;
+    Executor::TimerId id_ = 0;
+    bool repeat_ = false;
+    int period_ = -1;
+};
+
+}  // namespace vantorel

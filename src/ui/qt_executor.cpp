@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "ui/qt_executor.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
+
+namespace vantorel::ui {
+
+QtExecutor::QtExecutor(QObject* parent) : QObject(parent) {}
+
+QtExecutor::~QtExecutor() {
+    for (auto& [id, timer] : timers_) delete timer;
+}
+
+void QtExecutor::post(Task task) {
+    // A task posted while the executor goes is dropped with the event.
+    QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
+}
+
+Executor::TimerId QtExecutor::start_timer(int milliseconds, bool repeat, Task task) {
+    const TimerId id = next_id_++;
+    auto* timer = new QTimer(this);
+    // Short periods drive animations; keep them even.
+    timer->setTimerType(milliseconds < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
+    timer->setSingleShot(!repeat);
+    connect(timer, &QTimer::timeout, this, [this, id, repeat, task = std::move(task)] {
+        const Task run = task;  // outlives the connection a one-shot ends
+        if (!repeat) stop_timer(id);  // the task may start a new one
+        run();
+    });
+    timers_[id] = timer;
+    timer->start(milliseconds < 0 ? 0 : milliseconds);
+    return id;
+}
+
+void QtExecutor::stop_timer(TimerId id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return;
+    it->second->stop();
+    it->second->disconnect(this);
+    it->second->deleteLater();
+    timers_.erase(it);
+}
+
+}  // namespace vantorel::ui

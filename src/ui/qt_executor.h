@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The Executor of the desktop program: tasks and timers run on the thread of
+// Qt's event loop that owns this object (the UI thread).
+#pragma once
+
+#include <QObject>
+
+#include <map>
+#include <memory>
+
+#include "core/executor.h"
+
+class QTimer;
+
+namespace vantorel::ui {
+
+class QtExecutor final : public QObject, public Executor {
+public:
+    explicit QtExecutor(QObject* parent = nullptr);
+    ~QtExecutor() override;
+
+    void post(Task task) override;
+    TimerId start_timer(int milliseconds, bool repeat, Task task) override;
+    void stop_timer(TimerId id) override;
+
+    int running_timers() const { return static_cast<int>(timers_.size()); }
+
+private:
+    std::map<TimerId, QTimer*> timers_;
+    TimerId next_id_ = 1;
+};
+
+}  // namespace vantorel::ui
