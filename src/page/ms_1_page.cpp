@@ -18,6 +18,7 @@
 #include "library/settings_file.h"
 #include "page/button_labels.h"
 #include "page/dpi_color_wnd.h"
+#include "page/dpi_pending.h"
 #include "page/input_pause.h"
 #include "page/page_logic.h"
 #include "ui/controls.h"
@@ -396,6 +397,10 @@ void CMS_1_Page::show_apply_result() {
         std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
         sections = m_NotTaken;
     }
+    // The apply sent the waiting DPI values too, unless the mouse refused them.
+    bool dpi_refused = false;
+    for (const auto& section : sections) dpi_refused = dpi_refused || section.first == QLatin1String("not_taken_dpi_text");
+    if (!dpi_refused) page::EndDpiWaiting(m_pBtnApplyDpi);
     QWidget* result = find(QStringLiteral("ms_1_label_apply_result"));
     if (sections.empty()) {
         // A later apply brought everything over: the earlier warning is done.

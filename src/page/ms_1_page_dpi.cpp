@@ -3,15 +3,20 @@
 // colours of the stages and the light.
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <array>
 
 #include "core/trace.h"
+#include "edit/settings_catalogue.h"
 #include "page/dpi_color_wnd.h"
+#include "page/dpi_pending.h"
 #include "page/ms_1_page.h"
 #include "page/page_logic.h"
+#include "page/setting_ranges.h"
 #include "ui/controls.h"
+#include "ui/event_hook.h"
 #include "ui/resources.h"
 
 namespace vantorel {
@@ -21,10 +26,53 @@ namespace {
 // What the DPI reset gives the eight stages.
 constexpr std::array<std::int32_t, 8> kResetDpiValues = {16, 32, 48, 64, 100, 320, 0, 0};
 constexpr std::array<std::int32_t, 8> kResetStageEnabled = {1, 1, 1, 1, 1, 1, 0, 0};
-constexpr std::int32_t kNewStageCode = 16;  // 800 DPI
 constexpr std::array<Color, 8> kResetDpiColors = {{
     {255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 0, 255}, {255, 255, 0}, {0, 255, 255}, {255, 64, 0}, {255, 255, 255},
 }};
+
+// The edit of a stage that is off holds its stage number here (0 while the
+// stage is on), so that its key handler needs nothing of the page.
+constexpr const char* kOffStage = "offStage";
+
+// Why a typed DPI or a stage switch was refused, in the user's language.
+QString Reason(const edit::ValueCheck& c) {
+    auto tr = [](const char* key) { return ui::Tr(QLatin1String(key)); };
+    switch (c.verdict) {
+        case edit::Verdict::Taken: return {};
+        case edit::Verdict::NotANumber: return tr("dpi_not_number_text").arg(c.low).arg(c.high);
+        case edit::Verdict::OutOfRange: return tr("dpi_out_of_range_text").arg(c.typed).arg(c.low).arg(c.high);
+        case edit::Verdict::OffStep: return tr("dpi_off_step_text").arg(c.typed).arg(c.low).arg(c.high);
+        case edit::Verdict::StageOff: return tr("dpi_stage_is_off_text").arg(c.stage);
+        case edit::Verdict::ActiveStageStaysOn: return tr("dpi_active_stays_on_text").arg(c.stage);
+        case edit::Verdict::LastStageStaysOn: return tr("dpi_last_stays_on_text");
+    }
+    return {};
+}
+
+// The status line of the window the control is in.
+void Say(QWidget* bar, QWidget* label, const QString& text) {
+    ui::SetText(label, text);
+    ui::SetVisible(bar, true);
+}
+
+// Keys typed into the edit of a stage that is off do nothing: say why.
+bool OnOffStageKey(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* line = qobject_cast<QLineEdit*>(watched);
+    const int stage = line ? line->property(kOffStage).toInt() : 0;
+    if (stage < 1) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool typing = (!key->text().isEmpty() && key->text().at(0).isPrint()) || key->key() == Qt::Key_Backspace ||
+                        key->key() == Qt::Key_Delete;
+    if (!typing) return false;
+    edit::ValueCheck off;
+    off.verdict = edit::Verdict::StageOff;
+    off.stage = stage;
+    QWidget* window = line->window();
+    Say(window->findChild<QWidget*>(QStringLiteral("ms_1_status_bar")),
+        window->findChild<QWidget*>(QStringLiteral("ms_1_label_status")), Reason(off));
+    return true;
+}
 
 }  // namespace
 
@@ -43,15 +91,22 @@ void CMS_1_Page::on_dpi_slider(int stage, int code) {
     // now, or when the drag ends.
     const auto* slider = qobject_cast<const QAbstractSlider*>(m_pSliderDpi[k]);
     if (!slider || !slider->isSliderDown()) save_library_now();
+    page::ShowDpiWaiting(m_pBtnApplyDpi, find(QStringLiteral("ms_1_label_apply_result")));
 }
 
 void CMS_1_Page::name_stage_controls() {
+    page::TakeSliderRanges([this](const QString& name) { return find(name); });
     // Screen readers tell the eight rows apart by their stage.
     for (int k = 0; k < kStageCount; ++k) {
         const auto i = static_cast<std::size_t>(k);
         const QString name = ui::Tr(QStringLiteral("dpi_stage_value_name_text")).arg(k + 1);
         for (QWidget* w : {m_pSliderDpi[i], m_pEditDpi[i]})
             if (w) w->setAccessibleName(name);
+        if (m_pEditDpi[i]) {
+            auto* hook = new ui::EventHook(&OnOffStageKey);
+            hook->setParent(m_pEditDpi[i]);
+            hook->watch(m_pEditDpi[i]);
+        }
     }
     // The light sliders say their value in their tooltip.
     const std::pair<QWidget*, const char*> valued[] = {{m_pSliderBrightness, "brightness_text"},
@@ -74,9 +129,13 @@ void CMS_1_Page::show_stage_states(const ProfileRecord& r) {
         const bool on = r.dpi_stage_enabled(k) == 1;
         const bool active = page::NearestChoice(r.dpi_stage_index(), kStageCount) == k;
         ui::SetCheck(m_pCheckDpiEnabled[i], on);
-        // The stage the mouse is on stays in use.
-        ui::SetEnabled(m_pCheckDpiEnabled[i], !(on && active));
-        for (QWidget* w : {m_pSliderDpi[i], m_pEditDpi[i], m_pBtnDpiColor[i], m_pLabelDpi[i]}) ui::SetEnabled(w, on);
+        for (QWidget* w : {m_pSliderDpi[i], m_pBtnDpiColor[i], m_pLabelDpi[i]}) ui::SetEnabled(w, on);
+        // The edit of a stage that is off stays reachable to say why it
+        // takes nothing; the theme greys it.
+        if (auto* edit = qobject_cast<QLineEdit*>(m_pEditDpi[i])) {
+            edit->setReadOnly(!on);
+            edit->setProperty(kOffStage, on ? 0 : k + 1);
+        }
         ui::SetEnabled(m_pOptionDpiStep[i], on || active);
         ui::SetText(m_pLabelDpi[i], on ? page::DpiText(r.dpi_value(k)) : ui::Tr(QStringLiteral("dpi_stage_off_text")));
     }
@@ -84,15 +143,16 @@ void CMS_1_Page::show_stage_states(const ProfileRecord& r) {
 
 void CMS_1_Page::set_stage_enabled(int k, bool on) {
     if (!has_current_profile()) return;
-    edit_profile([k, on](ProfileRecord& r) {
-        if (!on && r.dpi_stage_index() == k) return;
-        r.set_dpi_stage_enabled(k, on ? 1 : 0);
-        // A stage that never had a value starts at 800 DPI.
-        if (on && r.dpi_value(k) < 1) {
-            r.set_dpi_value(k, kNewStageCode);
-            r.set_dpi_value_y(k, kNewStageCode);
-        }
-    });
+    // The active stage stays in use: the box goes back and the status line
+    // says why.
+    if (const edit::ValueCheck c = edit::check_stage_switch(current_profile(), k, on); !c) {
+        ui::SetCheck(m_pCheckDpiEnabled[static_cast<std::size_t>(k)], true);
+        m_bShowingNotTaken = false;
+        Say(m_pStatusBar, m_pLabelStatus, Reason(c));
+        return;
+    }
+    // A stage that never had a value starts at 800 DPI.
+    edit_profile([k, on](ProfileRecord& r) { edit::switch_stage(r, k, on); });
     const auto record = std::make_unique<ProfileRecord>(current_profile());
     const auto i = static_cast<std::size_t>(k);
     ui::SetValue(m_pSliderDpi[i], record->dpi_value(k));
@@ -104,11 +164,25 @@ void CMS_1_Page::set_stage_enabled(int k, bool on) {
 void CMS_1_Page::commit_dpi_edit(int stage) {
     if (!has_current_profile()) return;
     const auto k = static_cast<std::size_t>(stage - 1);
-    const int code = page::DpiCodeForText(ui::GetText(m_pEditDpi[k]));
+    // A stage that is off takes no typing (its key handler says why).
+    if (!edit::check_stage_value(current_profile(), stage - 1)) return;
+    const edit::ValueCheck check = edit::check_dpi_text(ui::GetText(m_pEditDpi[k]).toStdString());
+    if (!check) {
+        // Refused with its reason; the edit shows the stored value again.
+        const std::int32_t stored = current_profile().dpi_value(stage - 1);
+        ui::SetText(m_pEditDpi[k], page::DpiText(stored));
+        m_bShowingNotTaken = false;
+        Say(m_pStatusBar, m_pLabelStatus, Reason(check));
+        return;
+    }
+    const int code = check.stored;
     const bool changed = current_profile().dpi_value(stage - 1) != code;
     edit_profile([stage, code](ProfileRecord& r) { r.set_dpi_value(stage - 1, code); });
     // Kept in the library at once; sent with the apply buttons.
-    if (changed) save_library_now();
+    if (changed) {
+        save_library_now();
+        page::ShowDpiWaiting(m_pBtnApplyDpi, find(QStringLiteral("ms_1_label_apply_result")));
+    }
     ui::SetValue(m_pSliderDpi[k], code);
     // The caption follows the accepted value.
     ui::SetText(m_pLabelDpi[k], page::DpiText(code));

@@ -13,8 +13,11 @@
 #include <QSlider>
 #include <QTest>
 
+#include "edit/settings_catalogue.h"
 #include "library/settings_file.h"
+#include "page/setting_ranges.h"
 #include "page_harness.h"
+#include "ui/skin_loader.h"
 #include "ui/widgets.h"
 
 namespace vantorel {
@@ -281,34 +284,75 @@ TEST_F(PageTest, DpiEditsKeepOnlyDigits) {
     EXPECT_EQ(e->cursorPosition(), 3);
 }
 
-TEST_F(PageTest, TypedDpiIsClampedToTheStagesSteps) {
-    type_and_commit(1, "");
-    EXPECT_EQ(h.profile().dpi_value(0), 1);
-    EXPECT_EQ(edit(1)->text(), "50");
-    EXPECT_EQ(slider("ms_1_slider_dpi_1")->value(), 1);
-    EXPECT_EQ(dpi_label(1), "50");  // the caption follows the accepted value
-
-    type_and_commit(2, "10050");
-    EXPECT_EQ(h.profile().dpi_value(1), 200);
-    EXPECT_EQ(edit(2)->text(), "10000");
-    type_and_commit(3, "10100");
-    EXPECT_EQ(h.profile().dpi_value(2), 201);
-    EXPECT_EQ(edit(3)->text(), "10100");
-    type_and_commit(4, "99999");
-    EXPECT_EQ(h.profile().dpi_value(3), 320);
-    EXPECT_EQ(edit(4)->text(), "22000");
+// A typed DPI on its step is taken (slider and caption follow, nothing is
+// sent); one off the step or out of range was clamped and rounded down
+// without a word: it is refused with the reason in the status line, and the
+// edit shows the stored value again.
+TEST_F(PageTest, PageRefusesTypedDpiOffTheStepOrOutOfRangeWithTheReason) {
+    struct Case {
+        int stage;
+        const char* typed;
+        int code;            // stored afterwards
+        const char* shown;   // in the edit afterwards
+        const char* reason;  // in the status line; empty: taken
+    };
+    const Case cases[] = {
+        {1, "50", 1, "50", ""},
+        {2, "10000", 200, "10000", ""},
+        {3, "10100", 201, "10100", ""},
+        {4, "22000", 320, "22000", ""},
+        {5, "1234", 100, "5000", "1234 DPI is not on the step: the nearest values are 1200 and 1250 DPI"},
+        {5, "10050", 100, "5000", "10050 DPI is not on the step: the nearest values are 10000 and 10100 DPI"},
+        {6, "99999", 320, "22000", "99999 DPI is out of range: a stage takes 50 to 22000 DPI"},
+        {2, "10", 200, "10000", "10 DPI is out of range: a stage takes 50 to 22000 DPI"},
+        {1, "", 1, "50", "Type a DPI from 50 to 22000"},
+    };
+    QWidget* status = h.ctl("ms_1_label_status");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.typed));
+        ui::SetText(status, QString());
+        type_and_commit(c.stage, QString::fromLatin1(c.typed));
+        EXPECT_EQ(h.profile().dpi_value(c.stage - 1), c.code);
+        EXPECT_EQ(edit(c.stage)->text(), c.shown);
+        EXPECT_EQ(slider(QStringLiteral("ms_1_slider_dpi_%1").arg(c.stage))->value(), c.code);
+        EXPECT_EQ(dpi_label(c.stage), c.shown);  // the caption follows the stored value
+        EXPECT_EQ(text(status), QString::fromUtf8(c.reason));
+        if (*c.reason) {
+            EXPECT_TRUE(shown("ms_1_status_bar"));
+        }
+    }
 
     // Leaving the edit commits as well.
     QLineEdit* e = edit(5);
     e->selectAll();
     QTest::keyClick(e, Qt::Key_Backspace);
-    QTest::keyClicks(e, "1234");
+    QTest::keyClicks(e, "1250");
     QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(e, &leave);
     pump();
-    EXPECT_EQ(h.profile().dpi_value(4), 24);
-    EXPECT_EQ(e->text(), "1200");
+    EXPECT_EQ(h.profile().dpi_value(4), 25);
+    EXPECT_EQ(e->text(), "1250");
     EXPECT_EQ(h.apply_requests, 0);
+}
+
+// The skin's slider ranges show before the page starts; the page then takes
+// the catalogue's, which the command line checks against. The two must
+// agree, or a value the page offers would be refused by the command line.
+TEST_F(PageTest, SkinSliderRangesAgreeWithTheSettingsCatalogue) {
+    std::unique_ptr<QWidget> skin(ui::SkinLoader::load(QStringLiteral("MS/MS_1/ms_1_page.xml"), nullptr));
+    ASSERT_NE(skin, nullptr);
+    for (const page::SliderSetting& s : page::SliderSettings()) {
+        const edit::SettingInfo& info = edit::setting(s.setting);
+        for (int n = 1; n <= (info.per_stage ? 8 : 1); ++n) {
+            const QString name = info.per_stage ? QString::fromLatin1(s.control).arg(n) : QString::fromLatin1(s.control);
+            SCOPED_TRACE(name.toStdString());
+            for (QSlider* shown_slider : {skin->findChild<QSlider*>(name), slider(name)}) {
+                ASSERT_NE(shown_slider, nullptr);
+                EXPECT_EQ(shown_slider->minimum(), info.stored_min);
+                EXPECT_EQ(shown_slider->maximum(), info.stored_max);
+            }
+        }
+    }
 }
 
 TEST_F(PageTest, DpiSlidersShowTheirStagesDpi) {

@@ -7,11 +7,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <functional>
 #include <set>
 
 #include "core/reports.h"
@@ -158,6 +160,50 @@ TEST_F(PageUsabilityTest, AnApplyShowsItsProgressAndThenItsResult) {
     EXPECT_GE(counter.shows, 2);
 }
 
+// A dragged or typed DPI value waits for "Send DPI values" while the result
+// still read "Sent to the mouse": the result and the button say that it
+// waits, the library has it at once, and sending ends the wait.
+TEST_F(PageUsabilityTest, PageShowsThatDpiValuesWaitForSending) {
+    h.click(QStringLiteral("ms_1_check_dpi"));  // open the DPI section
+    QLabel* result = h.ctl<QLabel>("ms_1_label_apply_result");
+    QAbstractButton* send = h.button("ms_1_btn_apply_dpi");
+    struct Case {
+        const char* control;
+        std::function<void(QWidget*)> act;
+        int stage;
+        int code;  // stored and saved at once
+    };
+    const Case cases[] = {
+        {"ms_1_edit_dpi_1",
+         [](QWidget* w) {
+             QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(w, "1250");
+             QTest::keyClick(w, Qt::Key_Return);
+         },
+         1, 25},
+        {"ms_1_slider_dpi_3", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Right); }, 3, 49},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        h.mouse->clear_log();
+        c.act(h.ctl(QString::fromLatin1(c.control)));
+        h.settle();
+        EXPECT_EQ(h.profile_on_disk().dpi_value(c.stage - 1), c.code);
+        EXPECT_TRUE(h.mouse->reports().empty());
+        EXPECT_EQ(result->text(), QString::fromUtf8("DPI values wait for “Send DPI values”"));
+        EXPECT_EQ(send->text(), QString::fromUtf8("● Send DPI values"));
+        EXPECT_EQ(send->accessibleDescription(), result->text());
+
+        column()->ensureWidgetVisible(send);
+        QTest::mouseClick(send, Qt::LeftButton, Qt::NoModifier, send->rect().center());
+        h.settle();
+        ASSERT_TRUE(pump_until([&] { return result->text() == "Sent to the mouse"; }));
+        EXPECT_EQ(send->text(), "Send DPI values");
+        EXPECT_TRUE(send->accessibleDescription().isEmpty());
+        EXPECT_EQ(report_types(*h.mouse), std::vector<std::uint8_t>{kReportDpi});
+    }
+}
+
 // Every feature of the page has landed: no control is left greyed as
 // "not available yet".
 TEST_F(PageUsabilityTest, NoControlIsLeftMarkedAsNotReady) {
@@ -209,9 +255,9 @@ TEST_F(PageUsabilityTest, TheWindowFitsSmallWorkAreasAndEveryControlStaysReachab
     EXPECT_EQ(h.wnd->childAt(at), apply);
 }
 
-// Stages not in use read "off" with their row greyed; the check box beside
-// each row switches a stage on (at 800 DPI when it had no value) and off,
-// and the active stage cannot be switched off.
+// Stages not in use read "off" with their row greyed (the edit read-only);
+// the check box beside each row switches a stage on (at 800 DPI when it had
+// no value) and off, and the active stage cannot be switched off.
 TEST_F(PageUsabilityTest, StagesAreSwitchedOnAndOffWithTheirCheckBox) {
     h.click(QStringLiteral("ms_1_check_dpi"));  // open the DPI section
     auto check = [&](int n) { return h.ctl<QCheckBox>(QStringLiteral("ms_1_check_dpi_enabled_%1").arg(n)); };
@@ -228,7 +274,7 @@ TEST_F(PageUsabilityTest, StagesAreSwitchedOnAndOffWithTheirCheckBox) {
     EXPECT_EQ(caption(7), "off");
     EXPECT_FALSE(slider(7)->isEnabled());
     EXPECT_FALSE(h.ctl(QStringLiteral("ms_1_option_dpi_step_7"))->isEnabled());
-    EXPECT_FALSE(check(2)->isEnabled());
+    EXPECT_TRUE(h.ctl<QLineEdit>(QStringLiteral("ms_1_edit_dpi_7"))->isReadOnly());
 
     h.mouse->clear_log();
     click_box(7);
@@ -241,11 +287,54 @@ TEST_F(PageUsabilityTest, StagesAreSwitchedOnAndOffWithTheirCheckBox) {
     click_box(3);
     EXPECT_EQ(h.profile().dpi_stage_enabled(2), 0);
     EXPECT_EQ(caption(3), "off");
-    EXPECT_FALSE(h.ctl(QStringLiteral("ms_1_edit_dpi_3"))->isEnabled());
+    EXPECT_TRUE(h.ctl<QLineEdit>(QStringLiteral("ms_1_edit_dpi_3"))->isReadOnly());
 
     const ProfileRecord before = h.profile();
-    click_box(2);  // the active stage: its box is greyed and takes no click
+    click_box(2);  // the active stage: its click is refused
     EXPECT_EQ(h.profile(), before);
+    EXPECT_TRUE(check(2)->isChecked());
+}
+
+// Typing into the edit of a stage that is off, or unticking the active
+// stage, changed nothing without a word: the status line says why, with real
+// keys and clicks on the controls.
+TEST_F(PageUsabilityTest, PageSaysWhyAnOffStageOrTheActiveStageTakesNoChange) {
+    h.click(QStringLiteral("ms_1_check_dpi"));  // open the DPI section
+    auto type = [](QWidget* w) {
+        QTest::keyClicks(w, "1600");
+        QTest::keyClick(w, Qt::Key_Return);
+    };
+    auto erase = [](QWidget* w) { QTest::keyClick(w, Qt::Key_Backspace); };
+    auto click = [this](QWidget* w) {
+        column()->ensureWidgetVisible(w);
+        QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(8, w->height() / 2));
+    };
+    struct Case {
+        const char* control;
+        std::function<void(QWidget*)> act;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"ms_1_edit_dpi_7", type, "Stage 7 is off: tick its box to use it"},
+        {"ms_1_edit_dpi_8", erase, "Stage 8 is off: tick its box to use it"},
+        {"ms_1_check_dpi_enabled_2", click,
+         "Stage 2 is the active stage and stays in use: make another stage active first"},
+    };
+    QWidget* status = h.ctl("ms_1_label_status");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        const ProfileRecord before = h.profile();
+        QWidget* w = h.ctl(QString::fromLatin1(c.control));
+        const QString text_before = ui::GetText(w);
+        ui::SetText(status, QString());
+        c.act(w);
+        h.settle();
+        EXPECT_EQ(h.profile(), before);
+        EXPECT_EQ(ui::GetText(w), text_before);
+        EXPECT_EQ(ui::GetText(status), QString::fromUtf8(c.reason));
+        EXPECT_TRUE(ui::IsVisible(h.ctl("ms_1_status_bar")));
+    }
+    EXPECT_TRUE(h.ctl<QCheckBox>(QStringLiteral("ms_1_check_dpi_enabled_2"))->isChecked());
 }
 
 // Tab walks the whole settings column, every control named for screen
