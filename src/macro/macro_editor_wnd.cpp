@@ -2,13 +2,17 @@
 #include "macro/macro_editor_wnd.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QStackedWidget>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "core/messages.h"
 #include "core/trace.h"
@@ -37,6 +41,18 @@ std::uint64_t now_ms() {
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count());
+}
+
+// The keys a list leaves held down when it ends: pressed and not released
+// after their last press.
+std::vector<std::uint8_t> held_at_end(const std::vector<MacroAction>& actions) {
+    std::vector<std::uint8_t> down;
+    for (const MacroAction& a : actions) {
+        const auto at = std::find(down.begin(), down.end(), a.key_code);
+        if (a.action_kind == kActionPress && at == down.end()) down.push_back(a.key_code);
+        if (a.action_kind != kActionPress && at != down.end()) down.erase(at);
+    }
+    return down;
 }
 
 int read_number(const QString& text) {
@@ -96,7 +112,20 @@ void CMS_1_Macro::InitWindow() {
     ui::SetVisible(savedata_tab_, false);
     ui::SetVisible(recording_label_, false);
     set_panel_page(0);
+    // The editor opens on the macro it showed when it last closed.
+    for (std::size_t i = 0; i < library_.size() && !services_.open_on.empty(); ++i) {
+        if (library_[i].name() != services_.open_on) continue;
+        model_.load(static_cast<int>(i));
+        show_macro();
+        break;
+    }
     fill_macro_list();
+    if (model_.has_current()) {
+        QTimer::singleShot(0, this, [this] {
+            if (auto* list = qobject_cast<QListWidget*>(macro_list_); list && list->currentItem())
+                list->scrollToItem(list->currentItem());
+        });
+    }
     // Without the hook library the editor sees the keys and clicks made in
     // its own window.
     if (!session_wide()) qApp->installEventFilter(this);
@@ -141,7 +170,10 @@ void CMS_1_Macro::rebuild_actions() {
     while (list->count() < count) {
         auto* item = new QListWidgetItem(list);
         item->setSizeHint(QSize(0, 30));
+        // The row takes the list's width, less a scroll bar when there is
+        // one, so that its columns fit inside it.
         auto* holder = new QWidget;
+        (new QHBoxLayout(holder))->setContentsMargins(0, 0, 0, 0);
         LoadSubSkin(QStringLiteral("keylistitem.xml"), holder);
         list->setItemWidget(item, holder);
     }
@@ -228,9 +260,8 @@ void CMS_1_Macro::Notify(const ui::Notification& msg) {
             if (editing_action_) show_action_panel();
             else set_panel_page(0);
         } else if (s == insert_mouse_check_) {
-            const bool on = ui::GetCheck(insert_mouse_check_);
-            ui::SetVisible(mouse_tab_, on);
-            ui::SetVisible(name_tab_, !on);
+            // The click buttons come in under the name, which stays.
+            ui::SetVisible(mouse_tab_, ui::GetCheck(insert_mouse_check_));
         }
         return;
     }
@@ -287,15 +318,20 @@ void CMS_1_Macro::on_click(QWidget* s) {
         // Those buttons change now, where the user sees them.
         if (services_.library_changed) services_.library_changed();
     } else if (name == QLatin1String("ms_1_macro_up_btn")) {
+        if (!keys_stay_released(-1, false)) return;
         model_.move_up();
         rebuild_actions();
     } else if (name == QLatin1String("ms_1_macro_down_btn")) {
+        if (!keys_stay_released(1, false)) return;
         model_.move_down();
         rebuild_actions();
     } else if (name == QLatin1String("ms_1_macro_delete_action_btn")) {
+        if (!keys_stay_released(0, true)) return;
         model_.delete_selected();
         rebuild_actions();
     } else if (name == QLatin1String("ms_1_macro_clear_action_btn")) {
+        if (!model_.has_current() || model_.count() == 0) return;
+        if (!services_.ask || services_.ask(this, QStringLiteral("macro_clear_ask_text"), true) != 1) return;
         model_.clear();
         rebuild_actions();
     } else if (name == QLatin1String("ms_1_macro_import_btn")) {
@@ -320,6 +356,27 @@ void CMS_1_Macro::on_click(QWidget* s) {
             rebuild_actions();
         }
     }
+}
+
+bool CMS_1_Macro::keys_stay_released(int step, bool remove) {
+    const int s = model_.selected();
+    const int count = model_.count();
+    if (s < 0 || s >= count || s + step < 0 || s + step >= count) return true;
+    std::vector<MacroAction> now(model_.actions().begin(), model_.actions().begin() + count);
+    std::vector<MacroAction> after = now;
+    if (remove) after.erase(after.begin() + s);
+    else std::swap(after[static_cast<std::size_t>(s)], after[static_cast<std::size_t>(s + step)]);
+    const std::vector<std::uint8_t> before = held_at_end(now);
+    QStringList keys;
+    for (const std::uint8_t key : held_at_end(after)) {
+        if (std::find(before.begin(), before.end(), key) != before.end()) continue;
+        keys << QString::fromStdU16String(usage_to_key_name(key, layout_, ui::ResourceManager::instance().language()));
+    }
+    if (keys.isEmpty()) return true;
+    // The mouse would end the macro with the key still down.
+    return services_.ask &&
+           services_.ask(this, ui::Tr(QStringLiteral("macro_key_held_text")).arg(keys.join(QStringLiteral(", "))),
+                         true) == 1;
 }
 
 void CMS_1_Macro::commit_name() {

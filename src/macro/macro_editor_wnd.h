@@ -39,6 +39,7 @@ public:
         // A macro went: the buttons that played it change now.
         std::function<void()> library_changed;
         QString data_folder;  // where the file dialogs open
+        std::u16string open_on;  // the macro shown first, by name; none when empty
     };
 
     CMS_1_Macro(MacroLibrary& library, const KeyboardLayout& layout, HookTable hooks, Services services);
@@ -76,6 +77,9 @@ private:
     void start_key_capture();
     void end_key_capture();
     void unhook();  // the hook and the mouse reports off
+    // False when moving the selected action by `step` (or removing it) would
+    // leave a key held at the end and the user does not want that.
+    bool keys_stay_released(int step, bool remove);
     void commit_name();
     void commit_delay(QWidget* edit);
     std::uint16_t default_delay() const;

@@ -229,10 +229,19 @@ void CMS_1_Page::open_macro_editor() {
     };
     services.library_changed = [this] { ResyncMacroSlots(); };
     services.data_folder = QString::fromStdString(m_pStore->folder().path().string());
+    // It opens again on the macro it showed last, kept with its button.
+    const char* const shown = "shownMacro";
+    if (m_pBtnMacro) services.open_on = m_pBtnMacro->property(shown).toString().toStdU16String();
     CMS_1_Macro editor(m_pStore->macros(), *m_pLayout, host_.hooks ? *host_.hooks : HookTable{}, std::move(services));
     // However the editor closes (its exit button, Escape, the title bar's
     // close): every change is saved already, so the buttons follow it.
     run_dialog(editor);
+    if (m_pBtnMacro) {
+        const MacroEditorModel& left = editor.model();
+        m_pBtnMacro->setProperty(shown, left.has_current() ? QString::fromStdU16String(
+                                                                 m_pStore->macros()[static_cast<std::size_t>(left.current())].name())
+                                                           : QString());
+    }
     ResyncMacroSlots();
 }
 

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTest>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -235,6 +237,146 @@ TEST(MacroEditorWindow, EnterInAFieldTakesItAndEscapeRevertsIt) {
     }
 }
 
+// Macros "M1", "M2", ... of `actions` press-and-release pairs each, delays 100, 101, ...
+void give_macros(PageHarness& h, int macros, int pairs) {
+    std::lock_guard<std::mutex> lock(h.page->store().mutex());
+    for (int n = 1; n <= macros; ++n) {
+        MacroRecord m;
+        m.set_name(QStringLiteral("M%1").arg(n).toStdU16String());
+        for (int i = 0; i < 2 * pairs; ++i)
+            m.set_action(static_cast<std::size_t>(i), {static_cast<std::uint8_t>(4 + i / 2),
+                                                       i % 2 ? kActionRelease : kActionPress,
+                                                       static_cast<std::uint16_t>(100 + i)});
+        m.set_action_count(2 * pairs);
+        h.page->store().macros().append(m);
+    }
+}
+
+void click_row(QListWidget* rows, int row) {
+    rows->scrollToItem(rows->item(row));
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualItemRect(rows->item(row)).center());
+    pump();
+}
+
+// Once the list scrolls, the scroll bar takes its width from the rows: every
+// delay must still be shown whole, inside the list, down to the last row.
+TEST(MacroEditorWindow, DelaysStayReadableWhenTheActionListScrolls) {
+    PageHarness h;
+    give_macros(h, 1, 8);
+    h.answer_dialog = [&](ui::SkinWindow& d) {
+        select_macro(d, 0);
+        auto* rows = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_action_list"));
+        ASSERT_EQ(rows->count(), 16);
+        ASSERT_TRUE(rows->verticalScrollBar()->isVisible());
+        for (int i = 0; i < rows->count(); ++i) {
+            rows->scrollToItem(rows->item(i));
+            pump();
+            auto* delay = rows->itemWidget(rows->item(i))->findChild<QLabel*>(QStringLiteral("delay"));
+            ASSERT_NE(delay, nullptr);
+            const QRect shown(delay->mapTo(rows->viewport(), QPoint(0, 0)), delay->size());
+            EXPECT_TRUE(rows->viewport()->rect().contains(shown)) << i;
+            EXPECT_GE(delay->width(), delay->fontMetrics().horizontalAdvance(delay->text())) << i;
+            if (i < rows->count() - 1) {
+                EXPECT_TRUE(delay->text().startsWith(QString::number(100 + i))) << i;
+            }
+        }
+        click(d.FindControl("btn_exit"));
+    };
+    h.click("ms_1_btn_macro");
+}
+
+// Clear takes every action at once: it asks first, and "no" keeps them.
+TEST(MacroEditorWindow, ClearAsksBeforeDroppingTheActions) {
+    for (const auto& [answer, left] : {std::pair{0, 4}, {1, 0}}) {
+        PageHarness h;
+        give_macros(h, 1, 2);
+        h.answers = {answer};
+        h.answer_dialog = [&](ui::SkinWindow& d) {
+            select_macro(d, 0);
+            click(d.FindControl("ms_1_macro_clear_action_btn"));
+            click(d.FindControl("btn_exit"));
+        };
+        h.click("ms_1_btn_macro");
+        ASSERT_FALSE(h.messages.empty()) << answer;
+        EXPECT_EQ(h.messages.back(), "macro_clear_ask_text");
+        EXPECT_EQ(h.page->store().macros()[0].action_count(), left) << answer;
+    }
+}
+
+// Deleting or moving one half of a press and release pair leaves the key
+// held when the macro ends: the editor says so first, and "no" keeps the list.
+TEST(MacroEditorWindow, SplittingAPressFromItsReleaseWarnsThatTheKeyStaysHeld) {
+    const struct {
+        const char* what;
+        int row;
+        const char* button;
+        int answer;
+        bool warned;
+        std::vector<std::uint8_t> kinds;  // press 1, release 2, after the click
+    } cases[] = {
+        {"delete the release", 1, "ms_1_macro_delete_action_btn", 0, true, {1, 2, 1, 2}},
+        {"delete the release, yes", 1, "ms_1_macro_delete_action_btn", 1, true, {1, 1, 2}},
+        {"release above its press", 1, "ms_1_macro_up_btn", 0, true, {1, 2, 1, 2}},
+        {"press below its release", 0, "ms_1_macro_down_btn", 1, true, {2, 1, 1, 2}},
+        {"delete the press: nothing held", 0, "ms_1_macro_delete_action_btn", 0, false, {2, 1, 2}},
+        {"pairs swapped whole", 2, "ms_1_macro_up_btn", 0, false, {1, 1, 2, 2}},
+    };
+    for (const auto& c : cases) {
+        PageHarness h;
+        give_macros(h, 1, 2);
+        h.answers = {c.answer};
+        h.answer_dialog = [&](ui::SkinWindow& d) {
+            select_macro(d, 0);
+            click_row(qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_action_list")), c.row);
+            click(d.FindControl(c.button));
+            click(d.FindControl("btn_exit"));
+        };
+        h.click("ms_1_btn_macro");
+        EXPECT_EQ(!h.messages.empty() && h.messages.back().contains(QStringLiteral("held")), c.warned) << c.what;
+        const MacroRecord& m = h.page->store().macros()[0];
+        std::vector<std::uint8_t> kinds;
+        for (int i = 0; i < m.action_count(); ++i) kinds.push_back(m.action(static_cast<std::size_t>(i)).action_kind);
+        EXPECT_EQ(kinds, c.kinds) << c.what;
+    }
+}
+
+// The click buttons come in beside the name, which stays to be edited.
+TEST(MacroEditorWindow, InsertingMouseClicksKeepsTheNameField) {
+    PageHarness h;
+    give_macros(h, 1, 1);
+    h.answer_dialog = [&](ui::SkinWindow& d) {
+        select_macro(d, 0);
+        click(d.FindControl("ms_1_macro_insert_mouse_btn"));
+        EXPECT_TRUE(d.FindControl("ms_1_macro_key1_btn")->isVisible());
+        EXPECT_TRUE(d.FindControl("ms_1_macro_name_edit")->isVisible());
+        click(d.FindControl("btn_exit"));
+    };
+    h.click("ms_1_btn_macro");
+}
+
+// Opened again, the editor shows the macro it showed when it closed:
+// selected, scrolled into view and loaded.
+TEST(MacroEditorWindow, OpeningTheEditorAgainShowsTheMacroLeft) {
+    PageHarness h;
+    give_macros(h, 30, 1);
+    h.answer_dialog = [&](ui::SkinWindow& d) {
+        auto* list = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_list"));
+        click_row(list, 24);
+        click(d.FindControl("btn_exit"));
+    };
+    h.click("ms_1_btn_macro");
+    h.answer_dialog = [&](ui::SkinWindow& d) {
+        pump();
+        auto* list = qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_list"));
+        EXPECT_EQ(list->currentRow(), 24);
+        EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(24))));
+        EXPECT_EQ(ui::GetText(d.FindControl("ms_1_macro_name_edit")), "M25");
+        EXPECT_EQ(qobject_cast<QListWidget*>(d.FindControl("ms_1_macro_action_list"))->count(), 2);
+        click(d.FindControl("btn_exit"));
+    };
+    h.click("ms_1_btn_macro");
+}
+
 // Every change is saved while the editor is open, so however it closes the
 // buttons take the macro as it now is.
 TEST(MacroEditorWindow, ClosingTheEditorAnyWayFollowsTheLibrary) {
@@ -249,6 +391,7 @@ TEST(MacroEditorWindow, ClosingTheEditorAnyWayFollowsTheLibrary) {
     for (const auto& [way, close] : ways) {
         PageHarness h;
         give_burst(h);
+        h.answers = {1};  // yes, clear it
         h.answer_dialog = [&, close = close](ui::SkinWindow& d) {
             select_macro(d, 0);
             click(d.FindControl("ms_1_macro_clear_action_btn"));
