@@ -9,6 +9,7 @@
 #include "button_text.h"
 #include "macro/macro_model.h"
 #include "core/profile_record.h"
+#include "edit/settings_catalogue.h"
 #include "settings_table.h"
 
 namespace vantorel::cli {
@@ -157,6 +158,18 @@ TEST_F(SettingsTable, CliKeepsTheStageRulesOfThePage) {
     // Switched on without a value, a stage starts at 800 DPI as on the page.
     EXPECT_EQ(setting_value(record, "dpi.7"), "800");
     EXPECT_EQ(record.dpi_value_y(6), record.dpi_value(6));
+}
+
+// Move mode was a setting of the page that the command line did not know:
+// every setting of the shared catalogue is one `set` and `get` know, and
+// back, each with its sentence of help.
+TEST_F(SettingsTable, EverySettingOfTheCatalogueIsOneTheCliKnows) {
+    for (const edit::SettingInfo& s : edit::settings()) {
+        const std::string name = std::string(s.name) + (s.per_stage ? ".8" : "");
+        EXPECT_TRUE(is_setting(name)) << name;
+        EXPECT_FALSE(s.help.empty()) << name;
+    }
+    for (const std::string& name : setting_names()) EXPECT_NE(edit::find_setting(name), nullptr) << name;
 }
 
 TEST(ButtonText, FunctionWordsCoverTheMenuWithUniqueNames) {
