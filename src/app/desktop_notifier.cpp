@@ -12,6 +12,13 @@
 
 namespace vantorel::app {
 
+std::unique_ptr<DesktopNotifier> DesktopNotifier::Transient(int expire_ms) {
+    auto notifier = std::make_unique<DesktopNotifier>();
+    notifier->transient_ = true;
+    notifier->expire_ms_ = expire_ms;
+    return notifier;
+}
+
 void DesktopNotifier::notify(const std::u16string& title, const std::u16string& body) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -22,11 +29,12 @@ void DesktopNotifier::notify(const std::u16string& title, const std::u16string& 
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QVariantMap hints;
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(2));
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(transient_ ? 0 : 2));
+    if (transient_) hints.insert(QStringLiteral("transient"), true);
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("io.github.qvvantorel.QVVantorel"));
     call << QStringLiteral("QV Vantorel") << *last_id_ << QStringLiteral("io.github.qvvantorel.QVVantorel")
          << QString::fromStdU16String(title) << QString::fromStdU16String(body) << QStringList() << hints
-         << static_cast<qint32>(-1);
+         << static_cast<qint32>(expire_ms_);
     // Asked without waiting: a slow or absent notification service never
     // holds up the window.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));

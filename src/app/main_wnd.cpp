@@ -43,6 +43,8 @@ CMainWnd::CMainWnd(std::unique_ptr<MousePage> page)
     : page_(page ? std::move(page) : std::make_unique<PlaceholderPage>()),
       links_(std::make_shared<NoLinkPresence>()) {
     SetNotifier(std::make_unique<app::DesktopNotifier>());
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        SetDpiNotifier(app::DesktopNotifier::Transient(2000));
 }
 
 void CMainWnd::SetNotifier(std::unique_ptr<app::Notifier> notifier) {
@@ -327,6 +329,12 @@ void CMainWnd::refresh_device_tab() {
 }
 
 void CMainWnd::show_dpi_popup(std::intptr_t dpi_code) {
+    if (dpi_notifier_) {
+        // Each one replaces the one before and goes by itself.
+        dpi_notifier_->notify(ui::Tr(QStringLiteral("mouse_name_text")).toStdU16String(),
+                              DpiPopupText(static_cast<std::int64_t>(dpi_code)).toStdU16String());
+        return;
+    }
     KillTimer(kTimerDpiPopup);
     SetTimer(kTimerDpiPopup, 2000);
     const QString text = DpiPopupText(static_cast<std::int64_t>(dpi_code));

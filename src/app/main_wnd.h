@@ -79,6 +79,11 @@ public:
     // Where low-battery warnings go; the desktop's notification service
     // unless set.
     void SetNotifier(std::unique_ptr<app::Notifier> notifier);
+    // Where the DPI the mouse switched to is told instead of the popup
+    // window: on Wayland, where a window cannot be kept from taking the
+    // focus (over a game) nor placed in a corner. Null: the popup window.
+    // Set by default on Wayland.
+    void SetDpiNotifier(std::unique_ptr<app::Notifier> notifier) { dpi_notifier_ = std::move(notifier); }
     // The autostart entry the tray menu's "Start with the desktop" writes,
     // and the program it starts.
     // "Start with the desktop" starts `executable` with `arguments` (the
@@ -162,6 +167,7 @@ private:
     QAction* tray_profiles_end_ = nullptr;  // separator after the profiles
     QAction* tray_autostart_ = nullptr;
     std::unique_ptr<app::Notifier> notifier_;
+    std::unique_ptr<app::Notifier> dpi_notifier_;
     std::unique_ptr<app::BatteryNotifier> battery_;
     Autostart autostart_;
     QString autostart_executable_;

@@ -340,6 +340,42 @@ TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
     EXPECT_EQ(wnd_->DpiPopup()->Text(), "800 DPI");
 }
 
+// The popup comes while the user works (or plays) in another window: that
+// window keeps the keyboard.
+// On a real desktop (X11, or Wayland under sway in the Wayland test).
+TEST_F(MainWndTest, ShowingTheDpiPopupLeavesTheFocusWhereItIs) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        GTEST_SKIP() << "the offscreen platform gives every window it shows the focus";
+    create();
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("another program"));
+    other.resize(300, 200);
+    other.show();
+    other.activateWindow();
+    if (!QTest::qWaitForWindowActive(&other)) GTEST_SKIP() << "this platform does not move the focus between windows";
+    wnd_->ShowDpiPopup(16);
+    // A window on X11; on Wayland a notification, and no window at all.
+    pump_until([this] { return wnd_->DpiPopup() && wnd_->DpiPopup()->isVisible(); }, 50);
+    pump_until([] { return false; }, 30);
+    EXPECT_EQ(QGuiApplication::focusWindow(), other.windowHandle())
+        << "focus on " << (QGuiApplication::focusWindow() ? qPrintable(QGuiApplication::focusWindow()->title()) : "nothing");
+    EXPECT_TRUE(other.isActiveWindow());
+}
+
+// On Wayland the DPI is a notification: each replaces the one before, and no
+// window comes up that could take the focus.
+TEST_F(MainWndTest, OnWaylandTheDpiIsANotificationNotAWindow) {
+    std::vector<std::u16string> shown;
+    wnd_->SetDpiNotifier(std::make_unique<RecordingNotifier>(shown));
+    create();
+    for (int code : {16, 32, 320}) wnd_->ShowDpiPopup(code);
+    pump();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(QString::fromStdU16String(shown.back()), QStringLiteral("22000 DPI"));
+    EXPECT_TRUE(popups().isEmpty());
+    EXPECT_EQ(wnd_->DpiPopup(), nullptr);
+}
+
 TEST_F(MainWndTest, TimersArmedFromAnotherThreadRunOnTheWindow) {
     create();
     // The wired link's settling pause, armed from a driver thread.

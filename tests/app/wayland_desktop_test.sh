@@ -7,9 +7,13 @@
 # (800x500 logical), the compositor draws it (grim), a second start ends with
 # 0 and leaves one window, and closing the window from the compositor ends
 # the program, which saves on the way out.
-# Usage: wayland_desktop_test.sh PATH-TO-qv-vantorel
+# With a test program and a filter it runs those GoogleTest cases under the
+# same sway instead.
+# Usage: wayland_desktop_test.sh PATH-TO-qv-vantorel [TEST-PROGRAM FILTER]
 set -u
 program=$1
+tests=${2:-}
+filter=${3:-}
 skip() { echo "SKIP: $*"; exit 77; }
 for tool in sway swaymsg jq runuser; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
@@ -64,6 +68,16 @@ sway_pid=$!
 wait_for 10 test -S "$dir/run/wayland-1" || fail "sway did not start"
 wait_for 5 sh -c "ls '$dir/run'/sway-ipc.* >/dev/null 2>&1" || fail "sway has no IPC socket"
 SWAYSOCK=$(ls "$dir/run"/sway-ipc.*)
+
+if [ -n "$tests" ]; then
+  as_user "$tests" --gtest_filter="$filter" >"$dir/app.log" 2>&1
+  status=$?
+  cat "$dir/app.log"
+  [ "$status" = 0 ] || fail "$filter failed under sway"
+  grep -q "OK \]" "$dir/app.log" || fail "$filter did not run"
+  echo "PASS"
+  exit 0
+fi
 
 ours() { as_user swaymsg -t get_tree -r | jq -c '[recurse(.nodes[]?, .floating_nodes[]?) | select(.app_id == "io.github.qvvantorel.QVVantorel")]'; }
 count() { [ "$(ours | jq length)" = "$1" ]; }
