@@ -38,8 +38,6 @@ QString DigitsOnly(const QString& text) {
     return digits;
 }
 
-int DpiCodeForText(const QString& text) { return dpi_entry_value(ReadInt(text)); }
-
 QString DpiText(std::int64_t code) { return QString::number(code == 0 ? 0 : dpi_for_code(code)); }
 
 LightRows LightRowsFor(std::int32_t light_mode) {

@@ -21,10 +21,6 @@ int ReadInt(const QString& text);
 // The text with every character outside '0'..'9' removed.
 QString DigitsOnly(const QString& text);
 
-// The stage code of a typed DPI value: the text read as above, clamped to
-// 50..22000 DPI and rounded down to the code's step (50 up to 10000, 100
-// above). An empty edit gives code 1 (50 DPI).
-int DpiCodeForText(const QString& text);
 // "%d" of the DPI a stage code stands for (code 0, an unused stage, is 0).
 QString DpiText(std::int64_t code);
 
