@@ -353,7 +353,7 @@ TEST_F(MainWndTest, ShowingTheDpiPopupLeavesTheFocusWhereItIs) {
     other.show();
     other.activateWindow();
     if (!QTest::qWaitForWindowActive(&other)) GTEST_SKIP() << "this platform does not move the focus between windows";
-    wnd_->ShowDpiPopup(16);
+    wnd_->post_message(kMsgDpiPopup, 0, 16);
     // A window on X11; on Wayland a notification, and no window at all.
     pump_until([this] { return wnd_->DpiPopup() && wnd_->DpiPopup()->isVisible(); }, 50);
     pump_until([] { return false; }, 30);
@@ -368,7 +368,7 @@ TEST_F(MainWndTest, OnWaylandTheDpiIsANotificationNotAWindow) {
     std::vector<std::u16string> shown;
     wnd_->SetDpiNotifier(std::make_unique<RecordingNotifier>(shown));
     create();
-    for (int code : {16, 32, 320}) wnd_->ShowDpiPopup(code);
+    for (int code : {16, 32, 320}) wnd_->post_message(kMsgDpiPopup, 0, code);
     pump();
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(QString::fromStdU16String(shown.back()), QStringLiteral("22000 DPI"));
