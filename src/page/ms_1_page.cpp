@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QTimer>
 
 #include <algorithm>
@@ -53,7 +54,7 @@ CMS_1_Page::CMS_1_Page(PageSetup setup) : m_Setup(std::move(setup)) {
     m_pSource = std::make_unique<page::TrackedProfileSource>(*m_pStore);
     m_pLayout = m_Setup.keyboard_layout ? m_Setup.keyboard_layout : std::make_shared<UsKeyboardLayout>();
     Executor& executor = m_Setup.executor ? *m_Setup.executor : m_Executor;
-    m_pSession = std::make_unique<MouseSession>(executor, m_HostRelay, *m_pSource, *this, std::move(m_Setup.mouse));
+    m_pSession = std::make_unique<MouseSession>(executor, *m_pSource, *this, std::move(m_Setup.mouse));
     m_pSession->add_observer(this);
 }
 
@@ -176,9 +177,8 @@ void CMS_1_Page::find_controls() {
 void CMS_1_Page::Init() {
     find_controls();
 
-    // Lift-off distance reaches no report of the mouse, so it is not
-    // offered; the light section starts closed.
-    ui::SetVisible(m_pCheckLiftOfDistance, false);
+    // The light section starts closed. Lift-off distance is offered as the
+    // command line offers it; its tooltip says the mouse does not get it.
     ui::SetVisible(m_pVerLight, false);
     ui::SetCheck(m_Sections[4].toggle, false);
 
@@ -581,13 +581,20 @@ void CMS_1_Page::show_polling_label(std::int32_t index) {
 }
 
 void CMS_1_Page::show_light_off_label(std::int32_t value) {
-    ui::SetText(m_pLabelLightOff, page::LightOffText(value, ui::Tr(QStringLiteral("sleep_timer_1_text")),
-                                                     ui::Tr(QStringLiteral("sleep_timer_2_text"))));
+    ui::SetText(m_pLabelLightOff,
+                page::LightOffText(value, ui::Tr(QStringLiteral("sleep_timer_1_text")),
+                                   ui::Tr(QStringLiteral("sleep_timer_2_text")),
+                                   QLocale(ui::ResourceManager::instance().language().active_name())));
+    // A light-off time past the sleep time never comes: the note says so.
+    ui::SetVisible(find(QStringLiteral("ms_1_label_timer_note")),
+                   page::LightOffAfterSleep(value, ui::GetValue(m_pSliderSleepTimer)));
 }
 
 void CMS_1_Page::show_sleep_label(std::int32_t value) {
     ui::SetText(m_pLabelSleepTimer, page::SleepText(value, ui::Tr(QStringLiteral("sleep_timer_3_text")),
                                                     ui::Tr(QStringLiteral("sleep_timer_2_text"))));
+    ui::SetVisible(find(QStringLiteral("ms_1_label_timer_note")),
+                   page::LightOffAfterSleep(ui::GetValue(m_pSliderLightOff), value));
 }
 
 void CMS_1_Page::show_debounce_label(std::int32_t value) {

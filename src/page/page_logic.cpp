@@ -56,8 +56,12 @@ Color ColorOfArgb(quint32 argb) {
                  static_cast<std::uint8_t>(argb & 0xFF)};
 }
 
-QString LightOffText(std::int32_t light_off_timer, const QString& prefix, const QString& unit) {
-    return prefix + QString::number(light_off_timer * 0.5, 'f', 1) + QLatin1Char(' ') + unit;
+QString LightOffText(std::int32_t light_off_timer, const QString& prefix, const QString& unit, const QLocale& locale) {
+    return prefix + locale.toString(light_off_timer * 0.5, 'f', 1) + QLatin1Char(' ') + unit;
+}
+
+bool LightOffAfterSleep(std::int32_t light_off_timer, std::int32_t sleep_timer) {
+    return static_cast<std::int64_t>(light_off_timer) > 2 * static_cast<std::int64_t>(sleep_timer);
 }
 
 QString SleepText(std::int32_t sleep_timer, const QString& prefix, const QString& unit) {

@@ -5,6 +5,7 @@
 // the power and polling settings. None of them touches a control.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <cstdint>
@@ -39,8 +40,13 @@ LightRows LightRowsFor(std::int32_t light_mode);
 quint32 ArgbOf(Color c);
 Color ColorOfArgb(quint32 argb);
 
-// "<prefix><value x 0.5 with one decimal> <unit>", e.g. "Lights off after 1.5 min".
-QString LightOffText(std::int32_t light_off_timer, const QString& prefix, const QString& unit);
+// "<prefix><value x 0.5 with one decimal> <unit>", e.g. "Lights off after 1.5 min";
+// the number written as `locale` writes it ("1,5" in German).
+QString LightOffText(std::int32_t light_off_timer, const QString& prefix, const QString& unit,
+                     const QLocale& locale = QLocale::c());
+// The mouse sleeps before its lights would go off: the light-off time
+// (half minutes) never takes effect.
+bool LightOffAfterSleep(std::int32_t light_off_timer, std::int32_t sleep_timer);
 // "<prefix><value> <unit>", e.g. "Sleep after 10 min".
 QString SleepText(std::int32_t sleep_timer, const QString& prefix, const QString& unit);
 // Twice the stored value (the value counts 2 ms steps) in `format`, whose

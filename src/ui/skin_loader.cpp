@@ -93,6 +93,7 @@ Factory factory_for(const QString& class_name) {
         {QStringLiteral("QTextEdit"), &make<QTextEdit>},
         {QStringLiteral("QPlainTextEdit"), &make<QPlainTextEdit>},
         {QStringLiteral("SvgImage"), &make<SvgImage>},
+        {QStringLiteral("ElidingButton"), &make<ElidingButton>},
         {QStringLiteral("ColorPalette"), &make<ColorPalette>},
     };
     return table.value(class_name, nullptr);

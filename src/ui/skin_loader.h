@@ -3,7 +3,8 @@
 // names "main.xml", "msg.xml", ...) read at run time, so a skin can change
 // without a rebuild.
 //
-// Besides the standard widgets a skin may use "SvgImage" and "ColorPalette",
+// Besides the standard widgets a skin may use "SvgImage", "ColorPalette" and
+// "ElidingButton",
 // and these dynamic properties:
 //   textKey, toolTipKey, placeholderKey  language keys (resource-text mode)
 //   itemKeys      "key1;key2" - the items of a combo box

@@ -5,7 +5,11 @@
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QSvgRenderer>
+
+#include <algorithm>
 
 #include "ui/resources.h"
 
@@ -205,6 +209,35 @@ int Label::heightForWidth(int width) const {
     cache_[next_] = {width, height};
     next_ = (next_ + 1) % cache_.size();
     return height;
+}
+
+// ---------------------------------------------------------------------------
+// ElidingButton
+
+QSize ElidingButton::sizeHint() const {
+    // As high as the text wants; the width is the same for every text, so
+    // the layout gives a column of these buttons one width.
+    return {fontMetrics().horizontalAdvance(QString(14, QLatin1Char('x'))) + 2 * 12, QPushButton::sizeHint().height()};
+}
+
+QSize ElidingButton::minimumSizeHint() const {
+    return {fontMetrics().horizontalAdvance(QStringLiteral("Www…")) + 2 * 12, QPushButton::minimumSizeHint().height()};
+}
+
+QString ElidingButton::shownText() const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    int room = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).width();
+    if (!icon().isNull()) room -= iconSize().width() + 4;
+    return fontMetrics().elidedText(text(), Qt::ElideRight, std::max(room, 0));
+}
+
+void ElidingButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text = shownText();
+    painter.drawControl(QStyle::CE_PushButton, option);
 }
 
 }  // namespace vantorel::ui

@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -76,6 +77,23 @@ private:
     int value_ = 255;      // 0..255
     Drag drag_ = Drag::None;
     QImage field_;
+};
+
+// A push button whose width does not follow its text: a text longer than
+// the button is shown cut with an ellipsis ("Browser bookm…"), and text()
+// keeps it whole for the tooltip and screen readers. A row of them keeps
+// its columns whatever is assigned.
+class ElidingButton : public QPushButton {
+    Q_OBJECT
+public:
+    explicit ElidingButton(QWidget* parent = nullptr) : QPushButton(parent) {}
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // The text as it is drawn in the button's present width.
+    QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A QLabel that remembers the heights it gave for the last widths asked.

@@ -19,6 +19,7 @@
 #include "app/screenshot.h"
 #include "ui/qt_env.h"
 #include "ui/resources.h"
+#include "ui/widgets.h"
 
 namespace vantorel {
 namespace {
@@ -60,7 +61,9 @@ std::vector<Fit> misfits(QWidget& control) {
         // the padding vertically, not beyond the button.
         int needs = fm.size(Qt::TextShowMnemonic, button->text()).width();
         if (!button->icon().isNull()) needs += button->iconSize().width() + 4;
-        check(button->text(), needs, room.width());
+        // A button that elides shows the whole text in its tooltip instead.
+        const bool elides = qobject_cast<ui::ElidingButton*>(button) && button->toolTip() == button->text();
+        if (!elides) check(button->text(), needs, room.width());
         check(button->text(), fm.height(), button->height());
     } else if (auto* combo = qobject_cast<QComboBox*>(&control)) {
         QStyleOptionComboBox opt;

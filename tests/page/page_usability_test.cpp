@@ -7,6 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -18,6 +20,7 @@
 
 #include "core/reports.h"
 #include "ui/resources.h"
+#include "ui/widgets.h"
 
 #include "page_harness.h"
 
@@ -90,7 +93,7 @@ TEST_F(PageUsabilityTest, TheWheelOverUnfocusedControlsScrollsTheColumnAndChange
     }
     EXPECT_EQ(h.profile(), before);
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.exec.one_shot_starts(), 0);
+    EXPECT_EQ(h.exec.starts("apply delay"), 0);
 
     // With focus, the control takes the wheel as usual.
     auto* debounce = h.ctl<QAbstractSlider>("ms_1_slider_key_debounce");
@@ -397,6 +400,149 @@ TEST_F(PageUsabilityTest, TheComboPopupIsDarkToItsEdges) {
     }
     QTest::keyClick(combo->view(), Qt::Key_Escape);
     pump();
+}
+
+// Keyboard users see where they are: each kind of focusable control of the
+// page, drawn with the focus and without, differs along its border.
+TEST_F(PageUsabilityTest, EveryFocusableControlShowsAFocusRing) {
+    ASSERT_TRUE(ui::ResourceManager::instance().apply_theme(*qApp));
+    struct Unthemed {
+        ~Unthemed() { qApp->setStyleSheet(QString()); }
+    } unthemed;
+    open_all_sections();
+    QApplication::setActiveWindow(h.wnd.get());
+    auto* profiles = h.ctl<QListWidget>("ms_1_list_profile");
+    for (const char* name : {"ms_1_btn_key_1", "ms_1_check_movemode", "ms_1_check_dpi", "ms_1_btn_dpi_color_1",
+                             "ms_1_slider_sleep_timer", "ms_1_option_ripple_control_1", "ms_1_list_profile"}) {
+        SCOPED_TRACE(name);
+        QWidget* w = h.ctl(QString::fromLatin1(name));
+        ASSERT_NE(w, nullptr);
+        column()->ensureWidgetVisible(w);
+        h.button("ms_1_btn_macro")->setFocus(Qt::TabFocusReason);  // somewhere else
+        pump();
+        // A list shows focus on its current row.
+        const bool list = w == profiles;
+        QWidget* drawn = list ? profiles->viewport() : w;
+        const QRect ring = list ? profiles->visualItemRect(profiles->currentItem()) : w->rect();
+        const QImage without = drawn->grab().toImage();
+        w->setFocus(Qt::TabFocusReason);
+        pump();
+        ASSERT_TRUE(w->hasFocus());
+        const QImage with = drawn->grab().toImage();
+        ASSERT_EQ(with.size(), without.size());
+        const qreal scale = with.devicePixelRatio();
+        int border = 0, changed = 0;
+        for (int x = ring.left(); x <= ring.right(); ++x) {
+            for (int y = ring.top(); y <= ring.bottom(); ++y) {
+                if (x > ring.left() + 1 && x < ring.right() - 1 && y > ring.top() + 1 && y < ring.bottom() - 1) continue;
+                const QPoint at(static_cast<int>(x * scale), static_cast<int>(y * scale));
+                ++border;
+                if (with.pixel(at) != without.pixel(at)) ++changed;
+            }
+        }
+        EXPECT_GT(changed * 4, border) << changed << " of " << border << " border pixels change";
+    }
+}
+
+// Long function names are cut with an ellipsis and shown whole in the
+// tooltip; they neither widen the button grid nor move the mouse picture.
+TEST_F(PageUsabilityTest, ALongButtonFunctionIsElidedAndMovesNothing) {
+    QWidget* picture = h.ctl("ms_1_container_mouse_pic");
+    QWidget* button = h.ctl("ms_1_btn_key_4");
+    h.settle();
+    const QRect picture_at(picture->mapTo(h.wnd.get(), QPoint()), picture->size());
+    const QRect button_at(button->mapTo(h.wnd.get(), QPoint()), button->size());
+    for (const std::uint8_t code : {81, 66}) {  // "Browser bookmarks", "Stop playback"
+        h.edit([code](ProfileRecord& r) { r.slot(3).set_function_code(code); });
+        h.page->Refresh();
+        h.settle();
+        auto* b = qobject_cast<QPushButton*>(button);
+        SCOPED_TRACE(b->text().toStdString());
+        EXPECT_EQ(QRect(picture->mapTo(h.wnd.get(), QPoint()), picture->size()), picture_at);
+        EXPECT_EQ(QRect(button->mapTo(h.wnd.get(), QPoint()), button->size()), button_at);
+        EXPECT_EQ(b->toolTip(), b->text());
+        const QString shown = qobject_cast<ui::ElidingButton*>(button)->shownText();
+        const bool fits = b->fontMetrics().horizontalAdvance(b->text()) <= b->width() - 18;
+        EXPECT_EQ(shown, fits ? b->text() : shown);
+        EXPECT_EQ(shown.endsWith(QChar(0x2026)), !fits);
+    }
+}
+
+// "Sent to the mouse" is shown whole at the window's default size.
+TEST_F(PageUsabilityTest, TheApplyResultGetsTheRoomItsTextNeeds) {
+    h.click(QStringLiteral("ms_1_apply_btn"));
+    h.settle();
+    auto* result = h.ctl<QLabel>("ms_1_label_apply_result");
+    ASSERT_EQ(result->text(), "Sent to the mouse");
+    // On one line, or wrapped within the height it has.
+    if (result->wordWrap()) {
+        EXPECT_LE(result->heightForWidth(result->width()), result->height());
+    } else {
+        EXPECT_GE(result->width(), result->fontMetrics().horizontalAdvance(result->text()));
+    }
+}
+
+// The picture choice is labelled; lift-off distance has its control; each
+// setting kept only in the profile says that the mouse does not get it.
+TEST_F(PageUsabilityTest, SettingsTheMouseDoesNotGetSaySoAndThePictureChoiceIsLabelled) {
+    open_all_sections();
+    EXPECT_TRUE(h.ctl("ms_1_label_mouse_pic")->isVisible());
+    EXPECT_EQ(h.ctl<QLabel>("ms_1_label_mouse_pic")->text(), "Picture");
+    for (const char* name : {"ms_1_check_lift_of_distance", "ms_1_option_lift_of_distance_2", "ms_1_check_movemode"}) {
+        SCOPED_TRACE(name);
+        QWidget* w = h.ctl(QString::fromLatin1(name));
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(w->toolTip().contains(QStringLiteral("not sent to the mouse")));
+    }
+    auto* two = h.button(QStringLiteral("ms_1_option_lift_of_distance_2"));
+    column()->ensureWidgetVisible(two);
+    QTest::mouseClick(two, Qt::LeftButton, Qt::NoModifier, two->rect().center());
+    pump();
+    EXPECT_EQ(h.profile().lift_off_distance(), 1);
+    // The two reset controls say that they are one.
+    EXPECT_TRUE(h.ctl("ms_1_profile_reset_btn")->toolTip().contains(QStringLiteral("Restore defaults")));
+    EXPECT_TRUE(h.ctl("ms_1_btn_reset")->toolTip().contains(QStringLiteral("\u21ba")));
+}
+
+// Lights off after the mouse sleeps never happens: the page says so, and the
+// time is written as the language writes numbers.
+TEST_F(PageUsabilityTest, ALightOffTimePastSleepSaysItNeverComesInTheLanguagesNumbers) {
+    open_all_sections();
+    const struct {
+        const char* language;
+        int light_off, sleep;  // half minutes, minutes
+        const char* label;
+        bool note;
+    } cases[] = {
+        {"en", 2, 10, "Lights off after 1.0 min", false},
+        {"de", 3, 10, "1,5", false},
+        {"en", 25, 12, "Lights off after 12.5 min", true},
+        {"en", 24, 12, "Lights off after 12.0 min", false},
+    };
+    struct English {
+        ~English() { ui::ResourceManager::instance().load_language(QLocale(QStringLiteral("en"))); }
+    } english;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.light_off);
+        ui::ResourceManager::instance().load_language(QLocale(QString::fromLatin1(c.language)));
+        h.edit([&c](ProfileRecord& r) {
+            r.set_light_off_timer(c.light_off);
+            r.set_sleep_timer(c.sleep);
+        });
+        h.page->Refresh();
+        pump();
+        EXPECT_TRUE(h.ctl<QLabel>("ms_1_label_light_off")->text().contains(QString::fromLatin1(c.label)))
+            << h.ctl<QLabel>("ms_1_label_light_off")->text().toStdString();
+        EXPECT_EQ(h.ctl("ms_1_label_timer_note")->isVisible(), c.note);
+    }
+    // Moving the sleep slider below the light-off time brings the note.
+    auto* sleep = h.ctl<QAbstractSlider>("ms_1_slider_sleep_timer");
+    column()->ensureWidgetVisible(sleep);
+    QApplication::setActiveWindow(h.wnd.get());
+    sleep->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(sleep, Qt::Key_Left);
+    pump();
+    EXPECT_TRUE(h.ctl("ms_1_label_timer_note")->isVisible());
 }
 
 }  // namespace

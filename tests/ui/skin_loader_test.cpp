@@ -41,6 +41,7 @@ public:
         QWidget* w = nullptr;
         if (class_name == QLatin1String("SvgImage")) w = new SvgImage(parent);
         else if (class_name == QLatin1String("ColorPalette")) w = new ColorPalette(parent);
+        else if (class_name == QLatin1String("ElidingButton")) w = new ElidingButton(parent);
         else if (class_name == QLatin1String("QLabel")) w = new Label(parent);
         if (!w) return QUiLoader::createWidget(class_name, parent, name);
         w->setObjectName(name);
