@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // What a full apply costs beyond the waits the mouse's protocol requires,
-// on each link, with and without a macro: the apply engine, the report
-// sender and the virtual mouse in real time. The sender's clock adds up
+// on each link, with and without a macro: the mouse session (apply engine,
+// report sender, links) and the virtual mouse in real time. The sender's clock adds up
 // every wait it is asked for (the pacing); the rest of the wall time is our
 // own cost.
 //   vantorel_bench_apply [RUNS]
@@ -14,11 +14,8 @@
 #include <vector>
 
 #include "core/apply_engine.h"
-#include "core/event_loop.h"
 #include "core/function_codes.h"
-#include "core/messages.h"
-#include "device/report_sender.h"
-#include "device/virtual_mouse.h"
+#include "session/virtual_session.h"
 
 using namespace vantorel;
 
@@ -61,55 +58,23 @@ struct Result {
 };
 
 Result apply_once(ConnectionMode link, bool with_macro) {
+    // The mouse session on the virtual mouse in real time; only the sender's
+    // waits are counted.
     PacingClock pacing;
-    LinkState links;
-    VirtualMouse mouse;  // real time
-    std::shared_ptr<HidDevice> command;
-    ReportSender sender{links, pacing};
-    MemoryProfileSource source;
-    EventLoop loop;
-    ApplyEngine engine{source, sender, pacing, [&links] { return links.any(); }};
-    sender.set_wired_driver(&mouse.wired_driver());
-    sender.set_ble_transport(&mouse.ble());
-    sender.set_command_device_provider([&command] { return command; });
-    mouse.set_event_tap([&links](ConnectionMode, const MouseEvent& e) {
-        if (e[1] == kEventAcknowledge) links.ack_received.store(e[2] == 0 ? 1 : 0);
-    });
-    switch (link) {
-        case ConnectionMode::Wired:
-            mouse.plug_cable();
-            mouse.wired_driver().set_vid_pid(kVendorId, kWiredProductId);
-            mouse.wired_driver().open_feature_device();
-            links.wired_state = kWiredAttached;
-            break;
-        case ConnectionMode::Wireless:
-            mouse.plug_receiver();
-            command = mouse.receiver().open_path(FakeReceiverBackend::kCommandPath);
-            links.wireless_connected = 1;
-            break;
-        case ConnectionMode::Ble:
-            mouse.connect_ble();
-            links.ble_connected = 1;
-            break;
-        case ConnectionMode::None: break;
-    }
-    {
-        std::lock_guard<std::mutex> lock(source.mutex());
-        source.current() = profile(with_macro);
-    }
-    engine.reset_last_applied();
+    testing::VirtualSession::Options options;
+    options.pacing = &pacing;
+    testing::VirtualSession session(SteadyClock::instance(), options);
+    session.start();
+    if (!session.link_up(link)) std::fprintf(stderr, "%s: the link did not come up\n", connection_mode_name(link));
+    session.load(profile(with_macro));
+    const long long waited_before = pacing.waited_ms();
     const auto began = std::chrono::steady_clock::now();
-    engine.request_apply();
-    loop.process_pending();
-    engine.wait_idle();
+    session.apply();
     const auto ended = std::chrono::steady_clock::now();
-    engine.stop();
     std::string why;
-    {
-        std::lock_guard<std::mutex> lock(source.mutex());
-        if (!mouse.holds_exactly(source.current(), &why, link)) std::fprintf(stderr, "the mouse differs: %s\n", why.c_str());
-    }
-    return {std::chrono::duration<double, std::milli>(ended - began).count(), static_cast<double>(pacing.waited_ms())};
+    if (!session.holds(link, &why)) std::fprintf(stderr, "the mouse differs: %s\n", why.c_str());
+    return {std::chrono::duration<double, std::milli>(ended - began).count(),
+            static_cast<double>(pacing.waited_ms() - waited_before)};
 }
 
 }  // namespace

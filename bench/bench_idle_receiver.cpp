@@ -137,11 +137,7 @@ int main(int argc, char** argv) {
     DeviceEvents events{loop, view, links, profiles, nullptr};
     WirelessConnection wireless{backend, loop, events};
     int reports_handled = 0;
-    loop.set_message_handler([&](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-        if (m != kMsgWirelessEvent) return;
-        ++reports_handled;
-        wireless.OnWirelessEvent(static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(l));
-    });
+    events.set_event_tap([&](ConnectionMode, const DeviceEvent&) { ++reports_handled; });
 
     const auto receiver =
         bed.add_usb(kVendorId, kReceiverProductId,

@@ -16,14 +16,15 @@ export QT_QPA_PLATFORM=offscreen
 
 # ThreadSanitizer pass over the threaded core: the apply engine, the report
 # sender, the virtual mouse, the stress test that races edits, applies
-# and commits, and the device faults (reader threads coming and going while
-# applies run). Only those test targets are built.
+# and commits, the device faults (reader threads coming and going while
+# applies run) and the mouse session (its worker's news carried to the loop).
+# Only those test targets are built.
 TSAN_BUILD=${TSAN_BUILD_DIR:-build-tsan}
 cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOREL_WERROR=ON \
   -DVANTOREL_SANITIZE=thread -DVANTOREL_BUILD_GUI=OFF -DVANTOREL_BUILD_DEVICE=OFF
-cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests device_faults_tests
+cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests device_faults_tests session_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir "$TSAN_BUILD" --output-on-failure -j2 \
-  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle|DeviceFaults|Faults/DeviceFaultCases)'
+  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle|DeviceFaults|Faults/DeviceFaultCases|SessionTest|DemoSessionTest)'
 
 # AddressSanitizer and UndefinedBehaviorSanitizer over the unit, device and
 # GUI tests (no debug information and -O1 to keep the build short; the

@@ -328,7 +328,14 @@ void CMainWnd::refresh_device_tab() {
     }
 }
 
-void CMainWnd::show_dpi_popup(std::intptr_t dpi_code) {
+void CMainWnd::OnLinksChanged() {
+    refresh_device_tab();
+    refresh_status();
+}
+
+void CMainWnd::ShowDpiPopup(std::int64_t dpi_code) { show_dpi_popup(dpi_code); }
+
+void CMainWnd::show_dpi_popup(std::int64_t dpi_code) {
     if (dpi_notifier_) {
         // Each one replaces the one before and goes by itself.
         dpi_notifier_->notify(ui::Tr(QStringLiteral("mouse_name_text")).toStdU16String(),
@@ -354,7 +361,7 @@ void CMainWnd::close_dpi_popup() {
     }
 }
 
-void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam, bool& handled) {
+void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t, std::intptr_t lparam, bool& handled) {
     handled = true;
     switch (message) {
     case kMsgTrayIcon:
@@ -369,22 +376,6 @@ void CMainWnd::HandleCustomMessage(std::uint32_t message, std::uintptr_t wparam,
         ShowAndRaise();
         // Where the desktop does not bring it forward, it marks it at least.
         QApplication::alert(this);
-        return;
-    case kMsgLinkChanged:
-        refresh_device_tab();
-        refresh_status();
-        return;
-    case kMsgDpiPopup:
-        show_dpi_popup(lparam);
-        return;
-    case kMsgWiredEvent:
-    case kMsgWiredAttach:
-    case kMsgWirelessEvent:
-    case kMsgBleEvent:
-    case kMsgDeviceArrival:
-    case kMsgDeviceRemoval:
-        if (device_.on_message) device_.on_message(message, wparam, lparam);
-        refresh_status();
         return;
     default:
         break;
@@ -405,15 +396,8 @@ void CMainWnd::OnTimer(int id) {
         KillTimer(id);
         ui::ScrollToEnd(FindControl(QStringLiteral("ms_1_ver_setting")));
         return;
-    case kTimerReceiverArrival:
-    case kTimerWirelessWatchdog:
-    case kTimerBleDiscovery:
-    case kTimerWiredAttach:
-        KillTimer(id);
-        if (device_.on_timer) device_.on_timer(id);
-        return;
     default:
-        // The charging animation (515) and any timer of the page's own.
+        // Any timer of the page's own.
         page_->OnHostTimer(id);
         return;
     }

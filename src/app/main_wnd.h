@@ -20,6 +20,7 @@
 #include "app/mouse_page.h"
 #include "app/shell_seams.h"
 #include "core/window_host.h"
+#include "session/mouse_session.h"
 #include "ui/menu.h"
 #include "ui/skin_window.h"
 #include "ui/tray_icon.h"
@@ -30,7 +31,7 @@ namespace vantorel {
 // Whether a menu command belongs to the mouse page.
 bool IsPageMenuCommand(const QString& name);
 
-class CMainWnd : public ui::SkinWindow, public WindowHost {
+class CMainWnd : public ui::SkinWindow, public WindowHost, public MouseObserver {
     Q_OBJECT
 public:
     static constexpr int kWidth = 800;
@@ -40,12 +41,8 @@ public:
     // The page is set up by then even when the window is not painted.
     static constexpr int kPageLatestMs = 250;
 
-    // Device-side work the window hands on: the receiver and link timers
-    // (54, 512, 516, 517, after the window has stopped them) and the wired
-    // and decoded device messages (1539, 1540, 1542..1545).
+    // Device-side work the window hands on.
     struct DeviceHooks {
-        std::function<void(int timer_id)> on_timer;
-        std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> on_message;
         // From the destructor: stop the reader threads.
         std::function<void()> on_shutdown;
     };
@@ -120,6 +117,17 @@ public:
     // Fills the tray menu's profile entries and its autostart check; runs
     // each time the menu opens.
     void RefreshTrayMenu();
+    // A link to the mouse came up or went down: the tab, the tray's tooltip
+    // and the battery warning follow.
+    void OnLinksChanged();
+    // Shows the DPI popup with a stage's DPI code ("800 DPI" for 16); it
+    // closes 2000 ms after the last one.
+    void ShowDpiPopup(std::int64_t dpi_code);
+
+    // MouseObserver: what the window shows of the mouse session.
+    void links_changed() override { OnLinksChanged(); }
+    void battery_changed() override { refresh_status(); }
+    void dpi_stage_chosen(std::int64_t dpi_code) override { ShowDpiPopup(dpi_code); }
 
     // WindowHost: callable from any thread.
     void post_message(std::uint32_t message, std::uintptr_t wparam = 0, std::intptr_t lparam = 0) override;
@@ -148,7 +156,7 @@ private:
     void apply_title();
     void refresh_device_tab();
     void refresh_status();
-    void show_dpi_popup(std::intptr_t dpi_code);
+    void show_dpi_popup(std::int64_t dpi_code);
     void close_dpi_popup();
 
     std::unique_ptr<MousePage> page_;

@@ -40,8 +40,8 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
         return confirm ? CMsgWnd::Confirm(owner, message_key) : CMsgWnd::Inform(owner, message_key);
     };
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
-    auto watch_devices = [](WindowHost& host, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
-        auto monitor = std::make_shared<UdevMonitor>(host, queue);
+    auto watch_devices = [](DeviceChangeQueue& queue, std::function<void()> changed) -> std::shared_ptr<void> {
+        auto monitor = std::make_shared<UdevMonitor>(std::move(changed), queue);
         if (!monitor->start()) trace("session: the udev device watch could not be started\n");
         return monitor;
     };
@@ -108,11 +108,9 @@ LinkReport PageLinkPresence::query() const {
 }
 
 void ConnectMousePage(CMainWnd& window, CMS_1_Page& page) {
+    // The tab, the tray and the DPI popup follow the session.
+    page.session().add_observer(&window);
     CMainWnd::DeviceHooks hooks;
-    hooks.on_timer = [&page](int id) { page.OnDeviceTimer(id); };
-    hooks.on_message = [&page](std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-        page.OnDeviceMessage(message, wparam, lparam);
-    };
     hooks.on_shutdown = [&page] { page.Shutdown(); };
     window.SetDeviceHooks(std::move(hooks));
     window.SetLinkPresence(std::make_shared<PageLinkPresence>(page.links(), [&page] { return !page.demo_active(); }));

@@ -55,12 +55,12 @@ private:
     std::function<bool()> probe_;
 };
 
-// Hooks the page into the window (which owns it): message 1541 goes to the
-// apply engine, device messages and timers to the links, the window's
-// destruction stops the page's worker and links, the tab follows the link
-// flags, and a clean exit (the tray's "exit", the desktop closing the window
-// or ending the session) saves edits the library file does not hold yet,
-// telling the user when that fails.
+// Hooks the page into the window (which owns it): the window observes the
+// page's mouse session (the tab and the tray follow the links and the
+// battery, the DPI popup the mouse's DPI button), the window's destruction
+// ends the session, and a clean exit (the tray's "exit", the desktop closing
+// the window or ending the session) saves edits the library file does not
+// hold yet, telling the user when that fails.
 void ConnectMousePage(CMainWnd& window, CMS_1_Page& page);
 
 }  // namespace vantorel

@@ -21,7 +21,7 @@ void EventLoop::post(Task task) {
     wake_.notify_all();
 }
 
-Executor::TimerId EventLoop::start_timer(int milliseconds, bool repeat, Task task) {
+Executor::TimerId EventLoop::start_timer(int milliseconds, bool repeat, Task task, const char*) {
     TimerId id = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -43,7 +43,7 @@ public:
 
     // Executor
     void post(Task task) override;
-    TimerId start_timer(int milliseconds, bool repeat, Task task) override;
+    TimerId start_timer(int milliseconds, bool repeat, Task task, const char* name) override;
     void stop_timer(TimerId id) override;
     // Executor timers running now.
     int running_timers() const;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace vantorel {
@@ -27,17 +28,42 @@ public:
     virtual void post(Task task) = 0;
 
     // Executor thread. Runs `task` after `milliseconds`, then every
-    // `milliseconds` again when `repeat`, until stopped. A stopped or unknown
-    // id is ignored by stop_timer.
-    virtual TimerId start_timer(int milliseconds, bool repeat, Task task) = 0;
+    // `milliseconds` again when `repeat`, until stopped. `name` says what the
+    // timer is for (traces, tests). A stopped or unknown id is ignored by
+    // stop_timer.
+    virtual TimerId start_timer(int milliseconds, bool repeat, Task task, const char* name) = 0;
     virtual void stop_timer(TimerId id) = 0;
+};
+
+// Posts tasks for an object that may go while they wait: the object keeps a
+// guard, and whatever it posted and is still queued when the guard goes (on
+// the executor's thread) is dropped instead of run. post() may be called from
+// any thread.
+class TaskGuard {
+public:
+    explicit TaskGuard(Executor& executor) : executor_(executor) {}
+    TaskGuard(const TaskGuard&) = delete;
+    TaskGuard& operator=(const TaskGuard&) = delete;
+
+    void post(Executor::Task task) {
+        executor_.post([alive = std::weak_ptr<int>(alive_), task = std::move(task)] {
+            if (!alive.expired()) task();
+        });
+    }
+    Executor& executor() { return executor_; }
+
+private:
+    Executor& executor_;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // One timer of an executor: start() (re)starts it, stop() ends it; a
 // one-shot timer is inactive again when it has fired.
 class ExecutorTimer {
 public:
-    ExecutorTimer(Executor& executor, Executor::Task on_fire) : executor_(executor), on_fire_(std::move(on_fire)) {}
+    // `name` must outlive the timer (a string literal).
+    ExecutorTimer(Executor& executor, const char* name, Executor::Task on_fire)
+        : executor_(executor), name_(name), on_fire_(std::move(on_fire)) {}
     ~ExecutorTimer() { stop(); }
     ExecutorTimer(const ExecutorTimer&) = delete;
     ExecutorTimer& operator=(const ExecutorTimer&) = delete;
@@ -46,7 +72,7 @@ public:
         stop();
         repeat_ = repeat;
         period_ = milliseconds;
-        id_ = executor_.start_timer(milliseconds, repeat, [this] { fire(); });
+        id_ = executor_.start_timer(milliseconds, repeat, [this] { fire(); }, name_);
     }
     void stop() {
         if (id_ == 0) return;
@@ -64,6 +90,7 @@ private:
     }
 
     Executor& executor_;
+    const char* name_;
     Executor::Task on_fire_;
     Executor::TimerId id_ = 0;
     bool repeat_ = false;

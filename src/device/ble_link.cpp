@@ -1,23 +1,26 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/ble_link.h"
 
-#include "core/messages.h"
 #include "core/trace.h"
 #include "device/hid_backend.h"
 
 namespace vantorel {
 
-BleLink::BleLink(WindowHost& host, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt)
-    : host_(host), view_(view), links_(links), events_(events), gatt_(gatt) {}
+BleLink::BleLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt)
+    : discovery_timer_(executor, "bluetooth discovery", [this] { BleOpenNotifications(); }),
+      view_(view),
+      links_(links),
+      events_(events),
+      gatt_(gatt) {}
 
 void BleLink::BleSetConnected(bool on) {
     if (on) {
         links_.ble_connected.store(1);
         up_.store(true);
-        host_.set_timer(kTimerBleDiscovery, kBleDiscoveryDelayMs);
+        discovery_timer_.start(kBleDiscoveryDelayMs);
         view_.set_visible(controls::kBleIndicator, true);
         events_.RefreshLinkSections();
-        host_.kill_timer(kTimerWirelessWatchdog);
+        events_.StopWatchdog();
         // The mouse reports no battery over this link; a running charging
         // animation is left alone.
         view_.set_progress(controls::kPowerProgress, 100);
@@ -29,8 +32,8 @@ void BleLink::BleSetConnected(bool on) {
     }
     links_.ble_connected.store(0);
     up_.store(false);
-    host_.kill_timer(kTimerBleDiscovery);
-    host_.kill_timer(kTimerCharging);
+    discovery_timer_.stop();
+    events_.StopChargingAnimation();
     gatt_.close_notifications();
     view_.set_visible(controls::kBleIndicator, false);
     // The sections hidden for this link come back for whichever link is left.
@@ -60,8 +63,8 @@ int BleLink::BleWrite(std::span<const std::uint8_t> report) {
     return gatt_.write(report);
 }
 
-std::function<void(bool)> ble_presence_poster(WindowHost& host, DeviceChangeQueue& changes) {
-    return [&host, &changes](bool present) {
+std::function<void(bool)> ble_presence_poster(DeviceChangeQueue& changes, std::function<void()> changed) {
+    return [&changes, changed = std::move(changed)](bool present) {
         DeviceChange change;
         change.arrival = present;
         change.bus = DeviceBus::Bluetooth;
@@ -69,7 +72,7 @@ std::function<void(bool)> ble_presence_poster(WindowHost& host, DeviceChangeQueu
         change.product_id = kBleProductId;
         change.subsystem = "bluetooth";
         changes.push(std::move(change));
-        host.post_message(present ? kMsgDeviceArrival : kMsgDeviceRemoval);
+        if (changed) changed();
     };
 }
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <span>
 
-#include "core/window_host.h"
+#include "core/executor.h"
 #include "device/ble_gatt.h"
 #include "device/device_change.h"
 #include "device/device_events.h"
@@ -25,14 +25,15 @@ inline constexpr int kBleDiscoveryDelayMs = 2000;
 
 class BleLink final : public BleTransport {
 public:
-    BleLink(WindowHost& host, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt);
+    BleLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt);
 
     void BleSetConnected(bool on);
     // An arrival or removal of the mouse (its HID-over-GATT node or its
     // Bluetooth device). The link comes up only when the stack reaches it.
     void BleOnDeviceChange(const DeviceChange& change);
-    // Timer 516 (the caller kills it first).
+    // Two seconds after the link came up.
     void BleOpenNotifications();
+    bool discovery_pending() const { return discovery_timer_.active(); }
     // 1 when the stack confirmed the write; 0 with the link down.
     int BleWrite(std::span<const std::uint8_t> report);
 
@@ -45,7 +46,7 @@ public:
     bool up() const { return up_.load(); }
 
 private:
-    WindowHost& host_;
+    ExecutorTimer discovery_timer_;
     DeviceView& view_;
     LinkState& links_;
     DeviceEvents& events_;
@@ -54,7 +55,8 @@ private:
 };
 
 // A presence handler for a BleGatt that queues the change as the mouse's
-// Bluetooth device and tells the main window, like the device monitor does.
-std::function<void(bool)> ble_presence_poster(WindowHost& host, DeviceChangeQueue& changes);
+// Bluetooth device and calls `changed` (from the stack's thread), as the
+// device monitor does.
+std::function<void(bool)> ble_presence_poster(DeviceChangeQueue& changes, std::function<void()> changed);
 
 }  // namespace vantorel

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Arrivals and removals of the devices the tool cares about, as the device
 // monitor (libudev on Linux, or a fake) reports them. The monitor thread
-// pushes each change into the queue and posts kMsgDeviceArrival or
-// kMsgDeviceRemoval to the main window; the UI thread drains the queue when
-// it handles the message.
+// pushes each change into the queue and tells the links, which drain the
+// queue on the UI thread.
 #pragma once
 
 #include <cstdint>

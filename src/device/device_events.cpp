@@ -6,12 +6,11 @@
 
 #include "core/messages.h"
 #include "core/trace.h"
+#include "device/wired_driver.h"
 
 namespace vantorel {
 namespace {
 
-constexpr int kWatchdogMs = 6000;
-constexpr int kChargingTickMs = 30;
 constexpr int kAnimationStep = 2;
 constexpr int kAnimationEnd = 100;
 
@@ -72,9 +71,18 @@ std::string dpi_popup_text(std::int64_t code) {
     return text;
 }
 
-DeviceEvents::DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+DeviceEvents::DeviceEvents(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles,
                            CommitChange commit)
-    : host_(host), view_(view), links_(links), profiles_(profiles), commit_(std::move(commit)) {}
+    : view_(view),
+      links_(links),
+      profiles_(profiles),
+      commit_(std::move(commit)),
+      guard_(executor),
+      watchdog_(executor, "receiver watchdog",
+                [this] {
+                    if (on_watchdog_) on_watchdog_();
+                }),
+      charging_(executor, "charging animation", [this] { OnChargingTick(); }) {}
 
 void DeviceEvents::DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word) {
     dispatch(Carrier::DeviceLink, DeviceEvent{event_word, value_word});
@@ -123,7 +131,9 @@ void DeviceEvents::on_dpi_stage(int stage) {
         dpi_code = profiles_.current().dpi_value(stage - 1);
     }
     view_.set_selected_silently(indexed(controls::kDpiStepOptionFormat, stage), true);
-    host_.post_message(kMsgDpiPopup, 0, dpi_code);
+    guard_.post([this, dpi_code] {
+        if (on_dpi_stage_) on_dpi_stage_(dpi_code);
+    });
 }
 
 void DeviceEvents::on_polling_rate(Carrier carrier, int code) {
@@ -142,7 +152,7 @@ void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t 
         } else if (state == kBatteryCharging) {
             ShowCharging();
         } else {
-            host_.kill_timer(kTimerCharging);
+            charging_.stop();
             // An impossible percentage leaves the display as it was.
             if (percent <= 100) ShowPercentage(percent);
         }
@@ -150,8 +160,7 @@ void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t 
     }
     // A battery event proves the receiver alive just as well as any other
     // event from it does.
-    host_.kill_timer(kTimerWirelessWatchdog);
-    host_.set_timer(kTimerWirelessWatchdog, kWatchdogMs);
+    RestartWatchdog();
     if (links_.wired_state.load() == kWiredAttached) {
         // On the cable the mouse charges; the receiver is not what carries it.
         DropWirelessLink();
@@ -209,7 +218,9 @@ void DeviceEvents::NotifyLinkChange() {
     const int any = links_.recompute_any();
     trace("link change: wired %d, wireless %d, ble %d -> any %d", links_.wired_state.load(),
           links_.wireless_connected.load(), links_.ble_connected.load(), any);
-    host_.post_message(kMsgLinkChanged);
+    guard_.post([this] {
+        if (on_link_change_) on_link_change_();
+    });
 }
 
 void DeviceEvents::RaiseWirelessLink() {
@@ -228,10 +239,17 @@ void DeviceEvents::DropWirelessLink() {
     NotifyLinkChange();
 }
 
+void DeviceEvents::battery_shown() {
+    guard_.post([this] {
+        if (on_battery_) on_battery_();
+    });
+}
+
 void DeviceEvents::ShowCharging() {
     links_.battery_charging.store(1);
+    battery_shown();
     view_.set_label(controls::kPowerLabel, controls::kChargingTextKey, DeviceView::LabelMode::ResourceText);
-    host_.set_timer(kTimerCharging, kChargingTickMs);
+    charging_.start(kChargingTickMs, true);
 }
 
 void DeviceEvents::ShowFull() { ShowPercentage(100); }
@@ -239,7 +257,8 @@ void DeviceEvents::ShowFull() { ShowPercentage(100); }
 void DeviceEvents::ShowPercentage(int percent) {
     links_.battery_percent.store(percent);
     links_.battery_charging.store(0);
-    host_.kill_timer(kTimerCharging);
+    battery_shown();
+    charging_.stop();
     view_.set_progress(controls::kPowerProgress, percent);
     view_.set_label(controls::kPowerLabel, std::to_string(percent) + "%", DeviceView::LabelMode::Plain);
 }
@@ -251,8 +270,9 @@ void DeviceEvents::StartChargingDisplay() {
 
 void DeviceEvents::EndChargingDisplay() {
     links_.battery_charging.store(0);
+    battery_shown();
     view_.set_label(controls::kPowerLabel, "", DeviceView::LabelMode::Plain);
-    host_.kill_timer(kTimerCharging);
+    charging_.stop();
 }
 
 void DeviceEvents::OnChargingTick() {

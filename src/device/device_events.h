@@ -8,10 +8,9 @@
 // 16-bit value (low byte first). The event word is byte 0 + 256 x byte 1,
 // the value word byte 2 + 256 x byte 3.
 //
-// Everything in DeviceEvents runs on the UI thread. Events decoded on a
-// receiver reader thread or on the Bluetooth callback thread are posted to
-// the main window first (kMsgWirelessEvent / kMsgBleEvent) and dispatched
-// when the window handles the message.
+// Everything in DeviceEvents runs on the UI thread (the executor's). Events
+// decoded on a receiver reader thread or on the Bluetooth callback thread are
+// posted to it first and dispatched when their task runs.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/executor.h"
 #include "core/profile_source.h"
-#include "core/window_host.h"
 #include "device/link_state.h"
 
 namespace vantorel {
@@ -62,10 +61,11 @@ struct DeviceEvent {
 // the event. Anything shorter, or another report id, carries no event.
 std::optional<DeviceEvent> event_from_input_report(std::span<const std::uint8_t> report);
 
-// Wired driver messages. kMsgWiredEvent: wparam low 16 bits = event word,
-// lparam low 16 bits = value word. kMsgWiredAttach: wparam 1 / 0 become the
-// attach / detach word 0x7F00 with value 1 / 2 (value 0 for any other
-// wparam). Other messages give nothing.
+// The wired driver's messages (its C interface speaks them). The event
+// message: wparam low 16 bits = event word, lparam low 16 bits = value word.
+// The attach message: wparam 1 / 0 become the attach / detach word 0x7F00
+// with value 1 / 2 (value 0 for any other wparam). Other messages give
+// nothing.
 std::optional<DeviceEvent> event_from_wired_message(std::uint32_t message, std::uintptr_t wparam,
                                                     std::intptr_t lparam);
 
@@ -146,8 +146,35 @@ using CommitChange = std::function<void(const ProfileChange&)>;
 // that every link change goes through.
 class DeviceEvents {
 public:
+    static constexpr int kWatchdogMs = 6000;
+    static constexpr int kChargingTickMs = 30;
+
     // Without a `commit`, changes are written into the edited record only.
-    DeviceEvents(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles, CommitChange commit);
+    DeviceEvents(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles, CommitChange commit);
+
+    // What the link logic tells the rest of the program, on the executor's
+    // thread, each in a task of its own: a link came up or went down; the
+    // mouse's DPI button chose a stage (its DPI code); the receiver's
+    // presence watchdog ran out; the battery or charging state shown changed.
+    void set_battery_handler(std::function<void()> handler) { on_battery_ = std::move(handler); }
+    // Sees every event with the marker that a link hands to the dispatch,
+    // with the link that carried it, before it is dispatched.
+    void set_event_tap(std::function<void(ConnectionMode, const DeviceEvent&)> tap) { on_event_ = std::move(tap); }
+    void tap(ConnectionMode link, const DeviceEvent& e) {
+        if (on_event_ && e.has_marker()) on_event_(link, e);
+    }
+    void set_link_change_handler(std::function<void()> handler) { on_link_change_ = std::move(handler); }
+    void set_dpi_stage_handler(std::function<void(std::int64_t dpi_code)> handler) { on_dpi_stage_ = std::move(handler); }
+    void set_watchdog_handler(std::function<void()> handler) { on_watchdog_ = std::move(handler); }
+
+    // The receiver's presence watchdog: every event from the receiver starts
+    // it again; it rests while an apply sends and over Bluetooth LE.
+    void RestartWatchdog() { watchdog_.start(kWatchdogMs); }
+    void StopWatchdog() { watchdog_.stop(); }
+    bool watchdog_running() const { return watchdog_.active(); }
+    bool charging_animation_running() const { return charging_.active(); }
+    // The animation stops where it is (the label stays).
+    void StopChargingAnimation() { charging_.stop(); }
 
     // Events of the wired and 2.4 GHz links.
     void DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word);
@@ -157,7 +184,7 @@ public:
     // Show/hide rule of the link-dependent sections; runs after every change
     // of a link flag, before NotifyLinkChange.
     void RefreshLinkSections();
-    // Recomputes any_link_connected and tells the main window (1128).
+    // Recomputes any_link_connected and tells the link change handler.
     void NotifyLinkChange();
 
     // The 2.4 GHz link flag with its indicator: raising a raised link or
@@ -173,7 +200,7 @@ public:
     void StartChargingDisplay();
     // Wired detach: animation stopped, label plain and empty.
     void EndChargingDisplay();
-    // Timer 515: one step of the charging animation.
+    // One step of the charging animation (every 30 ms while charging).
     void OnChargingTick();
     int animation_position() const { return animation_position_; }
 
@@ -187,12 +214,20 @@ private:
     void hide_section_for_ble(std::string_view check, std::string_view section);
     void commit_change(const ProfileChange& change);
 
-    WindowHost& host_;
     DeviceView& view_;
     LinkState& links_;
     ProfileSource& profiles_;
     CommitChange commit_;
     int animation_position_ = 0;
+    std::function<void()> on_link_change_;
+    std::function<void(std::int64_t)> on_dpi_stage_;
+    std::function<void()> on_watchdog_;
+    std::function<void()> on_battery_;
+    std::function<void(ConnectionMode, const DeviceEvent&)> on_event_;
+    void battery_shown();
+    TaskGuard guard_;
+    ExecutorTimer watchdog_;
+    ExecutorTimer charging_;
 };
 
 }  // namespace vantorel

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/link_controller.h"
 
-#include "core/messages.h"
 #include "core/trace.h"
 
 namespace vantorel {
@@ -15,20 +14,22 @@ DeviceKind classify_device(const DeviceChange& change) {
     return DeviceKind::Other;
 }
 
-LinkController::LinkController(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+LinkController::LinkController(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles,
                                CommitChange commit, HidBackend& hid, DeviceChangeQueue& changes,
                                Options options)
-    : host_(host),
+    : guard_(executor),
       links_(links),
       hid_(hid),
       changes_(changes),
       options_(std::move(options)),
-      events_(host, view, links, profiles, std::move(commit)),
-      wireless_(hid, host, events_, options_.wireless),
-      wired_(host, view, links, events_) {
+      events_(executor, view, links, profiles, std::move(commit)),
+      wireless_(hid, executor, events_, options_.wireless),
+      wired_(executor, view, links, events_) {
+    events_.set_watchdog_handler([this] { wireless_.OnWatchdog(); });
+    if (options_.on_real_arrival) wired_.set_attach_hook(options_.on_real_arrival);
     if (options_.ble_gatt) {
-        ble_link_ = std::make_unique<BleLink>(host, view, links, events_, *options_.ble_gatt);
-        options_.ble_gatt->set_presence_handler(ble_presence_poster(host_, changes_));
+        ble_link_ = std::make_unique<BleLink>(executor, view, links, events_, *options_.ble_gatt);
+        options_.ble_gatt->set_presence_handler(ble_presence_poster(changes_, device_change_notifier()));
         options_.ble_gatt->set_notify_handler(ble_notify_handler());
     }
 }
@@ -76,58 +77,17 @@ void LinkController::Shutdown() {
     wired_.Close();
 }
 
-bool LinkController::on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    switch (message) {
-        case kMsgWiredEvent:
-        case kMsgWiredAttach:
-            if (message == kMsgWiredAttach && wparam == 1 && options_.on_real_arrival) options_.on_real_arrival();
-            wired_.OnWiredLinkMessage(message, wparam, lparam);
-            return true;
-        case kMsgWirelessEvent:
-            wireless_.OnWirelessEvent(static_cast<std::uint16_t>(wparam & 0xFFFF),
-                                      static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF));
-            return true;
-        case kMsgBleEvent:
-            events_.DispatchBleEvent(static_cast<std::uint16_t>(wparam & 0xFFFF),
-                                     static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF));
-            return true;
-        case kMsgDeviceArrival:
-        case kMsgDeviceRemoval:
-            // Each message stands for one queued change, but whatever is
-            // queued is handled now; later messages then find less or nothing.
-            drain_device_changes();
-            return true;
-        default:
-            return false;
-    }
-}
+void LinkController::DevicesChanged() { drain_device_changes(); }
 
-bool LinkController::on_timer(int id) {
-    switch (id) {
-        case kTimerReceiverArrival:
-            wireless_.OnArrivalTimer();
-            return true;
-        case kTimerWirelessWatchdog:
-            wireless_.OnWatchdog();
-            return true;
-        case kTimerCharging:
-            events_.OnChargingTick();
-            return true;
-        case kTimerWiredAttach:
-            wired_.OnAttachTimer();
-            return true;
-        case kTimerBleDiscovery:
-            if (!ble_link_) return false;
-            host_.kill_timer(kTimerBleDiscovery);
-            ble_link_->BleOpenNotifications();
-            return true;
-        default:
-            return false;
-    }
+std::function<void()> LinkController::device_change_notifier() {
+    // Each call stands for one queued change, but whatever is queued is
+    // handled by the first task; later ones then find less or nothing.
+    return [this] { guard_.post([this] { drain_device_changes(); }); };
 }
 
 void LinkController::drain_device_changes() {
     while (auto change = changes_.pop()) {
+        if (options_.device_change_tap) options_.device_change_tap(*change);
         const DeviceKind kind = classify_device(*change);
         if (change->arrival && kind != DeviceKind::Other && options_.on_real_arrival) options_.on_real_arrival();
         switch (kind) {
@@ -152,7 +112,10 @@ void LinkController::drain_device_changes() {
 void LinkController::post_ble_value(std::span<const std::uint8_t> value) {
     // Runs on the Bluetooth callback thread: nothing but decode and post.
     if (auto e = event_from_ble_value(value))
-        host_.post_message(kMsgBleEvent, e->event_word, static_cast<std::intptr_t>(e->value_word));
+        guard_.post([this, e = *e] {
+            events_.tap(ConnectionMode::Ble, e);
+            events_.DispatchBleEvent(e.event_word, e.value_word);
+        });
 }
 
 std::function<void(std::span<const std::uint8_t>)> LinkController::ble_notify_handler() {

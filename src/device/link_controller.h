@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The links to the mouse as the main window sees them: one object that owns
-// the event dispatch, the receiver connection and the wired link, and the
-// entry points the main window's message and timer handlers call.
+// The links to the mouse: one object that owns the event dispatch, the
+// receiver connection, the wired link and the Bluetooth LE link, on the
+// executor's thread.
 //
 // Start-up, in this order: Start() (wired driver library bound and probed,
 // Bluetooth LE probed, link change announced), then — once the device
@@ -15,8 +15,8 @@
 #include <span>
 #include <vector>
 
+#include "core/executor.h"
 #include "core/profile_source.h"
-#include "core/window_host.h"
 #include "device/ble_gatt.h"
 #include "device/ble_link.h"
 #include "device/device_change.h"
@@ -54,9 +54,12 @@ public:
         // LE link (and the hook above is not called).
         std::shared_ptr<BleGatt> ble_gatt;
         WirelessConnection::Options wireless;
+        // Sees each change of the device watch (or of the Bluetooth stack's
+        // presence) as it is handled.
+        std::function<void(const DeviceChange&)> device_change_tap;
     };
 
-    LinkController(WindowHost& host, DeviceView& view, LinkState& links, ProfileSource& profiles,
+    LinkController(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles,
                    CommitChange commit, HidBackend& hid, DeviceChangeQueue& changes, Options options);
     ~LinkController();  // Shutdown()
     LinkController(const LinkController&) = delete;
@@ -71,13 +74,14 @@ public:
     // Window destruction: readers stopped, wired library closed.
     void Shutdown();
 
-    // The main window's handlers pass every message and timer here first;
-    // true when it was one of ours.
-    bool on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
-    bool on_timer(int id);
+    // The device watch queued changes: they are handled now.
+    void DevicesChanged();
+    // For the device watch (any thread): handles what it queued, in a task
+    // on the executor.
+    std::function<void()> device_change_notifier();
 
     // For the Bluetooth LE transport's notification handler (any thread):
-    // decodes the value and posts it to the UI thread as kMsgBleEvent.
+    // decodes the value and posts its dispatch to the executor.
     void post_ble_value(std::span<const std::uint8_t> value);
     std::function<void(std::span<const std::uint8_t>)> ble_notify_handler();
 
@@ -97,7 +101,7 @@ private:
     void probe_ble();
     void drain_device_changes();
 
-    WindowHost& host_;
+    TaskGuard guard_;
     LinkState& links_;
     HidBackend& hid_;
     DeviceChangeQueue& changes_;

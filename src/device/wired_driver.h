@@ -21,6 +21,13 @@
 
 namespace vantorel {
 
+// The two message ids the program hands the driver's monitor. They exist
+// only at this edge: the wired link turns each message into a typed call.
+enum WiredDriverMessage : std::uint32_t {
+    kMsgWiredEvent = 1539,   // a device event, or 0x7F00 with 1 (attach) / 2 (detach)
+    kMsgWiredAttach = 1540,  // wparam 1 attached, 0 detached
+};
+
 class WiredDriver {
 public:
     virtual ~WiredDriver() = default;

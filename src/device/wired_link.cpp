@@ -62,8 +62,8 @@ int PluginWiredDriver::get_feature(std::span<std::uint8_t> buffer) {
 // ---------------------------------------------------------------------------
 // WiredLink
 
-WiredLink::WiredLink(WindowHost& host, DeviceView& view, LinkState& links, DeviceEvents& events)
-    : host_(host), view_(view), links_(links), events_(events) {}
+WiredLink::WiredLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events)
+    : guard_(executor), attach_timer_(executor, "cable settle", [this] { OnAttachTimer(); }), view_(view), links_(links), events_(events) {}
 
 WiredLink::~WiredLink() { Close(); }
 
@@ -89,7 +89,10 @@ std::shared_ptr<WiredDriver> WiredLink::driver() const {
 }
 
 int WiredLink::post_to_host(void* target, std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    static_cast<WindowHost*>(target)->post_message(message, wparam, lparam);
+    // The driver's thread: its message becomes a typed call on the executor.
+    auto* link = static_cast<WiredLink*>(target);
+    if (const auto e = event_from_wired_message(message, wparam, lparam))
+        link->guard_.post([link, event = *e] { link->OnWiredEvent(event); });
     return 1;
 }
 
@@ -102,7 +105,7 @@ void WiredLink::Start() {
         return;
     }
     driver->set_vid_pid(kVendorId, kWiredProductId);
-    driver->open_dev_monitor(VantorelWindow{&host_, &WiredLink::post_to_host}, kMsgWiredEvent, kMsgWiredAttach);
+    driver->open_dev_monitor(VantorelWindow{this, &WiredLink::post_to_host}, kMsgWiredEvent, kMsgWiredAttach);
     monitor_open_ = true;
     if (driver->open_feature_device() != 0) {
         links_.wired_state.store(kWiredAttached);
@@ -115,25 +118,34 @@ void WiredLink::Start() {
 }
 
 void WiredLink::OnWiredLinkMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    const auto e = event_from_wired_message(message, wparam, lparam);
-    if (!e) return;
-    if (e->event_word == kWiredLinkWord) {
-        if (e->value_word == kWiredAttachValue) attach();
-        else if (e->value_word == kWiredDetachValue) detach();
+    if (const auto e = event_from_wired_message(message, wparam, lparam)) OnWiredEvent(*e);
+}
+
+void WiredLink::OnWiredEvent(DeviceEvent e) {
+    if (e.event_word == kWiredLinkWord) {
+        if (e.value_word == kWiredAttachValue) {
+            if (on_attach_) on_attach_();
+            attach();
+        } else if (e.value_word == kWiredDetachValue) {
+            detach();
+        }
         return;
     }
-    if (e->event_word >= 0x1000 && e->event_word <= 0x9000) events_.DispatchDeviceEvent(e->event_word, e->value_word);
+    if (e.event_word >= 0x1000 && e.event_word <= 0x9000) {
+        events_.tap(ConnectionMode::Wired, e);
+        events_.DispatchDeviceEvent(e.event_word, e.value_word);
+    }
 }
 
 void WiredLink::attach() {
     // A second attach while the first settles changes nothing either.
     if (!driver() || links_.wired_state.load() == kWiredAttached || attach_pending_) return;
     attach_pending_ = true;
-    host_.set_timer(kTimerWiredAttach, kAttachSettleMs);
+    attach_timer_.start(kAttachSettleMs);
 }
 
 void WiredLink::OnAttachTimer() {
-    host_.kill_timer(kTimerWiredAttach);
+    attach_timer_.stop();
     if (!attach_pending_) return;
     attach_pending_ = false;
     auto driver = this->driver();
@@ -157,7 +169,7 @@ void WiredLink::detach() {
     // gone again before the feature device was opened.
     if (attach_pending_) {
         attach_pending_ = false;
-        host_.kill_timer(kTimerWiredAttach);
+        attach_timer_.stop();
     }
     auto driver = this->driver();
     if (!driver || links_.wired_state.load() == kWiredDetached) return;
@@ -179,7 +191,7 @@ void WiredLink::OnDeviceChange(const DeviceChange& change) {
 void WiredLink::Close() {
     if (attach_pending_) {
         attach_pending_ = false;
-        host_.kill_timer(kTimerWiredAttach);
+        attach_timer_.stop();
     }
     std::shared_ptr<WiredDriver> driver;
     {

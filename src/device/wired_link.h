@@ -1,20 +1,22 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The wired link: the mouse on its USB cable, driven through the wired driver
 // library ("libhiddriver_2.so", our hiddriver_2 plugin), which reports attach,
-// detach and device events to the main window by message.
+// detach and device events by message, from a thread of its own. Those
+// messages end here: each becomes a typed call posted to the executor.
 //
 // Wired state: 0 = not seen since start, 1 = attached, 2 = detached; only 1
 // makes the link usable. Attach while attached and detach while detached are
-// ignored. After an attach the mouse is given a second to settle (timer 517)
-// before its feature device is opened.
+// ignored. After an attach the mouse is given a second to settle before its
+// feature device is opened.
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
 
-#include "core/window_host.h"
+#include "core/executor.h"
 #include "device/device_change.h"
 #include "device/device_events.h"
 #include "device/link_state.h"
@@ -63,7 +65,7 @@ class WiredLink {
 public:
     static constexpr int kAttachSettleMs = 1000;
 
-    WiredLink(WindowHost& host, DeviceView& view, LinkState& links, DeviceEvents& events);
+    WiredLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events);
     ~WiredLink();  // Close()
     WiredLink(const WiredLink&) = delete;
     WiredLink& operator=(const WiredLink&) = delete;
@@ -76,14 +78,20 @@ public:
     // Uses a driver made elsewhere (the virtual mouse) instead of the plugin.
     void use_driver(std::shared_ptr<WiredDriver> driver);
 
-    // Start-up: names the mouse to the driver, starts its monitor (messages
-    // kMsgWiredEvent and kMsgWiredAttach to the main window) and opens the
-    // feature device; the link is attached when that succeeds. The caller
+    // Called on every attach the driver reports, before it is handled (a
+    // real mouse arrived).
+    void set_attach_hook(std::function<void()> hook) { on_attach_ = std::move(hook); }
+
+    // Start-up: names the mouse to the driver, starts its monitor and opens
+    // the feature device; the link is attached when that succeeds. The caller
     // ends start-up with NotifyLinkChange.
     void Start();
-    // Messages kMsgWiredEvent (1539) and kMsgWiredAttach (1540).
+    // A message of the driver (kMsgWiredEvent, kMsgWiredAttach), handled at
+    // once; the driver's own thread posts them instead.
     void OnWiredLinkMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
-    // Timer kTimerWiredAttach: the attached mouse has settled.
+    // An event or attach / detach of the driver, as a typed call.
+    void OnWiredEvent(DeviceEvent event);
+    // The attached mouse has settled.
     void OnAttachTimer();
     // A device-manager notification about the wired mouse. The driver's own
     // monitor is what reports attach and detach, so this is only traced.
@@ -101,7 +109,9 @@ private:
     void detach();
     static int post_to_host(void* target, std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
 
-    WindowHost& host_;
+    TaskGuard guard_;
+    ExecutorTimer attach_timer_;
+    std::function<void()> on_attach_;
     DeviceView& view_;
     LinkState& links_;
     DeviceEvents& events_;

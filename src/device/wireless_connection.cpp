@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/messages.h"
 #include "core/trace.h"
 
 namespace vantorel {
@@ -80,11 +79,15 @@ struct WirelessConnection::Reader {
     std::thread thread;
 };
 
-WirelessConnection::WirelessConnection(HidBackend& hid, WindowHost& host, DeviceEvents& events)
-    : WirelessConnection(hid, host, events, Options{}) {}
+WirelessConnection::WirelessConnection(HidBackend& hid, Executor& executor, DeviceEvents& events)
+    : WirelessConnection(hid, executor, events, Options{}) {}
 
-WirelessConnection::WirelessConnection(HidBackend& hid, WindowHost& host, DeviceEvents& events, Options options)
-    : hid_(hid), host_(host), events_(events), options_(options) {}
+WirelessConnection::WirelessConnection(HidBackend& hid, Executor& executor, DeviceEvents& events, Options options)
+    : hid_(hid),
+      guard_(executor),
+      arrival_timer_(executor, "receiver arrival", [this] { OnArrivalTimer(); }),
+      events_(events),
+      options_(options) {}
 
 WirelessConnection::~WirelessConnection() { StopReaders(); }
 
@@ -172,17 +175,16 @@ void WirelessConnection::OpenWirelessDevices() {
 void WirelessConnection::OnReceiverArrival() {
     // Each further arrival within the second restarts it, so a receiver that
     // shows up as several nodes is enumerated once, after its last node.
-    host_.kill_timer(kTimerReceiverArrival);
-    host_.set_timer(kTimerReceiverArrival, kArrivalSettleMs);
+    arrival_timer_.start(kArrivalSettleMs);
 }
 
 void WirelessConnection::OnArrivalTimer() {
-    host_.kill_timer(kTimerReceiverArrival);
+    arrival_timer_.stop();
     OpenWirelessDevices();
 }
 
 void WirelessConnection::OnWatchdog() {
-    host_.kill_timer(kTimerWirelessWatchdog);
+    events_.StopWatchdog();
     events_.DropWirelessLink();
 }
 
@@ -227,10 +229,10 @@ void WirelessConnection::OnWirelessEvent(std::uint16_t event_word, std::uint16_t
     // arrive after that; it must not bring a link back that is gone.
     if (!has_active()) return;
     if ((event_word & 0xFF) == kEventMarker) {
-        host_.kill_timer(kTimerWirelessWatchdog);
-        host_.set_timer(kTimerWirelessWatchdog, kWatchdogMs);
+        events_.RestartWatchdog();
         events_.RaiseWirelessLink();
     }
+    events_.tap(ConnectionMode::Wireless, DeviceEvent{event_word, value_word});
     events_.DispatchDeviceEvent(event_word, value_word);
 }
 
@@ -328,7 +330,7 @@ void WirelessConnection::handle_report(int index, std::span<const std::uint8_t> 
     // ignored there, so it is not posted.
     if (state != EventState::Mouse || report_id != kEventReportId || marker != kEventMarker) return;
     if (auto e = event_from_input_report(report))
-        host_.post_message(kMsgWirelessEvent, e->event_word, static_cast<std::intptr_t>(e->value_word));
+        guard_.post([this, e = *e] { OnWirelessEvent(e.event_word, e.value_word); });
 }
 
 void WirelessConnection::request_stop(Reader& reader) {

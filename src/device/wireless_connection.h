@@ -15,9 +15,9 @@
 // there only a report with id 3 or with the marker decides, and the others
 // are passed over.
 //
-// Threads. The UI thread enumerates, handles removals, timers and the posted
-// events; the reader threads only read, identify and post. A reader never
-// touches UI state: it posts each event to the main window (kMsgWirelessEvent)
+// Threads. The UI thread (the executor's) enumerates, handles removals,
+// timers and the posted events; the reader threads only read, identify and
+// post. A reader never touches UI state: it posts each event to the executor
 // and the UI thread runs the link-flag change and the dispatch. The tables
 // are rebuilt only after every reader has stopped. The command device is
 // handed to the report sender as a shared_ptr, so a device the sender may
@@ -33,7 +33,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/window_host.h"
+#include "core/executor.h"
 #include "device/device_events.h"
 #include "device/hid_backend.h"
 
@@ -57,7 +57,7 @@ class WirelessConnection {
 public:
     static constexpr int kMaxCollections = 20;
     static constexpr std::size_t kReportBufferSize = 100;
-    static constexpr int kWatchdogMs = 6000;
+    static constexpr int kWatchdogMs = DeviceEvents::kWatchdogMs;
     static constexpr int kArrivalSettleMs = 1000;
 
     enum class EventState { Undecided, Mouse, Foreign };
@@ -71,8 +71,8 @@ public:
         int stop_wait_ms = 1000;
     };
 
-    WirelessConnection(HidBackend& hid, WindowHost& host, DeviceEvents& events);
-    WirelessConnection(HidBackend& hid, WindowHost& host, DeviceEvents& events, Options options);
+    WirelessConnection(HidBackend& hid, Executor& executor, DeviceEvents& events);
+    WirelessConnection(HidBackend& hid, Executor& executor, DeviceEvents& events, Options options);
     ~WirelessConnection();  // stops every reader
     WirelessConnection(const WirelessConnection&) = delete;
     WirelessConnection& operator=(const WirelessConnection&) = delete;
@@ -82,15 +82,16 @@ public:
     // receiver's collections and starts one reader per event collection.
     void OpenWirelessDevices();
     // A receiver node arrived: enumerate once, 1000 ms after the last of a
-    // burst of arrivals (timer 54).
+    // burst of arrivals.
     void OnReceiverArrival();
-    void OnArrivalTimer();  // timer 54
-    // No event from the mouse for 6 s: the link is lost (timer 512).
+    void OnArrivalTimer();
+    bool arrival_pending() const { return arrival_timer_.active(); }
+    // No event from the mouse for 6 s: the link is lost (the watchdog).
     void OnWatchdog();
     // A receiver node left: its reader stops and its handles close; the
     // link drops when the identified command collection went with it.
     void OnNodeRemoved(std::string_view path);
-    // An event posted by a reader (message kMsgWirelessEvent).
+    // An event posted by a reader.
     void OnWirelessEvent(std::uint16_t event_word, std::uint16_t value_word);
     // Asks every reader to stop and waits for them (window shutdown).
     void StopReaders();
@@ -139,7 +140,8 @@ private:
     bool has_active() const;
 
     HidBackend& hid_;
-    WindowHost& host_;
+    TaskGuard guard_;
+    ExecutorTimer arrival_timer_;
     DeviceEvents& events_;
     Options options_;
 

@@ -42,7 +42,7 @@ public:
     // A menu command whose name starts with "ms_1".
     virtual void OnMenuCommand(const QString& name) { (void)name; }
     // Timers the page sets on the main window that the window does not
-    // handle itself (the charging animation, 515).
+    // handle itself.
     virtual void OnHostTimer(int id) { (void)id; }
     // The profile names and the selected one (the tray menu lists them).
     virtual QStringList ProfileNames() const { return {}; }

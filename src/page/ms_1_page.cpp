@@ -58,11 +58,6 @@ CMS_1_Page::CMS_1_Page(PageSetup setup) : m_Setup(std::move(setup)) {
     m_pSession->add_observer(this);
 }
 
-void CMS_1_Page::Attach(const Host& host) {
-    MousePage::Attach(host);
-    m_HostRelay.target = host.host;
-}
-
 CMS_1_Page::~CMS_1_Page() { Shutdown(); }
 
 // ---------------------------------------------------------------------------
@@ -339,14 +334,6 @@ void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
 
 // ---------------------------------------------------------------------------
 // Messages and timers from the main window
-
-void CMS_1_Page::OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    m_pSession->on_message(message, wparam, lparam);
-}
-
-void CMS_1_Page::OnDeviceTimer(int id) { m_pSession->on_timer(id); }
-
-void CMS_1_Page::OnHostTimer(int id) { m_pSession->on_timer(id); }
 
 // ---------------------------------------------------------------------------
 // What the session reports

@@ -101,20 +101,14 @@ public:
     CMS_1_Page& operator=(const CMS_1_Page&) = delete;
 
     // MousePage
-    void Attach(const Host& host) override;
     void Init() override;
     void ReadLibraries() override;
     void LoadLibraries() override;
     void OnMenuCommand(const QString& name) override;
-    void OnHostTimer(int id) override;
     QStringList ProfileNames() const override;
     int SelectedProfile() const override;
     void SelectProfile(int index) override;
 
-    // The links' messages and timers the main window hands on (see
-    // ConnectMousePage in the shell).
-    void OnDeviceMessage(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
-    void OnDeviceTimer(int id);
     // Window destruction: the session ends (apply worker joined, then the
     // device watch and the links closed). Idempotent; the destructor calls it.
     void Shutdown();
@@ -347,27 +341,8 @@ private:
     QWidget* m_pLabelStatus = nullptr;
     QWidget* m_pBtnStatusClose = nullptr;
 
-    // The links reach the main window's messages and timers through this
-    // once the window is attached.
-    class HostRelay final : public WindowHost {
-    public:
-        WindowHost* target = nullptr;
-        void post_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) override {
-            if (target) target->post_message(message, wparam, lparam);
-        }
-        void set_timer(int id, int milliseconds) override {
-            if (target) target->set_timer(id, milliseconds);
-        }
-        void kill_timer(int id) override {
-            if (target) target->kill_timer(id);
-        }
-        void set_control_visible(std::string_view name, bool visible) override {
-            if (target) target->set_control_visible(name, visible);
-        }
-    };
     // The mouse: links, apply worker, device watch and demo; started in Init.
     ui::QtExecutor m_Executor;
-    HostRelay m_HostRelay;
     std::unique_ptr<MouseSession> m_pSession;
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "core/messages.h"
 #include "core/trace.h"
 
 namespace vantorel {
@@ -20,9 +19,8 @@ public:
 
 }  // namespace
 
-MouseSession::MouseSession(Executor& executor, WindowHost& host, ProfileSource& profiles, DeviceView& view,
-                           MouseSetup setup)
-    : executor_(executor), host_(host), profiles_(profiles), view_(view), setup_(std::move(setup)) {
+MouseSession::MouseSession(Executor& executor, ProfileSource& profiles, DeviceView& view, MouseSetup setup)
+    : executor_(executor), profiles_(profiles), view_(view), setup_(std::move(setup)) {
     if (!setup_.hid) setup_.hid = std::make_shared<NoHidBackend>();
 }
 
@@ -76,7 +74,7 @@ void MouseSession::start() {
         std::weak_ptr<int> alive = alive_;
         executor_.post([this, alive] {
             if (alive.expired()) return;
-            host_.kill_timer(kTimerWirelessWatchdog);
+            if (controller_) controller_->events().StopWatchdog();
             tell([](MouseObserver& o) { o.apply_started(); });
         });
     });
@@ -84,14 +82,14 @@ void MouseSession::start() {
         std::weak_ptr<int> alive = alive_;
         executor_.post([this, alive, summary] {
             if (alive.expired()) return;
-            if (summary.ran) host_.set_timer(kTimerWirelessWatchdog, WirelessConnection::kWatchdogMs);
+            if (summary.ran && controller_) controller_->events().RestartWatchdog();
             tell([&summary](MouseObserver& o) { o.apply_finished(summary); });
         });
     });
     engine_->set_save_failed_callback([this](const std::string& error) {
         post_to_observers([error](MouseObserver& o) { o.save_failed(error); });
     });
-    apply_later_ = std::make_unique<ExecutorTimer>(executor_, [this] { request_apply(ApplyWhen::Now); });
+    apply_later_ = std::make_unique<ExecutorTimer>(executor_, "apply delay", [this] { request_apply(ApplyWhen::Now); });
 
     LinkController::Options options;
     options.wired_driver = setup_.wired_driver;
@@ -102,12 +100,18 @@ void MouseSession::start() {
     options.wireless = setup_.wireless;
     options.ble_device_hook = setup_.ble_device_hook;
     controller_ = std::make_unique<LinkController>(
-        host_, view_, links_, profiles_,
+        executor_, view_, links_, profiles_,
         [this](const ProfileChange& change) {
             if (change_tap_) change_tap_(change);
             engine_->commit_device_change(change);
         },
         *setup_.hid, changes_, std::move(options));
+    controller_->events().set_event_tap(
+        [this](ConnectionMode link, const DeviceEvent& e) { tell([&](MouseObserver& o) { o.device_event(link, e); }); });
+    controller_->events().set_battery_handler([this] { tell([](MouseObserver& o) { o.battery_changed(); }); });
+    controller_->events().set_link_change_handler([this] { tell([](MouseObserver& o) { o.links_changed(); }); });
+    controller_->events().set_dpi_stage_handler(
+        [this](std::int64_t code) { tell([code](MouseObserver& o) { o.dpi_stage_chosen(code); }); });
     // The controller installs the stack's hooks and clears them when it
     // shuts down; a bare transport gets the notification handler here.
     if (controller_->ble_link()) sender_->set_ble_transport(controller_->ble_link());
@@ -117,7 +121,8 @@ void MouseSession::start() {
 
 void MouseSession::open() {
     if (!controller_ || shut_down_) return;
-    if (setup_.start_device_monitor) device_monitor_ = setup_.start_device_monitor(host_, changes_);
+    if (setup_.start_device_monitor)
+        device_monitor_ = setup_.start_device_monitor(changes_, controller_->device_change_notifier());
     controller_->OpenWirelessDevices();
     if (setup_.demo_mouse && !demo_ended_ && !heartbeat_) {
         // A real mouse reports its battery every few seconds; without it the
@@ -126,7 +131,7 @@ void MouseSession::open() {
         auto beat = [mouse] {
             if (auto m = mouse.lock()) m->report_battery(1, 76);
         };
-        heartbeat_ = std::make_unique<ExecutorTimer>(executor_, beat);
+        heartbeat_ = std::make_unique<ExecutorTimer>(executor_, "demo heartbeat", beat);
         heartbeat_->start(setup_.demo_heartbeat_ms, true);
         beat();
     }
@@ -191,11 +196,5 @@ void MouseSession::request_full_apply() {
 void MouseSession::forget_mouse_state() {
     if (engine_) engine_->reset_last_applied();
 }
-
-bool MouseSession::on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    return controller_ && controller_->on_message(message, wparam, lparam);
-}
-
-bool MouseSession::on_timer(int id) { return controller_ && controller_->on_timer(id); }
 
 }  // namespace vantorel

@@ -28,7 +28,6 @@
 #include "core/clock.h"
 #include "core/executor.h"
 #include "core/profile_source.h"
-#include "core/window_host.h"
 #include "device/ble_gatt.h"
 #include "device/ble_transport.h"
 #include "device/device_change.h"
@@ -66,9 +65,10 @@ struct MouseSetup {
     std::shared_ptr<BleGatt> ble_gatt;
     // The clock of the report pacing; null: the steady clock.
     Clock* clock = nullptr;
-    // Starts watching for arriving and leaving devices; the object returned
-    // stops the watch when it goes. Null: no watch.
-    std::function<std::shared_ptr<void>(WindowHost&, DeviceChangeQueue&)> start_device_monitor;
+    // Starts watching for arriving and leaving devices: each change goes into
+    // the queue, then `changed` is called (from any thread). The object
+    // returned stops the watch when it goes. Null: no watch.
+    std::function<std::shared_ptr<void>(DeviceChangeQueue& queue, std::function<void()> changed)> start_device_monitor;
     // Demo: the virtual mouse behind `hid`; it reports its battery now and
     // then, as a real mouse does, which keeps the receiver link up.
     std::shared_ptr<VirtualMouse> demo_mouse;
@@ -99,6 +99,18 @@ public:
     virtual void save_failed(const std::string& error) { (void)error; }
     // A real mouse arrived and the virtual one stepped aside.
     virtual void demo_ended() {}
+    // A link came up or went down (links() says which are up).
+    virtual void links_changed() {}
+    // The battery or charging state changed (links() holds it).
+    virtual void battery_changed() {}
+    // An event the mouse sent, with the link that carried it, before it is
+    // dispatched.
+    virtual void device_event(ConnectionMode link, const DeviceEvent& event) {
+        (void)link;
+        (void)event;
+    }
+    // The mouse's DPI button chose a stage; its DPI code.
+    virtual void dpi_stage_chosen(std::int64_t dpi_code) { (void)dpi_code; }
 };
 
 class MouseSession {
@@ -106,9 +118,8 @@ public:
     static constexpr int kSliderApplyDelayMs = 500;
     static constexpr int kLightApplyDelayMs = 200;
 
-    // Every reference must outlive the session. `host` still carries the
-    // links' own messages and timers to on_message/on_timer.
-    MouseSession(Executor& executor, WindowHost& host, ProfileSource& profiles, DeviceView& view, MouseSetup setup);
+    // Every reference must outlive the session.
+    MouseSession(Executor& executor, ProfileSource& profiles, DeviceView& view, MouseSetup setup);
     ~MouseSession();  // shutdown()
     MouseSession(const MouseSession&) = delete;
     MouseSession& operator=(const MouseSession&) = delete;
@@ -142,10 +153,6 @@ public:
     // Whether an apply waits for its pause to end.
     bool apply_pending() const { return apply_later_ && apply_later_->active(); }
 
-    // The links' messages and timers, until they travel as calls.
-    bool on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
-    bool on_timer(int id);
-
     LinkState& links() { return links_; }
     const LinkState& links() const { return links_; }
     ApplyEngine* engine() const { return engine_.get(); }
@@ -153,6 +160,7 @@ public:
     LinkController* link_controller() const { return controller_.get(); }
     // Whether the virtual mouse stands in now.
     bool demo_active() const { return setup_.demo_mouse && !demo_ended_; }
+    bool heartbeat_running() const { return heartbeat_ && heartbeat_->active(); }
     bool started() const { return engine_ != nullptr; }
 
 private:
@@ -178,7 +186,6 @@ private:
     void end_demo();
 
     Executor& executor_;
-    WindowHost& host_;
     ProfileSource& profiles_;
     DeviceView& view_;
     MouseSetup setup_;

@@ -18,9 +18,10 @@ void QtExecutor::post(Task task) {
     QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
 }
 
-Executor::TimerId QtExecutor::start_timer(int milliseconds, bool repeat, Task task) {
+Executor::TimerId QtExecutor::start_timer(int milliseconds, bool repeat, Task task, const char* name) {
     const TimerId id = next_id_++;
     auto* timer = new QTimer(this);
+    timer->setObjectName(QLatin1String(name ? name : ""));
     // Short periods drive animations; keep them even.
     timer->setTimerType(milliseconds < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
     timer->setSingleShot(!repeat);

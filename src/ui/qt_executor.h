@@ -20,7 +20,7 @@ public:
     ~QtExecutor() override;
 
     void post(Task task) override;
-    TimerId start_timer(int milliseconds, bool repeat, Task task) override;
+    TimerId start_timer(int milliseconds, bool repeat, Task task, const char* name) override;
     void stop_timer(TimerId id) override;
 
     int running_timers() const { return static_cast<int>(timers_.size()); }

@@ -135,12 +135,12 @@ TEST_F(MainWndTest, DemoShowsTheMousePageAndSaysSo) {
 TEST_F(MainWndTest, LinkChangesSwitchTheTabAndExplainMissingAccess) {
     create();
     links_->set({MouseAccess::Connected, {}});
-    wnd_->post_message(kMsgLinkChanged);
+    wnd_->OnLinksChanged();
     pump();
     EXPECT_EQ(tab(), CMainWnd::kMousePageItem);
 
     links_->set({MouseAccess::NoPermission, "/dev/hidraw5"});
-    wnd_->post_message(kMsgLinkChanged);
+    wnd_->OnLinksChanged();
     pump();
     EXPECT_EQ(tab(), CMainWnd::kNoMouseItem);
     EXPECT_TRUE(ui::IsVisible(wnd_->FindControl(QStringLiteral("no_access_help"))));
@@ -148,7 +148,7 @@ TEST_F(MainWndTest, LinkChangesSwitchTheTabAndExplainMissingAccess) {
     EXPECT_TRUE(ui::GetText(wnd_->FindControl(QStringLiteral("no_access_rule"))).contains("udevadm"));
 
     links_->set({});
-    wnd_->post_message(kMsgLinkChanged);
+    wnd_->OnLinksChanged();
     pump();
     EXPECT_FALSE(ui::IsVisible(wnd_->FindControl(QStringLiteral("no_access_help"))));
     EXPECT_EQ(ui::GetText(wnd_->FindControl(QStringLiteral("no_mouse_title"))), "Connect your QV Vantorel");
@@ -183,7 +183,7 @@ TEST_F(MainWndTest, ThePageIsSetUpAfterTheFirstPaintOrWhenNeeded) {
 
         // The late page is wired, has its texts and shows with its tab.
         links_->set({MouseAccess::Connected, {}});
-        wnd_->post_message(kMsgLinkChanged);
+        wnd_->OnLinksChanged();
         wnd_->ShowWindow();
         pump();
         EXPECT_EQ(tab(), CMainWnd::kMousePageItem);
@@ -313,7 +313,7 @@ TEST_F(MainWndTest, TrayMenuFromItsSkinEndsTheProgram) {
 
 TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
     create();
-    for (int code : {16, 32, 48, 320}) wnd_->post_message(kMsgDpiPopup, 0, code);
+    for (int code : {16, 32, 48, 320}) wnd_->ShowDpiPopup(code);
     pump();
     ASSERT_EQ(popups().size(), 1);
     CDPIMsg* popup = wnd_->DpiPopup();
@@ -334,7 +334,7 @@ TEST_F(MainWndTest, RepeatedDpiMessagesUpdateOnePopupThatClosesAfterTheLast) {
     EXPECT_EQ(wnd_->DpiPopup(), nullptr);
     EXPECT_TRUE(pump_until([&] { return popups().isEmpty(); }));  // deleted itself
 
-    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    wnd_->ShowDpiPopup(16);
     pump();
     ASSERT_EQ(popups().size(), 1);
     EXPECT_EQ(wnd_->DpiPopup()->Text(), "800 DPI");
@@ -353,7 +353,7 @@ TEST_F(MainWndTest, ShowingTheDpiPopupLeavesTheFocusWhereItIs) {
     other.show();
     other.activateWindow();
     if (!QTest::qWaitForWindowActive(&other)) GTEST_SKIP() << "this platform does not move the focus between windows";
-    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    wnd_->ShowDpiPopup(16);
     // A window on X11; on Wayland a notification, and no window at all.
     pump_until([this] { return wnd_->DpiPopup() && wnd_->DpiPopup()->isVisible(); }, 50);
     pump_until([] { return false; }, 30);
@@ -368,7 +368,7 @@ TEST_F(MainWndTest, OnWaylandTheDpiIsANotificationNotAWindow) {
     std::vector<std::u16string> shown;
     wnd_->SetDpiNotifier(std::make_unique<RecordingNotifier>(shown));
     create();
-    for (int code : {16, 32, 320}) wnd_->post_message(kMsgDpiPopup, 0, code);
+    for (int code : {16, 32, 320}) wnd_->ShowDpiPopup(code);
     pump();
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(QString::fromStdU16String(shown.back()), QStringLiteral("22000 DPI"));
@@ -378,34 +378,22 @@ TEST_F(MainWndTest, OnWaylandTheDpiIsANotificationNotAWindow) {
 
 TEST_F(MainWndTest, TimersArmedFromAnotherThreadRunOnTheWindow) {
     create();
-    // The wired link's settling pause, armed from a driver thread.
-    std::thread([this] { wnd_->set_timer(kTimerWiredAttach, 1000); }).join();
-    ASSERT_TRUE(pump_until([&] { return timers_->active(kTimerWiredAttach); }));
-    std::thread([this] { wnd_->kill_timer(kTimerWiredAttach); }).join();
-    EXPECT_TRUE(pump_until([&] { return !timers_->active(kTimerWiredAttach); }));
+    // A page's timer, armed and stopped from a worker thread.
+    constexpr int kPageTimer = 900;
+    std::thread([this] { wnd_->set_timer(kPageTimer, 1000); }).join();
+    ASSERT_TRUE(pump_until([&] { return timers_->active(kPageTimer); }));
+    std::thread([this] { wnd_->kill_timer(kPageTimer); }).join();
+    EXPECT_TRUE(pump_until([&] { return !timers_->active(kPageTimer); }));
 }
 
-TEST_F(MainWndTest, DeviceTimersAndMessagesAreHandedOn) {
-    std::vector<int> device_timers;
-    std::vector<std::tuple<std::uint32_t, std::uintptr_t, std::intptr_t>> device_messages;
-    wnd_->SetDeviceHooks({[&](int id) { device_timers.push_back(id); },
-                          [&](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { device_messages.emplace_back(m, w, l); },
-                          {}});
+TEST_F(MainWndTest, ThePagesOwnTimersAreHandedOnAndTheWindowsAreNot) {
     create();
-    for (int id : {kTimerReceiverArrival, kTimerWirelessWatchdog, kTimerBleDiscovery, kTimerCharging, kTimerScrollSettings})
-        wnd_->SetTimer(id, 10);
-    for (int id : {kTimerReceiverArrival, kTimerWirelessWatchdog, kTimerBleDiscovery, kTimerCharging, kTimerScrollSettings})
-        timers_->fire(id);
-    EXPECT_EQ(device_timers, (std::vector<int>{kTimerReceiverArrival, kTimerWirelessWatchdog, kTimerBleDiscovery}));
-    EXPECT_EQ(page_->host_timers, std::vector<int>{kTimerCharging});
-    EXPECT_TRUE(timers_->active(kTimerCharging));  // the animation keeps running
-    EXPECT_FALSE(timers_->active(kTimerWirelessWatchdog));
+    constexpr int kPageTimer = 900;
+    for (int id : {kPageTimer, int{kTimerScrollSettings}}) wnd_->SetTimer(id, 10);
+    for (int id : {kPageTimer, int{kTimerScrollSettings}}) timers_->fire(id);
+    EXPECT_EQ(page_->host_timers, std::vector<int>{kPageTimer});
+    EXPECT_TRUE(timers_->active(kPageTimer));  // the page's timer keeps running
     EXPECT_FALSE(timers_->active(kTimerScrollSettings));
-
-    wnd_->post_message(kMsgWiredEvent, 0x1027, 3);
-    pump();
-    ASSERT_EQ(device_messages.size(), 1u);
-    EXPECT_EQ(device_messages[0], std::make_tuple(std::uint32_t{kMsgWiredEvent}, std::uintptr_t{0x1027}, std::intptr_t{3}));
     EXPECT_TRUE(wnd_->SendMessage(kMsgHookEvent, 0x41, 0));  // taken, nothing done
     EXPECT_FALSE(wnd_->SendMessage(4242));
 }
@@ -420,7 +408,7 @@ TEST_F(MainWndTest, ControlsCanBeShownFromOtherThreads) {
 
 TEST_F(MainWndTest, ClosedByTheDesktopEndsTheProgramOnce) {
     create();
-    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    wnd_->ShowDpiPopup(16);
     pump();
     wnd_->close();
     pump();
@@ -444,8 +432,8 @@ TEST_F(MainWndTest, SkinWithoutItsControlsStillRuns) {
     EXPECT_EQ(wnd_->FindControl(QStringLiteral("exit_btn")), nullptr);
     EXPECT_EQ(wnd_->FindControl(QStringLiteral("device_tab_switch")), nullptr);
     links_->set({MouseAccess::NoPermission, "/dev/hidraw0"});
-    wnd_->post_message(kMsgLinkChanged);
-    wnd_->post_message(kMsgDpiPopup, 0, 16);
+    wnd_->OnLinksChanged();
+    wnd_->ShowDpiPopup(16);
     pump();
     wnd_->SetTimer(kTimerScrollSettings, 10);
     timers_->fire(kTimerScrollSettings);
@@ -482,7 +470,7 @@ TEST_F(MainWndTest, TrayShowsTheMouseSwitchesProfilesAndStartsWithTheDesktop) {
     };
     for (const auto& t : tips) {
         links_->set(t.report);
-        wnd_->post_message(kMsgLinkChanged);
+        wnd_->OnLinksChanged();
         pump();
         EXPECT_EQ(wnd_->Tray().TooltipText(), QStringLiteral("QV Vantorel\n") + QString::fromUtf8(t.second_line));
     }
@@ -535,8 +523,8 @@ TEST_F(MainWndTest, LowBatteryIsNotifiedOncePerDischarge) {
     };
     for (const auto& step : steps) {
         links_->set(step.report);
-        // Battery readings come in with the device messages.
-        wnd_->post_message(kMsgWirelessEvent);
+        // The session tells the window of each battery reading.
+        wnd_->battery_changed();
         pump();
         EXPECT_EQ(shown.size(), step.notifications) << step.report.battery_percent;
     }

@@ -8,7 +8,7 @@
 
 #include "core/apply_engine.h"
 #include "core/event_loop.h"
-#include "core/messages.h"
+#include "session/virtual_session.h"
 #include "device/report_sender.h"
 #include "device/virtual_mouse.h"
 
@@ -45,35 +45,20 @@ ProfileRecord rich_record() {
     return r;
 }
 
-// Everything a desktop session has, on one chosen link, in virtual time.
+// The apply engine and the report sender straight on the virtual mouse's
+// receiver, without the links, in virtual time: the stress below runs the
+// engine against edits and commits, not the links.
 class Session {
 public:
-    explicit Session(ConnectionMode link) : link_(link) {
-        sender.set_wired_driver(&mouse.wired_driver());
-        sender.set_ble_transport(&mouse.ble());
+    Session() {
         sender.set_command_device_provider([this] { return command; });
         // The acknowledge reaches the link state as the event dispatch sets it.
         mouse.set_event_tap([this](ConnectionMode, const MouseEvent& e) {
             if (e[1] == kEventAcknowledge) links.ack_received.store(e[2] == 0 ? 1 : 0);
         });
-        switch (link) {
-            case ConnectionMode::Wired:
-                mouse.plug_cable();
-                mouse.wired_driver().set_vid_pid(kVendorId, kWiredProductId);
-                mouse.wired_driver().open_feature_device();
-                links.wired_state = kWiredAttached;
-                break;
-            case ConnectionMode::Wireless:
-                mouse.plug_receiver();
-                command = mouse.receiver().open_path(FakeReceiverBackend::kCommandPath);
-                links.wireless_connected = 1;
-                break;
-            case ConnectionMode::Ble:
-                mouse.connect_ble();
-                links.ble_connected = 1;
-                break;
-            case ConnectionMode::None: break;
-        }
+        mouse.plug_receiver();
+        command = mouse.receiver().open_path(FakeReceiverBackend::kCommandPath);
+        links.wireless_connected = 1;
     }
     ~Session() { engine.stop(); }
 
@@ -92,10 +77,9 @@ public:
     }
     bool holds(std::string* why) {
         std::lock_guard<std::mutex> lock(source.mutex());
-        return mouse.holds_exactly(source.current(), why, link_);
+        return mouse.holds_exactly(source.current(), why, ConnectionMode::Wireless);
     }
 
-    ConnectionMode link_;
     ManualClock clock;
     LinkState links;
     VirtualMouse mouse{clock};
@@ -106,29 +90,32 @@ public:
     ApplyEngine engine{source, sender, clock, [this] { return links.any(); }};
 };
 
-class EndToEnd : public ::testing::TestWithParam<ConnectionMode> {};
+// The mouse session on one link of the virtual mouse, brought up as the
+// mouse brings it up.
+class EndToEnd : public ::testing::TestWithParam<ConnectionMode> {
+protected:
+    void SetUp() override {
+        s.start();
+        ASSERT_TRUE(s.link_up(GetParam()));
+        s.load(rich_record());
+        ASSERT_TRUE(s.apply().has_value());
+    }
+    ManualClock clock;
+    testing::VirtualSession s{clock};
+};
 
 TEST_P(EndToEnd, FullApplyLeavesTheMouseHoldingTheProfile) {
-    Session s(GetParam());
-    s.load(rich_record());
-    s.apply();
     std::string why;
-    EXPECT_TRUE(s.holds(&why)) << why;
+    EXPECT_TRUE(s.holds(GetParam(), &why)) << why;
     EXPECT_EQ(s.mouse.rejected_reports(), 0);
     EXPECT_EQ(s.mouse.config().start_reports, 1);
-    EXPECT_EQ(s.engine.full_apply(), 0);
+    EXPECT_EQ(s.engine().full_apply(), 0);
 }
 
 TEST_P(EndToEnd, BrightnessEditReachesTheMouseAsOneLightReport) {
-    Session s(GetParam());
-    s.load(rich_record());
-    s.apply();
     s.mouse.clear_log();
-    {
-        std::lock_guard<std::mutex> lock(s.source.mutex());
-        s.source.current().set_brightness(9);
-    }
-    s.apply();
+    s.edit([](ProfileRecord& r) { r.set_brightness(9); });
+    ASSERT_TRUE(s.apply().has_value());
     const auto reports = s.mouse.reports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].type(), kReportLight);
@@ -136,7 +123,7 @@ TEST_P(EndToEnd, BrightnessEditReachesTheMouseAsOneLightReport) {
     EXPECT_EQ(s.mouse.transmissions(), 1);
     EXPECT_EQ(s.mouse.config().light->level, 9);
     std::string why;
-    EXPECT_TRUE(s.holds(&why)) << why;
+    EXPECT_TRUE(s.holds(GetParam(), &why)) << why;
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, EndToEnd,
@@ -150,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Links, EndToEnd,
 // When the edits stop, one more full apply leaves the mouse holding exactly
 // the record.
 TEST(ApplyStress, EditsAppliesAndCommitsRunTogether) {
-    Session s(ConnectionMode::Wireless);
+    Session s;
     ProfileRecord start;
     start.reset_to_defaults();
     give_macro(start, 0, 12, 20);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/messages.h"
+#include "device/wired_driver.h"
 #include "link_fakes.h"
 
 namespace vantorel {
@@ -16,7 +17,6 @@ using testing::RecordingView;
 class DeviceEventsTest : public ::testing::Test {
 protected:
     DeviceEventsTest() {
-        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t, std::intptr_t l) { posted.emplace_back(m, l); });
         std::lock_guard<std::mutex> lock(profiles.mutex());
         for (int k = 0; k < 8; ++k) profiles.current().set_dpi_value(k, 16 * (k + 1));
         profiles.current().set_polling_rate_index(2);
@@ -36,12 +36,6 @@ protected:
         std::lock_guard<std::mutex> lock(profiles.mutex());
         return profiles.current();
     }
-    int posted_count(std::uint32_t m) const {
-        int n = 0;
-        for (auto& p : posted) n += p.first == m ? 1 : 0;
-        return n;
-    }
-
     ManualClock clock;
     EventLoop loop{clock};
     RecordingView view;
@@ -49,13 +43,19 @@ protected:
     MemoryProfileSource profiles;
     ProfileRecord last_applied;
     int commits = 0;
-    std::vector<std::pair<std::uint32_t, std::intptr_t>> posted;
+    std::vector<std::int64_t> popups;  // DPI codes the popup was asked to show
+    int link_changes = 0;
     DeviceEvents events{loop, view, links, profiles, [this](const ProfileChange& change) {
                             std::lock_guard<std::mutex> lock(profiles.mutex());
                             change(profiles.current());
                             change(last_applied);
                             ++commits;
                         }};
+    const bool hooked_ = [this] {
+        events.set_dpi_stage_handler([this](std::int64_t code) { popups.push_back(code); });
+        events.set_link_change_handler([this] { ++link_changes; });
+        return true;
+    }();
 };
 
 TEST(DeviceEventDecoding, EachCarrierGivesTheSameWordsAndShortCarriersGiveNone) {
@@ -76,7 +76,7 @@ TEST(DeviceEventDecoding, EachCarrierGivesTheSameWordsAndShortCarriersGiveNone) 
     EXPECT_EQ(event_from_wired_message(kMsgWiredAttach, 1, 0), (DeviceEvent{0x7F00, 1}));
     EXPECT_EQ(event_from_wired_message(kMsgWiredAttach, 0, 0), (DeviceEvent{0x7F00, 2}));
     EXPECT_EQ(event_from_wired_message(kMsgWiredAttach, 5, 0), (DeviceEvent{0x7F00, 0}));
-    EXPECT_FALSE(event_from_wired_message(kMsgLinkChanged, 1, 0));
+    EXPECT_FALSE(event_from_wired_message(kMsgWiredAttach + 100, 1, 0));
 }
 
 TEST(DpiPopup, TextFollowsTheTwoDpiRanges) {
@@ -92,8 +92,8 @@ TEST_F(DeviceEventsTest, DpiStageEventSelectsTheStageShowsThePopupAndCommits) {
     device(0x27, 0x10, 0x03, 0x00);
     EXPECT_EQ(current().dpi_stage_index(), 2);
     EXPECT_TRUE(view.selected["ms_1_option_dpi_step_3"]);
-    ASSERT_EQ(posted_count(kMsgDpiPopup), 1);
-    EXPECT_EQ(posted.back().second, 48);  // the stage's DPI code
+    ASSERT_EQ(static_cast<int>(popups.size()), 1);
+    EXPECT_EQ(popups.back(), 48);  // the stage's DPI code
     EXPECT_EQ(commits, 1);
     EXPECT_EQ(last_applied, current());
 
@@ -115,7 +115,7 @@ TEST_F(DeviceEventsTest, DpiStageEventSelectsTheStageShowsThePopupAndCommits) {
     device(0x27, 0x10, 0x09, 0x00);
     device(0x27, 0x10, 0x03, 0x01);  // high value byte makes it 259
     EXPECT_EQ(commits, 2);
-    EXPECT_EQ(posted_count(kMsgDpiPopup), 2);
+    EXPECT_EQ(static_cast<int>(popups.size()), 2);
 }
 
 TEST_F(DeviceEventsTest, PollingRateEventMapsItsCodeAndOnlyTheUsbLinksTouchTheButtons) {
@@ -146,10 +146,10 @@ TEST_F(DeviceEventsTest, BatteryOnTheReceiverShowsThePercentageAndRaisesTheLink)
     EXPECT_FALSE(view.power_resource_mode());
     EXPECT_EQ(view.power_progress(), 50);
     EXPECT_TRUE(view.is_visible(controls::kWirelessIndicator));
-    EXPECT_EQ(loop.timer_period(kTimerWirelessWatchdog), 6000);
+    EXPECT_TRUE(events.watchdog_running());
     EXPECT_EQ(links.wireless_connected.load(), 1);
     EXPECT_EQ(links.any_link_connected.load(), 1);
-    EXPECT_EQ(posted_count(kMsgLinkChanged), 1);
+    EXPECT_EQ(link_changes, 1);
     // The tray and the low-battery warning read what the page shows.
     EXPECT_EQ(links.battery_percent.load(), 50);
 
@@ -158,14 +158,14 @@ TEST_F(DeviceEventsTest, BatteryOnTheReceiverShowsThePercentageAndRaisesTheLink)
     EXPECT_EQ(links.battery_charging.load(), 1);
     EXPECT_TRUE(view.power_resource_mode());
     EXPECT_EQ(view.power_text(), "charging_text");
-    EXPECT_EQ(loop.timer_period(kTimerCharging), 30);
+    EXPECT_TRUE(events.charging_animation_running());
     device(0x27, 0x41, 0x00, 0x96);
     EXPECT_EQ(view.power_text(), "100%");
     EXPECT_EQ(view.power_progress(), 100);
     EXPECT_EQ(links.battery_percent.load(), 100);
     EXPECT_EQ(links.battery_charging.load(), 0);
-    EXPECT_FALSE(loop.timer_active(kTimerCharging));
-    EXPECT_EQ(posted_count(kMsgLinkChanged), 1);  // the link was up already
+    EXPECT_FALSE(events.charging_animation_running());
+    EXPECT_EQ(link_changes, 1);  // the link was up already
 }
 
 TEST_F(DeviceEventsTest, BatteryWithTheCableAttachedShowsChargingAndDropsTheReceiverLink) {
@@ -184,7 +184,7 @@ TEST_F(DeviceEventsTest, BatteryWithTheCableAttachedShowsChargingAndDropsTheRece
 TEST_F(DeviceEventsTest, BatteryOverBluetoothTouchesNeitherLinksNorWatchdog) {
     events.ShowCharging();
     ble(0x27, 0x41, 0x00, 0x96);  // 150 %: animation stops, label stays
-    EXPECT_FALSE(loop.timer_active(kTimerCharging));
+    EXPECT_FALSE(events.charging_animation_running());
     EXPECT_EQ(view.power_text(), "charging_text");
     EXPECT_EQ(view.power_progress(), -1);
     ble(0x27, 0x41, 0x01, 0x32);
@@ -193,9 +193,9 @@ TEST_F(DeviceEventsTest, BatteryOverBluetoothTouchesNeitherLinksNorWatchdog) {
     EXPECT_EQ(view.power_text(), "charging_text");
     ble(0x27, 0x41, 0x02, 0x00);
     EXPECT_EQ(view.power_text(), "100%");
-    EXPECT_FALSE(loop.timer_active(kTimerWirelessWatchdog));
+    EXPECT_FALSE(events.watchdog_running());
     EXPECT_EQ(links.wireless_connected.load(), 0);
-    EXPECT_EQ(posted_count(kMsgLinkChanged), 0);
+    EXPECT_EQ(link_changes, 0);
 }
 
 TEST_F(DeviceEventsTest, AcknowledgeLightEffectAndCommitOnlyEvents) {
@@ -233,9 +233,10 @@ TEST_F(DeviceEventsTest, AnotherMarkerIsIgnoredOnEveryLink) {
     device(0x28, 0x10, 0x03, 0x00);
     device(0x28, 0x50, 0x00, 0x00);
     EXPECT_EQ(view.calls, 0);
-    EXPECT_TRUE(posted.empty());
+    EXPECT_TRUE(popups.empty());
+    EXPECT_EQ(link_changes, 0);
     EXPECT_EQ(links.ack_received.load(), 0);
-    EXPECT_FALSE(loop.timer_active(kTimerWirelessWatchdog));
+    EXPECT_FALSE(events.watchdog_running());
     EXPECT_EQ(current(), before);
     EXPECT_EQ(commits, 0);
 }
@@ -257,7 +258,7 @@ TEST_F(DeviceEventsTest, ChargingAnimationRunsZeroToHundredAndStartsOverOnAttach
     events.EndChargingDisplay();
     EXPECT_EQ(view.power_text(), "");
     EXPECT_FALSE(view.power_resource_mode());
-    EXPECT_FALSE(loop.timer_active(kTimerCharging));
+    EXPECT_FALSE(events.charging_animation_running());
 }
 
 TEST_F(DeviceEventsTest, LinkSectionsHidePollingAndDebounceOverBluetoothOnly) {

@@ -25,6 +25,7 @@
 #include "device/report_sender.h"
 #include "device/virtual_mouse.h"
 #include "session/mouse_session.h"
+#include "session/virtual_session.h"
 
 namespace vantorel {
 namespace {
@@ -38,30 +39,6 @@ int count_entries(const char* folder) {
 }
 int thread_count() { return count_entries("/proc/self/task"); }
 int fd_count() { return count_entries("/proc/self/fd"); }
-
-// Keeps the record as last saved, as the library file would hold it.
-class SavingSource final : public ProfileSource {
-public:
-    std::mutex& mutex() override { return mutex_; }
-    ProfileRecord& current() override { return record_; }
-    bool save(std::string*) override {
-        saved_ = record_;
-        return true;
-    }
-    std::optional<ProfileRecord> saved() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return saved_;
-    }
-    ProfileRecord shown() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return record_;
-    }
-
-private:
-    std::mutex mutex_;
-    ProfileRecord record_;
-    std::optional<ProfileRecord> saved_;
-};
 
 void give_macro(ProfileRecord& r, int slot, int actions, std::uint16_t delay) {
     SlotRef s = r.slot(slot);
@@ -87,112 +64,34 @@ ProfileRecord profile_with_macros() {
 }
 
 // Members are public: the table of faults below reaches into the fixture.
-class DeviceFaults : public ::testing::Test, public MouseObserver {
+class DeviceFaults : public ::testing::Test {
 public:
     void SetUp() override {
-        // The engine's sleeps run in virtual time, faster than the readers
-        // could bring the acknowledge to the loop, so it reaches the link
-        // state the moment the mouse answers; the readers still get it.
-        mouse.set_event_tap([this](ConnectionMode link, const MouseEvent& e) {
-            if (link == ConnectionMode::Wireless && e[1] == kEventAcknowledge)
-                links.ack_received.store(e[2] == 0 ? 1 : 0);
-        });
-        session.add_observer(this);
-        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { session.on_message(m, w, l); });
-        loop.set_timer_handler([this](int id) { session.on_timer(id); });
-        {
-            std::lock_guard<std::mutex> lock(source.mutex());
-            source.current() = profile_with_macros();
-        }
-        session.start();
-        engine = session.engine();
-        engine->reset_last_applied();
+        rig.load(profile_with_macros());
+        rig.session->start();
+        rig.engine().reset_last_applied();
     }
-    void TearDown() override { session.shutdown(); }
-    void apply_finished(const ApplySummary& s) override {
-        std::lock_guard<std::mutex> lock(summaries_mutex);
-        summaries.push_back(s);
-    }
-
     void start() {
-        session.open();
+        rig.session->open();
         loop.process_pending();
     }
-
-    // Lets what the reader threads post reach the loop (bounded real-time wait).
-    bool pump_until(const std::function<bool()>& done) {
-        for (int i = 0; i < 5000; ++i) {
-            loop.process_pending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
-    }
-
-    // One apply the way an edit asks for one. The loop is left alone while
-    // it sends, so nothing the readers post meanwhile can touch the
-    // acknowledge flag under the sender.
+    bool pump_until(const std::function<bool()>& done) { return rig.pump_until(done); }
+    // One apply the way an edit asks for one.
     ApplySummary apply() {
-        loop.process_pending();
-        const std::size_t before = summary_count();
-        engine->request_apply();
-        loop.process_pending();
-        engine->wait_idle();
-        loop.process_pending();
-        std::lock_guard<std::mutex> lock(summaries_mutex);
-        EXPECT_GT(summaries.size(), before) << "the apply request went nowhere";
-        return summaries.empty() ? ApplySummary{} : summaries.back();
+        const auto summary = rig.apply();
+        EXPECT_TRUE(summary.has_value()) << "the apply request went nowhere";
+        return summary.value_or(ApplySummary{});
     }
-    std::size_t summary_count() {
-        std::lock_guard<std::mutex> lock(summaries_mutex);
-        return summaries.size();
-    }
-
-    void edit(const std::function<void(ProfileRecord&)>& change) {
-        std::lock_guard<std::mutex> lock(source.mutex());
-        change(source.current());
-    }
-
-    // The receiver's two nodes coming or going, as the udev watch reports them.
-    void receiver_change(bool arrival) {
-        for (const char* node : {FakeReceiverBackend::kCommandPath, FakeReceiverBackend::kEventPath}) {
-            changes->push(testing::hidraw_change(arrival, node));
-            loop.post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
-        }
-        loop.process_pending();
-    }
-    // Plugged, enumerated after the arrival settles, and identified by the
-    // first event the mouse sends.
-    bool bring_up_receiver() {
-        mouse.plug_receiver();
-        receiver_change(true);
-        loop.run_for(Millis(WirelessConnection::kArrivalSettleMs));
-        mouse.report_battery(0, 80);
-        return pump_until([&] { return links.wireless_connected.load() == 1; });
-    }
+    void edit(const std::function<void(ProfileRecord&)>& change) { rig.edit(change); }
+    void receiver_change(bool arrival) { rig.receiver_change(arrival); }
+    bool bring_up_receiver() { return rig.bring_up_receiver(); }
     void pull_receiver() {
         mouse.unplug_receiver();
         receiver_change(false);
     }
-    bool bring_up_cable() {
-        mouse.plug_cable();
-        loop.process_pending();
-        loop.run_for(Millis(WiredLink::kAttachSettleMs));
-        return links.wired_state.load() == kWiredAttached;
-    }
-    bool bring_up_ble() {
-        mouse.connect_ble();
-        return pump_until([&] { return links.ble_connected.load() == 1; });
-    }
-    bool link_up(ConnectionMode link) {
-        switch (link) {
-            case ConnectionMode::Wired: return bring_up_cable();
-            case ConnectionMode::Wireless: return bring_up_receiver();
-            case ConnectionMode::Ble: return bring_up_ble();
-            case ConnectionMode::None: break;
-        }
-        return false;
-    }
+    bool bring_up_cable() { return rig.bring_up_cable(); }
+    bool bring_up_ble() { return rig.bring_up_ble(); }
+    bool link_up(ConnectionMode link) { return rig.link_up(link); }
 
     // The profile shown is the one saved, and the mouse holds exactly it.
     void expect_in_step(ConnectionMode link) {
@@ -204,32 +103,12 @@ public:
         EXPECT_TRUE(mouse.holds_exactly(shown, &why, link)) << why;
     }
 
-    // The mouse session as the page builds it, on the virtual mouse.
-    MouseSetup setup() {
-        MouseSetup m;
-        m.hid = std::shared_ptr<HidBackend>(std::shared_ptr<void>(), &mouse.receiver());
-        m.wired_driver = mouse.shared_wired_driver();
-        m.ble_gatt = mouse.shared_ble();
-        m.clock = &clock;
-        m.wireless.read_timeout_ms = -1;
-        m.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
-            changes = &queue;
-            return nullptr;
-        };
-        return m;
-    }
-
     ManualClock clock;
-    EventLoop loop{clock};
-    testing::RecordingView view;
-    SavingSource source;
-    VirtualMouse mouse{clock};
-    DeviceChangeQueue* changes = nullptr;
-    MouseSession session{loop, loop, source, view, setup()};
-    LinkState& links = session.links();
-    ApplyEngine* engine = nullptr;
-    std::mutex summaries_mutex;
-    std::vector<ApplySummary> summaries;
+    testing::VirtualSession rig{clock};
+    EventLoop& loop = rig.loop;
+    VirtualMouse& mouse = rig.mouse;
+    testing::SavingSource& source = rig.source;
+    LinkState& links = rig.links();
 };
 
 // A fault that strikes during an edit's apply, and how the link comes back.

@@ -229,8 +229,8 @@ public:
     }
 };
 
-// The link controller on a virtual-time loop: every message it posts is
-// logged and handed back to it, every timer goes to it.
+// The link controller on a virtual-time loop that runs its tasks and
+// timers; what it tells the rest of the program is recorded.
 struct LinkHarness {
     ManualClock clock;
     EventLoop loop{clock};
@@ -241,8 +241,11 @@ struct LinkHarness {
     int commits = 0;
     ScriptedHidBackend hid;
     DeviceChangeQueue changes;
-    std::vector<std::uint32_t> handled;
-    std::vector<std::intptr_t> popup_codes;
+    int link_changes = 0;                       // link change notifications
+    std::vector<std::int64_t> popup_codes;      // DPI stages chosen on the mouse
+    std::vector<std::pair<ConnectionMode, DeviceEvent>> events;  // events handed to the dispatch
+    int device_notices = 0;                     // the device watch told of a change
+    int arrivals = 0;                           // arrivals handled (device watch or Bluetooth presence)
     std::shared_ptr<RecordingWiredDriver> wired = std::make_shared<RecordingWiredDriver>();
     std::unique_ptr<LinkController> ctl;
 
@@ -259,24 +262,24 @@ struct LinkHarness {
     void make(LinkController::Options o = {}) {
         if (!o.wired_driver && o.plugin_folders.empty()) o.wired_driver = wired;
         o.wireless.read_timeout_ms = -1;  // readers block until a report or their stop
+        o.device_change_tap = [this](const DeviceChange& c) { arrivals += c.arrival ? 1 : 0; };
         ctl = std::make_unique<LinkController>(loop, view, links, profiles, [this](const ProfileChange& c) { commit(c); }, hid, changes,
                                                std::move(o));
-        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-            handled.push_back(m);
-            if (m == 1129) popup_codes.push_back(l);
-            ctl->on_message(m, w, l);
-        });
-        loop.set_timer_handler([this](int id) { ctl->on_timer(id); });
+        ctl->events().set_link_change_handler([this] { ++link_changes; });
+        ctl->events().set_dpi_stage_handler([this](std::int64_t code) { popup_codes.push_back(code); });
+        ctl->events().set_event_tap([this](ConnectionMode link, const DeviceEvent& e) { events.emplace_back(link, e); });
     }
-    int count(std::uint32_t message) const {
+    int event_count(ConnectionMode link) const {
         int n = 0;
-        for (auto m : handled) n += m == message ? 1 : 0;
+        for (const auto& [l, e] : events) n += l == link ? 1 : 0;
         return n;
     }
+    // What the device watch does for a change: queues it and tells the links.
     void device_change(bool arrival, const std::string& node, std::uint16_t vid = kVendorId,
                        std::uint16_t pid = kReceiverProductId, DeviceBus bus = DeviceBus::Usb) {
         changes.push(hidraw_change(arrival, node, vid, pid, bus));
-        loop.post_message(arrival ? 1544 : 1545);
+        ++device_notices;
+        ctl->device_change_notifier()();
     }
     // Feeds one input report and handles whatever it led to.
     bool feed(const std::string& node, std::vector<std::uint8_t> report) {

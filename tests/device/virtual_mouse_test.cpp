@@ -13,6 +13,7 @@
 
 #include "core/event_loop.h"
 #include "core/messages.h"
+#include "device/wired_driver.h"
 #include "core/reports.h"
 #include "device/report_sender.h"
 #include "test_util.h"

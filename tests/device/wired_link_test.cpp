@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/messages.h"
+#include "device/wired_driver.h"
 #include "device/link_controller.h"
 #include "device/plugin_loader.h"
 #include "link_fakes.h"
@@ -44,10 +45,10 @@ TEST_F(WiredTest, StartUpNamesTheMouseStartsTheMonitorAndAttachesAnOpenMouse) {
     EXPECT_EQ(h.links.wired_state.load(), kWiredAttached);
     EXPECT_TRUE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_TRUE(h.view.power_resource_mode());
-    EXPECT_EQ(h.loop.timer_period(kTimerCharging), 30);
+    EXPECT_TRUE(h.ctl->events().charging_animation_running());
     EXPECT_EQ(h.links.ble_connected.load(), 1);
     EXPECT_EQ(h.links.any_link_connected.load(), 1);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 1);
+    EXPECT_EQ(h.link_changes, 1);
 }
 
 TEST_F(WiredTest, StartUpWithoutMouseOrBluetoothLeavesEveryLinkDown) {
@@ -58,7 +59,7 @@ TEST_F(WiredTest, StartUpWithoutMouseOrBluetoothLeavesEveryLinkDown) {
     EXPECT_FALSE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_EQ(h.links.ble_connected.load(), 0);
     EXPECT_EQ(h.links.any_link_connected.load(), 0);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 1);
+    EXPECT_EQ(h.link_changes, 1);
 }
 
 TEST_F(WiredTest, AttachOpensTheMouseAfterASecondAndASecondAttachIsIgnored) {
@@ -76,14 +77,14 @@ TEST_F(WiredTest, AttachOpensTheMouseAfterASecondAndASecondAttachIsIgnored) {
     EXPECT_EQ(h.links.wired_state.load(), kWiredAttached);
     EXPECT_TRUE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_EQ(h.view.power_text(), "charging_text");
-    EXPECT_EQ(h.count(kMsgLinkChanged), 2);
+    EXPECT_EQ(h.link_changes, 2);
     h.loop.run_for(Millis(30));  // first tick after the attach starts from zero
     EXPECT_EQ(h.view.power_progress(), 0);
 
     cable(true);
     h.loop.run_for(Millis(3000));
     EXPECT_EQ(opens(), 2);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 2);
+    EXPECT_EQ(h.link_changes, 2);
 }
 
 // The cable's command node may appear after its first node: until the
@@ -97,7 +98,7 @@ TEST_F(WiredTest, CableIsUpOnlyOnceItsFeatureDeviceOpensAndALaterNodeRetries) {
     EXPECT_NE(h.links.wired_state.load(), kWiredAttached);
     EXPECT_FALSE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_EQ(h.links.mode(), ConnectionMode::None);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 1);  // the start-up one only
+    EXPECT_EQ(h.link_changes, 1);  // the start-up one only
 
     h.wired->open_result = 1;
     h.device_change(true, "/dev/hidraw5", kVendorId, kWiredProductId);  // the command node
@@ -123,7 +124,7 @@ TEST_F(WiredTest, DetachClosesTheMouseAndAnAttachOpensItAgainASecondLater) {
     EXPECT_EQ(h.links.wired_state.load(), kWiredDetached);
     EXPECT_FALSE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_EQ(h.view.power_text(), "");
-    EXPECT_FALSE(h.loop.timer_active(kTimerCharging));
+    EXPECT_FALSE(h.ctl->events().charging_animation_running());
     EXPECT_EQ(h.links.any_link_connected.load(), 0);
     cable(false);
     h.loop.process_pending();
@@ -197,7 +198,7 @@ TEST_F(WiredTest, BluetoothValuesAreDispatchedOnTheUiThread) {
     callback.join();
     EXPECT_FALSE(h.view.power_resource_mode());  // nothing runs before the UI thread handles it
     h.loop.process_pending();
-    EXPECT_EQ(h.count(kMsgBleEvent), 1);
+    EXPECT_EQ(h.event_count(ConnectionMode::Ble), 1);
     EXPECT_EQ(h.view.power_text(), "charging_text");
 }
 
@@ -212,10 +213,10 @@ TEST_F(WiredTest, DeviceChangesAreRoutedByWhatTheyAre) {
     h.device_change(false, "/dev/hidraw7", kBleVendorId, kBleProductId, DeviceBus::Bluetooth);
     h.loop.process_pending();
     EXPECT_EQ(ble_changes, (std::vector<bool>{true, false}));
-    EXPECT_FALSE(h.loop.timer_active(kTimerReceiverArrival));
+    EXPECT_FALSE(h.ctl->wireless().arrival_pending());
     h.device_change(true, "/dev/hidraw4");
     h.loop.process_pending();
-    EXPECT_EQ(h.loop.timer_period(kTimerReceiverArrival), 1000);
+    EXPECT_TRUE(h.ctl->wireless().arrival_pending());
 }
 
 // ---------------------------------------------------------------------------

@@ -89,8 +89,8 @@ TEST_F(ReceiverTest, MouseIsIdentifiedByItsFirstReportAndItsEventsDispatched) {
     EXPECT_EQ(h.view.power_text(), "50%");
     EXPECT_TRUE(h.wireless_visible());
     EXPECT_EQ(h.links.wireless_connected.load(), 1);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 1);
-    EXPECT_EQ(h.loop.timer_period(kTimerWirelessWatchdog), 6000);
+    EXPECT_EQ(h.link_changes, 1);
+    EXPECT_TRUE(h.ctl->events().watchdog_running());
 }
 
 TEST_F(ReceiverTest, ForeignCollectionStaysForeignUntilTheNextEnumeration) {
@@ -100,7 +100,7 @@ TEST_F(ReceiverTest, ForeignCollectionStaysForeignUntilTheNextEnumeration) {
     EXPECT_EQ(wireless().event_state(0), State::Foreign);
     ASSERT_TRUE(h.feed("/dev/hidraw2", kBattery50));
     ASSERT_TRUE(h.feed("/dev/hidraw2", kAck));
-    EXPECT_EQ(h.count(kMsgWirelessEvent), 0);
+    EXPECT_EQ(h.event_count(ConnectionMode::Wireless), 0);
     EXPECT_EQ(h.links.ack_received.load(), 0);
     EXPECT_EQ(h.links.wireless_connected.load(), 0);
     EXPECT_EQ(wireless().command_device(), nullptr);
@@ -145,9 +145,9 @@ TEST_F(ReceiverTest, OtherReportIdIdentifiesButIsNeitherDispatchedNorAWatchdogRe
     ASSERT_TRUE(h.feed("/dev/hidraw2", {0x02, 0x27, 0x50, 0x00, 0x00}));
     EXPECT_EQ(wireless().event_state(0), State::Mouse);
     EXPECT_NE(wireless().command_device(), nullptr);
-    EXPECT_EQ(h.count(kMsgWirelessEvent), 0);
+    EXPECT_EQ(h.event_count(ConnectionMode::Wireless), 0);
     EXPECT_EQ(h.links.ack_received.load(), 0);
-    EXPECT_FALSE(h.loop.timer_active(kTimerWirelessWatchdog));
+    EXPECT_FALSE(h.ctl->events().watchdog_running());
     EXPECT_EQ(h.links.wireless_connected.load(), 0);
 }
 
@@ -164,13 +164,13 @@ TEST_F(ReceiverTest, WatchdogDropsASilentLinkAndTheNextEventBringsItBack) {
     EXPECT_FALSE(h.wireless_visible());
     EXPECT_EQ(h.links.wireless_connected.load(), 0);
     EXPECT_EQ(h.links.any_link_connected.load(), 0);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 2);
-    EXPECT_FALSE(h.loop.timer_active(kTimerWirelessWatchdog));
+    EXPECT_EQ(h.link_changes, 2);
+    EXPECT_FALSE(h.ctl->events().watchdog_running());
 
     ASSERT_TRUE(h.feed("/dev/hidraw2", kAck));
     EXPECT_TRUE(h.wireless_visible());
     EXPECT_EQ(h.links.any_link_connected.load(), 1);
-    EXPECT_EQ(h.count(kMsgLinkChanged), 3);
+    EXPECT_EQ(h.link_changes, 3);
 }
 
 TEST_F(ReceiverTest, EmptyKeysPairAndDifferentKeysDoNot) {
@@ -181,10 +181,10 @@ TEST_F(ReceiverTest, EmptyKeysPairAndDifferentKeysDoNot) {
     ASSERT_EQ(wireless().event_count(), 2);
     ASSERT_TRUE(h.feed("/dev/hidraw5", kBattery50));
     EXPECT_EQ(wireless().event_state(1), State::Undecided);  // nothing to pair with
-    EXPECT_EQ(h.count(kMsgWirelessEvent), 0);
+    EXPECT_EQ(h.event_count(ConnectionMode::Wireless), 0);
     ASSERT_TRUE(h.feed("/dev/hidraw2", kBattery50));
     EXPECT_EQ(wireless().event_state(0), State::Mouse);
-    EXPECT_EQ(h.count(kMsgWirelessEvent), 1);
+    EXPECT_EQ(h.event_count(ConnectionMode::Wireless), 1);
 }
 
 TEST_F(ReceiverTest, CollectionsSharingANodeShareOneHandleClosedOnce) {
@@ -218,7 +218,7 @@ TEST_F(ReceiverTest, RemovalDropsTheLinkButTheSendersDeviceOutlivesIt) {
     h.device_change(false, "/dev/hidraw1");
     // An event the reader posted just before it was stopped is handled after
     // the removal; it must not raise the link again.
-    h.loop.post_message(kMsgWirelessEvent, 0x5027, 0);
+    h.loop.post([this] { h.ctl->wireless().OnWirelessEvent(0x5027, 0); });
     h.loop.process_pending();
     EXPECT_EQ(h.links.wireless_connected.load(), 0);
     EXPECT_FALSE(h.wireless_visible());

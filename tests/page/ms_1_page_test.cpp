@@ -113,7 +113,7 @@ TEST_F(PageTest, RefreshShowsEveryFieldAndNeitherWritesNorApplies) {
 
     EXPECT_EQ(h.profile(), before);
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.exec.one_shot_starts(), 0);
+    EXPECT_EQ(h.exec.starts("apply delay"), 0);
     EXPECT_TRUE(checked("ms_1_option_dpi_step_5"));
     EXPECT_FALSE(checked("ms_1_option_dpi_step_2"));
     EXPECT_EQ(dpi_label(1), "10100");
@@ -135,12 +135,12 @@ TEST_F(PageTest, TenBrightnessChangesGiveOneApplyAfterTheLast) {
     for (int v = 1; v <= 10; ++v) set_slider("ms_1_slider_brightness", v);
     EXPECT_EQ(h.profile().brightness(), 10);
     // Each change restarted the 500 ms timer; nothing was asked for yet.
-    EXPECT_EQ(h.exec.one_shot_starts(), 10);
-    EXPECT_EQ(h.exec.last_one_shot_ms(), 500);
+    EXPECT_EQ(h.exec.starts("apply delay"), 10);
+    EXPECT_EQ(h.exec.interval("apply delay"), 500);
     EXPECT_EQ(h.apply_requests, 0);
     ASSERT_TRUE(h.fire_apply_delay());
     EXPECT_EQ(h.apply_requests, 1);
-    EXPECT_FALSE(h.exec.one_shot_active());
+    EXPECT_FALSE(h.exec.active("apply delay"));
 }
 
 TEST_F(PageTest, LightEffectThenBluetoothEffectGiveOneApply) {
@@ -150,8 +150,8 @@ TEST_F(PageTest, LightEffectThenBluetoothEffectGiveOneApply) {
     pump();
     EXPECT_EQ(h.profile().light_mode(), 3);
     EXPECT_EQ(h.profile().light_mode_ble(), 2);
-    EXPECT_EQ(h.exec.one_shot_starts(), 2);
-    EXPECT_EQ(h.exec.last_one_shot_ms(), 200);
+    EXPECT_EQ(h.exec.starts("apply delay"), 2);
+    EXPECT_EQ(h.exec.interval("apply delay"), 200);
     EXPECT_EQ(h.apply_requests, 0);
     h.fire_apply_delay();
     EXPECT_EQ(h.apply_requests, 1);
@@ -171,7 +171,7 @@ TEST_F(PageTest, DpiEditsAreSavedAtOnceAndWaitForAnApplyButton) {
     for (int k : {0, 1, 2}) EXPECT_EQ(h.profile_on_disk().dpi_value(k), h.profile().dpi_value(k)) << k;
     h.settle();
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.exec.one_shot_starts(), 0);
+    EXPECT_EQ(h.exec.starts("apply delay"), 0);
 
     h.click("ms_1_btn_apply_dpi");
     EXPECT_EQ(h.apply_requests, 1);
@@ -191,7 +191,7 @@ TEST_F(PageTest, OptionsAndTheMoveModeApplyAtOnce) {
     h.click("ms_1_check_movemode");
     EXPECT_EQ(h.profile().move_mode(), 1);
     EXPECT_EQ(h.apply_requests, 5);
-    EXPECT_EQ(h.exec.one_shot_starts(), 0);
+    EXPECT_EQ(h.exec.starts("apply delay"), 0);
 }
 
 TEST_F(PageTest, FourthPollingOptionStoresThreeAndShowsItsText) {
@@ -434,8 +434,8 @@ TEST_F(PageTest, PowerSlidersWriteTheirFieldAndLabel) {
     EXPECT_EQ(label("ms_1_label_key_debounce"), "12 ms");
     set_slider("ms_1_slider_breathspeed", 2);
     EXPECT_EQ(h.profile().breath_speed(), 2);
-    EXPECT_EQ(h.exec.one_shot_starts(), 4);
-    EXPECT_EQ(h.exec.last_one_shot_ms(), 500);
+    EXPECT_EQ(h.exec.starts("apply delay"), 4);
+    EXPECT_EQ(h.exec.interval("apply delay"), 500);
 }
 
 // ---------------------------------------------------------------------------
@@ -532,16 +532,16 @@ TEST(PageModelPicture, TheSecondPictureIsKeptForTheNextStart) {
 TEST_F(PageTest, OnTheCableTheBatteryChargesAndAnimates) {
     EXPECT_EQ(ui::ResourceKey(h.ctl("ms_1_label_power")), "charging_text");
     EXPECT_EQ(label("ms_1_label_power"), "Charging");
-    ASSERT_TRUE(h.timers->active(kTimerCharging));
-    EXPECT_EQ(h.timers->interval(kTimerCharging), 30);
+    ASSERT_TRUE(h.exec.active("charging animation"));
+    EXPECT_EQ(h.exec.interval("charging animation"), 30);
     auto* bar = h.ctl<QProgressBar>("ms_1_progress_power");
-    for (int tick = 0; tick < 3; ++tick) h.fire(kTimerCharging);
+    for (int tick = 0; tick < 3; ++tick) h.fire("charging animation");
     EXPECT_EQ(bar->value(), 4);
 
     h.mouse->report_battery(2, 100);  // full
     pump_until([&] { return label("ms_1_label_power") == "100%"; });
     EXPECT_EQ(bar->value(), 100);
-    EXPECT_FALSE(h.timers->active(kTimerCharging));
+    EXPECT_FALSE(h.exec.active("charging animation"));
 }
 
 TEST_F(PageTest, PollingRateAndLightEffectFromTheMouseUpdateTheControlsSilently) {
@@ -559,7 +559,7 @@ TEST_F(PageTest, PollingRateAndLightEffectFromTheMouseUpdateTheControlsSilently)
 
     h.settle();
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.exec.one_shot_starts(), 0);
+    EXPECT_EQ(h.exec.starts("apply delay"), 0);
     // Both were taken as what the mouse holds.
     EXPECT_EQ(h.page->engine()->last_applied(), h.profile());
 }
@@ -588,7 +588,7 @@ TEST(PageReceiver, TheFirstReportOfTheMouseBringsTheReceiverLinkUp) {
     ASSERT_TRUE(pump_until([&] { return ui::GetText(h.ctl("ms_1_label_power")) == "50%"; }));
     EXPECT_EQ(ui::GetValue(h.ctl("ms_1_progress_power")), 50);
     EXPECT_TRUE(ui::IsVisible(h.ctl("ms_1_wireless")));
-    EXPECT_TRUE(h.timers->active(kTimerWirelessWatchdog));
+    EXPECT_TRUE(h.exec.active("receiver watchdog"));
     pump_until([&] { return ui::GetCurSel(h.ctl("device_tab_switch")) == CMainWnd::kMousePageItem; });
     EXPECT_EQ(ui::GetCurSel(h.ctl("device_tab_switch")), CMainWnd::kMousePageItem);
 }

@@ -74,7 +74,7 @@ TEST(PageEndToEnd, ARealMouseArrivingDuringTheDemoTakesOverForTheRestOfTheRun) {
     EXPECT_FALSE(h.page->demo_active());
     EXPECT_FALSE(h.mouse->shared_receiver()->plugged());
 
-    ASSERT_TRUE(h.fire(kTimerReceiverArrival));
+    ASSERT_TRUE(h.fire("receiver arrival"));
     h.real->report_battery(1, 64);
     ASSERT_TRUE(pump_until([&] { return h.page->links().wireless_connected.load() == 1; }));
     h.edit([](ProfileRecord& r) { r.set_brightness(r.brightness() == 5 ? 6 : 5); });
@@ -175,7 +175,7 @@ TEST(PageEndToEnd, ACleanExitSavesAnEditStillWaitingForItsApply) {
     h.mouse->clear_log();
     h.ctl<QSlider>("ms_1_slider_light_off")->setValue(9);
     pump();
-    ASSERT_TRUE(h.exec.one_shot_active());
+    ASSERT_TRUE(h.exec.active("apply delay"));
     h.wnd->DestroyWindow();  // the tray's "exit"
     pump();
     EXPECT_EQ(h.profile_on_disk().light_off_timer(), 9);

@@ -67,7 +67,7 @@ TEST_F(PageFaults, CablePulledDuringAnApplyKeepsTheEditShownAndSavedAndSendsItOn
     // The cable back: the next edit's apply carries the section still owed.
     h.mouse->plug_cable();
     pump();
-    h.fire(kTimerWiredAttach);
+    h.fire("cable settle");
     ASSERT_TRUE(wired_up());
     step_brightness(key == Qt::Key_Right ? Qt::Key_Left : Qt::Key_Right);
     step_brightness(key);

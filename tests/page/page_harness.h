@@ -74,8 +74,9 @@ public:
             setup.mouse.demo_mouse = mouse;
             setup.mouse.demo_heartbeat_ms = 60000;
             setup.mouse.leave_demo = [hid] { hid->use_real(); };
-            setup.mouse.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
+            setup.mouse.start_device_monitor = [this](DeviceChangeQueue& queue, std::function<void()> notify) -> std::shared_ptr<void> {
                 changes = &queue;
+                changed = std::move(notify);
                 return nullptr;
             };
         }
@@ -157,10 +158,16 @@ public:
         pump();
         return fired;
     }
+    // Fires a running timer of the mouse session by its name.
+    bool fire(const char* timer) {
+        const bool fired = exec.fire(timer);
+        pump();
+        return fired;
+    }
     // Fires the pause after an edit that waits for its apply; false when no
     // apply waits.
     bool fire_apply_delay() {
-        const bool fired = exec.fire_one_shot();
+        const bool fired = exec.fire("apply delay");
         pump();
         return fired;
     }
@@ -186,7 +193,7 @@ public:
     // What the udev watch reports when the real mouse's receiver comes or goes.
     void device_change(bool arrival, const std::string& devnode = FakeReceiverBackend::kCommandPath) {
         changes->push(testing::hidraw_change(arrival, devnode));
-        wnd->post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
+        changed();
         pump();
     }
 
@@ -196,6 +203,7 @@ public:
     std::shared_ptr<VirtualMouse> mouse = std::make_shared<VirtualMouse>(clock);
     std::shared_ptr<VirtualMouse> real = std::make_shared<VirtualMouse>(clock);
     DeviceChangeQueue* changes = nullptr;
+    std::function<void()> changed;  // the device watch's word to the links
     CMS_1_Page* page = nullptr;
     ManualExecutor exec;  // the session's tasks and timers
     std::unique_ptr<CMainWnd> wnd;

@@ -93,7 +93,7 @@ TEST_F(PageUsabilityTest, TheWheelOverUnfocusedControlsScrollsTheColumnAndChange
     }
     EXPECT_EQ(h.profile(), before);
     EXPECT_EQ(h.apply_requests, 0);
-    EXPECT_EQ(h.exec.one_shot_starts(), 0);
+    EXPECT_EQ(h.exec.starts("apply delay"), 0);
 
     // With focus, the control takes the wheel as usual.
     auto* debounce = h.ctl<QAbstractSlider>("ms_1_slider_key_debounce");

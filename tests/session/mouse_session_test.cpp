@@ -11,9 +11,8 @@
 #include <vector>
 
 #include "core/event_loop.h"
-#include "core/messages.h"
-#include "device/link_fakes.h"
 #include "device/virtual_mouse.h"
+#include "session/virtual_session.h"
 
 namespace vantorel {
 namespace {
@@ -27,6 +26,16 @@ public:
     void apply_finished(const ApplySummary& s) override { add(s.ran ? (s.full ? "finished full" : "finished") : "dropped"); }
     void save_failed(const std::string&) override { add("save failed"); }
     void demo_ended() override { add("demo ended"); }
+    void links_changed() override { ++link_changes; }
+    void battery_changed() override { ++batteries; }
+    void dpi_stage_chosen(std::int64_t code) override { dpi_codes.push_back(code); }
+    void device_event(ConnectionMode link, const DeviceEvent& e) override {
+        if (link == ConnectionMode::Wireless && e.code() == kEventDpiStage) ++dpi_events;
+    }
+    int link_changes = 0;
+    int batteries = 0;
+    int dpi_events = 0;
+    std::vector<std::int64_t> dpi_codes;
     std::vector<std::string> take() { return std::exchange(log_, {}); }
     bool all_on_loop_thread = true;
 
@@ -39,71 +48,26 @@ private:
     std::vector<std::string> log_;
 };
 
-// A session on the virtual mouse's receiver, on a virtual-time loop that
-// stands in for the UI thread.
+// The mouse session on the virtual mouse's receiver, on a virtual-time loop
+// that stands in for the UI thread.
 class SessionTest : public ::testing::Test {
 protected:
-    explicit SessionTest(bool demo = false) : demo_(demo) {}
-    void SetUp() override {
-        source.current().reset_to_defaults();
-        mouse->plug_receiver();
-        // Applies run while the loop waits for them, so the acknowledge
-        // reaches the link state the moment the mouse answers.
-        mouse->set_event_tap([this](ConnectionMode link, const MouseEvent& e) {
-            LinkState* links = tapped_links.load();
-            if (link == ConnectionMode::Wireless && e[1] == kEventAcknowledge && links)
-                links->ack_received.store(e[2] == 0 ? 1 : 0);
-        });
-        // The links' own messages; those still queued when the session is
-        // gone are dropped, as the window drops them.
-        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-            if (session) session->on_message(m, w, l);
-        });
-        loop.set_timer_handler([this](int id) {
-            if (session) session->on_timer(id);
-        });
-        MouseSetup setup;
-        setup.hid = mouse->shared_receiver();
-        setup.clock = &clock;
-        setup.wireless.read_timeout_ms = -1;
-        setup.start_device_monitor = [this](WindowHost&, DeviceChangeQueue& queue) -> std::shared_ptr<void> {
-            changes = &queue;
-            return nullptr;
-        };
-        if (demo_) {
-            setup.demo_mouse = mouse;
-            setup.demo_heartbeat_ms = 2000;
-            setup.leave_demo = [this] { ++left_demo; };
-        }
-        session = std::make_unique<MouseSession>(loop, loop, source, view, std::move(setup));
-        tapped_links.store(&session->links());
-        session->add_observer(&heard);
-        session->start();
-        session->engine()->reset_last_applied();
-        session->open();
-    }
-    void TearDown() override {
-        if (session) session->shutdown();
-        tapped_links.store(nullptr);
-        session.reset();
+    explicit SessionTest(bool demo = false)
+        : rig(clock, [&] {
+              testing::VirtualSession::Options o;
+              o.demo = demo;
+              o.leave_demo = [this] { ++left_demo; };
+              return o;
+          }()),
+          session(rig.session) {
+        rig.session->add_observer(&heard);
+        rig.start();
     }
 
-    // Lets what the reader threads post reach the loop (bounded real-time wait).
-    bool pump_until(const std::function<bool()>& done) {
-        for (int i = 0; i < 5000; ++i) {
-            loop.process_pending();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return false;
-    }
-    bool receiver_up() {
-        mouse->report_battery(0, 80);
-        return pump_until([&] { return session->links().wireless_connected.load() == 1; });
-    }
+    bool pump_until(const std::function<bool()>& done) { return rig.pump_until(done); }
     // The receiver link up and the start-up's full apply done.
     bool ready() {
-        if (!receiver_up()) return false;
+        if (!rig.bring_up_receiver()) return false;
         session->request_apply(ApplyWhen::Now);
         settle();
         heard.take();
@@ -111,22 +75,17 @@ protected:
     }
     // Runs what was asked for to its end, and what it posted.
     void settle() {
-        loop.process_pending();
+        loop().process_pending();
         session->engine()->wait_idle();
-        loop.process_pending();
+        loop().process_pending();
     }
+    EventLoop& loop() { return rig.loop; }
 
-    bool demo_;
     ManualClock clock;
-    EventLoop loop{clock};
-    testing::RecordingView view;
-    MemoryProfileSource source;
-    std::shared_ptr<VirtualMouse> mouse = std::make_shared<VirtualMouse>(clock);
-    DeviceChangeQueue* changes = nullptr;
-    Heard heard{std::this_thread::get_id()};
-    std::unique_ptr<MouseSession> session;
-    std::atomic<LinkState*> tapped_links{nullptr};
     int left_demo = 0;
+    Heard heard{std::this_thread::get_id()};
+    testing::VirtualSession rig;
+    std::unique_ptr<MouseSession>& session;
 };
 
 TEST_F(SessionTest, ABurstOfEditsGivesOneApplyAfterThePauseOfTheLastOne) {
@@ -139,17 +98,17 @@ TEST_F(SessionTest, ABurstOfEditsGivesOneApplyAfterThePauseOfTheLastOne) {
         SCOPED_TRACE(c.delay_ms);
         for (int i = 0; i < c.edits; ++i) {
             session->request_apply(ApplyWhen::Soon, c.delay_ms);
-            loop.run_for(Millis(c.delay_ms - 1));
+            rig.loop.run_for(Millis(c.delay_ms - 1));
         }
         EXPECT_TRUE(session->apply_pending());
         EXPECT_TRUE(heard.take().empty()) << "an apply went before the pause after the last edit ended";
-        loop.run_for(Millis(1));
+        rig.loop.run_for(Millis(1));
         settle();
         EXPECT_FALSE(session->apply_pending());
         EXPECT_EQ(heard.take(), (std::vector<std::string>{"requested", "started", "finished"}));
     }
     session->request_apply(ApplyWhen::Manual);
-    loop.run_for(Millis(2000));
+    rig.loop.run_for(Millis(2000));
     settle();
     EXPECT_TRUE(heard.take().empty()) << "a value that waits for its button was sent";
 }
@@ -171,8 +130,8 @@ TEST_F(SessionTest, ObserversHearEachApplyOnceInOrderOnTheLoopThread) {
 TEST_F(SessionTest, TheReceiverWatchdogRestsWhileAnApplySends) {
     ASSERT_TRUE(ready());
     {
-        std::lock_guard<std::mutex> lock(source.mutex());
-        SlotRef s = source.current().slot(0);
+        std::lock_guard<std::mutex> lock(rig.source.mutex());
+        SlotRef s = rig.source.current().slot(0);
         s.set_function_code(kFunctionMacro);
         s.set_macro_repeat_count(1);
         s.set_macro_action_count(120);
@@ -184,20 +143,42 @@ TEST_F(SessionTest, TheReceiverWatchdogRestsWhileAnApplySends) {
     settle();
     ASSERT_GT(clock.now() - before, Millis(WirelessConnection::kWatchdogMs)) << "the apply was too short to tell";
     EXPECT_EQ(session->links().wireless_connected.load(), 1) << "the watchdog dropped the link after a long apply";
-    EXPECT_EQ(loop.timer_period(kTimerWirelessWatchdog), WirelessConnection::kWatchdogMs)
+    EXPECT_TRUE(session->link_controller()->events().watchdog_running())
         << "the watchdog was not started again after the apply";
 }
 
+// The device layer reports facts; how they look is the front end's affair.
+TEST_F(SessionTest, TheMousesOwnChangesReachTheObserversAsFacts) {
+    rig.loop.process_pending();
+    const int before = heard.link_changes;
+    ASSERT_TRUE(ready());
+    EXPECT_EQ(heard.link_changes, before + 1) << "the receiver link came up";
+    rig.mouse.press_dpi_stage(3);
+    ASSERT_TRUE(pump_until([&] { return !heard.dpi_codes.empty(); }));
+    std::int64_t code = 0;
+    {
+        std::lock_guard<std::mutex> lock(rig.source.mutex());
+        code = rig.source.current().dpi_value(2);
+        EXPECT_EQ(rig.source.current().dpi_stage_index(), 2);
+    }
+    EXPECT_EQ(heard.dpi_codes, std::vector<std::int64_t>{code});
+    EXPECT_EQ(heard.dpi_events, 1);
+    EXPECT_TRUE(heard.all_on_loop_thread);
+    // Silence: the watchdog ends the link, and the observers hear of it.
+    rig.loop.run_for(Millis(WirelessConnection::kWatchdogMs + 1));
+    EXPECT_EQ(session->links().wireless_connected.load(), 0);
+    EXPECT_EQ(heard.link_changes, before + 2);
+}
+
 TEST_F(SessionTest, NothingReachesAnObserverOnceTheSessionIsGone) {
-    ASSERT_TRUE(receiver_up());
+    ASSERT_TRUE(rig.bring_up_receiver());
     session->request_apply(ApplyWhen::Now);
     session->request_apply(ApplyWhen::Soon);
-    loop.process_pending();
+    rig.loop.process_pending();
     session->engine()->wait_idle();
-    tapped_links.store(nullptr);
-    session.reset();  // its news is still queued on the loop
+    rig.end();  // its news is still queued on the loop
     heard.take();
-    loop.run_for(Millis(1000));
+    rig.loop.run_for(Millis(1000));
     EXPECT_TRUE(heard.take().empty());
 }
 
@@ -211,24 +192,20 @@ TEST_F(DemoSessionTest, TheVirtualMouseKeepsItsLinkUpUntilARealMouseArrivesThenS
     EXPECT_TRUE(session->demo_active());
     // Its heartbeat keeps the receiver's watchdog fed.
     for (int i = 0; i < 5; ++i) {
-        const int shown = view.calls;
-        loop.run_for(Millis(2000));
-        ASSERT_TRUE(pump_until([&] { return view.calls > shown; })) << "no heartbeat reached the page";
+        const int shown = heard.batteries;
+        rig.loop.run_for(Millis(2000));
+        ASSERT_TRUE(pump_until([&] { return heard.batteries > shown; })) << "no heartbeat reached the links";
     }
     EXPECT_EQ(session->links().wireless_connected.load(), 1);
     settle();
     heard.take();
 
-    ASSERT_NE(changes, nullptr);
-    for (int i = 0; i < 2; ++i) {
-        changes->push(testing::hidraw_change(true, "/dev/hidraw-real"));
-        loop.post_message(kMsgDeviceArrival);
-        loop.process_pending();
-    }
+    // A receiver arrives through the device watch, twice.
+    for (int i = 0; i < 2; ++i) rig.receiver_change(true);
     EXPECT_FALSE(session->demo_active());
     EXPECT_EQ(left_demo, 1);
     EXPECT_EQ(heard.take(), std::vector<std::string>{"demo ended"});
-    EXPECT_EQ(loop.running_timers(), 0) << "the heartbeat outlived the demo";
+    EXPECT_FALSE(session->heartbeat_running()) << "the heartbeat outlived the demo";
     EXPECT_EQ(session->engine()->full_apply(), 1) << "the real mouse's first apply must send everything";
 }
 

@@ -18,36 +18,9 @@
 #endif
 
 namespace vantorel::cli {
-namespace {
-
-// The device event a message carries, the way the controller will dispatch
-// it: cable events in the driver's event range, and only events with the
-// marker.
-std::optional<std::pair<ConnectionMode, DeviceEvent>> event_of(std::uint32_t message, std::uintptr_t wparam,
-                                                                std::intptr_t lparam) {
-    const DeviceEvent e{static_cast<std::uint16_t>(wparam & 0xFFFF),
-                        static_cast<std::uint16_t>(static_cast<std::uintptr_t>(lparam) & 0xFFFF)};
-    ConnectionMode link = ConnectionMode::None;
-    switch (message) {
-        case kMsgWiredEvent:
-            if (e.event_word < 0x1000 || e.event_word > 0x9000) return std::nullopt;
-            link = ConnectionMode::Wired;
-            break;
-        case kMsgWirelessEvent: link = ConnectionMode::Wireless; break;
-        case kMsgBleEvent: link = ConnectionMode::Ble; break;
-        default: return std::nullopt;
-    }
-    if (!e.has_marker()) return std::nullopt;
-    return std::make_pair(link, e);
-}
-
-}  // namespace
-
 #if VANTOREL_HAVE_DEVICE_LINKS
 struct LinkSession::RealParts {
-    RealParts(WindowHost& host, DeviceChangeQueue& changes) : monitor(host, changes) {}
     HidapiBackend hid;
-    UdevMonitor monitor;
     // Null when the system bus cannot be reached.
     std::shared_ptr<BluezTransport> bluez = BluezTransport::open();
 };
@@ -87,7 +60,12 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
         setup.ble = borrowed(&mouse_->ble());  // the virtual mouse's Bluetooth face
     } else {
 #if VANTOREL_HAVE_DEVICE_LINKS
-        real_ = std::make_unique<RealParts>(loop_, changes_);
+        real_ = std::make_unique<RealParts>();
+        setup.start_device_monitor = [](DeviceChangeQueue& queue, std::function<void()> changed) -> std::shared_ptr<void> {
+            auto monitor = std::make_shared<UdevMonitor>(std::move(changed), queue);
+            if (!monitor->start()) trace("device monitor not available: arrivals will not be noticed");
+            return monitor;
+        };
         hid_ = &real_->hid;
         // With BlueZ reachable the session runs the Bluetooth LE link;
         // otherwise the mouse's Bluetooth HID device coming and going is what
@@ -102,11 +80,8 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
 #endif
     }
     setup.hid = borrowed(hid_);
-    mouse_session_ = std::make_unique<MouseSession>(loop_, loop_, *profiles_, view_, std::move(setup));
-
-    loop_.set_message_handler(
-        [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { on_message(m, w, l); });
-    loop_.set_timer_handler([this](int id) { on_timer(id); });
+    mouse_session_ = std::make_unique<MouseSession>(loop_, *profiles_, view_, std::move(setup));
+    mouse_session_->add_observer(this);
 }
 
 LinkSession::~LinkSession() { shutdown(); }
@@ -150,9 +125,6 @@ void LinkSession::start() {
 #endif
 
     mouse_session_->start();
-#if VANTOREL_HAVE_DEVICE_LINKS
-    if (real_ && !real_->monitor.start()) trace("device monitor not available: arrivals will not be noticed");
-#endif
     mouse_session_->open();
     check_links();
 
@@ -195,28 +167,17 @@ void LinkSession::stop() {
 void LinkSession::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
-#if VANTOREL_HAVE_DEVICE_LINKS
-    if (real_) real_->monitor.stop();
-#endif
     if (mouse_) mouse_->ble().set_notify_handler(nullptr);
     mouse_session_->shutdown();
 }
 
-void LinkSession::on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) {
-    const auto event = event_of(message, wparam, lparam);
-    mouse_session_->on_message(message, wparam, lparam);
+void LinkSession::device_event(ConnectionMode link, const DeviceEvent& event) {
     check_links();
-    // A receiver event read before its receiver was removed or enumerated
-    // again is dropped by the controller; it is not shown either.
-    if (event && on_event_ &&
-        (event->first != ConnectionMode::Wireless || !controller().wireless().active_path().empty()))
-        on_event_(event->first, event->second);
-    if (done_ && done_()) loop_.quit();
-}
-
-void LinkSession::on_timer(int id) {
-    mouse_session_->on_timer(id);
-    after_handling();
+    // Only events the dispatch is given are shown: a receiver event read
+    // before its receiver was removed or enumerated again is dropped there.
+    if (on_event_) on_event_(link, event);
+    // The event is dispatched after this: what it changes is looked at then.
+    wake();
 }
 
 void LinkSession::after_handling() {

@@ -11,9 +11,9 @@
 // mouse on one chosen link.
 //
 // Start-up follows the desktop program: the mouse session's start(), then
-// the device monitor, then its open(). The loop forwards the links' messages
-// and timers to the mouse session. Shutdown stops the device monitor, then
-// the mouse session (its apply worker first, then the links).
+// the device monitor, then its open(). The session observes the mouse
+// session for the events and links it reports. Shutdown stops the device
+// monitor, then the mouse session (its apply worker first, then the links).
 #pragma once
 
 #include <atomic>
@@ -55,7 +55,7 @@ struct PresentNode {
     bool accessible = false;
 };
 
-class LinkSession {
+class LinkSession : private MouseObserver {
 public:
     struct Options {
         // The virtual mouse on this link; nullopt: the real links.
@@ -133,8 +133,9 @@ public:
 private:
     struct RealParts;
     explicit LinkSession(const Options& options);
-    void on_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
-    void on_timer(int id);
+    // MouseObserver
+    void device_event(ConnectionMode link, const DeviceEvent& event) override;
+    void links_changed() override { after_handling(); }
     void after_handling();
     void check_links();
     std::vector<PresentNode> nodes_of(ConnectionMode link) const;
@@ -144,7 +145,6 @@ private:
     NullDeviceView view_;
     MemoryProfileSource own_profiles_;
     ProfileSource* profiles_ = nullptr;
-    DeviceChangeQueue changes_;
     std::unique_ptr<SimulatedMouse> mouse_;
     std::unique_ptr<RealParts> real_;
     HidBackend* hid_ = nullptr;

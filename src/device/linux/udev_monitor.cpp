@@ -13,7 +13,6 @@
 #include <functional>
 #include <system_error>
 
-#include "core/messages.h"
 #include "core/trace.h"
 #include "device/hid_backend.h"
 
@@ -206,7 +205,8 @@ std::vector<PresentDevice> enumerate_present() {
     return present;
 }
 
-UdevMonitor::UdevMonitor(WindowHost& host, DeviceChangeQueue& queue) : host_(host), queue_(queue) {}
+UdevMonitor::UdevMonitor(std::function<void()> changed, DeviceChangeQueue& queue)
+    : changed_(std::move(changed)), queue_(queue) {}
 
 UdevMonitor::~UdevMonitor() { stop(); }
 
@@ -332,7 +332,7 @@ void UdevMonitor::report(const DeviceIdentity& identity, bool arrival, std::stri
     change.devnode = std::move(devnode);
     change.syspath = std::move(syspath);
     queue_.push(std::move(change));
-    host_.post_message(arrival ? kMsgDeviceArrival : kMsgDeviceRemoval);
+    if (changed_) changed_();
 }
 
 }  // namespace vantorel

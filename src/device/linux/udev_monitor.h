@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,7 +25,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/window_host.h"
 #include "device/device_change.h"
 
 struct udev;
@@ -93,7 +93,8 @@ std::vector<PresentDevice> enumerate_present();
 
 class UdevMonitor {
 public:
-    UdevMonitor(WindowHost& host, DeviceChangeQueue& queue);
+    // `changed` is called on the monitor's thread after each change queued.
+    UdevMonitor(std::function<void()> changed, DeviceChangeQueue& queue);
     ~UdevMonitor();
     UdevMonitor(const UdevMonitor&) = delete;
     UdevMonitor& operator=(const UdevMonitor&) = delete;
@@ -115,7 +116,7 @@ private:
                 std::string syspath);
     void release();
 
-    WindowHost& host_;
+    std::function<void()> changed_;
     DeviceChangeQueue& queue_;
     struct udev* udev_ = nullptr;
     struct udev_monitor* monitor_ = nullptr;

@@ -82,14 +82,14 @@ protected:
     // The mouse repeats it until it arrives: right after BlueZ came back, a
     // value may go by while the link is still settling its subscription.
     bool charging_event_arrives() {
-        const int before = h.count(kMsgBleEvent);
+        const int before = h.event_count(ConnectionMode::Ble);
         return pump_until([&] {
-            if (h.count(kMsgBleEvent) > before) return true;
+            if (h.event_count(ConnectionMode::Ble) > before) return true;
             bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
             return false;
         });
     }
-    int link_changes() const { return h.count(kMsgLinkChanged); }
+    int link_changes() const { return h.link_changes; }
     void open_notifications() { h.loop.run_for(Millis(kBleDiscoveryDelayMs)); }
 
     VirtualMouse mouse;
@@ -113,9 +113,9 @@ TEST_F(BlueZLink, ConnectedMouseBringsTheLinkUpAndItsEventsThroughAfterTwoSecond
     bluez.notify("dev_mouse", {});
     bluez.notify("dev_mouse", {0x27, 0x41, 0x03});
     bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
-    ASSERT_TRUE(pump_until([&] { return h.count(kMsgBleEvent) > 0; }));
-    EXPECT_EQ(h.count(kMsgBleEvent), 1);
-    EXPECT_TRUE(h.loop.timer_active(kTimerCharging));
+    ASSERT_TRUE(pump_until([&] { return h.event_count(ConnectionMode::Ble) > 0; }));
+    EXPECT_EQ(h.event_count(ConnectionMode::Ble), 1);
+    EXPECT_TRUE(h.ctl->events().charging_animation_running());
     EXPECT_EQ(h.view.label[std::string(controls::kPowerLabel)].text, controls::kChargingTextKey);
 }
 
@@ -136,7 +136,7 @@ TEST_F(BlueZLink, ArrivalsRemovalsAndConnectionChangesSwitchTheLink) {
     bluez.add({.name = "dev_other", .modalias = StandInBluez::kOtherModalias}, true);
     bluez.add({.name = "dev_mouse"}, true);
     ASSERT_TRUE(pump_until([&] { return up(); }));
-    EXPECT_EQ(h.count(kMsgDeviceArrival), 1);
+    EXPECT_EQ(h.arrivals, 1);
     open_notifications();
     ASSERT_TRUE(pump_until([&] { return notifying(); }));
 
@@ -257,10 +257,6 @@ protected:
     void SetUp() override {
         start({{.name = "dev_mouse"}});
         sender.set_ble_transport(h.ctl->ble_link());
-        h.loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-            h.handled.push_back(m);
-            h.ctl->on_message(m, w, l);
-        });
         ProfileRecord r;
         r.reset_to_defaults();
         r.set_dpi_value(2, 3200);

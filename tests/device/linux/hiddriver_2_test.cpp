@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/messages.h"
+#include "device/wired_driver.h"
 #include "device/hid_backend.h"
 #include "hidraw_testbed.h"
 #include "vantorel/wired_driver_abi.h"

@@ -38,10 +38,6 @@ protected:
         if (!HidrawTestbed::preloaded()) GTEST_SKIP() << "needs umockdev-wrapper (ctest runs it that way)";
         bed = std::make_unique<HidrawTestbed>();
         ASSERT_TRUE(backend.init());
-        loop.set_message_handler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-            if (m == kMsgWirelessEvent)
-                wireless.OnWirelessEvent(static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(l));
-        });
     }
     void TearDown() override { wireless.StopReaders(); }
 

@@ -37,12 +37,13 @@ protected:
     }
 
     std::unique_ptr<HidrawTestbed> bed_;
+    // Counts the monitor's word after each change it queued.
     RecordingHost host_;
     DeviceChangeQueue queue_;
-    UdevMonitor monitor_{host_, queue_};
+    UdevMonitor monitor_{[this] { host_.post_message(0, 0, 0); }, queue_};
 };
 
-TEST_F(UdevMonitorTest, ReceiverArrivalAndRemovalReachTheQueueAndTheWindow) {
+TEST_F(UdevMonitorTest, ReceiverArrivalAndRemovalReachTheQueueAndAreToldOnceEach) {
     ASSERT_TRUE(monitor_.start());
     auto receiver = add_receiver();
     ASSERT_TRUE(host_.wait_for(2));  // the USB device and its hidraw node
@@ -72,12 +73,7 @@ TEST_F(UdevMonitorTest, ReceiverArrivalAndRemovalReachTheQueueAndTheWindow) {
     EXPECT_EQ(removals[1].product_id, kReceiverProductId);
     for (const DeviceChange& c : removals) EXPECT_FALSE(c.arrival);
 
-    auto messages = host_.messages();
-    ASSERT_EQ(messages.size(), 4u);
-    EXPECT_EQ(messages[0].id, kMsgDeviceArrival);
-    EXPECT_EQ(messages[1].id, kMsgDeviceArrival);
-    EXPECT_EQ(messages[2].id, kMsgDeviceRemoval);
-    EXPECT_EQ(messages[3].id, kMsgDeviceRemoval);
+    EXPECT_EQ(host_.messages().size(), 4u) << "each change is told once";
 }
 
 TEST_F(UdevMonitorTest, RemovalOfANodePresentAtStartIsRecognised) {
