@@ -67,7 +67,7 @@ ProfileRecord profile_with_macros() {
 class DeviceFaults : public ::testing::Test {
 public:
     void SetUp() override {
-        rig.load(profile_with_macros());
+        rig.edit([](ProfileRecord& r) { r = profile_with_macros(); });
         rig.session->start();
         rig.engine().reset_last_applied();
     }
