@@ -17,12 +17,12 @@ std::optional<fs::path> env_path(const char* name) {
     return fs::path(v);
 }
 
-IoStatus ensure_folder(const fs::path& dir) {
+Status ensure_folder(const fs::path& dir) {
     std::error_code ec;
-    if (fs::is_directory(dir, ec)) return IoStatus::success();
+    if (fs::is_directory(dir, ec)) return Status::OK();
     fs::create_directories(dir, ec);
-    if (ec) return IoStatus::failure("cannot create folder " + dir.string() + ": " + ec.message());
-    return IoStatus::success();
+    if (ec) return Status::IoError("cannot create folder " + dir.string() + ": " + ec.message());
+    return Status::OK();
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ DataFolder DataFolder::locate(const DataFolderInputs& in, Create create) {
         base = *in.home / ".local" / "share";
     } else {
         DataFolder d;
-        d.status_ = IoStatus::failure("no data folder: neither HOME nor XDG_DATA_HOME is set");
+        d.status_ = Status::NotFound("no data folder: neither HOME nor XDG_DATA_HOME is set");
         return d;
     }
     return at(base / "qv-vantorel" / "Data", create);

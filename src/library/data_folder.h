@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "library/io_status.h"
+#include "core/status.h"
 
 namespace vantorel {
 
@@ -45,7 +45,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     bool portable() const { return portable_; }
-    const IoStatus& status() const { return status_; }
+    const Status& status() const { return status_; }
 
     std::filesystem::path library_folder() const { return path_ / "ms_1"; }
     std::filesystem::path profile_file() const { return library_folder() / "pro.data"; }
@@ -55,7 +55,7 @@ public:
 private:
     std::filesystem::path path_;
     bool portable_ = false;
-    IoStatus status_;
+    Status status_;
 };
 
 }  // namespace vantorel

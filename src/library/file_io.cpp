@@ -90,14 +90,14 @@ WallTime wall_now(const WallClock& clock) { return clock ? clock() : std::chrono
 
 void set_file_fault_hook(FileFaultHook hook) { fault_hook() = std::move(hook); }
 
-IoStatus save_library_file(const fs::path& path, std::span<const Byte> bytes, const std::optional<fs::path>& damaged,
-                           const char* what) {
+Status save_library_file(const fs::path& path, std::span<const Byte> bytes, const std::optional<fs::path>& damaged,
+                         const char* what) {
     if (damaged && *damaged == path) {
-        return IoStatus::failure("not saving over " + path.string() +
-                                 ": it is damaged and could not be kept aside, so it is left as it is");
+        return Status::Corruption("not saving over " + path.string() +
+                                  ": it is damaged and could not be kept aside, so it is left as it is");
     }
-    IoStatus status = write_file_atomic(path, bytes);
-    if (!status) trace("%s save failed: %s", what, status.message.c_str());
+    Status status = write_file_atomic(path, bytes);
+    if (!status) trace("%s save failed: %s", what, status.message().c_str());
     return status;
 }
 
@@ -126,33 +126,35 @@ std::size_t remove_stale_temporaries(const fs::path& path) {
 ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) {
     ReadResult r;
     if (int e = injected_fault(FileStep::Read, path)) {
-        r.status = IoStatus::failure(describe("cannot read", path, e));
+        r.status = Status::IoError(describe("cannot read", path, e));
         return r;
     }
     // Non-blocking, so a FIFO or a device in place of a library file is
     // refused below instead of hanging the program in open().
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
-        r.missing = (errno == ENOENT);
-        r.status = IoStatus::failure(describe("cannot open", path, errno));
+        const int err = errno;
+        r.missing = (err == ENOENT);
+        const std::string why = describe("cannot open", path, err);
+        r.status = r.missing ? Status::NotFound(why) : Status::IoError(why);
         return r;
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        r.status = IoStatus::failure(describe("cannot read", path, errno));
+        r.status = Status::IoError(describe("cannot read", path, errno));
         return r;
     }
     if (!S_ISREG(st.st_mode)) {
-        r.status = IoStatus::failure("cannot read " + path.string() + ": not a regular file");
+        r.status = Status::IoError("cannot read " + path.string() + ": not a regular file");
         return r;
     }
     // A regular file reads the same either way; blocking reads are simpler.
     if (const int flags = ::fcntl(fd.get(), F_GETFL); flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     if (max_size && static_cast<std::uintmax_t>(st.st_size) > *max_size) {
         r.too_long = true;
-        r.status = IoStatus::failure("cannot read " + path.string() + ": the file is " +
-                                     std::to_string(st.st_size) + " bytes long, more than " +
-                                     std::to_string(*max_size));
+        r.status = Status::Corruption("cannot read " + path.string() + ": the file is " +
+                                      std::to_string(st.st_size) + " bytes long, more than " +
+                                      std::to_string(*max_size));
         return r;
     }
     r.bytes.reserve(static_cast<std::size_t>(st.st_size));
@@ -161,7 +163,7 @@ ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) 
         ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            r.status = IoStatus::failure(describe("cannot read", path, errno));
+            r.status = Status::IoError(describe("cannot read", path, errno));
             r.bytes.clear();
             return r;
         }
@@ -170,8 +172,8 @@ ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) 
         // The file may grow while it is read; never take more than allowed.
         if (max_size && r.bytes.size() > *max_size) {
             r.too_long = true;
-            r.status = IoStatus::failure("cannot read " + path.string() + ": the file is longer than " +
-                                         std::to_string(*max_size) + " bytes");
+            r.status = Status::Corruption("cannot read " + path.string() + ": the file is longer than " +
+                                          std::to_string(*max_size) + " bytes");
             r.bytes.clear();
             return r;
         }
@@ -179,18 +181,18 @@ ReadResult read_file(const fs::path& path, std::optional<std::size_t> max_size) 
     return r;
 }
 
-IoStatus write_file_atomic(const fs::path& path, std::span<const Byte> bytes, WriteKind kind) {
+Status write_file_atomic(const fs::path& path, std::span<const Byte> bytes, WriteKind kind) {
     const fs::path dir = folder_of(path);
     std::error_code ec;
     if (kind == WriteKind::Export) {
         if (!fs::is_directory(dir, ec))
-            return IoStatus::failure("cannot write " + path.string() + ": the folder " + dir.string() + " does not exist");
+            return Status::IoError("cannot write " + path.string() + ": the folder " + dir.string() + " does not exist");
     } else {
         fs::create_directories(dir, ec);
-        if (ec) return IoStatus::failure("cannot create folder " + dir.string() + ": " + ec.message());
+        if (ec) return Status::IoError("cannot create folder " + dir.string() + ": " + ec.message());
     }
 
-    if (int e = injected_fault(FileStep::Open, path)) return IoStatus::failure(describe("cannot write", path, e));
+    if (int e = injected_fault(FileStep::Open, path)) return Status::IoError(describe("cannot write", path, e));
 
     // A name of our own in the same folder, so the rename cannot cross file
     // systems and two writers never share a temporary file.
@@ -201,14 +203,14 @@ IoStatus write_file_atomic(const fs::path& path, std::span<const Byte> bytes, Wr
         temp = dir / ("." + path.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
                       std::to_string(counter.fetch_add(1)));
         fd.adopt(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd.get() < 0 && errno != EEXIST) return IoStatus::failure(describe("cannot write", path, errno));
+        if (fd.get() < 0 && errno != EEXIST) return Status::IoError(describe("cannot write", path, errno));
     }
-    if (fd.get() < 0) return IoStatus::failure("cannot write " + path.string() + ": no free temporary name");
+    if (fd.get() < 0) return Status::IoError("cannot write " + path.string() + ": no free temporary name");
 
     auto fail = [&](int err) {
         fd.reset();
         ::unlink(temp.c_str());
-        return IoStatus::failure(describe("cannot write", path, err));
+        return Status::IoError(describe("cannot write", path, err));
     };
 
     // The replaced file's own bits, and only those of the user's own file:
@@ -229,23 +231,23 @@ IoStatus write_file_atomic(const fs::path& path, std::span<const Byte> bytes, Wr
     if (::fsync(fd.get()) != 0) return fail(errno);
     if (int e = fd.close_now()) {
         ::unlink(temp.c_str());
-        return IoStatus::failure(describe("cannot write", path, e));
+        return Status::IoError(describe("cannot write", path, e));
     }
 
     int e = injected_fault(FileStep::Rename, path);
     if (!e && ::rename(temp.c_str(), path.c_str()) != 0) e = errno;
     if (e) {
         ::unlink(temp.c_str());
-        return IoStatus::failure(describe("cannot replace", path, e));
+        return Status::IoError(describe("cannot replace", path, e));
     }
     sync_folder(dir);
-    return IoStatus::success();
+    return Status::OK();
 }
 
 AsideResult keep_aside(const fs::path& path, WallTime when) {
     AsideResult r;
     if (int e = injected_fault(FileStep::Aside, path)) {
-        r.status = IoStatus::failure(describe("cannot keep aside", path, e));
+        r.status = Status::IoError(describe("cannot keep aside", path, e));
         return r;
     }
     std::time_t t = std::chrono::system_clock::to_time_t(when);
@@ -264,7 +266,7 @@ AsideResult keep_aside(const fs::path& path, WallTime when) {
             if (::unlink(path.c_str()) != 0) {
                 int err = errno;
                 ::unlink(candidate.c_str());
-                r.status = IoStatus::failure(describe("cannot keep aside", path, err));
+                r.status = Status::IoError(describe("cannot keep aside", path, err));
                 return r;
             }
             sync_folder(dir);
@@ -281,10 +283,10 @@ AsideResult keep_aside(const fs::path& path, WallTime when) {
             r.path = candidate;
             return r;
         }
-        r.status = IoStatus::failure(describe("cannot keep aside", path, errno));
+        r.status = Status::IoError(describe("cannot keep aside", path, errno));
         return r;
     }
-    r.status = IoStatus::failure("cannot keep aside " + path.string() + ": no free name");
+    r.status = Status::IoError("cannot keep aside " + path.string() + ": no free name");
     return r;
 }
 

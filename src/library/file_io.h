@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "core/bytes.h"
-#include "library/io_status.h"
+#include "core/status.h"
 
 namespace vantorel {
 
@@ -28,7 +28,7 @@ using WallClock = std::function<WallTime()>;
 WallTime wall_now(const WallClock& clock);
 
 struct ReadResult {
-    IoStatus status;
+    Status status;
     bool missing = false;   // the file does not exist (status is a failure too)
     bool too_long = false;  // longer than the max_size asked for (status is a failure too)
     std::vector<Byte> bytes;
@@ -50,8 +50,8 @@ enum class WriteKind { Library, Export };
 // write, fsync, rename over the old file, fsync the folder. On failure the
 // old file is untouched and the temporary file is removed. A symbolic link at
 // `path` is replaced by the file, never followed.
-IoStatus write_file_atomic(const std::filesystem::path& path, std::span<const Byte> bytes,
-                           WriteKind kind = WriteKind::Library);
+Status write_file_atomic(const std::filesystem::path& path, std::span<const Byte> bytes,
+                         WriteKind kind = WriteKind::Library);
 
 // Removes the temporary files that saves of `path` left behind when their
 // process was killed (".<name>.tmp-<pid>-<n>" whose process is gone).
@@ -61,15 +61,15 @@ std::size_t remove_stale_temporaries(const std::filesystem::path& path);
 // Saves a library file atomically, except over `damaged`: a damaged file that
 // could not be kept aside is never overwritten. `what` names the library in
 // the trace line of a failure.
-IoStatus save_library_file(const std::filesystem::path& path, std::span<const Byte> bytes,
-                           const std::optional<std::filesystem::path>& damaged, const char* what);
+Status save_library_file(const std::filesystem::path& path, std::span<const Byte> bytes,
+                         const std::optional<std::filesystem::path>& damaged, const char* what);
 
 // Moves a damaged file to "<name>.broken-YYYYMMDD-HHMMSS" (local time of
 // `when`) in its own folder; when that name is taken, "-2", "-3", ... is
 // appended, so an earlier copy is never overwritten. The move is a rename, so
 // nothing is read and the kept file is the very file that was found.
 struct AsideResult {
-    IoStatus status;
+    Status status;
     std::filesystem::path path;  // where the file was kept, on success
 };
 AsideResult keep_aside(const std::filesystem::path& path, WallTime when);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "library/io_status.h"
+#include "core/status.h"
 
 namespace vantorel {
 
@@ -29,7 +29,7 @@ struct LoadReport {
     std::size_t dropped_bytes = 0;     // bytes of a record cut short by the end of the file
     bool selection_reset = false;      // the stored selection was outside the list
     bool saved = false;                // the load wrote the file (first start or repair)
-    IoStatus save_status;              // outcome of that write
+    Status save_status;                // outcome of that write
     std::vector<std::string> problems;
 
     bool clean() const { return problems.empty(); }

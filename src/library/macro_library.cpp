@@ -31,21 +31,21 @@ std::vector<Byte> MacroLibrary::serialize() const {
     return out;
 }
 
-IoStatus MacroLibrary::save(const fs::path& file) {
+Status MacroLibrary::save(const fs::path& file) {
     if (records_.size() > macro_file::kMaxMacros)
-        return IoStatus::failure("not saving " + std::to_string(records_.size()) + " macros: a library holds at most " +
-                                 std::to_string(macro_file::kMaxMacros));
-    IoStatus status = save_library_file(file, serialize(), protected_file_, "macro library");
+        return Status::InvalidArgument("not saving " + std::to_string(records_.size()) + " macros: a library holds at most " +
+                                       std::to_string(macro_file::kMaxMacros));
+    Status status = save_library_file(file, serialize(), protected_file_, "macro library");
     if (status) file_ = file;
     return status;
 }
 
-IoStatus MacroLibrary::save() {
-    if (file_.empty()) return IoStatus::failure("the macro library has no file to save to");
+Status MacroLibrary::save() {
+    if (file_.empty()) return Status::InvalidArgument("the macro library has no file to save to");
     return save(file_);
 }
 
-IoStatus MacroLibrary::create_macro(const TextLookup& texts) {
+Status MacroLibrary::create_macro(const TextLookup& texts) {
     std::string count = std::to_string(records_.size() + 1);
     std::u16string base = texts.text("add_macro_text") + std::u16string(count.begin(), count.end());
     auto record = std::make_unique<MacroRecord>();
@@ -88,9 +88,9 @@ LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock, Load
     }
 
     report.started_fresh = true;
-    report.problems.push_back(read.too_long ? read.status.message + ": more than a library of " +
+    report.problems.push_back(read.too_long ? read.status.message() + ": more than a library of " +
                                                   std::to_string(macro_file::kMaxMacros) + " macros, the most it holds"
-                                            : read.status.message);
+                                            : read.status.message());
     if (mode == LoadMode::ReadOnly) return report;
     AsideResult aside = keep_aside(file, wall_now(clock));
     if (aside.status) {
@@ -98,10 +98,10 @@ LoadReport MacroLibrary::load(const fs::path& file, const WallClock& clock, Load
         report.problems.push_back("the damaged file was kept as " + aside.path.string());
         report.saved = true;
         report.save_status = save(file);
-        if (!report.save_status) report.problems.push_back(report.save_status.message);
+        if (!report.save_status) report.problems.push_back(report.save_status.message());
     } else {
         protected_file_ = file;
-        report.problems.push_back(aside.status.message + "; the file is left as it is and will not be saved over");
+        report.problems.push_back(aside.status.message() + "; the file is left as it is and will not be saved over");
     }
     for (const auto& p : report.problems) trace("macro library: %s", p.c_str());
     return report;

@@ -21,7 +21,7 @@
 #include "core/profile_record.h"
 #include "core/text_lookup.h"
 #include "library/file_io.h"
-#include "library/io_status.h"
+#include "core/status.h"
 #include "library/load_report.h"
 #include "library/macro_record.h"
 
@@ -46,8 +46,8 @@ public:
 
     // Writes every record to `file` atomically; refused when the list holds
     // more than kMaxMacros. save() writes to the file last loaded or saved.
-    IoStatus save(const std::filesystem::path& file);
-    IoStatus save();
+    Status save(const std::filesystem::path& file);
+    Status save();
     const std::filesystem::path& file() const { return file_; }
     void set_file(std::filesystem::path file) { file_ = std::move(file); }
 
@@ -68,7 +68,7 @@ public:
     // Appends an empty macro named "add_macro_text" + (count + 1), made
     // unique and cut to 23 units, then saves. The new macro is the last entry
     // even when the save fails.
-    IoStatus create_macro(const TextLookup& texts);
+    Status create_macro(const TextLookup& texts);
 
 private:
     std::vector<std::unique_ptr<MacroRecord>> records_;

@@ -66,17 +66,17 @@ std::vector<Byte> ProfileLibrary::serialize() const {
     return out;
 }
 
-IoStatus ProfileLibrary::save(const fs::path& file) {
+Status ProfileLibrary::save(const fs::path& file) {
     if (records_.size() > profile_file::kMaxProfiles)
-        return IoStatus::failure("not saving " + std::to_string(records_.size()) + " profiles: a library holds at most " +
-                                 std::to_string(profile_file::kMaxProfiles));
-    IoStatus status = save_library_file(file, serialize(), protected_file_, "profile library");
+        return Status::InvalidArgument("not saving " + std::to_string(records_.size()) + " profiles: a library holds at most " +
+                                       std::to_string(profile_file::kMaxProfiles));
+    Status status = save_library_file(file, serialize(), protected_file_, "profile library");
     if (status) file_ = file;
     return status;
 }
 
-IoStatus ProfileLibrary::save() {
-    if (file_.empty()) return IoStatus::failure("the profile library has no file to save to");
+Status ProfileLibrary::save() {
+    if (file_.empty()) return Status::InvalidArgument("the profile library has no file to save to");
     return save(file_);
 }
 
@@ -101,7 +101,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
         if (read_only) return;
         report.saved = true;
         report.save_status = save(file);
-        if (!report.save_status) report.problems.push_back(report.save_status.message);
+        if (!report.save_status) report.problems.push_back(report.save_status.message());
     };
     // Keeps the damaged file aside; when that fails the file must not be
     // overwritten by any later save.
@@ -110,7 +110,7 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
         AsideResult aside = keep_aside(file, wall_now(clock));
         if (!aside.status) {
             protected_file_ = file;
-            report.problems.push_back(aside.status.message + "; the file is left as it is and will not be saved over");
+            report.problems.push_back(aside.status.message() + "; the file is left as it is and will not be saved over");
             return false;
         }
         report.kept_aside = aside.path;
@@ -131,10 +131,10 @@ LoadReport ProfileLibrary::load(const fs::path& file, const TextLookup& texts, c
     const std::vector<Byte>& bytes = read.bytes;
     std::string damage;
     if (read.too_long) {
-        damage = read.status.message + ": more than a library of " + std::to_string(profile_file::kMaxProfiles) +
+        damage = read.status.message() + ": more than a library of " + std::to_string(profile_file::kMaxProfiles) +
                  " profiles, the most it holds";
     } else if (!read.status) {
-        damage = read.status.message;
+        damage = read.status.message();
     } else if (bytes.size() < profile_file::kHeaderSize) {
         damage = file.string() + " is shorter than its header (" + std::to_string(bytes.size()) + " bytes)";
     } else if (bytes.size() - profile_file::kHeaderSize < ProfileRecord::kSize) {

@@ -24,7 +24,7 @@
 #include "core/profile_record.h"
 #include "core/text_lookup.h"
 #include "library/file_io.h"
-#include "library/io_status.h"
+#include "core/status.h"
 #include "library/load_report.h"
 
 namespace vantorel {
@@ -67,8 +67,8 @@ public:
     // Writes the header and every record to `file` atomically; refused when
     // the list holds more than kMaxProfiles. save() writes to the file last
     // loaded or saved.
-    IoStatus save(const std::filesystem::path& file);
-    IoStatus save();
+    Status save(const std::filesystem::path& file);
+    Status save();
     const std::filesystem::path& file() const { return file_; }
 
     // The bytes save() writes.

@@ -25,9 +25,9 @@ bool ProfileStore::select(std::size_t i) {
 }
 
 bool ProfileStore::save(std::string* error) {
-    IoStatus status = profiles_.save(folder_.profile_file());
-    if (!status && error) *error = status.message;
-    return status.ok;
+    Status status = profiles_.save(folder_.profile_file());
+    if (!status && error) *error = status.message();
+    return status.ok();
 }
 
 const TextLookup& builtin_texts() {

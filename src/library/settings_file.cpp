@@ -188,12 +188,12 @@ int read_model_id(const fs::path& path) {
     return parse_profile_int(*value);
 }
 
-IoStatus write_model_id(const fs::path& path, int id, std::string* note) {
+Status write_model_id(const fs::path& path, int id, std::string* note) {
     ReadResult read = read_file(path, kMaxSettingsFileSize);
     if (read.too_long) {
         const AsideResult aside = keep_aside(path, wall_now({}));
-        if (!aside.status) return IoStatus::failure(read.status.message + "; " + aside.status.message);
-        if (note) *note = read.status.message + ": no settings file is that long; it was kept as " + aside.path.string();
+        if (!aside.status) return Status::IoError(read.status.message() + "; " + aside.status.message());
+        if (note) *note = read.status.message() + ": no settings file is that long; it was kept as " + aside.path.string();
         read = ReadResult{};
     } else if (!read.status && !read.missing) {
         return read.status;

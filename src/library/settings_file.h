@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "library/io_status.h"
+#include "core/status.h"
 
 namespace vantorel {
 
@@ -37,7 +37,7 @@ int read_model_id(const std::filesystem::path& path);
 // existing file that cannot be read is left alone and reported; one longer
 // than kMaxSettingsFileSize is kept aside as damaged (as "<name>.broken-...")
 // and a new file written, and `note`, when given, says so.
-IoStatus write_model_id(const std::filesystem::path& path, int id, std::string* note = nullptr);
+Status write_model_id(const std::filesystem::path& path, int id, std::string* note = nullptr);
 
 // The integer reading of one INI value (the part of read_model_id after the
 // key was found); exposed for tests.

@@ -20,26 +20,30 @@ ReadResult read_one_record(const fs::path& path, std::size_t size, const char* k
     ReadResult r = read_file(path, size);
     problem = ImportProblem::None;
     if (r.status && r.bytes.size() != size) {
-        r.status = IoStatus::failure(path.string() + " is not a " + kind + " file: it is " +
-                                     std::to_string(r.bytes.size()) + " bytes long instead of " +
-                                     std::to_string(size));
+        r.status = Status::Corruption(path.string() + " is not a " + kind + " file: it is " +
+                                      std::to_string(r.bytes.size()) + " bytes long instead of " +
+                                      std::to_string(size));
         r.bytes.clear();
         problem = ImportProblem::NotARecord;
     } else if (r.too_long) {
-        r.status = IoStatus::failure(path.string() + " is not a " + kind + " file: it is longer than " +
-                                     std::to_string(size) + " bytes");
+        r.status = Status::Corruption(path.string() + " is not a " + kind + " file: it is longer than " +
+                                      std::to_string(size) + " bytes");
         problem = ImportProblem::NotARecord;
     } else if (!r.status) {
         problem = ImportProblem::Unreadable;
     }
-    if (!r.status) trace("import refused: %s", r.status.message.c_str());
+    if (!r.status) trace("import refused: %s", r.status.message().c_str());
     return r;
 }
 
 ImportResult refused(ImportProblem problem, std::string why) {
     trace("import refused: %s", why.c_str());
     ImportResult r;
-    r.status = IoStatus::failure(std::move(why));
+    switch (problem) {
+        case ImportProblem::MacroMisfit: r.status = Status::Corruption(std::move(why)); break;
+        case ImportProblem::LibraryFull: r.status = Status::InvalidArgument(std::move(why)); break;
+        default: r.status = Status::IoError(std::move(why)); break;
+    }
     r.problem = problem;
     return r;
 }
@@ -82,18 +86,18 @@ std::string macro_misfit(std::int64_t count, std::span<const Byte, macro_layout:
     return {};
 }
 
-IoStatus read_profile_file(const fs::path& path, ProfileRecord& out) {
+Status read_profile_file(const fs::path& path, ProfileRecord& out) {
     ImportProblem problem;
     ReadResult read = read_one_record(path, ProfileRecord::kSize, "profile", problem);
     if (read.status) out.assign(read.bytes);
     return read.status;
 }
 
-IoStatus export_profile(const ProfileRecord& record, const fs::path& path) {
+Status export_profile(const ProfileRecord& record, const fs::path& path) {
     return write_file_atomic(path, record.bytes(), WriteKind::Export);
 }
 
-IoStatus export_macro(const MacroRecord& record, const fs::path& path) {
+Status export_macro(const MacroRecord& record, const fs::path& path) {
     return write_file_atomic(path, record.bytes(), WriteKind::Export);
 }
 
@@ -147,11 +151,11 @@ ImportResult import_profile(const fs::path& path, ProfileLibrary& profiles, Macr
         // The macros reach their file before the profile reaches its own: a
         // crash in between leaves unused macros at worst, never a profile
         // whose macros are missing.
-        IoStatus saved = macros.save();
+        Status saved = macros.save();
         if (!saved) {
             undo_profile_import(result, profiles, macros);
-            result.status = IoStatus::failure("the profile was not imported: its macros could not be saved: " +
-                                              saved.message);
+            result.status = Status::IoError("the profile was not imported: its macros could not be saved: " +
+                                            saved.message());
             result.index.reset();
             result.macros_added = 0;
             result.problem = ImportProblem::NotSaved;
@@ -167,23 +171,23 @@ void undo_profile_import(const ImportResult& result, ProfileLibrary& profiles, M
     if (result.macros_added > 0) macros.save();
 }
 
-IoStatus check_export_target(const fs::path& target, std::initializer_list<fs::path> library_files) {
+Status check_export_target(const fs::path& target, std::initializer_list<fs::path> library_files) {
     std::error_code ec;
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     if (!fs::is_directory(folder, ec))
-        return IoStatus::failure("not exporting to " + target.string() + ": the folder " + folder.string() +
-                                 " does not exist");
+        return Status::InvalidArgument("not exporting to " + target.string() + ": the folder " + folder.string() +
+                                       " does not exist");
     const fs::path where = fs::weakly_canonical(fs::absolute(target, ec), ec);
     for (const fs::path& file : library_files) {
         if (fs::exists(target, ec) && fs::exists(file, ec) && fs::equivalent(target, file, ec) && !ec)
-            return IoStatus::failure("not exporting onto " + target.string() + ": it is the library file " + file.string());
+            return Status::InvalidArgument("not exporting onto " + target.string() + ": it is the library file " + file.string());
         std::error_code fc;
         const fs::path library_folder = fs::weakly_canonical(fs::absolute(file.parent_path(), fc), fc);
         if (!fc && !where.empty() && where.parent_path() == library_folder)
-            return IoStatus::failure("not exporting to " + target.string() + ": the folder " + library_folder.string() +
-                                     " holds the library's own files");
+            return Status::InvalidArgument("not exporting to " + target.string() + ": the folder " + library_folder.string() +
+                                           " holds the library's own files");
     }
-    return IoStatus::success();
+    return Status::OK();
 }
 
 ImportResult import_macro(const fs::path& path, MacroLibrary& macros) {
@@ -202,12 +206,12 @@ ImportResult import_macro(const fs::path& path, MacroLibrary& macros) {
                                                        " macros, as many as it may");
     record->set_name(unique_name(macros, record->name()));
     macros.append(std::move(record));
-    IoStatus saved = macros.save();
+    Status saved = macros.save();
     if (!saved) {
         // Not in its file, so not imported: the list stays as the file has it.
         macros.remove(macros.size() - 1);
         return refused(ImportProblem::NotSaved, "the macro was not imported: the macro library could not be saved: " +
-                                                    saved.message);
+                                                    saved.message());
     }
     result.index = macros.size() - 1;
     return result;

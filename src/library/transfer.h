@@ -17,7 +17,7 @@
 #include <string>
 
 #include "core/profile_record.h"
-#include "library/io_status.h"
+#include "core/status.h"
 #include "library/macro_library.h"
 #include "library/macro_record.h"
 #include "library/profile_library.h"
@@ -28,8 +28,8 @@ namespace vantorel {
 // created); the file is new, with the permissions the user's umask gives,
 // whatever the file it replaces had, and a symbolic link in its place is
 // replaced, not followed.
-IoStatus export_profile(const ProfileRecord& record, const std::filesystem::path& path);
-IoStatus export_macro(const MacroRecord& record, const std::filesystem::path& path);
+Status export_profile(const ProfileRecord& record, const std::filesystem::path& path);
+Status export_macro(const MacroRecord& record, const std::filesystem::path& path);
 
 // Why an import was refused, for the message the user sees.
 enum class ImportProblem {
@@ -42,7 +42,7 @@ enum class ImportProblem {
 };
 
 struct ImportResult {
-    IoStatus status;                   // failure: why the import was refused or a save failed
+    Status status;                     // failure: why the import was refused or a save failed
     std::optional<std::size_t> index;  // position of the new record; empty when refused
     std::size_t macros_added = 0;      // profile import: macros added to the macro library
     ImportProblem problem = ImportProblem::None;
@@ -60,7 +60,7 @@ std::string macro_misfit(std::int64_t count, std::span<const Byte, macro_layout:
 
 // Reads a ".pro" file into `out` without touching any library; refused (and
 // `out` unchanged) unless the file is exactly one record long.
-IoStatus read_profile_file(const std::filesystem::path& path, ProfileRecord& out);
+Status read_profile_file(const std::filesystem::path& path, ProfileRecord& out);
 
 // Appends the profile of a ".pro" file under a unique name. Each of its
 // buttons 1..18 that plays a macro brings that macro into the macro library
@@ -79,7 +79,7 @@ void undo_profile_import(const ImportResult& result, ProfileLibrary& profiles, M
 // library's own files (the same file, whatever the path says) and anywhere
 // in the library's folder, where a new file would be taken for the library
 // (a profile written as the missing "macro.data" reads as 64 macros).
-IoStatus check_export_target(const std::filesystem::path& target, std::initializer_list<std::filesystem::path> library_files);
+Status check_export_target(const std::filesystem::path& target, std::initializer_list<std::filesystem::path> library_files);
 
 // Appends the macro of a ".macro" file under a unique name and saves the
 // macro library. When the save fails the macro goes again and the import is

@@ -630,7 +630,7 @@ void CMS_1_Macro::import_macro() {
     if (path.isEmpty()) return;
     const ImportResult result = vantorel::import_macro(path.toStdString(), library_);
     if (!result.index) {
-        trace("macro editor: import of %s refused: %s\n", qPrintable(path), result.status.message.c_str());
+        trace("macro editor: import of %s refused: %s\n", qPrintable(path), result.status.message().c_str());
         if (services_.ask) services_.ask(this, QString::fromLatin1(import_problem_text(result.problem, true)), false);
         return;
     }
@@ -651,11 +651,11 @@ void CMS_1_Macro::export_macro() {
     const QString path = services_.choose_file(choice);
     if (path.isEmpty()) return;
     const std::filesystem::path folder(services_.data_folder.toStdString());
-    IoStatus status =
+    Status status =
         check_export_target(path.toStdString(), {folder / "ms_1" / "macro.data", folder / "ms_1" / "pro.data"});
     if (status) status = vantorel::export_macro(m, path.toStdString());
     if (!status) {
-        trace("macro editor: export to %s failed: %s\n", qPrintable(path), status.message.c_str());
+        trace("macro editor: export to %s failed: %s\n", qPrintable(path), status.message().c_str());
         if (services_.ask) services_.ask(this, QStringLiteral("export_macro_failed_text"), false);
     }
 }

@@ -221,7 +221,7 @@ void CMS_1_Page::ReadLibraries() {
     for (const std::string& problem : loaded.profiles.problems) trace("profile library: %s\n", problem.c_str());
     for (const std::string& problem : loaded.macros.problems) trace("macro library: %s\n", problem.c_str());
     m_bSaveFailedOnRead = !loaded.profiles.save_status;
-    if (m_bSaveFailedOnRead) record_save_error(loaded.profiles.save_status.message);
+    if (m_bSaveFailedOnRead) record_save_error(loaded.profiles.save_status.message());
 
     std::lock_guard<std::mutex> lock(m_pSource->mutex());
     m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
@@ -790,8 +790,8 @@ void CMS_1_Page::read_model_choice() {
     if (id < 0 || id > 1) {
         id = 0;
         std::string note;
-        if (const IoStatus status = write_model_id(config, id, &note); !status)
-            trace("page: CONFIG.ini not written: %s\n", status.message.c_str());
+        if (const Status status = write_model_id(config, id, &note); !status)
+            trace("page: CONFIG.ini not written: %s\n", status.message().c_str());
         if (!note.empty()) trace("page: %s\n", note.c_str());
     }
     show_model_picture(id);
@@ -803,8 +803,8 @@ void CMS_1_Page::show_model_picture(int id) {
 }
 
 void CMS_1_Page::choose_model_picture(int id) {
-    if (const IoStatus status = write_model_id(m_pStore->folder().config_file(), id); !status)
-        trace("page: CONFIG.ini not written: %s\n", status.message.c_str());
+    if (const Status status = write_model_id(m_pStore->folder().config_file(), id); !status)
+        trace("page: CONFIG.ini not written: %s\n", status.message().c_str());
     show_model_picture(id);
 }
 

@@ -226,13 +226,13 @@ bool CMS_1_Page::ImportProfileFile(const QString& path) {
         result = vantorel::import_profile(path.toStdString(), m_pStore->profiles(), m_pStore->macros());
     }
     if (!result.index) {
-        trace("page: import of %s refused: %s\n", qPrintable(path), result.status.message.c_str());
+        trace("page: import of %s refused: %s\n", qPrintable(path), result.status.message().c_str());
         ask(QString::fromLatin1(import_problem_text(result.problem, false)), false);
         return false;
     }
     if (!result.status) {
         // The profile is in; saving the macros it brought failed.
-        record_save_error(result.status.message);
+        record_save_error(result.status.message());
         show_save_failure();
     }
     select_profile_item(static_cast<int>(*result.index));
@@ -263,10 +263,10 @@ void CMS_1_Page::export_profile() {
     choice.suggested_name = QString::fromStdU16String(name) + QStringLiteral(".pro");
     const QString path = choose_file(choice);
     if (path.isEmpty()) return;
-    IoStatus status = check_export_target(path.toStdString(), {m_pStore->folder().profile_file(), m_pStore->folder().macro_file()});
+    Status status = check_export_target(path.toStdString(), {m_pStore->folder().profile_file(), m_pStore->folder().macro_file()});
     if (status) status = vantorel::export_profile(record, path.toStdString());
     if (!status) {
-        trace("page: export to %s failed: %s\n", qPrintable(path), status.message.c_str());
+        trace("page: export to %s failed: %s\n", qPrintable(path), status.message().c_str());
         ask(QStringLiteral("export_failed_text"), false);
     }
 }

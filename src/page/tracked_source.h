@@ -41,10 +41,10 @@ public:
             macros_unsaved_ = true;
             return true;
         }
-        const IoStatus status = store_.macros().save(store_.folder().macro_file());
-        macros_unsaved_ = !status.ok;
-        if (!status.ok && error) *error = status.message;
-        return status.ok;
+        const Status status = store_.macros().save(store_.folder().macro_file());
+        macros_unsaved_ = !status.ok();
+        if (!status.ok() && error) *error = status.message();
+        return status.ok();
     }
 
     // Call with mutex() held.

@@ -37,9 +37,9 @@ TEST_P(FailedWrite, LeavesTheOldFileIntactAndNoTemporaryFile) {
     write_all(file, random_bytes(5000, 3));
     {
         ScopedFileFault fault([&](FileStep step, const fs::path&) { return step == GetParam() ? ENOSPC : 0; });
-        IoStatus s = write_file_atomic(file, random_bytes(9000, 4));
+        Status s = write_file_atomic(file, random_bytes(9000, 4));
         EXPECT_FALSE(s);
-        EXPECT_NE(s.message.find("macro.data"), std::string::npos) << s.message;
+        EXPECT_NE(s.message().find("macro.data"), std::string::npos) << s.message();
     }
     EXPECT_EQ(read_all(file), random_bytes(5000, 3));
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"macro.data"});
@@ -106,7 +106,7 @@ TEST(KeepAside, NamesTheCopyByTimeAndNeverOverwritesAnEarlierOne) {
     const WallTime when = std::chrono::system_clock::now();
     write_all(file, random_bytes(100, 8));
     AsideResult first = keep_aside(file, when);
-    ASSERT_TRUE(first.status) << first.status.message;
+    ASSERT_TRUE(first.status) << first.status.message();
     EXPECT_TRUE(std::regex_match(first.path.filename().string(), std::regex(R"(pro\.data\.broken-\d{8}-\d{6})")));
     EXPECT_FALSE(fs::exists(file));
 
@@ -122,7 +122,7 @@ TEST(KeepAside, MovesAFolderThatCannotBeLinked) {
     TempDir dir;
     fs::create_directory(dir.path() / "pro.data");
     AsideResult r = keep_aside(dir.path() / "pro.data", std::chrono::system_clock::now());
-    ASSERT_TRUE(r.status) << r.status.message;
+    ASSERT_TRUE(r.status) << r.status.message();
     EXPECT_FALSE(fs::exists(dir.path() / "pro.data"));
     EXPECT_TRUE(fs::is_directory(r.path));
 }

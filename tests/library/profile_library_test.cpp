@@ -51,7 +51,7 @@ protected:
         EXPECT_EQ(lib[0].profile_name(), u"Profile1");
         EXPECT_EQ(lib.selected_profile_index(), 0);
         EXPECT_TRUE(report.started_fresh);
-        EXPECT_TRUE(report.saved && report.save_status.ok);
+        EXPECT_TRUE(report.saved && report.save_status.ok());
         EXPECT_EQ(fs::file_size(file), kHeader + ProfileRecord::kSize);
     }
 };
@@ -187,9 +187,9 @@ TEST_F(ProfileLibraryFile, DamagedFileThatCannotBeKeptAsideIsNeverSavedOver) {
     LoadReport report = lib.load(file, english());
     EXPECT_FALSE(report.saved);
     EXPECT_EQ(lib.size(), 1u);  // the program still has a profile to show
-    IoStatus later = lib.save();
+    Status later = lib.save();
     EXPECT_FALSE(later);
-    EXPECT_FALSE(later.message.empty());
+    EXPECT_FALSE(later.message().empty());
     EXPECT_EQ(read_all(file), original);
 }
 

@@ -73,7 +73,7 @@ TEST_F(Transfer, ExportThenImportGivesANumberedCopyWithItsMacrosAddedAgain) {
     EXPECT_EQ(fs::file_size(pro), ProfileRecord::kSize);
 
     ImportResult r = import_profile(pro, profiles, macros);
-    ASSERT_TRUE(r.status) << r.status.message;
+    ASSERT_TRUE(r.status) << r.status.message();
     ASSERT_EQ(r.index, std::optional<std::size_t>(1));
     EXPECT_EQ(r.macros_added, 2u);
     const ProfileRecord& imported = profiles[1];
@@ -148,16 +148,18 @@ TEST_F(Transfer, FileThatIsNotExactlyOneRecordIsRefusedAndChangesNothing) {
     write_all(dir.path() / "long.macro", random_bytes(MacroRecord::kSize * 2, 3));
     fs::create_directory(dir.path() / "folder.pro");
 
-    for (const char* name : {"short.pro", "long.pro", "empty.pro", "missing.pro", "folder.pro"}) {
-        ImportResult r = import_profile(dir.path() / name, profiles, macros);
-        EXPECT_FALSE(r.status) << name;
-        EXPECT_FALSE(r.status.message.empty());
-        EXPECT_FALSE(r.index.has_value());
-    }
-    for (const char* name : {"short.macro", "long.macro", "missing.macro"}) {
-        ImportResult r = import_macro(dir.path() / name, macros);
-        EXPECT_FALSE(r.status) << name;
-        EXPECT_FALSE(r.index.has_value());
+    // A missing file is told apart from a damaged one and from one that cannot be read.
+    using Code = Status::Code;
+    const std::pair<const char*, Code> cases[] = {
+        {"short.pro", Code::Corruption}, {"long.pro", Code::Corruption},   {"empty.pro", Code::Corruption},
+        {"missing.pro", Code::NotFound}, {"folder.pro", Code::IoError},    {"short.macro", Code::Corruption},
+        {"long.macro", Code::Corruption}, {"missing.macro", Code::NotFound}};
+    for (const auto& [name, code] : cases) {
+        const bool is_macro = fs::path(name).extension() == ".macro";
+        ImportResult r = is_macro ? import_macro(dir.path() / name, macros) : import_profile(dir.path() / name, profiles, macros);
+        EXPECT_EQ(r.status.code(), code) << name << ": " << r.status.to_string();
+        EXPECT_FALSE(r.status.message().empty()) << name;
+        EXPECT_FALSE(r.index.has_value()) << name;
     }
     EXPECT_TRUE(profiles.empty());
     EXPECT_TRUE(macros.empty());
@@ -272,15 +274,15 @@ TEST_F(Transfer, MacrosTheMouseCannotHoldAreRefusedWithTheReason) {
         const ImportResult as_macro = import_macro(dir.path() / "m.macro", macros);
         const ImportResult as_profile = import_profile(dir.path() / "p.pro", profiles, macros);
         if (*c.reason == '\0') {
-            EXPECT_TRUE(as_macro.status && as_profile.status) << as_macro.status.message << as_profile.status.message;
+            EXPECT_TRUE(as_macro.status && as_profile.status) << as_macro.status.message() << as_profile.status.message();
             EXPECT_EQ(macros.size(), macros_before + 2);
             continue;
         }
         for (const ImportResult* r : {&as_macro, &as_profile}) {
             EXPECT_FALSE(r->index.has_value());
-            EXPECT_NE(r->status.message.find(c.reason), std::string::npos) << r->status.message;
+            EXPECT_NE(r->status.message().find(c.reason), std::string::npos) << r->status.message();
         }
-        EXPECT_NE(as_profile.status.message.find("button 5"), std::string::npos) << as_profile.status.message;
+        EXPECT_NE(as_profile.status.message().find("button 5"), std::string::npos) << as_profile.status.message();
         EXPECT_EQ(macros.size(), macros_before);
         EXPECT_EQ(profiles.size(), profiles_before);
     }
@@ -292,7 +294,7 @@ TEST_F(Transfer, AMacroImportThatCannotBeSavedIsNotKept) {
     ScopedFileFault fault([](FileStep step, const fs::path&) { return step == FileStep::Write ? ENOSPC : 0; });
     const ImportResult r = import_macro(dir.path() / "b.macro", macros);
     EXPECT_FALSE(r.index.has_value());
-    EXPECT_NE(r.status.message.find("not imported"), std::string::npos) << r.status.message;
+    EXPECT_NE(r.status.message().find("not imported"), std::string::npos) << r.status.message();
     EXPECT_TRUE(macros.empty());
 }
 
@@ -306,7 +308,7 @@ TEST_F(Transfer, ExportsCreateNoFolderCopyNoModeAndNeverNameALibraryFile) {
 
     fs::create_directories(macros.file().parent_path());  // the library folder, without its files yet
     for (const char* name : {"macro.data", "pro.data", "other.pro"})
-        EXPECT_FALSE(check_export_target(macros.file().parent_path() / name, {macros.file()})) << name;
+        EXPECT_TRUE(check_export_target(macros.file().parent_path() / name, {macros.file()}).IsInvalidArgument()) << name;
     EXPECT_TRUE(check_export_target(dir.path() / "r.macro", {macros.file()}));
 
     const mode_t old_mask = ::umask(022);

@@ -260,8 +260,8 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
     std::string profile_label;
     std::optional<std::size_t> profile_index;
     if (!opts.profile_file.empty()) {
-        if (IoStatus read = read_profile_file(opts.profile_file, record); !read) {
-            print_error(read.message);
+        if (Status read = read_profile_file(opts.profile_file, record); !read) {
+            print_error(read.message());
             return 2;
         }
         profile_label = opts.profile_file;
@@ -280,8 +280,8 @@ int run_apply(const Options& opts, const GlobalOptions& global) {
     ReadOnlySource source(record);
     ProfileRecord base = record;
     if (!opts.last_applied_file.empty()) {
-        if (IoStatus read = read_profile_file(opts.last_applied_file, base); !read) {
-            print_error(read.message);
+        if (Status read = read_profile_file(opts.last_applied_file, base); !read) {
+            print_error(read.message());
             return 2;
         }
     }

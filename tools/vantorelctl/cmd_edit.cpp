@@ -84,9 +84,9 @@ int write_new_profile_file(const ProfileOptions& opts) {
     ProfileRecord record;
     record.reset_to_defaults();
     record.set_profile_name(name);
-    const IoStatus status = export_profile(record, opts.out);
+    const Status status = export_profile(record, opts.out);
     if (!status) {
-        print_error(status.message);
+        print_error(status.message());
         return kExitUsage;  // a file that cannot be written, as everywhere
     }
     return kExitOk;
@@ -382,7 +382,7 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
         // device or a huge file would be read without end.
         const ReadResult read = read_file(opts.file, kMaxMacroTextSize);
         if (!read.status) {
-            print_error(read.status.message + "; nothing changed");
+            print_error(read.status.message() + "; nothing changed");
             return kExitUsage;
         }
         std::string error;

@@ -28,7 +28,7 @@ std::unique_ptr<ProfileStore> open_store(const GlobalOptions& global, LoadMode m
     const DataFolder folder =
         command_data_folder(global, mode == LoadMode::ReadOnly ? DataFolder::Create::Never : DataFolder::Create::IfMissing);
     if (!folder.status()) {
-        print_error(folder.status().message);
+        print_error(folder.status().message());
         return nullptr;
     }
     trace("data folder: %s", folder.path().c_str());
@@ -198,7 +198,7 @@ void fail(const std::string& message, GlobalOptions& global) {
 // A refused import: a file that is not what it should be is a usage error,
 // a full library or a failed save a failure.
 void import_refused(const ImportResult& result, GlobalOptions& global) {
-    print_error(result.status.message + "; nothing was imported");
+    print_error(result.status.message() + "; nothing was imported");
     const bool file_fault = result.problem == ImportProblem::Unreadable || result.problem == ImportProblem::NotARecord ||
                             result.problem == ImportProblem::MacroMisfit;
     global.exit_code = file_fault ? 2 : 1;
@@ -210,14 +210,14 @@ void import_refused(const ImportResult& result, GlobalOptions& global) {
 template <class Record, class Export>
 void export_record(const ProfileStore& store, const Record& record, const std::string& file, Export write,
                    GlobalOptions& global) {
-    if (IoStatus target = check_export_target(file, {store.folder().profile_file(), store.folder().macro_file()});
+    if (Status target = check_export_target(file, {store.folder().profile_file(), store.folder().macro_file()});
         !target) {
-        print_error(target.message);
+        print_error(target.message());
         global.exit_code = 2;
         return;
     }
-    if (IoStatus status = write(record, file); !status) {
-        print_error(status.message);
+    if (Status status = write(record, file); !status) {
+        print_error(status.message());
         global.exit_code = kExitUsage;
     }
 }
@@ -296,7 +296,7 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         std::unique_lock<std::mutex> lock(store->mutex());
         ImportResult result = import_profile(*import_file, store->profiles(), store->macros());
         if (!result.index) return import_refused(result, global);
-        if (!result.status) print_error(result.status.message);
+        if (!result.status) print_error(result.status.message());
         store->select(*result.index);
         std::string error;
         if (!store->save(&error)) {

@@ -25,8 +25,8 @@ void register_report_command(CLI::App& app, GlobalOptions& global) {
     cmd->add_option("--slot", opts->slot, "Button slot for the macro report, 0-based")->check(CLI::Range(0, 17));
     cmd->callback([opts, &global] {
         ProfileRecord record;
-        if (IoStatus read = read_profile_file(opts->file, record); !read) {
-            print_error(read.message);
+        if (Status read = read_profile_file(opts->file, record); !read) {
+            print_error(read.message());
             global.exit_code = 2;
             return;
         }

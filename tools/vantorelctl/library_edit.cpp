@@ -183,7 +183,7 @@ std::string lock_holder(int fd) {
 std::unique_ptr<LibraryEdit> LibraryEdit::open(const GlobalOptions& global) {
     const DataFolder folder = command_data_folder(global, DataFolder::Create::IfMissing);
     if (!folder.status()) {
-        print_error(folder.status().message);
+        print_error(folder.status().message());
         return nullptr;
     }
     std::unique_ptr<LibraryEdit> edit(new LibraryEdit());
@@ -275,9 +275,9 @@ bool LibraryEdit::commit(bool macros_changed, ApplyNeed need) {
     {
         std::lock_guard<std::mutex> lock(store_->mutex());
         if (macros_changed) {
-            const IoStatus status = store_->macros().save(store_->folder().macro_file());
+            const Status status = store_->macros().save(store_->folder().macro_file());
             if (!status) {
-                error = status.message;
+                error = status.message();
                 ok = false;
             }
         }

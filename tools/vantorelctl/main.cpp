@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         "3 the mouse is not reachable (absent, or no permission: see the udev rule installed with the program)";
     app.footer([] {
         const vantorel::DataFolder folder = vantorel::DataFolder::locate(vantorel::DataFolder::Create::Never);
-        if (!folder.status()) return "Data folder: none (" + folder.status().message + ")\n" + kExitCodes;
+        if (!folder.status()) return "Data folder: none (" + folder.status().message() + ")\n" + kExitCodes;
         return "Data folder: " + folder.path().string() + (folder.portable() ? " (beside the program)" : "") +
                "\n(--data-dir or QV_VANTOREL_DATA_DIR chooses another)\n" + kExitCodes;
     });
