@@ -115,20 +115,18 @@ bool ApplyEngine::post_job(Job job) {
 }
 
 bool ApplyEngine::commit() {
-    std::string error;
-    bool ok = false;
+    Status status;
     {
         std::lock_guard<std::mutex> lock(source_.mutex());
         *last_applied_ = source_.current();
-        ok = source_.save(&error);
+        status = source_.save();
     }
-    if (!ok) report_save_failure(error);
-    return ok;
+    if (!status) report_save_failure(status);
+    return status.ok();
 }
 
 bool ApplyEngine::commit_device_change(const std::function<void(ProfileRecord&)>& change) {
-    std::string error;
-    bool ok = false;
+    Status status;
     {
         std::lock_guard<std::mutex> lock(source_.mutex());
         change(source_.current());
@@ -136,10 +134,10 @@ bool ApplyEngine::commit_device_change(const std::function<void(ProfileRecord&)>
         // An apply that is sending now replaces the last-applied copy with
         // its snapshot when it ends; the change is laid over it again then.
         if (applying_) changes_during_apply_.push_back(change);
-        ok = source_.save(&error);
+        status = source_.save();
     }
-    if (!ok) report_save_failure(error);
-    return ok;
+    if (!status) report_save_failure(status);
+    return status.ok();
 }
 
 void ApplyEngine::reset_last_applied() {
@@ -159,18 +157,20 @@ ProfileRecord ApplyEngine::last_applied() const {
     return *last_applied_;
 }
 
-std::string ApplyEngine::last_save_error() const {
+Status ApplyEngine::last_save_status() const {
     std::lock_guard<std::mutex> lock(error_mutex_);
-    return last_save_error_;
+    return last_save_status_;
 }
 
-void ApplyEngine::report_save_failure(const std::string& error) {
-    trace("apply engine: saving the profile library failed: %s\n", error.c_str());
+void ApplyEngine::report_save_failure(Status status) {
+    trace("apply engine: saving the profile library failed: %s\n", status.message().c_str());
+    // A source that fails without a word still leaves something to show.
+    if (status.message().empty()) status = Status::IoError("the profile library could not be saved");
     {
         std::lock_guard<std::mutex> lock(error_mutex_);
-        last_save_error_ = error.empty() ? std::string("the profile library could not be saved") : error;
+        last_save_status_ = status;
     }
-    if (on_save_failed_) on_save_failed_(error);
+    if (on_save_failed_) on_save_failed_(status);
 }
 
 void ApplyEngine::wait_idle() {
@@ -287,10 +287,10 @@ void ApplyEngine::run_apply() {
         full_apply_.store(1);
     }
 
-    std::string error;
     {
         std::lock_guard<std::mutex> lock(source_.mutex());
-        summary.saved = source_.save(&error);
+        summary.save_status = source_.save();
+        summary.saved = summary.save_status.ok();
         // What was sent is the snapshot, not the record as it is now: an
         // edit made while sending stays different and goes out next time.
         if (!summary.aborted) {
@@ -304,8 +304,7 @@ void ApplyEngine::run_apply() {
         applying_ = false;
     }
     if (!summary.saved) {
-        summary.save_error = error;
-        report_save_failure(error);
+        report_save_failure(summary.save_status);
     }
     applies_run_.fetch_add(1);
     trace("apply engine: %s apply, %zu report(s)%s%s\n", summary.full ? "full" : "change",

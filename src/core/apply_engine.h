@@ -35,6 +35,7 @@
 #include "core/profile_record.h"
 #include "core/profile_source.h"
 #include "core/report_sink.h"
+#include "core/status.h"
 
 namespace vantorel {
 
@@ -80,7 +81,7 @@ struct ApplySummary {
     bool start_not_taken = false;
     bool all_taken() const { return !start_not_taken && !not_taken.any(); }
     bool saved = false;
-    std::string save_error;
+    Status save_status;  // why the save failed, when it did
 };
 
 class ApplyEngine {
@@ -88,7 +89,7 @@ public:
     using LinkProbe = std::function<bool()>;
     using StartedCallback = std::function<void()>;
     using FinishedCallback = std::function<void(const ApplySummary&)>;
-    using SaveFailedCallback = std::function<void(const std::string&)>;
+    using SaveFailedCallback = std::function<void(const Status&)>;
 
     // Pause after each macro block, on top of the link's own pacing.
     static constexpr Millis kMacroBlockPause{500};
@@ -105,7 +106,7 @@ public:
     // report (not for dropped requests); the finished callback on the worker
     // after every apply request it handled (dropped ones included); the
     // save-failed callback on the thread whose save failed, with the text
-    // also in last_save_error().
+    // also in last_save_status().
     void set_started_callback(StartedCallback cb) { on_started_ = std::move(cb); }
     void set_finished_callback(FinishedCallback cb) { on_finished_ = std::move(cb); }
     void set_save_failed_callback(SaveFailedCallback cb) { on_save_failed_ = std::move(cb); }
@@ -142,7 +143,8 @@ public:
     // A copy of the last-applied record (takes the lock).
     ProfileRecord last_applied() const;
 
-    std::string last_save_error() const;
+    // The last failed save's status; OK while no save has failed.
+    Status last_save_status() const;
     int applies_run() const { return applies_run_.load(); }
     int applies_dropped() const { return applies_dropped_.load(); }
 
@@ -161,7 +163,7 @@ private:
     bool post_job(Job job);
     void worker_main();
     void run_apply();
-    void report_save_failure(const std::string& error);
+    void report_save_failure(Status status);
 
     ProfileSource& source_;
     ReportSink& sink_;
@@ -181,7 +183,7 @@ private:
     ChangeSet owed_;  // sections the mouse did not take, sent with the next apply
 
     mutable std::mutex error_mutex_;
-    std::string last_save_error_;
+    Status last_save_status_;
 
     std::mutex queue_mutex_;
     std::condition_variable queue_cv_;

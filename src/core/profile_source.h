@@ -7,9 +7,8 @@
 
 #include <atomic>
 #include <mutex>
-#include <string>
-
 #include "core/profile_record.h"
+#include "core/status.h"
 
 namespace vantorel {
 
@@ -20,8 +19,8 @@ public:
     // The edited record (the selected profile). Call with mutex() held.
     virtual ProfileRecord& current() = 0;
     // Saves the profile library with its selected index. Call with mutex()
-    // held. On failure returns false and describes it in *error.
-    virtual bool save(std::string* error) = 0;
+    // held.
+    virtual Status save() = 0;
 };
 
 // A single record with a save counter: the source the tests and the
@@ -30,10 +29,9 @@ class MemoryProfileSource : public ProfileSource {
 public:
     std::mutex& mutex() override { return mutex_; }
     ProfileRecord& current() override { return record_; }
-    bool save(std::string* error) override {
+    Status save() override {
         ++saves_;
-        if (fail_saves_ && error) *error = "simulated save failure";
-        return !fail_saves_;
+        return fail_saves_ ? Status::IoError("simulated save failure") : Status::OK();
     }
     int saves() const { return saves_.load(); }
     void set_fail_saves(bool fail) { fail_saves_ = fail; }

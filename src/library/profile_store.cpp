@@ -24,11 +24,7 @@ bool ProfileStore::select(std::size_t i) {
     return true;
 }
 
-bool ProfileStore::save(std::string* error) {
-    Status status = profiles_.save(folder_.profile_file());
-    if (!status && error) *error = status.message();
-    return status.ok();
-}
+Status ProfileStore::save() { return profiles_.save(folder_.profile_file()); }
 
 const TextLookup& builtin_texts() {
     static const MapTextLookup texts({{"add_profile_text", u"Profile "}, {"add_macro_text", u"Macro "}});

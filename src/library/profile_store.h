@@ -34,7 +34,7 @@ public:
     // ProfileSource
     std::mutex& mutex() override { return mutex_; }
     ProfileRecord& current() override;
-    bool save(std::string* error) override;
+    Status save() override;
 
     // Makes profile i the edited one (and the stored selection); false when i
     // is outside the list. Call with mutex() held.

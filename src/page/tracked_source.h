@@ -24,14 +24,14 @@ public:
     std::mutex& mutex() override { return store_.mutex(); }
     ProfileRecord& current() override { return store_.current(); }
     // Call with mutex() held. A failed save leaves the edits marked unsaved.
-    bool save(std::string* error) override {
+    Status save() override {
         if (held_) {
             unsaved_ = true;
-            return true;
+            return Status::OK();
         }
-        const bool ok = store_.save(error);
-        unsaved_ = !ok;
-        return ok;
+        Status status = store_.save();
+        unsaved_ = !status.ok();
+        return status;
     }
 
     // Call with mutex() held. The macro library's file, under the same
@@ -57,7 +57,11 @@ public:
         std::lock_guard<std::mutex> lock(mutex());
         bool ok = true;
         if (macros_unsaved_) ok = save_macros(error);
-        if (unsaved_) ok = save(error) && ok;
+        if (unsaved_) {
+            const Status status = save();
+            if (!status && error) *error = status.message();
+            ok = status.ok() && ok;
+        }
         return ok;
     }
 

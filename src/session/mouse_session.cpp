@@ -86,8 +86,8 @@ void MouseSession::start() {
             tell([&summary](MouseObserver& o) { o.apply_finished(summary); });
         });
     });
-    engine_->set_save_failed_callback([this](const std::string& error) {
-        post_to_observers([error](MouseObserver& o) { o.save_failed(error); });
+    engine_->set_save_failed_callback([this](const Status& status) {
+        post_to_observers([error = status.message()](MouseObserver& o) { o.save_failed(error); });
     });
     apply_later_ = std::make_unique<ExecutorTimer>(executor_, "apply delay", [this] { request_apply(ApplyWhen::Now); });
 

@@ -50,7 +50,7 @@ public:
     void attach(ApplyEngine& engine) {
         engine.set_started_callback([this] { add("started"); });
         engine.set_finished_callback([this](const ApplySummary& s) { add(s.ran ? "finished" : "dropped"); });
-        engine.set_save_failed_callback([this](const std::string&) { add("save failed"); });
+        engine.set_save_failed_callback([this](const Status&) { add("save failed"); });
     }
     std::vector<std::string> take() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -431,14 +431,15 @@ TEST_F(ApplyEngineTest, SaveFailuresAreReportedNotIgnored) {
     source.set_fail_saves(true);
     rec().set_breath_speed(2);
     // Observers are set while the worker is idle.
-    engine.set_save_failed_callback([&](const std::string& e) { failures.push_back(e); });
+    engine.set_save_failed_callback([&](const Status& s) { failures.push_back(s.message()); });
     engine.set_finished_callback([&](const ApplySummary& s) { summaries.push_back(s); });
     apply();
     EXPECT_FALSE(engine.commit());
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_EQ(engine.last_save_error(), "simulated save failure");
+    EXPECT_EQ(engine.last_save_status().to_string(), "I/O error: simulated save failure");
     ASSERT_EQ(summaries.size(), 1u);
     EXPECT_FALSE(summaries[0].saved);
+    EXPECT_EQ(summaries[0].save_status.to_string(), "I/O error: simulated save failure");
     // The mouse has the values even though the file does not.
     EXPECT_EQ(engine.last_applied().breath_speed(), 2);
 }

@@ -256,7 +256,7 @@ struct LinkHarness {
         change(profiles.current());
         change(last_applied);
         ++commits;
-        profiles.save(nullptr);
+        (void)profiles.save();
     }
 
     void make(LinkController::Options o = {}) {

@@ -282,9 +282,8 @@ TEST_F(ProfileLibraryFile, ReadingOnlyNeverWritesWhateverTheFilesHold) {
         ProfileStore store(DataFolder::at(dir.path(), DataFolder::Create::Never));
         store.load(english(), LoadMode::ReadOnly);
         EXPECT_EQ(store.profiles().size(), c.profiles);
-        std::string error;
         if (!store.profiles().empty()) {
-            EXPECT_FALSE(store.save(&error));
+            EXPECT_FALSE(store.save());
         }
         EXPECT_FALSE(store.macros().save());
         EXPECT_EQ(snapshot_tree(dir.path()), before);

@@ -33,9 +33,9 @@ class SavingSource final : public ProfileSource {
 public:
     std::mutex& mutex() override { return mutex_; }
     ProfileRecord& current() override { return record_; }
-    bool save(std::string*) override {
+    Status save() override {
         saved_ = record_;
-        return true;
+        return Status::OK();
     }
     std::optional<ProfileRecord> saved() {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -241,7 +241,7 @@ int run_apply_job(const ApplyJob& job) {
         }
     }
     if (!summary.saved) {
-        std::cout << "save: failed: " << summary.save_error << '\n';
+        std::cout << "save: failed: " << summary.save_status.message() << '\n';
         all_through = false;
     }
     if (!device_changes.empty() && job.library && !keep_device_changes(job, device_changes)) all_through = false;

@@ -298,10 +298,9 @@ void register_profile(CLI::App& app, GlobalOptions& global) {
         if (!result.index) return import_refused(result, global);
         if (!result.status) print_error(result.status.message());
         store->select(*result.index);
-        std::string error;
-        if (!store->save(&error)) {
+        if (const Status saved = store->save(); !saved) {
             undo_profile_import(result, store->profiles(), store->macros());
-            return fail("the profile was not imported: " + error, global);
+            return fail("the profile was not imported: " + saved.message(), global);
         }
         std::cout << "Imported \"" << to_utf8(store->current().profile_name()) << "\" as profile " << *result.index;
         if (result.macros_added) std::cout << " with " << counted(static_cast<std::size_t>(result.macros_added), "macro");

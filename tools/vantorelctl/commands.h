@@ -45,7 +45,7 @@ public:
     explicit ReadOnlySource(const ProfileRecord& r) : record_(r) {}
     std::mutex& mutex() override { return mutex_; }
     ProfileRecord& current() override { return record_; }
-    bool save(std::string*) override { return true; }
+    Status save() override { return Status::OK(); }
 
 private:
     std::mutex mutex_;

@@ -281,7 +281,11 @@ bool LibraryEdit::commit(bool macros_changed, ApplyNeed need) {
                 ok = false;
             }
         }
-        if (ok) ok = store_->save(&error);
+        if (ok) {
+            const Status status = store_->save();
+            if (!status) error = status.message();
+            ok = status.ok();
+        }
     }
     if (!ok) {
         print_error("could not save the library: " + error);
