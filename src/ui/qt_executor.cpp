@@ -11,6 +11,7 @@ QtExecutor::QtExecutor(QObject* parent) : QObject(parent) {}
 
 QtExecutor::~QtExecutor() {
     for (auto& [id, timer] : timers_) delete timer;
+    for (QTimer* timer : idle_) delete timer;
 }
 
 void QtExecutor::post(Task task) {
@@ -20,7 +21,16 @@ void QtExecutor::post(Task task) {
 
 Executor::TimerId QtExecutor::start_timer(int milliseconds, bool repeat, Task task, const char* name) {
     const TimerId id = next_id_++;
-    auto* timer = new QTimer(this);
+    // A stopped timer is used again: timers restart often (the receiver's
+    // watchdog with every event) and a deleted one would cost the event loop
+    // a deferred delete each time.
+    QTimer* timer = nullptr;
+    if (!idle_.empty()) {
+        timer = idle_.back();
+        idle_.pop_back();
+    } else {
+        timer = new QTimer(this);
+    }
     timer->setObjectName(QLatin1String(name ? name : ""));
     // Short periods drive animations; keep them even.
     timer->setTimerType(milliseconds < 100 ? Qt::PreciseTimer : Qt::CoarseTimer);
@@ -38,10 +48,11 @@ Executor::TimerId QtExecutor::start_timer(int milliseconds, bool repeat, Task ta
 void QtExecutor::stop_timer(TimerId id) {
     auto it = timers_.find(id);
     if (it == timers_.end()) return;
-    it->second->stop();
-    it->second->disconnect(this);
-    it->second->deleteLater();
+    QTimer* timer = it->second;
     timers_.erase(it);
+    timer->stop();
+    timer->disconnect(this);
+    idle_.push_back(timer);
 }
 
 }  // namespace vantorel::ui

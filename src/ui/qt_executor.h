@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "core/executor.h"
 
@@ -27,6 +28,7 @@ public:
 
 private:
     std::map<TimerId, QTimer*> timers_;
+    std::vector<QTimer*> idle_;  // stopped, ready to be used again
     TimerId next_id_ = 1;
 };
 

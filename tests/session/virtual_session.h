@@ -23,6 +23,7 @@
 #include "core/event_loop.h"
 #include "core/profile_source.h"
 #include "device/device_events.h"
+#include "device/link_fakes.h"
 #include "device/virtual_mouse.h"
 #include "session/mouse_session.h"
 
@@ -129,14 +130,7 @@ public:
     // The receiver's two nodes coming or going, as the device watch reports them.
     void receiver_change(bool arrival) {
         for (const char* node : {FakeReceiverBackend::kCommandPath, FakeReceiverBackend::kEventPath}) {
-            DeviceChange c;
-            c.arrival = arrival;
-            c.bus = DeviceBus::Usb;
-            c.vendor_id = kVendorId;
-            c.product_id = kReceiverProductId;
-            c.subsystem = "hidraw";
-            c.devnode = node;
-            changes_->push(std::move(c));
+            changes_->push(hidraw_change(arrival, node));
             changed_();
         }
         loop.process_pending();

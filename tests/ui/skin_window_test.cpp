@@ -242,15 +242,15 @@ TEST_F(SkinWindowTest, TimersByIdRestartAndStop) {
     auto timers = std::make_unique<ManualTimerService>();
     ManualTimerService* manual = timers.get();
     win_.SetTimerService(std::move(timers));
-    win_.SetTimer(513, 500);
-    win_.SetTimer(513, 200);  // restarts with the new period
-    EXPECT_TRUE(win_.IsTimerActive(513));
-    EXPECT_EQ(manual->interval(513), 200);
-    EXPECT_TRUE(manual->fire(513));
-    EXPECT_TRUE(manual->fire(513));  // periodic until killed
-    win_.KillTimer(513);
-    EXPECT_FALSE(manual->fire(513));
-    EXPECT_EQ(win_.timers, (std::vector<int>{513, 513}));
+    win_.SetTimer(903, 500);
+    win_.SetTimer(903, 200);  // restarts with the new period
+    EXPECT_TRUE(win_.IsTimerActive(903));
+    EXPECT_EQ(manual->interval(903), 200);
+    EXPECT_TRUE(manual->fire(903));
+    EXPECT_TRUE(manual->fire(903));  // periodic until killed
+    win_.KillTimer(903);
+    EXPECT_FALSE(manual->fire(903));
+    EXPECT_EQ(win_.timers, (std::vector<int>{903, 903}));
 }
 
 TEST_F(SkinWindowTest, ControlTimerNotifiesItsControl) {
@@ -263,7 +263,7 @@ TEST_F(SkinWindowTest, ControlTimerNotifiesItsControl) {
 TEST_F(SkinWindowTest, MessagesPostedFromOtherThreadsArriveInOrder) {
     constexpr int kCount = 200;
     std::thread poster([this] {
-        for (int i = 0; i < kCount; ++i) win_.PostMessage(1129, static_cast<std::uintptr_t>(i));
+        for (int i = 0; i < kCount; ++i) win_.PostMessage(1901, static_cast<std::uintptr_t>(i));
     });
     poster.join();
     ASSERT_TRUE(pump_until([&] { return win_.messages.size() == kCount; }));
