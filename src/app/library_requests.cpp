@@ -34,10 +34,11 @@ bool LibraryRequests::same_folder(const std::filesystem::path& folder) const {
 }
 
 QByteArray LibraryRequests::handle(const void* connection, const QByteArray& line) {
-    if (prepare_) prepare_();
     const std::optional<LibraryRequest> request =
         parse_library_request(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (!request) return "error";
+    if (request->verb == LibraryRequest::Verb::Mouse) return QByteArray::fromStdString(format_mouse_reply(mouse_reply()));
+    if (prepare_) prepare_();
     if (request->verb == LibraryRequest::Verb::Hold) {
         // A second command waits for the first on the lock file; a hold
         // asked for while another is open is refused rather than nested.
@@ -72,6 +73,18 @@ QByteArray LibraryRequests::handle(const void* connection, const QByteArray& lin
     else if (request->apply == LibraryRequest::Apply::Full) apply = CMS_1_Page::ReloadApply::Full;
     page_.ReloadLibrary(apply);
     return "done";
+}
+
+MouseReply LibraryRequests::mouse_reply() {
+    // The program owns the mouse: vantorelctl asks it instead of opening the
+    // device. The virtual mouse is no mouse of the user's.
+    MouseReply reply;
+    const LinkState& links = page_.links();
+    if (page_.demo_active() || !links.any()) return reply;
+    reply.link = connection_mode_name(links.mode());
+    reply.percent = links.battery_percent.load();
+    reply.charging = links.battery_charging.load() != 0;
+    return reply;
 }
 
 void LibraryRequests::closed(const void* connection) {

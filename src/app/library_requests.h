@@ -31,6 +31,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "library/library_request.h"
+
 namespace vantorel {
 
 class CMS_1_Page;
@@ -56,6 +58,7 @@ public:
     void holder_silent();
 
 private:
+    MouseReply mouse_reply();
     bool same_folder(const std::filesystem::path& folder) const;
     void lose_holder(const char* why);
 

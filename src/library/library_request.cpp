@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "library/library_request.h"
 
+#include <vector>
+
 namespace vantorel {
 
 namespace {
@@ -9,6 +11,7 @@ constexpr std::string_view kHold = "hold ";
 constexpr std::string_view kReload = "reload ";
 constexpr std::string_view kRelease = "release";
 constexpr std::string_view kKeep = "keep";
+constexpr std::string_view kMouse = "mouse";
 
 bool must_escape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '%'; }
 
@@ -79,6 +82,10 @@ std::optional<LibraryRequest> parse_library_request(std::string_view line) {
         request.verb = LibraryRequest::Verb::Release;
         return request;
     }
+    if (line == kMouse) {
+        request.verb = LibraryRequest::Verb::Mouse;
+        return request;
+    }
     if (line.starts_with(kReload)) {
         const std::string_view word = line.substr(kReload.size());
         for (const ApplyWord& w : kApplyWords) {
@@ -109,8 +116,47 @@ std::string format_library_request(const LibraryRequest& request) {
                 if (w.apply == request.apply) return std::string(kReload) + std::string(w.word);
             break;
         case LibraryRequest::Verb::Release: return std::string(kRelease);
+        case LibraryRequest::Verb::Mouse: return std::string(kMouse);
     }
     return std::string(kRelease);
+}
+
+std::optional<MouseReply> parse_mouse_reply(std::string_view line) {
+    // Exactly four words, one space apart.
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0;;) {
+        const std::size_t space = line.find(' ', start);
+        words.push_back(line.substr(start, space == std::string_view::npos ? std::string_view::npos : space - start));
+        if (space == std::string_view::npos) break;
+        start = space + 1;
+    }
+    if (words.size() != 4) return std::nullopt;
+    for (std::string_view word : words)
+        if (word.empty()) return std::nullopt;
+    if (words[0] != kMouse) return std::nullopt;
+    MouseReply reply;
+    if (words[1] != "wired" && words[1] != "wireless" && words[1] != "ble" && words[1] != "none") return std::nullopt;
+    reply.link = std::string(words[1]);
+    if (words[2] == "-1") {
+        reply.percent = -1;
+    } else {
+        if (words[2].size() > 3 || (words[2].size() > 1 && words[2][0] == '0')) return std::nullopt;
+        int percent = 0;
+        for (char c : words[2]) {
+            if (c < '0' || c > '9') return std::nullopt;
+            percent = percent * 10 + (c - '0');
+        }
+        if (percent > 100) return std::nullopt;
+        reply.percent = percent;
+    }
+    if (words[3] != "0" && words[3] != "1") return std::nullopt;
+    reply.charging = words[3] == "1";
+    return reply;
+}
+
+std::string format_mouse_reply(const MouseReply& reply) {
+    return std::string(kMouse) + ' ' + reply.link + ' ' + std::to_string(reply.percent) + ' ' +
+           (reply.charging ? "1" : "0");
 }
 
 }  // namespace vantorel

@@ -7,6 +7,7 @@
 //   keep
 //   reload none|changed|full
 //   release
+//   mouse      (no hold needed: the program answers with a mouse line, below)
 //
 // One request a line, without its newline; words are separated by one space
 // and nothing else is accepted around them. The data folder is the command's
@@ -27,7 +28,7 @@
 namespace vantorel {
 
 struct LibraryRequest {
-    enum class Verb { Hold, Keep, Reload, Release };
+    enum class Verb { Hold, Keep, Reload, Release, Mouse };
     enum class Apply { None, Changed, Full };
 
     Verb verb = Verb::Release;
@@ -47,5 +48,18 @@ inline constexpr std::size_t kMaxRequestFolder = 4095;
 std::optional<LibraryRequest> parse_library_request(std::string_view line);
 // The line of a request, without the newline.
 std::string format_library_request(const LibraryRequest& request);
+
+// The program's answer to "mouse": the link it reaches the mouse over and the
+// battery as the mouse last reported it.
+//   mouse <wired|wireless|ble|none> <percent, -1 when not reported> <charging 0|1>
+struct MouseReply {
+    std::string link = "none";
+    int percent = -1;
+    bool charging = false;
+
+    bool operator==(const MouseReply&) const = default;
+};
+std::optional<MouseReply> parse_mouse_reply(std::string_view line);
+std::string format_mouse_reply(const MouseReply& reply);
 
 }  // namespace vantorel

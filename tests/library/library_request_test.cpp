@@ -29,6 +29,7 @@ TEST(LibraryRequestLine, WellFormedRequestsAreReadAndWrittenBackByteForByte) {
         {"reload changed", Verb::Reload, "", Apply::Changed},
         {"reload full", Verb::Reload, "", Apply::Full},
         {"release", Verb::Release, "", Apply::None},
+        {"mouse", Verb::Mouse, "", Apply::None},
     };
     for (const auto& c : cases) {
         const auto r = parse_library_request(c.line);
@@ -69,12 +70,27 @@ TEST(LibraryRequestLine, AnythingElseIsRefused) {
         "hold /%",
         "hold /%G0",
         "keep ",
+        "mouse ",
+        "Mouse",
     };
     for (const std::string& line : cases) EXPECT_FALSE(parse_library_request(line)) << line;
     EXPECT_TRUE(parse_library_request("hold /" + std::string(kMaxRequestFolder - 1, 'a'))) << "the longest folder";
     std::string escaped;
     for (std::size_t i = 0; i + 1 < kMaxRequestFolder; ++i) escaped += "%0A";
     EXPECT_TRUE(parse_library_request("hold /" + escaped)) << "the longest folder, every byte escaped";
+}
+
+// The running program's answer about the mouse: read back as written, and
+// nothing half-formed taken for an answer.
+TEST(MouseReplyLine, AnswersRoundTripAndMalformedOnesAreRefused) {
+    const MouseReply good[] = {{"wireless", 76, false}, {"wired", 100, true}, {"ble", -1, false}, {"none", -1, false},
+                               {"wired", 0, true}};
+    for (const MouseReply& r : good) EXPECT_EQ(parse_mouse_reply(format_mouse_reply(r)), r) << format_mouse_reply(r);
+    EXPECT_EQ(format_mouse_reply({"wireless", 76, false}), "mouse wireless 76 0");
+    const std::string bad[] = {"", "mouse", "mouse wireless 76", "mouse wireless 76 0 x", "mouse usb 76 0",
+                               "mouse wireless 101 0", "mouse wireless 076 0", "mouse wireless -2 0",
+                               "mouse wireless 76 2", "mouse  wireless 76 0", "mouse wireless 76 0 ", "held"};
+    for (const std::string& line : bad) EXPECT_FALSE(parse_mouse_reply(line)) << line;
 }
 
 }  // namespace

@@ -130,6 +130,17 @@ TEST_F(OutsideChange, IsShownAtOnceAndSurvivesTheProgramsNextSave) {
     EXPECT_EQ(dpi_display_value(saved.dpi_value(1)), 1200);
 }
 
+// The running program owns the mouse: status asks it over its socket and
+// leaves the device alone (no links of its own in the answer).
+TEST_F(OutsideChange, StatusIsAnsweredByTheRunningProgram) {
+    ASSERT_EQ(h.page->links().mode(), ConnectionMode::Wired);
+    const CliResult r = vantorelctl("status --json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\"link\": \"wired\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"links\": null"), std::string::npos) << "the command opened the device itself: " << r.out;
+    EXPECT_FALSE(h.page->library_held()) << "asking about the mouse needs no hold";
+}
+
 TEST_F(OutsideChange, ProfileOperationsShowInTheListAndSwitchTheMouse) {
     const CliResult added = vantorelctl("profile new Travel");
     ASSERT_EQ(added.status, 0) << added.out;

@@ -13,7 +13,10 @@
 
 #include "commands.h"
 #include "core/text.h"
+#include "core/trace.h"
+#include "library/program_mark.h"
 #include "library_access.h"
+#include "library_edit.h"
 #include "link_session.h"
 #include "link_text.h"
 
@@ -31,9 +34,46 @@ struct Battery {
     std::string state;
 };
 
+int print_status(const StatusOptions& opts, const GlobalOptions& global, bool battery_only, ConnectionMode active,
+                 const std::optional<Battery>& battery, const nlohmann::json& links, const std::string& missing);
+
+// While the desktop program runs on the data folder it owns the mouse: it is
+// asked, and the device is left alone. Nothing when it does not run there,
+// cannot be asked, or has no mouse of the user's itself.
+std::optional<MouseReply> ask_running_program(const GlobalOptions& global) {
+    const DataFolder folder = command_data_folder(global, DataFolder::Create::Never);
+    if (!folder.status()) return std::nullopt;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder.path(), ec);
+    if (ec) return std::nullopt;
+    const ProgramProbe probe = probe_program(absolute);
+    if (probe.state != ProgramProbe::State::Running) return std::nullopt;
+    std::string why;
+    std::optional<MouseReply> reply = GuiLink::ask_mouse(probe.socket, &why);
+    if (!reply) trace("status: QV Vantorel runs on the data folder but could not be asked: %s\n", why.c_str());
+    if (reply && reply->link == "none") return std::nullopt;
+    return reply;
+}
+
+ConnectionMode link_of(const std::string& word) {
+    if (word == "wired") return ConnectionMode::Wired;
+    if (word == "wireless") return ConnectionMode::Wireless;
+    if (word == "ble") return ConnectionMode::Ble;
+    return ConnectionMode::None;
+}
+
 int run_status(const StatusOptions& opts, const GlobalOptions& global, bool battery_only) {
     LinkSession::Options options;
     options.simulate = simulated_link(opts.simulate);
+    std::optional<MouseReply> program;
+    if (!options.simulate) program = ask_running_program(global);
+    if (program) {
+        std::optional<Battery> battery;
+        if (program->percent >= 0)
+            battery = Battery{program->percent,
+                              program->charging ? "charging" : program->percent == 100 ? "full" : "discharging"};
+        return print_status(opts, global, battery_only, link_of(program->link), battery, nullptr, std::string());
+    }
     std::string error;
     auto session = LinkSession::create(options, &error);
     if (!session) {
@@ -58,6 +98,14 @@ int run_status(const StatusOptions& opts, const GlobalOptions& global, bool batt
 
     const std::string missing =
         active == ConnectionMode::None ? "no mouse found: " + missing_mouse_reason(reports, opts.wait) : std::string();
+    return print_status(opts, global, battery_only, active, battery, devices_json(reports, active, session->simulated()),
+                        missing);
+}
+
+// What status and battery print, from the links seen (`links`; null when the
+// running program answered, as it owns them) or from the program's answer.
+int print_status(const StatusOptions& opts, const GlobalOptions& global, bool battery_only, ConnectionMode active,
+                 const std::optional<Battery>& battery, const nlohmann::json& links, const std::string& missing) {
     if (active == ConnectionMode::None && !(opts.json && !battery_only)) {
         print_error(missing);
         return kExitNoMouse;
@@ -74,7 +122,7 @@ int run_status(const StatusOptions& opts, const GlobalOptions& global, bool batt
     // The library is only read.
     std::unique_ptr<ProfileStore> store = open_store(global, LoadMode::ReadOnly);
     nlohmann::ordered_json j;
-    j["links"] = devices_json(reports, active, session->simulated());
+    j["links"] = links;
     if (active == ConnectionMode::None) {
         // JSON still, with the reason in it, and the status of no mouse.
         j["link"] = nullptr;

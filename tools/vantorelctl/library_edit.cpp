@@ -66,9 +66,7 @@ const char* apply_need_word(ApplyNeed need) {
     return "none";
 }
 
-std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
-                                       std::string* why, bool* busy) {
-    *busy = false;
+std::unique_ptr<GuiLink> GuiLink::connect(const std::filesystem::path& socket, std::string* why) {
     const std::string path = socket.string();
     sockaddr_un addr{};
     if (path.empty()) {
@@ -99,6 +97,29 @@ std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, cons
         *why = "it runs as another user; run the command as that user";
         return nullptr;
     }
+    return link;
+}
+
+std::optional<MouseReply> GuiLink::ask_mouse(const std::filesystem::path& socket, std::string* why) {
+    std::unique_ptr<GuiLink> link = connect(socket, why);
+    if (!link) return std::nullopt;
+    LibraryRequest ask;
+    ask.verb = LibraryRequest::Verb::Mouse;
+    std::string answer;
+    if (!link->request(format_library_request(ask), &answer)) {
+        *why = "it did not answer within " + std::to_string(kAnswerTimeoutMs / 1000) + " s (is it stopped?)";
+        return std::nullopt;
+    }
+    std::optional<MouseReply> reply = parse_mouse_reply(answer);
+    if (!reply) *why = "it answered \"" + answer + "\"";
+    return reply;
+}
+
+std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
+                                       std::string* why, bool* busy) {
+    *busy = false;
+    std::unique_ptr<GuiLink> link = connect(socket, why);
+    if (!link) return nullptr;
     std::string answer;
     LibraryRequest hold;
     hold.verb = LibraryRequest::Verb::Hold;

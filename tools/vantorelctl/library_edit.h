@@ -37,9 +37,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "commands.h"
+#include "library/library_request.h"
 #include "library/profile_store.h"
 
 namespace vantorel::cli {
@@ -61,6 +63,9 @@ public:
     // *busy set when a dialog of the program is open).
     static std::unique_ptr<GuiLink> hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
                                          std::string* why, bool* busy);
+    // Asks the program listening on `socket` about the mouse it owns (no
+    // hold). Nothing, with the reason in *why, when it cannot be asked.
+    static std::optional<MouseReply> ask_mouse(const std::filesystem::path& socket, std::string* why);
     ~GuiLink();  // a hold still open is released
     GuiLink(const GuiLink&) = delete;
     GuiLink& operator=(const GuiLink&) = delete;
@@ -73,6 +78,8 @@ public:
 
 private:
     explicit GuiLink(int fd) : fd_(fd) {}
+    // Connected to the program's socket, run by this user; null with *why.
+    static std::unique_ptr<GuiLink> connect(const std::filesystem::path& socket, std::string* why);
     bool request(const std::string& line, std::string* answer);
     int fd_ = -1;
     bool open_ = true;
