@@ -37,9 +37,12 @@ for_window [app_id="io.github.qvvantorel.QVVantorel"] floating enable
 CONFIG
 chmod 644 "$dir/config"
 
+# The sanitizer builds' options go along (the user's environment is
+# otherwise emptied).
 as_user() {
   runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run" \
-    WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland QV_VANTOREL_DEBUG=1 ${SWAYSOCK:+SWAYSOCK=$SWAYSOCK} "$@"
+    WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland QV_VANTOREL_DEBUG=1 ${SWAYSOCK:+SWAYSOCK=$SWAYSOCK} \
+    ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} "$@"
 }
 sway_pid=
 app_pid=
