@@ -32,7 +32,6 @@
 
 #include "core/clock.h"
 #include "core/event_loop.h"
-#include "core/messages.h"
 #include "core/profile_source.h"
 #include "device/device_events.h"
 #include "device/link_state.h"

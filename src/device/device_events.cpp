@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "core/messages.h"
 #include "core/trace.h"
 #include "device/wired_driver.h"
 

@@ -77,8 +77,6 @@ void LinkController::Shutdown() {
     wired_.Close();
 }
 
-void LinkController::DevicesChanged() { drain_device_changes(); }
-
 std::function<void()> LinkController::device_change_notifier() {
     // Each call stands for one queued change, but whatever is queued is
     // handled by the first task; later ones then find less or nothing.

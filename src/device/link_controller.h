@@ -74,8 +74,6 @@ public:
     // Window destruction: readers stopped, wired library closed.
     void Shutdown();
 
-    // The device watch queued changes: they are handled now.
-    void DevicesChanged();
     // For the device watch (any thread): handles what it queued, in a task
     // on the executor.
     std::function<void()> device_change_notifier();

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "device/wired_link.h"
 
-#include "core/messages.h"
 #include "core/trace.h"
 #include "device/hid_backend.h"
 

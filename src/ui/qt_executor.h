@@ -24,8 +24,6 @@ public:
     TimerId start_timer(int milliseconds, bool repeat, Task task, const char* name) override;
     void stop_timer(TimerId id) override;
 
-    int running_timers() const { return static_cast<int>(timers_.size()); }
-
 private:
     std::map<TimerId, QTimer*> timers_;
     std::vector<QTimer*> idle_;  // stopped, ready to be used again

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/messages.h"
 #include "device/wired_driver.h"
 #include "link_fakes.h"
 

@@ -19,7 +19,6 @@
 
 #include "core/apply_engine.h"
 #include "core/event_loop.h"
-#include "core/messages.h"
 #include "device/link_controller.h"
 #include "device/link_fakes.h"
 #include "device/report_sender.h"

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "core/event_loop.h"
-#include "core/messages.h"
 #include "device/wired_driver.h"
 #include "core/reports.h"
 #include "device/report_sender.h"

@@ -8,7 +8,6 @@
 
 #include <thread>
 
-#include "core/messages.h"
 #include "device/wired_driver.h"
 #include "device/link_controller.h"
 #include "device/plugin_loader.h"

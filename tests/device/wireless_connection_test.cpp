@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/messages.h"
 #include "link_fakes.h"
 
 namespace vantorel {

@@ -6,7 +6,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/messages.h"
 #include "core/trace.h"
 
 #if VANTOREL_HAVE_DEVICE_LINKS

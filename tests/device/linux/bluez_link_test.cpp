@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "core/apply_engine.h"
-#include "core/messages.h"
 #include "device/linux/bluez_transport.h"
 #include "device/link_fakes.h"
 #include "device/linux/bluez_standin.h"

@@ -4,7 +4,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "core/messages.h"
 #include "device/wired_driver.h"
 #include "device/hid_backend.h"
 #include "hidraw_testbed.h"

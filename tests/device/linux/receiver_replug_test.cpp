@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "core/event_loop.h"
-#include "core/messages.h"
 #include "core/profile_source.h"
 #include "device/device_events.h"
 #include "device/link_fakes.h"

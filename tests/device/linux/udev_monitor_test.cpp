@@ -2,7 +2,6 @@
 // UdevMonitor and enumerate_present against emulated devices and uevents.
 #include <gtest/gtest.h>
 
-#include "core/messages.h"
 #include "device/hid_backend.h"
 #include "device/linux/udev_monitor.h"
 #include "hidraw_testbed.h"
