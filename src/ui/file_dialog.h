@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Choosing a file to import from or export to, with the desktop's own file
-// dialog (through the desktop portal where there is one).
+// chooser through the desktop portal where one runs, otherwise with Qt's
+// dialog.
 #pragma once
 
 #include <QString>
@@ -30,5 +31,9 @@ QString FileDialogFolder();
 // Where the folder last used is kept between runs. Unset, it is kept for
 // this run only. Setting it reads the kept folder at once.
 void SetFileDialogMemory(std::function<QString()> load, std::function<void(const QString&)> save);
+
+// The D-Bus connection (by its name) the desktop portal is looked for on;
+// empty (the default): the session bus.
+void SetFileDialogPortalBus(const QString& connection_name);
 
 }  // namespace vantorel::ui

@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <QAbstractItemView>
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -11,6 +14,7 @@
 #include <functional>
 
 #include "ui/file_dialog.h"
+#include "ui/private_bus.h"
 #include "ui/qt_env.h"
 #include "ui/qt_translations.h"
 
@@ -38,11 +42,14 @@ protected:
         qputenv("HOME", QFile::encodeName(home_.path()));
         QDir::setCurrent(work_.path());
         SetFileDialogMemory(nullptr, nullptr);
+        // No desktop portal unless a test starts one.
+        SetFileDialogPortalBus(QStringLiteral("no-bus"));
     }
     void TearDown() override {
         qputenv("HOME", old_home_);
         QDir::setCurrent(old_work_);
         SetFileDialogMemory(nullptr, nullptr);
+        SetFileDialogPortalBus(QString());
         LoadQtTranslations(QLocale(QLocale::English));
         qApp->setStyleSheet(QString());
     }
@@ -54,15 +61,19 @@ protected:
         choice.save = save;
         choice.filter_name = QStringLiteral("Profile File");
         choice.suffix = QStringLiteral("pro");
-        QTimer::singleShot(0, [&] {
-            test::pump_until([] { return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()); });
+        // Looks for the dialog until it is up (the portal is asked first).
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             if (!dialog) return;
+            poll.stop();
             opened_in_ = QDir(dialog->directory()).absolutePath();
             if (!QTest::qWaitForWindowExposed(dialog)) ADD_FAILURE() << "the dialog never showed";
             act(*dialog);
             if (dialog->isVisible()) dialog->reject();
         });
+        poll.start();
         return ChooseFile(nullptr, choice);
     }
     // Types the path into the name field and clicks Open (or Save).
@@ -177,6 +188,111 @@ TEST_F(FileDialogTest, SpeaksTheProgramsLanguage) {
             EXPECT_EQ(cancel->text().remove(QLatin1Char('&')), QString::fromUtf8(c.cancel));
         });
     }
+}
+
+// The patterns of the portal's filters a(sa(us)), "name: p1 p2".
+QStringList portal_filters(const QVariant& value) {
+    QStringList out;
+    const QDBusArgument arg = value.value<QDBusArgument>();
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QString name;
+        arg.beginStructure();
+        arg >> name;
+        QStringList patterns;
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            uint type = 0;
+            QString pattern;
+            arg.beginStructure();
+            arg >> type >> pattern;
+            arg.endStructure();
+            patterns << QStringLiteral("%1%2").arg(type == 0 ? QString() : QStringLiteral("mime:"), pattern);
+        }
+        arg.endArray();
+        arg.endStructure();
+        out << name + QStringLiteral(": ") + patterns.join(QLatin1Char(' '));
+    }
+    arg.endArray();
+    return out;
+}
+
+// A stand-in desktop portal on a private session bus: it answers each
+// request at once with the response a case gives.
+TEST_F(FileDialogTest, TheDesktopPortalChoosesWhereOneRunsElseQtsDialog) {
+    uint code = 0;
+    QString uri;
+    test::StandInObject portal;  // outlives the bus it is on
+    test::PrivateBus bus;
+    if (!bus.start()) GTEST_SKIP() << "no dbus-daemon to run a private session bus";
+    bus.connect(QStringLiteral("program"));
+    QDBusConnection desktop = bus.connect(QStringLiteral("desktop"));
+    SetFileDialogPortalBus(QStringLiteral("program"));
+    portal.answer = [&](const QDBusMessage& call, const QDBusConnection& b) {
+        if (call.member() == QLatin1String("Get")) {
+            b.send(call.createReply(QVariant::fromValue(QDBusVariant(QVariant::fromValue(4u)))));
+            return;
+        }
+        const QVariantMap options = qdbus_cast<QVariantMap>(call.arguments().value(2));
+        const QString handle = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
+                                   .arg(call.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_')),
+                                        options.value(QStringLiteral("handle_token")).toString());
+        b.send(call.createReply(QVariant::fromValue(QDBusObjectPath(handle))));
+        QDBusMessage response =
+            QDBusMessage::createSignal(handle, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        QVariantMap results;
+        if (!uri.isEmpty()) results.insert(QStringLiteral("uris"), QStringList{uri});
+        response << code << results;
+        b.send(response);
+    };
+    ASSERT_TRUE(desktop.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+    ASSERT_TRUE(desktop.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal));
+
+    const QString home = QDir(home_.path()).absolutePath();
+    const QString other = QDir(elsewhere_.path()).absolutePath();
+    const struct {
+        const char* what;
+        bool save;
+        uint code;  // 0 chosen, 1 cancelled
+        QString uri;
+        QString expected;
+        QString folder_asked;  // where the chooser is to open
+    } cases[] = {
+        {"a file opened", false, 0, QUrl::fromLocalFile(other + "/My Mouse.pro").toString(), other + "/My Mouse.pro", home},
+        {"saved, the name typed without the suffix", true, 0, QUrl::fromLocalFile(home + "/out").toString(),
+         home + "/out.pro", other},
+        {"cancelled", false, 1, QString(), QString(), home},
+        {"a chooser that answers with no file", false, 0, QString(), QString(), home},
+    };
+    FileChoice choice;
+    choice.filter_name = QStringLiteral("Profile File");
+    choice.suffix = QStringLiteral("pro");
+    choice.suggested_name = QStringLiteral("Game.pro");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        code = c.code;
+        uri = c.uri;
+        choice.save = c.save;
+        const int calls_before = static_cast<int>(portal.calls().size());
+        EXPECT_EQ(ChooseFile(nullptr, choice), c.expected);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "Qt's dialog came too";
+
+        const QList<QDBusMessage> calls = portal.calls().mid(calls_before);
+        ASSERT_FALSE(calls.isEmpty());
+        const QDBusMessage& request = calls.back();
+        EXPECT_EQ(request.member(), c.save ? QStringLiteral("SaveFile") : QStringLiteral("OpenFile"));
+        const QVariantMap options = qdbus_cast<QVariantMap>(request.arguments().value(2));
+        EXPECT_EQ(portal_filters(options.value(QStringLiteral("filters"))), QStringList{"Profile File: *.pro *.PRO"});
+        EXPECT_EQ(options.value(QStringLiteral("current_folder")).toByteArray(),
+                  QFile::encodeName(c.folder_asked) + QByteArray(1, '\0'));
+        EXPECT_EQ(options.value(QStringLiteral("current_name")).toString(),
+                  c.save ? QStringLiteral("Game.pro") : QString());
+    }
+
+    // The portal without a file chooser (or gone): Qt's dialog.
+    desktop.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+    choose([](QFileDialog&) {});
+    EXPECT_EQ(opened_in_, home) << "Qt's dialog did not open";
 }
 
 }  // namespace
