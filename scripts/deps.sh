@@ -18,6 +18,9 @@ PACKAGES=(
   # theme's fonts lack; fontconfig falls back to it.
   fonts-inter fonts-dejavu-core fonts-noto-cjk
   libx11-dev libxdamage-dev libxtst-dev x11-xkb-utils
+  # The focus detectors: X11 through libxcb, wlroots compositors through
+  # libwayland-client and code that wayland-scanner makes at build time.
+  libxcb1-dev libwayland-dev libwayland-bin
   clang libclang-rt-14-dev
   xvfb xauth dbus
   # Qt's own translations: the file dialog speaks the program's language.
