@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
     }
     ManualClock clock;  // the watchdog and other timers stay where they are
     EventLoop loop{clock};
-    NullDeviceView view;
+    LinkFacts facts;
     LinkState links;
     MemoryProfileSource profiles;
-    DeviceEvents events{loop, view, links, profiles, nullptr};
+    DeviceEvents events{loop, facts, links, profiles, nullptr};
     WirelessConnection wireless{backend, loop, events};
     int reports_handled = 0;
     events.set_event_tap([&](ConnectionMode, const DeviceEvent&) { ++reports_handled; });

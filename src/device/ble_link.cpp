@@ -6,9 +6,8 @@
 
 namespace vantorel {
 
-BleLink::BleLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt)
+BleLink::BleLink(Executor& executor, LinkState& links, DeviceEvents& events, BleGatt& gatt)
     : discovery_timer_(executor, "bluetooth discovery", [this] { BleOpenNotifications(); }),
-      view_(view),
       links_(links),
       events_(events),
       gatt_(gatt) {}
@@ -18,13 +17,8 @@ void BleLink::BleSetConnected(bool on) {
         links_.ble_connected.store(1);
         up_.store(true);
         discovery_timer_.start(kBleDiscoveryDelayMs);
-        view_.set_visible(controls::kBleIndicator, true);
-        events_.RefreshLinkSections();
+        events_.LinkChanged(ConnectionMode::Ble, true);
         events_.StopWatchdog();
-        // The mouse reports no battery over this link; a running charging
-        // animation is left alone.
-        view_.set_progress(controls::kPowerProgress, 100);
-        view_.set_label(controls::kPowerLabel, "100%", DeviceView::LabelMode::Plain);
         events_.DropWirelessLink();
         events_.NotifyLinkChange();
         trace("bluetooth link up\n");
@@ -33,11 +27,8 @@ void BleLink::BleSetConnected(bool on) {
     links_.ble_connected.store(0);
     up_.store(false);
     discovery_timer_.stop();
-    events_.StopChargingAnimation();
     gatt_.close_notifications();
-    view_.set_visible(controls::kBleIndicator, false);
-    // The sections hidden for this link come back for whichever link is left.
-    events_.RefreshLinkSections();
+    events_.LinkChanged(ConnectionMode::Ble, false);
     events_.NotifyLinkChange();
     trace("bluetooth link down\n");
 }

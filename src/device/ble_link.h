@@ -25,7 +25,7 @@ inline constexpr int kBleDiscoveryDelayMs = 2000;
 
 class BleLink final : public BleTransport {
 public:
-    BleLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events, BleGatt& gatt);
+    BleLink(Executor& executor, LinkState& links, DeviceEvents& events, BleGatt& gatt);
 
     void BleSetConnected(bool on);
     // An arrival or removal of the mouse (its HID-over-GATT node or its
@@ -47,7 +47,6 @@ public:
 
 private:
     ExecutorTimer discovery_timer_;
-    DeviceView& view_;
     LinkState& links_;
     DeviceEvents& events_;
     BleGatt& gatt_;

@@ -10,15 +10,6 @@
 namespace vantorel {
 namespace {
 
-constexpr int kAnimationStep = 2;
-constexpr int kAnimationEnd = 100;
-
-std::string indexed(const char* format, int i) {
-    char name[64];
-    std::snprintf(name, sizeof name, format, i);
-    return name;
-}
-
 std::uint8_t low_byte(std::uint16_t word) { return static_cast<std::uint8_t>(word & 0xFF); }
 std::uint8_t high_byte(std::uint16_t word) { return static_cast<std::uint8_t>(word >> 8); }
 
@@ -70,9 +61,9 @@ std::string dpi_popup_text(std::int64_t code) {
     return text;
 }
 
-DeviceEvents::DeviceEvents(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles,
+DeviceEvents::DeviceEvents(Executor& executor, LinkFacts& facts, LinkState& links, ProfileSource& profiles,
                            CommitChange commit)
-    : view_(view),
+    : facts_(facts),
       links_(links),
       profiles_(profiles),
       commit_(std::move(commit)),
@@ -80,8 +71,7 @@ DeviceEvents::DeviceEvents(Executor& executor, DeviceView& view, LinkState& link
       watchdog_(executor, "receiver watchdog",
                 [this] {
                     if (on_watchdog_) on_watchdog_();
-                }),
-      charging_(executor, "charging animation", [this] { OnChargingTick(); }) {}
+                }) {}
 
 void DeviceEvents::DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word) {
     dispatch(Carrier::DeviceLink, DeviceEvent{event_word, value_word});
@@ -129,7 +119,7 @@ void DeviceEvents::on_dpi_stage(int stage) {
         std::lock_guard<std::mutex> lock(profiles_.mutex());
         dpi_code = profiles_.current().dpi_value(stage - 1);
     }
-    view_.set_selected_silently(indexed(controls::kDpiStepOptionFormat, stage), true);
+    facts_.mouse_changed_setting(MouseSetting::DpiStage, stage, false);
     guard_.post([this, dpi_code] {
         if (on_dpi_stage_) on_dpi_stage_(dpi_code);
     });
@@ -138,22 +128,20 @@ void DeviceEvents::on_dpi_stage(int stage) {
 void DeviceEvents::on_polling_rate(Carrier carrier, int code) {
     const int index = polling_index_for_code(code);
     commit_change([index](ProfileRecord& r) { r.set_polling_rate_index(index); });
-    // Polling rate is not offered over Bluetooth LE, so its buttons stay as
-    // they are there.
-    if (carrier == Carrier::DeviceLink) view_.set_selected_silently(indexed(controls::kPollingButtonFormat, index + 1), true);
+    facts_.mouse_changed_setting(MouseSetting::PollingRate, index, carrier == Carrier::Ble);
 }
 
 void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t percent) {
     if (carrier == Carrier::Ble) {
         // Over Bluetooth LE a battery event says nothing about the other links.
         if (state == kBatteryFull) {
-            ShowFull();
+            ReportLevel(100);
         } else if (state == kBatteryCharging) {
-            ShowCharging();
+            ReportCharging();
+        } else if (percent <= 100) {
+            ReportLevel(percent);
         } else {
-            charging_.stop();
-            // An impossible percentage leaves the display as it was.
-            if (percent <= 100) ShowPercentage(percent);
+            read_battery({BatteryReading::Kind::Unreadable, -1});
         }
         return;
     }
@@ -163,21 +151,20 @@ void DeviceEvents::on_battery(Carrier carrier, std::uint8_t state, std::uint8_t 
     if (links_.wired_state.load() == kWiredAttached) {
         // On the cable the mouse charges; the receiver is not what carries it.
         DropWirelessLink();
-        if (state == kBatteryFull) ShowFull();
-        else ShowCharging();
+        if (state == kBatteryFull) ReportLevel(100);
+        else ReportCharging();
         return;
     }
     RaiseWirelessLink();
-    if (state == kBatteryCharging) ShowCharging();
-    else if (percent <= 100) ShowPercentage(percent);
-    else ShowFull();
+    if (state == kBatteryCharging) ReportCharging();
+    else if (percent <= 100) ReportLevel(percent);
+    else ReportLevel(100);
 }
 
 void DeviceEvents::on_light_effect(std::uint8_t value_low) {
     const int mode = (value_low / 16) % 16;
     commit_change([mode](ProfileRecord& r) { r.set_light_mode(mode); });
-    view_.select_item_silently(controls::kLightCombo, mode);
-    view_.refresh_light_section();
+    facts_.mouse_changed_setting(MouseSetting::LightMode, mode, false);
 }
 
 void DeviceEvents::commit_change(const ProfileChange& change) {
@@ -187,30 +174,6 @@ void DeviceEvents::commit_change(const ProfileChange& change) {
     }
     std::lock_guard<std::mutex> lock(profiles_.mutex());
     change(profiles_.current());
-}
-
-void DeviceEvents::RefreshLinkSections() {
-    view_.refresh_light_section();
-    if (links_.wired_state.load() == kWiredAttached) {
-        view_.set_visible(controls::kPollingCheck, true);
-        view_.set_visible(controls::kDebounceCheck, true);
-        return;
-    }
-    if (links_.ble_connected.load() != 0) {
-        // Polling rate and key debounce cannot be set over Bluetooth LE.
-        hide_section_for_ble(controls::kPollingCheck, controls::kPollingSection);
-        hide_section_for_ble(controls::kDebounceCheck, controls::kDebounceSection);
-        return;
-    }
-    // Bluetooth LE gone: whatever link is left offers them again.
-    view_.set_visible(controls::kPollingCheck, true);
-    view_.set_visible(controls::kDebounceCheck, true);
-}
-
-void DeviceEvents::hide_section_for_ble(std::string_view check, std::string_view section) {
-    if (view_.is_selected(check)) view_.set_selected_silently(check, false);
-    view_.set_visible(check, false);
-    if (view_.is_visible(section)) view_.set_visible(section, false);
 }
 
 void DeviceEvents::NotifyLinkChange() {
@@ -225,59 +188,39 @@ void DeviceEvents::NotifyLinkChange() {
 void DeviceEvents::RaiseWirelessLink() {
     if (links_.wireless_connected.load() == 1) return;
     links_.wireless_connected.store(1);
-    view_.set_visible(controls::kWirelessIndicator, true);
-    RefreshLinkSections();
+    LinkChanged(ConnectionMode::Wireless, true);
     NotifyLinkChange();
 }
 
 void DeviceEvents::DropWirelessLink() {
     if (links_.wireless_connected.load() == 0) return;
     links_.wireless_connected.store(0);
-    view_.set_visible(controls::kWirelessIndicator, false);
-    RefreshLinkSections();
+    LinkChanged(ConnectionMode::Wireless, false);
     NotifyLinkChange();
 }
 
-void DeviceEvents::battery_shown() {
+void DeviceEvents::read_battery(const BatteryReading& reading) {
+    facts_.battery_read(reading);
+    if (reading.kind == BatteryReading::Kind::Unreadable) return;
     guard_.post([this] {
         if (on_battery_) on_battery_();
     });
 }
 
-void DeviceEvents::ShowCharging() {
+void DeviceEvents::ReportCharging() {
     links_.battery_charging.store(1);
-    battery_shown();
-    view_.set_label(controls::kPowerLabel, controls::kChargingTextKey, DeviceView::LabelMode::ResourceText);
-    charging_.start(kChargingTickMs, true);
+    read_battery({BatteryReading::Kind::Charging, -1});
 }
 
-void DeviceEvents::ShowFull() { ShowPercentage(100); }
-
-void DeviceEvents::ShowPercentage(int percent) {
+void DeviceEvents::ReportLevel(int percent) {
     links_.battery_percent.store(percent);
     links_.battery_charging.store(0);
-    battery_shown();
-    charging_.stop();
-    view_.set_progress(controls::kPowerProgress, percent);
-    view_.set_label(controls::kPowerLabel, std::to_string(percent) + "%", DeviceView::LabelMode::Plain);
+    read_battery({BatteryReading::Kind::Level, percent});
 }
 
-void DeviceEvents::StartChargingDisplay() {
-    animation_position_ = 0;
-    ShowCharging();
-}
-
-void DeviceEvents::EndChargingDisplay() {
+void DeviceEvents::ClearBattery() {
     links_.battery_charging.store(0);
-    battery_shown();
-    view_.set_label(controls::kPowerLabel, "", DeviceView::LabelMode::Plain);
-    charging_.stop();
-}
-
-void DeviceEvents::OnChargingTick() {
-    view_.set_progress(controls::kPowerProgress, animation_position_);
-    animation_position_ += kAnimationStep;
-    if (animation_position_ > kAnimationEnd) animation_position_ = 0;
+    read_battery({BatteryReading::Kind::Cleared, -1});
 }
 
 }  // namespace vantorel

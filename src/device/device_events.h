@@ -22,6 +22,7 @@
 
 #include "core/executor.h"
 #include "core/profile_source.h"
+#include "device/link_facts.h"
 #include "device/link_state.h"
 
 namespace vantorel {
@@ -78,61 +79,6 @@ std::int64_t dpi_for_code(std::int64_t code);
 // Text of the DPI popup for a DPI code, "800 DPI" for code 16.
 std::string dpi_popup_text(std::int64_t code);
 
-// Control names of the mouse page that the link logic drives.
-namespace controls {
-inline constexpr std::string_view kWiredIndicator = "ms_1_wired";
-inline constexpr std::string_view kWirelessIndicator = "ms_1_wireless";
-inline constexpr std::string_view kBleIndicator = "ms_1_BLE";
-inline constexpr std::string_view kPowerProgress = "ms_1_progress_power";
-inline constexpr std::string_view kPowerLabel = "ms_1_label_power";
-inline constexpr const char* kDpiStepOptionFormat = "ms_1_option_dpi_step_%d";  // 1..8
-inline constexpr const char* kPollingButtonFormat = "ms_1_btn_prate_%d";        // 1..4
-inline constexpr std::string_view kLightCombo = "ms_1_combo_light";
-inline constexpr std::string_view kPollingCheck = "ms_1_check_prate";
-inline constexpr std::string_view kPollingSection = "ms_1_ver_prate";
-inline constexpr std::string_view kDebounceCheck = "ms_1_check_key_debounce";
-inline constexpr std::string_view kDebounceSection = "ms_1_hor_key_debounce";
-inline constexpr std::string_view kChargingTextKey = "charging_text";
-}  // namespace controls
-
-// What the link logic needs of the mouse page. The page implements it on its
-// controls; the tests record the calls. Every call comes on the UI thread. A
-// control name the page does not have is ignored (queries answer false).
-class DeviceView {
-public:
-    enum class LabelMode { Plain, ResourceText };
-
-    virtual ~DeviceView() = default;
-    // Checks or unchecks an option, check box or button without firing its
-    // notification.
-    virtual void set_selected_silently(std::string_view control, bool selected) = 0;
-    // Selects item `index` of a combo box without firing its notification.
-    virtual void select_item_silently(std::string_view control, int index) = 0;
-    virtual void set_progress(std::string_view control, int value) = 0;
-    // Plain: the label shows `text` as it is. ResourceText: `text` is a
-    // language key and the label shows its text.
-    virtual void set_label(std::string_view control, std::string_view text, LabelMode mode) = 0;
-    virtual void set_visible(std::string_view control, bool visible) = 0;
-    virtual bool is_visible(std::string_view control) const = 0;
-    virtual bool is_selected(std::string_view control) const = 0;
-    // Re-runs the light-effect section's show/hide rule for the current
-    // light mode and link.
-    virtual void refresh_light_section() = 0;
-};
-
-// A view without controls, for front ends that show none (the command line).
-class NullDeviceView final : public DeviceView {
-public:
-    void set_selected_silently(std::string_view, bool) override {}
-    void select_item_silently(std::string_view, int) override {}
-    void set_progress(std::string_view, int) override {}
-    void set_label(std::string_view, std::string_view, LabelMode) override {}
-    void set_visible(std::string_view, bool) override {}
-    bool is_visible(std::string_view) const override { return false; }
-    bool is_selected(std::string_view) const override { return false; }
-    void refresh_light_section() override {}
-};
-
 // A change the mouse reported, as a write into a profile record.
 using ProfileChange = std::function<void(ProfileRecord&)>;
 // Commits such a change: applies it to the edited record and to the apply
@@ -142,15 +88,14 @@ using ProfileChange = std::function<void(ProfileRecord&)>;
 // for its apply stays different and is sent by that apply.
 using CommitChange = std::function<void(const ProfileChange&)>;
 
-// The event dispatch, the battery display and the link-flag bookkeeping
-// that every link change goes through.
+// The event dispatch, the battery readings and the link-flag bookkeeping
+// that every link change goes through; what it learns goes to `facts`.
 class DeviceEvents {
 public:
     static constexpr int kWatchdogMs = 6000;
-    static constexpr int kChargingTickMs = 30;
 
     // Without a `commit`, changes are written into the edited record only.
-    DeviceEvents(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles, CommitChange commit);
+    DeviceEvents(Executor& executor, LinkFacts& facts, LinkState& links, ProfileSource& profiles, CommitChange commit);
 
     // What the link logic tells the rest of the program, on the executor's
     // thread, each in a task of its own: a link came up or went down; the
@@ -172,37 +117,28 @@ public:
     void RestartWatchdog() { watchdog_.start(kWatchdogMs); }
     void StopWatchdog() { watchdog_.stop(); }
     bool watchdog_running() const { return watchdog_.active(); }
-    bool charging_animation_running() const { return charging_.active(); }
-    // The animation stops where it is (the label stays).
-    void StopChargingAnimation() { charging_.stop(); }
 
     // Events of the wired and 2.4 GHz links.
     void DispatchDeviceEvent(std::uint16_t event_word, std::uint16_t value_word);
     // Events of the Bluetooth LE link.
     void DispatchBleEvent(std::uint16_t event_word, std::uint16_t value_word);
 
-    // Show/hide rule of the link-dependent sections; runs after every change
-    // of a link flag, before NotifyLinkChange.
-    void RefreshLinkSections();
+    // A link flag changed (LinkState holds it): tells the facts at once.
+    void LinkChanged(ConnectionMode link, bool up) { facts_.link_changed(link, up); }
     // Recomputes any_link_connected and tells the link change handler.
     void NotifyLinkChange();
 
-    // The 2.4 GHz link flag with its indicator: raising a raised link or
-    // dropping a dropped one does nothing.
+    // The 2.4 GHz link flag: raising a raised link or dropping a dropped one
+    // does nothing.
     void RaiseWirelessLink();
     void DropWirelessLink();
 
-    // Battery display states.
-    void ShowCharging();
-    void ShowFull();
-    void ShowPercentage(int percent);
-    // Wired attach: the animation starts over from 0 in the charging state.
-    void StartChargingDisplay();
-    // Wired detach: animation stopped, label plain and empty.
-    void EndChargingDisplay();
-    // One step of the charging animation (every 30 ms while charging).
-    void OnChargingTick();
-    int animation_position() const { return animation_position_; }
+    // Battery readings: kept in LinkState for the tray and the low-battery
+    // warning, and told.
+    void ReportCharging();
+    void ReportLevel(int percent);
+    // The cable left: charging is over and nothing is known.
+    void ClearBattery();
 
 private:
     enum class Carrier { DeviceLink, Ble };
@@ -211,23 +147,20 @@ private:
     void on_polling_rate(Carrier carrier, int code);
     void on_battery(Carrier carrier, std::uint8_t state, std::uint8_t percent);
     void on_light_effect(std::uint8_t value_low);
-    void hide_section_for_ble(std::string_view check, std::string_view section);
     void commit_change(const ProfileChange& change);
+    void read_battery(const BatteryReading& reading);
 
-    DeviceView& view_;
+    LinkFacts& facts_;
     LinkState& links_;
     ProfileSource& profiles_;
     CommitChange commit_;
-    int animation_position_ = 0;
     std::function<void()> on_link_change_;
     std::function<void(std::int64_t)> on_dpi_stage_;
     std::function<void()> on_watchdog_;
     std::function<void()> on_battery_;
     std::function<void(ConnectionMode, const DeviceEvent&)> on_event_;
-    void battery_shown();
     TaskGuard guard_;
     ExecutorTimer watchdog_;
-    ExecutorTimer charging_;
 };
 
 }  // namespace vantorel

@@ -14,7 +14,7 @@ DeviceKind classify_device(const DeviceChange& change) {
     return DeviceKind::Other;
 }
 
-LinkController::LinkController(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles,
+LinkController::LinkController(Executor& executor, LinkFacts& facts, LinkState& links, ProfileSource& profiles,
                                CommitChange commit, HidBackend& hid, DeviceChangeQueue& changes,
                                Options options)
     : guard_(executor),
@@ -22,13 +22,13 @@ LinkController::LinkController(Executor& executor, DeviceView& view, LinkState& 
       hid_(hid),
       changes_(changes),
       options_(std::move(options)),
-      events_(executor, view, links, profiles, std::move(commit)),
+      events_(executor, facts, links, profiles, std::move(commit)),
       wireless_(hid, executor, events_, options_.wireless),
-      wired_(executor, view, links, events_) {
+      wired_(executor, links, events_) {
     events_.set_watchdog_handler([this] { wireless_.OnWatchdog(); });
     if (options_.on_real_arrival) wired_.set_attach_hook(options_.on_real_arrival);
     if (options_.ble_gatt) {
-        ble_link_ = std::make_unique<BleLink>(executor, view, links, events_, *options_.ble_gatt);
+        ble_link_ = std::make_unique<BleLink>(executor, links, events_, *options_.ble_gatt);
         options_.ble_gatt->set_presence_handler(ble_presence_poster(changes_, device_change_notifier()));
         options_.ble_gatt->set_notify_handler(ble_notify_handler());
     }

@@ -59,7 +59,7 @@ public:
         std::function<void(const DeviceChange&)> device_change_tap;
     };
 
-    LinkController(Executor& executor, DeviceView& view, LinkState& links, ProfileSource& profiles,
+    LinkController(Executor& executor, LinkFacts& facts, LinkState& links, ProfileSource& profiles,
                    CommitChange commit, HidBackend& hid, DeviceChangeQueue& changes, Options options);
     ~LinkController();  // Shutdown()
     LinkController(const LinkController&) = delete;

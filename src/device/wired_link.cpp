@@ -61,8 +61,8 @@ int PluginWiredDriver::get_feature(std::span<std::uint8_t> buffer) {
 // ---------------------------------------------------------------------------
 // WiredLink
 
-WiredLink::WiredLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events)
-    : guard_(executor), attach_timer_(executor, "cable settle", [this] { OnAttachTimer(); }), view_(view), links_(links), events_(events) {}
+WiredLink::WiredLink(Executor& executor, LinkState& links, DeviceEvents& events)
+    : guard_(executor), attach_timer_(executor, "cable settle", [this] { OnAttachTimer(); }), links_(links), events_(events) {}
 
 WiredLink::~WiredLink() { Close(); }
 
@@ -100,7 +100,7 @@ void WiredLink::Start() {
     if (!driver) {
         // Without the library the wired link is never reported present.
         links_.wired_state.store(kWiredNeverSeen);
-        view_.set_visible(controls::kWiredIndicator, false);
+        events_.LinkChanged(ConnectionMode::Wired, false);
         return;
     }
     driver->set_vid_pid(kVendorId, kWiredProductId);
@@ -108,11 +108,11 @@ void WiredLink::Start() {
     monitor_open_ = true;
     if (driver->open_feature_device() != 0) {
         links_.wired_state.store(kWiredAttached);
-        events_.ShowCharging();  // on the cable the mouse charges
-        view_.set_visible(controls::kWiredIndicator, true);
+        events_.ReportCharging();  // on the cable the mouse charges
+        events_.LinkChanged(ConnectionMode::Wired, true);
     } else {
         links_.wired_state.store(kWiredNeverSeen);
-        view_.set_visible(controls::kWiredIndicator, false);
+        events_.LinkChanged(ConnectionMode::Wired, false);
     }
 }
 
@@ -157,9 +157,8 @@ void WiredLink::OnAttachTimer() {
         return;
     }
     links_.wired_state.store(kWiredAttached);
-    view_.set_visible(controls::kWiredIndicator, true);
-    events_.RefreshLinkSections();
-    events_.StartChargingDisplay();
+    events_.LinkChanged(ConnectionMode::Wired, true);
+    events_.ReportCharging();
     events_.NotifyLinkChange();
 }
 
@@ -174,9 +173,8 @@ void WiredLink::detach() {
     if (!driver || links_.wired_state.load() == kWiredDetached) return;
     links_.wired_state.store(kWiredDetached);
     driver->close_feature_device();
-    view_.set_visible(controls::kWiredIndicator, false);
-    events_.RefreshLinkSections();
-    events_.EndChargingDisplay();
+    events_.LinkChanged(ConnectionMode::Wired, false);
+    events_.ClearBattery();
     events_.NotifyLinkChange();
 }
 

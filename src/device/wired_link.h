@@ -65,7 +65,7 @@ class WiredLink {
 public:
     static constexpr int kAttachSettleMs = 1000;
 
-    WiredLink(Executor& executor, DeviceView& view, LinkState& links, DeviceEvents& events);
+    WiredLink(Executor& executor, LinkState& links, DeviceEvents& events);
     ~WiredLink();  // Close()
     WiredLink(const WiredLink&) = delete;
     WiredLink& operator=(const WiredLink&) = delete;
@@ -112,7 +112,6 @@ private:
     TaskGuard guard_;
     ExecutorTimer attach_timer_;
     std::function<void()> on_attach_;
-    DeviceView& view_;
     LinkState& links_;
     DeviceEvents& events_;
     mutable std::mutex driver_mutex_;  // driver_ is read by the apply worker

@@ -54,7 +54,8 @@ CMS_1_Page::CMS_1_Page(PageSetup setup) : m_Setup(std::move(setup)) {
     m_pSource = std::make_unique<page::TrackedProfileSource>(*m_pStore);
     m_pLayout = m_Setup.keyboard_layout ? m_Setup.keyboard_layout : std::make_shared<UsKeyboardLayout>();
     Executor& executor = m_Setup.executor ? *m_Setup.executor : m_Executor;
-    m_pSession = std::make_unique<MouseSession>(executor, *m_pSource, *this, std::move(m_Setup.mouse));
+    m_pSession = std::make_unique<MouseSession>(executor, *m_pSource, std::move(m_Setup.mouse));
+    m_pLinkView = std::make_unique<LinkView>(executor, *this, m_pSession->links());
     m_pSession->add_observer(this);
 }
 
@@ -493,8 +494,7 @@ void CMS_1_Page::switch_profile(int index) {
 // Refresh
 
 void CMS_1_Page::RefreshLinkSections() {
-    if (LinkController* links = m_pSession->link_controller()) links->events().RefreshLinkSections();
-    else refresh_light_section();
+    m_pLinkView->RefreshLinkSections();
 }
 
 void CMS_1_Page::Refresh() {

@@ -13,8 +13,8 @@
 // The page reaches the mouse through its MouseSession: Init starts it,
 // LoadLibraries loads the libraries, shows the selected profile and opens the
 // session (device watch, receiver). It observes the session (applies, save
-// failures, the end of the demo) and is the DeviceView of the link logic, so
-// device events drive its real controls.
+// failures, the end of the demo) and hands what the links report to its
+// LinkView, which shows it in the page's controls.
 //
 // Edits are never lost: an apply that finds no link up saves the library
 // instead, and SavePendingEdits (called on a clean exit) saves whatever the
@@ -41,6 +41,7 @@
 #include "library/data_folder.h"
 #include "library/profile_store.h"
 #include "macro/keyboard_layout.h"
+#include "page/link_view.h"
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
 #include "page/tracked_source.h"
@@ -164,7 +165,7 @@ public:
     QString save_error() const;
     bool mouse_settings_available() const { return m_MouseSettings.has_value(); }
 
-    // DeviceView
+    // DeviceView: the link view's access to the controls
     void set_selected_silently(std::string_view control, bool selected) override;
     void select_item_silently(std::string_view control, int index) override;
     void set_progress(std::string_view control, int value) override;
@@ -175,6 +176,11 @@ public:
     void refresh_light_section() override;
 
     // MouseObserver
+    void link_changed(ConnectionMode link, bool up) override { m_pLinkView->link_changed(link, up); }
+    void battery_read(const BatteryReading& reading) override { m_pLinkView->battery_read(reading); }
+    void mouse_changed_setting(MouseSetting setting, int value, bool over_bluetooth) override {
+        m_pLinkView->mouse_changed_setting(setting, value, over_bluetooth);
+    }
     void apply_requested() override;
     void apply_started() override;
     void apply_finished(const ApplySummary& summary) override;
@@ -344,6 +350,7 @@ private:
     // The mouse: links, apply worker, device watch and demo; started in Init.
     ui::QtExecutor m_Executor;
     std::unique_ptr<MouseSession> m_pSession;
+    std::unique_ptr<LinkView> m_pLinkView;
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 

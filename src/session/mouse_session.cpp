@@ -19,8 +19,8 @@ public:
 
 }  // namespace
 
-MouseSession::MouseSession(Executor& executor, ProfileSource& profiles, DeviceView& view, MouseSetup setup)
-    : executor_(executor), profiles_(profiles), view_(view), setup_(std::move(setup)) {
+MouseSession::MouseSession(Executor& executor, ProfileSource& profiles, MouseSetup setup)
+    : executor_(executor), profiles_(profiles), setup_(std::move(setup)) {
     if (!setup_.hid) setup_.hid = std::make_shared<NoHidBackend>();
 }
 
@@ -41,6 +41,18 @@ void MouseSession::tell(F&& f) {
     const std::vector<MouseObserver*> observers = observers_;
     for (MouseObserver* o : observers)
         if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) f(*o);
+}
+
+void MouseSession::link_changed(ConnectionMode link, bool up) {
+    tell([&](MouseObserver& o) { o.link_changed(link, up); });
+}
+
+void MouseSession::battery_read(const BatteryReading& reading) {
+    tell([&](MouseObserver& o) { o.battery_read(reading); });
+}
+
+void MouseSession::mouse_changed_setting(MouseSetting setting, int value, bool over_bluetooth) {
+    tell([&](MouseObserver& o) { o.mouse_changed_setting(setting, value, over_bluetooth); });
 }
 
 template <class F>
@@ -100,7 +112,7 @@ void MouseSession::start() {
     options.wireless = setup_.wireless;
     options.ble_device_hook = setup_.ble_device_hook;
     controller_ = std::make_unique<LinkController>(
-        executor_, view_, links_, profiles_,
+        executor_, static_cast<LinkFacts&>(*this), links_, profiles_,
         [this](const ProfileChange& change) {
             if (change_tap_) change_tap_(change);
             engine_->commit_device_change(change);

@@ -34,6 +34,7 @@
 #include "device/device_events.h"
 #include "device/hid_backend.h"
 #include "device/link_controller.h"
+#include "device/link_facts.h"
 #include "device/link_state.h"
 #include "device/report_sender.h"
 #include "device/virtual_mouse.h"
@@ -83,8 +84,10 @@ struct MouseSetup {
     WirelessConnection::Options wireless;
 };
 
-// What a front end hears of the session, on the session's executor thread.
-class MouseObserver {
+// What a front end hears of the session, on the session's executor thread:
+// the links' facts (LinkFacts: at once, while a link, the battery or a setting
+// of the mouse changes) and what follows from them, each in a task of its own.
+class MouseObserver : public LinkFacts {
 public:
     virtual ~MouseObserver() = default;
     // An apply was handed to the worker (the result of the one before no
@@ -113,13 +116,13 @@ public:
     virtual void dpi_stage_chosen(std::int64_t dpi_code) { (void)dpi_code; }
 };
 
-class MouseSession {
+class MouseSession : private LinkFacts {
 public:
     static constexpr int kSliderApplyDelayMs = 500;
     static constexpr int kLightApplyDelayMs = 200;
 
     // Every reference must outlive the session.
-    MouseSession(Executor& executor, ProfileSource& profiles, DeviceView& view, MouseSetup setup);
+    MouseSession(Executor& executor, ProfileSource& profiles, MouseSetup setup);
     ~MouseSession();  // shutdown()
     MouseSession(const MouseSession&) = delete;
     MouseSession& operator=(const MouseSession&) = delete;
@@ -160,6 +163,8 @@ public:
     LinkController* link_controller() const { return controller_.get(); }
     // Whether the virtual mouse stands in now.
     bool demo_active() const { return setup_.demo_mouse && !demo_ended_; }
+    // The virtual mouse while it stands in; null otherwise.
+    std::shared_ptr<VirtualMouse> demo_mouse() const { return demo_active() ? setup_.demo_mouse : nullptr; }
     bool heartbeat_running() const { return heartbeat_ && heartbeat_->active(); }
     bool started() const { return engine_ != nullptr; }
 
@@ -184,10 +189,13 @@ private:
     template <class F>
     void post_to_observers(F f);
     void end_demo();
+    // LinkFacts: handed on to the observers as they come.
+    void link_changed(ConnectionMode link, bool up) override;
+    void battery_read(const BatteryReading& reading) override;
+    void mouse_changed_setting(MouseSetting setting, int value, bool over_bluetooth) override;
 
     Executor& executor_;
     ProfileSource& profiles_;
-    DeviceView& view_;
     MouseSetup setup_;
     // Posted tasks check it: none reaches a session that is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

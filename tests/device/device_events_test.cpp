@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The event dispatch of the three links, the battery display and the show/hide
-// rule of the link-dependent sections.
+// The event dispatch of the three links, and how the page's link view shows
+// what it reports: the battery display and the show/hide rule of the
+// link-dependent sections.
 #include "device/device_events.h"
 
 #include <gtest/gtest.h>
@@ -39,12 +40,13 @@ protected:
     EventLoop loop{clock};
     RecordingView view;
     LinkState links;
+    LinkView link_view{loop, view, links};
     MemoryProfileSource profiles;
     ProfileRecord last_applied;
     int commits = 0;
     std::vector<std::int64_t> popups;  // DPI codes the popup was asked to show
     int link_changes = 0;
-    DeviceEvents events{loop, view, links, profiles, [this](const ProfileChange& change) {
+    DeviceEvents events{loop, link_view, links, profiles, [this](const ProfileChange& change) {
                             std::lock_guard<std::mutex> lock(profiles.mutex());
                             change(profiles.current());
                             change(last_applied);
@@ -157,13 +159,13 @@ TEST_F(DeviceEventsTest, BatteryOnTheReceiverShowsThePercentageAndRaisesTheLink)
     EXPECT_EQ(links.battery_charging.load(), 1);
     EXPECT_TRUE(view.power_resource_mode());
     EXPECT_EQ(view.power_text(), "charging_text");
-    EXPECT_TRUE(events.charging_animation_running());
+    EXPECT_TRUE(link_view.charging_animation_running());
     device(0x27, 0x41, 0x00, 0x96);
     EXPECT_EQ(view.power_text(), "100%");
     EXPECT_EQ(view.power_progress(), 100);
     EXPECT_EQ(links.battery_percent.load(), 100);
     EXPECT_EQ(links.battery_charging.load(), 0);
-    EXPECT_FALSE(events.charging_animation_running());
+    EXPECT_FALSE(link_view.charging_animation_running());
     EXPECT_EQ(link_changes, 1);  // the link was up already
 }
 
@@ -181,9 +183,9 @@ TEST_F(DeviceEventsTest, BatteryWithTheCableAttachedShowsChargingAndDropsTheRece
 }
 
 TEST_F(DeviceEventsTest, BatteryOverBluetoothTouchesNeitherLinksNorWatchdog) {
-    events.ShowCharging();
+    events.ReportCharging();
     ble(0x27, 0x41, 0x00, 0x96);  // 150 %: animation stops, label stays
-    EXPECT_FALSE(events.charging_animation_running());
+    EXPECT_FALSE(link_view.charging_animation_running());
     EXPECT_EQ(view.power_text(), "charging_text");
     EXPECT_EQ(view.power_progress(), -1);
     ble(0x27, 0x41, 0x01, 0x32);
@@ -243,7 +245,7 @@ TEST_F(DeviceEventsTest, AnotherMarkerIsIgnoredOnEveryLink) {
 TEST_F(DeviceEventsTest, ChargingAnimationRunsZeroToHundredAndStartsOverOnAttach) {
     std::vector<int> shown;
     for (int i = 0; i < 53; ++i) {
-        events.OnChargingTick();
+        link_view.OnChargingTick();
         shown.push_back(view.power_progress());
     }
     EXPECT_EQ(shown[0], 0);
@@ -251,13 +253,15 @@ TEST_F(DeviceEventsTest, ChargingAnimationRunsZeroToHundredAndStartsOverOnAttach
     EXPECT_EQ(shown[50], 100);
     EXPECT_EQ(shown[51], 0);  // period of 51 ticks
     EXPECT_EQ(shown[52], 2);
-    events.StartChargingDisplay();
-    events.OnChargingTick();
+    links.wired_state.store(kWiredAttached);
+    events.LinkChanged(ConnectionMode::Wired, true);
+    events.ReportCharging();
+    link_view.OnChargingTick();
     EXPECT_EQ(view.power_progress(), 0);
-    events.EndChargingDisplay();
+    events.ClearBattery();
     EXPECT_EQ(view.power_text(), "");
     EXPECT_FALSE(view.power_resource_mode());
-    EXPECT_FALSE(events.charging_animation_running());
+    EXPECT_FALSE(link_view.charging_animation_running());
 }
 
 TEST_F(DeviceEventsTest, LinkSectionsHidePollingAndDebounceOverBluetoothOnly) {
@@ -266,7 +270,7 @@ TEST_F(DeviceEventsTest, LinkSectionsHidePollingAndDebounceOverBluetoothOnly) {
     view.visible["ms_1_check_prate"] = true;
     view.visible["ms_1_check_key_debounce"] = true;
     links.ble_connected.store(1);
-    events.RefreshLinkSections();
+    link_view.RefreshLinkSections();
     EXPECT_EQ(view.light_refreshes, 1);
     EXPECT_FALSE(view.selected["ms_1_check_prate"]);
     EXPECT_FALSE(view.visible["ms_1_check_prate"]);
@@ -276,17 +280,17 @@ TEST_F(DeviceEventsTest, LinkSectionsHidePollingAndDebounceOverBluetoothOnly) {
 
     // The cable offers them again even while Bluetooth LE is up.
     links.wired_state.store(kWiredAttached);
-    events.RefreshLinkSections();
+    link_view.RefreshLinkSections();
     EXPECT_TRUE(view.visible["ms_1_check_prate"]);
     EXPECT_TRUE(view.visible["ms_1_check_key_debounce"]);
 
     // Bluetooth LE down without the cable: the receiver offers them again.
     links.wired_state.store(kWiredDetached);
-    events.RefreshLinkSections();
+    link_view.RefreshLinkSections();
     ASSERT_FALSE(view.visible["ms_1_check_prate"]);
     links.ble_connected.store(0);
     links.wireless_connected.store(1);
-    events.RefreshLinkSections();
+    link_view.RefreshLinkSections();
     EXPECT_TRUE(view.visible["ms_1_check_prate"]);
     EXPECT_TRUE(view.visible["ms_1_check_key_debounce"]);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Fakes for the link logic tests: a scripted HID backend whose nodes are fed
-// input reports by the test, a view that records what the link logic shows,
+// input reports by the test, a view that records what the page's link view
+// shows of what the links report,
 // a wired driver that records its calls, and a harness around the link
 // controller on a virtual-time event loop.
 #pragma once
@@ -22,6 +23,7 @@
 #include "device/hid_backend.h"
 #include "device/link_controller.h"
 #include "device/wired_driver.h"
+#include "page/link_view.h"
 
 namespace vantorel::testing {
 
@@ -170,7 +172,7 @@ private:
     bool fail_init_ = false;
 };
 
-// Records the state the link logic leaves in the page's controls.
+// Records the state the link view leaves in the page's controls.
 class RecordingView final : public DeviceView {
 public:
     struct Label {
@@ -236,6 +238,7 @@ struct LinkHarness {
     EventLoop loop{clock};
     RecordingView view;
     LinkState links;
+    LinkView link_view{loop, view, links};
     MemoryProfileSource profiles;
     ProfileRecord last_applied;
     int commits = 0;
@@ -263,7 +266,7 @@ struct LinkHarness {
         if (!o.wired_driver && o.plugin_folders.empty()) o.wired_driver = wired;
         o.wireless.read_timeout_ms = -1;  // readers block until a report or their stop
         o.device_change_tap = [this](const DeviceChange& c) { arrivals += c.arrival ? 1 : 0; };
-        ctl = std::make_unique<LinkController>(loop, view, links, profiles, [this](const ProfileChange& c) { commit(c); }, hid, changes,
+        ctl = std::make_unique<LinkController>(loop, link_view, links, profiles, [this](const ProfileChange& c) { commit(c); }, hid, changes,
                                                std::move(o));
         ctl->events().set_link_change_handler([this] { ++link_changes; });
         ctl->events().set_dpi_stage_handler([this](std::int64_t code) { popup_codes.push_back(code); });

@@ -44,7 +44,7 @@ TEST_F(WiredTest, StartUpNamesTheMouseStartsTheMonitorAndAttachesAnOpenMouse) {
     EXPECT_EQ(h.links.wired_state.load(), kWiredAttached);
     EXPECT_TRUE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_TRUE(h.view.power_resource_mode());
-    EXPECT_TRUE(h.ctl->events().charging_animation_running());
+    EXPECT_TRUE(h.link_view.charging_animation_running());
     EXPECT_EQ(h.links.ble_connected.load(), 1);
     EXPECT_EQ(h.links.any_link_connected.load(), 1);
     EXPECT_EQ(h.link_changes, 1);
@@ -65,7 +65,7 @@ TEST_F(WiredTest, AttachOpensTheMouseAfterASecondAndASecondAttachIsIgnored) {
     start(0);
     h.wired->open_result = 1;  // its feature device is there by the time the cable attaches
     h.view.set_progress(controls::kPowerProgress, 77);
-    for (int i = 0; i < 3; ++i) h.ctl->events().OnChargingTick();  // animation somewhere mid-way
+    for (int i = 0; i < 3; ++i) h.link_view.OnChargingTick();  // animation somewhere mid-way
     cable(true);
     cable(true);
     h.loop.run_for(Millis(999));
@@ -123,7 +123,7 @@ TEST_F(WiredTest, DetachClosesTheMouseAndAnAttachOpensItAgainASecondLater) {
     EXPECT_EQ(h.links.wired_state.load(), kWiredDetached);
     EXPECT_FALSE(h.view.is_visible(controls::kWiredIndicator));
     EXPECT_EQ(h.view.power_text(), "");
-    EXPECT_FALSE(h.ctl->events().charging_animation_running());
+    EXPECT_FALSE(h.link_view.charging_animation_running());
     EXPECT_EQ(h.links.any_link_connected.load(), 0);
     cable(false);
     h.loop.process_pending();

@@ -100,7 +100,7 @@ public:
             changed_ = std::move(notify);
             return nullptr;
         };
-        session = std::make_unique<MouseSession>(loop, source, view, std::move(m));
+        session = std::make_unique<MouseSession>(loop, source, std::move(m));
         tapped_.store(&session->links());
         session->add_observer(this);
     }
@@ -207,7 +207,6 @@ public:
     }
 
     EventLoop loop;
-    NullDeviceView view;
     SavingSource source;
 
 private:

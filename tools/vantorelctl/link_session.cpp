@@ -79,7 +79,7 @@ LinkSession::LinkSession(const Options& options) : options_(options) {
 #endif
     }
     setup.hid = borrowed(hid_);
-    mouse_session_ = std::make_unique<MouseSession>(loop_, *profiles_, view_, std::move(setup));
+    mouse_session_ = std::make_unique<MouseSession>(loop_, *profiles_, std::move(setup));
     mouse_session_->add_observer(this);
 }
 

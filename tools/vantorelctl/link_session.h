@@ -3,7 +3,7 @@
 // window sets up, on a plain event loop in the command's own thread.
 //
 // A session holds the event loop (steady clock) that stands in for the UI
-// thread, a view without controls, the profile the event dispatch writes
+// thread, the profile the event dispatch writes
 // device-side changes into, and the mouse session (links, report sender,
 // apply engine) built on them. The links are either the real ones (hidapi on
 // hidraw, the wired driver plugin from beside the executable or the
@@ -142,7 +142,6 @@ private:
 
     Options options_;
     EventLoop loop_{SteadyClock::instance()};
-    NullDeviceView view_;
     MemoryProfileSource own_profiles_;
     ProfileSource* profiles_ = nullptr;
     std::unique_ptr<SimulatedMouse> mouse_;

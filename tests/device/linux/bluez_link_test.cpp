@@ -114,7 +114,7 @@ TEST_F(BlueZLink, ConnectedMouseBringsTheLinkUpAndItsEventsThroughAfterTwoSecond
     bluez.notify("dev_mouse", {0x27, 0x41, 0x03, 0x00});
     ASSERT_TRUE(pump_until([&] { return h.event_count(ConnectionMode::Ble) > 0; }));
     EXPECT_EQ(h.event_count(ConnectionMode::Ble), 1);
-    EXPECT_TRUE(h.ctl->events().charging_animation_running());
+    EXPECT_TRUE(h.link_view.charging_animation_running());
     EXPECT_EQ(h.view.label[std::string(controls::kPowerLabel)].text, controls::kChargingTextKey);
 }
 
