@@ -150,6 +150,8 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
             }
             case ProfileOp::Rename:
                 if (!check_name(lib, opts.name, profile_file::kMaxNameLength, "profile", &name)) return kExitUsage;
+                // Its application bindings go with it.
+                if (!bindings_follow_profile(*edit, lib[*index].profile_name(), &name)) return kExitFailed;
                 lib[*index].set_profile_name(name);
                 // The name is not sent to the mouse.
                 break;
@@ -159,6 +161,7 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
                     return kExitFailed;
                 }
                 const std::string gone = to_utf8(lib[*index].profile_name());
+                if (!bindings_follow_profile(*edit, lib[*index].profile_name(), nullptr)) return kExitFailed;
                 lib.remove(*index);
                 if (*index == selected) {
                     // The profile in its place, or the one before when it was the last.

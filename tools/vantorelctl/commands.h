@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/profile_record.h"
 #include "core/profile_source.h"
@@ -37,6 +38,13 @@ void register_monitor_command(CLI::App& app, GlobalOptions& global);
 void register_settings_commands(CLI::App& app, GlobalOptions& global);
 void register_edit_commands(CLI::App& app, GlobalOptions& global);  // after the library commands
 void register_status_commands(CLI::App& app, GlobalOptions& global);
+void register_auto_commands(CLI::App& app, GlobalOptions& global);
+
+class LibraryEdit;
+// A profile of `edit`'s library renamed (new_name) or deleted (null): its
+// application bindings follow it, saved under the edit's lock and hold.
+// False, with the message printed, when they could not be saved.
+bool bindings_follow_profile(LibraryEdit& edit, std::u16string_view old_name, const std::u16string* new_name);
 
 // One record that is only read: an apply's save has nothing to write
 // (a .pro file, or a library a command has saved already).

@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     register_settings_commands(app, global);
     register_edit_commands(app, global);
     register_status_commands(app, global);
+    register_auto_commands(app, global);
     register_apply_command(app, global);
     register_devices_command(app, global);
     register_monitor_command(app, global);
