@@ -60,6 +60,19 @@ void AutoSwitch::chosen_by_hand(std::u16string profile) {
     chosen_by_hand_ = true;
 }
 
+void AutoSwitch::profile_renamed(std::u16string_view old_name, std::u16string_view new_name) {
+    bindings_.profile_renamed(old_name, new_name);
+    if (equals_ignore_case(current_, old_name)) current_ = new_name;
+    if (before_automatic_ && equals_ignore_case(*before_automatic_, old_name)) before_automatic_ = std::u16string(new_name);
+    if (running_profile_ && equals_ignore_case(*running_profile_, old_name)) running_profile_ = std::u16string(new_name);
+}
+
+void AutoSwitch::profile_removed(std::u16string_view name) {
+    bindings_.profile_removed(name);
+    if (before_automatic_ && equals_ignore_case(*before_automatic_, name)) before_automatic_.reset();
+    if (running_profile_ && equals_ignore_case(*running_profile_, name)) running_profile_.reset();
+}
+
 void AutoSwitch::dialog_opened() { ++dialogs_open_; }
 
 void AutoSwitch::dialog_closed() {

@@ -26,6 +26,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "auto/app_bindings.h"
 #include "auto/process_scan.h"
@@ -59,6 +60,10 @@ public:
     // The user chose a profile (page, tray, command line): it stays until
     // focus moves to another application.
     void chosen_by_hand(std::u16string profile);
+    // A profile of the library renamed or deleted: the names kept here (the
+    // current one, the one to return to, the bindings) follow.
+    void profile_renamed(std::u16string_view old_name, std::u16string_view new_name);
+    void profile_removed(std::u16string_view name);
     // Our dialogs open and close; nested dialogs are counted.
     void dialog_opened();
     void dialog_closed();

@@ -88,6 +88,27 @@ TEST_F(AutoSwitchRules, FocusOnAnUnboundApplicationBringsBackTheFallback) {
     }
 }
 
+TEST_F(AutoSwitchRules, TheProfileToReturnToFollowsARenameAndGoesWithADelete) {
+    const struct {
+        bool renamed;
+        std::vector<std::u16string> expected;
+    } cases[] = {{true, {u"Web", u"Home"}}, {false, {u"Web"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.renamed ? "renamed" : "deleted");
+        AutoSwitch sw(exec_, [this](const std::u16string& p) { switches_.push_back(p); }, ProcessScan(proc_.path()));
+        sw.set_bindings(bindings_);
+        sw.set_current(u"Desk");
+        switches_.clear();
+        sw.focus_changed({"firefox", "", 0});
+        ASSERT_TRUE(exec_.fire(AutoSwitch::kRestTimer));
+        if (c.renamed) sw.profile_renamed(u"DESK", u"Home");
+        else sw.profile_removed(u"desk");
+        sw.focus_changed({"konsole", "", 0});
+        ASSERT_TRUE(exec_.fire(AutoSwitch::kRestTimer));
+        EXPECT_EQ(switches_, c.expected);
+    }
+}
+
 TEST_F(AutoSwitchRules, AHandPickedProfileStaysUntilFocusMovesOn) {
     rest_on("firefox");
     sw_.chosen_by_hand(u"Other");
