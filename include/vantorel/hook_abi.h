@@ -25,6 +25,11 @@ extern "C" {
  * Linux evdev key code (the X key code less 8), else 0. A receiver may
  * ignore it. */
 #define VANTOREL_WM_HOOK_TIME 1035
+/* Posted once after each installhook, when the library knows whether it can
+ * watch: wparam 1 when events will flow, 0 when they cannot (no display to
+ * open, no RECORD extension). A receiver that gets 0 must find its input
+ * elsewhere. */
+#define VANTOREL_WM_HOOK_STATUS 1036
 
 typedef int (*vantorel_installmousehook_fn)(void);
 typedef int (*vantorel_removemousehook_fn)(void);

@@ -12,7 +12,8 @@
 // enablemousehook(1) and enablemousehook(0) or removehook. Every entry point
 // may be called in any order and any number of times; removehook ends the
 // thread before it returns. Without an X display (a Wayland session without
-// X11 clients, a server without RECORD) installhook delivers nothing.
+// X11 clients, a server without RECORD) installhook delivers nothing, and says
+// so with VANTOREL_WM_HOOK_STATUS 0.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
@@ -42,14 +43,20 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         window_ = window;
         installed_ = window.post != nullptr;
-        if (!installed_ || thread_.joinable()) return;
-        stop_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (stop_fd_ < 0) return;
-        ready_ = false;
-        thread_ = std::thread([this] { run(); });
-        // Events injected right after installhook are seen: wait until the
-        // server records (or gave up).
-        ready_cv_.wait_for(lock, std::chrono::seconds(3), [this] { return ready_; });
+        if (!installed_) return;
+        if (!thread_.joinable()) {
+            stop_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+            if (stop_fd_ >= 0) {
+                ready_ = false;
+                thread_ = std::thread([this] { run(); });
+                // Events injected right after installhook are seen: wait
+                // until the server records (or gave up).
+                ready_cv_.wait_for(lock, std::chrono::seconds(3), [this] { return ready_; });
+            }
+        }
+        // The window learns whether anything will come, so that it can
+        // look for its input elsewhere when not.
+        window_.post(window_.target, VANTOREL_WM_HOOK_STATUS, watching_ ? 1 : 0, 0);
     }
 
     void remove() {
@@ -77,10 +84,11 @@ private:
         stop_fd_ = -1;
     }
 
-    void signal_ready() {
+    void signal_ready(bool watching) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ready_ = true;
+            watching_ = watching;
         }
         ready_cv_.notify_all();
     }
@@ -139,7 +147,7 @@ private:
                 context = 0;
             }
         }
-        signal_ready();
+        signal_ready(context != 0);
         if (context) {
             pollfd fds[2] = {{ConnectionNumber(data), POLLIN, 0}, {stop_fd_, POLLIN, 0}};
             for (;;) {
@@ -156,11 +164,14 @@ private:
         if (data) XCloseDisplay(data);
         if (control_) XCloseDisplay(control_);
         control_ = nullptr;
+        std::lock_guard<std::mutex> lock(mutex_);
+        watching_ = false;
     }
 
     std::mutex mutex_;
     std::condition_variable ready_cv_;
     bool ready_ = false;
+    bool watching_ = false;  // the server records for us
     VantorelWindow window_{};
     bool installed_ = false;
     std::atomic<bool> enabled_{false};

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include "core/trace.h"
 #include "device/plugin_loader.h"
@@ -20,6 +21,22 @@ void bind(QLibrary& lib, const char* name, Fn& slot) {
     if (!slot) trace("hook library: no entry point %s\n", name);
 }
 }  // namespace
+
+SessionFacts SessionFacts::current() {
+    return {qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("WAYLAND_DISPLAY"),
+            qEnvironmentVariable("DISPLAY"), QGuiApplication::platformName()};
+}
+
+Recorder choose_recorder(const SessionFacts& session) {
+    const QString type = session.session_type.trimmed().toLower();
+    // A login manager names the session; started from a console (tty) or
+    // unnamed, a Wayland compositor shows itself by its socket.
+    const bool wayland = type == QLatin1String("wayland") ||
+                         (type != QLatin1String("x11") && !session.wayland_display.isEmpty()) ||
+                         session.qt_platform.startsWith(QLatin1String("wayland"));
+    if (wayland || session.display.isEmpty()) return Recorder::EditorWindow;
+    return Recorder::SessionHook;
+}
 
 HookLibrary::~HookLibrary() { unload(); }
 

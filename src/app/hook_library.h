@@ -15,6 +15,24 @@
 
 namespace vantorel {
 
+// Where the keys and clicks of a recording come from: the hook library,
+// which watches an X11 session, or the editor's own window.
+enum class Recorder { SessionHook, EditorWindow };
+
+// What the environment says of the desktop session.
+struct SessionFacts {
+    QString session_type;     // XDG_SESSION_TYPE
+    QString wayland_display;  // WAYLAND_DISPLAY
+    QString display;          // DISPLAY
+    QString qt_platform;      // the platform plugin Qt runs on
+    static SessionFacts current();
+};
+
+// Decided by the session, not by Qt's platform: in a Wayland session a
+// program on XWayland (QT_QPA_PLATFORM=xcb) would watch only the X11
+// programs while the editor claims the whole session.
+Recorder choose_recorder(const SessionFacts& session);
+
 class HookLibrary {
 public:
     static constexpr const char* kBaseName = "Hook";

@@ -114,11 +114,11 @@ void CMainWnd::InitWindow() {
     device_tab_switch_ = FindControl(QStringLiteral("device_tab_switch"));
     apply_title();
 
-    // The hook library watches an X11 session; on Wayland no program
-    // may watch the whole session, and the editor records what reaches its
-    // own window instead.
-    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) hooks_.load(hook_dirs_);
-    else trace("input hook: not an X11 session (%s); key capture stays in our windows\n", qPrintable(QGuiApplication::platformName()));
+    // The hook library watches an X11 session; in a Wayland session no
+    // program may watch the whole session (on XWayland it would see only the
+    // X11 programs), and the editor records what reaches its own window.
+    if (choose_recorder(SessionFacts::current()) == Recorder::SessionHook) hooks_.load(hook_dirs_);
+    else trace("input hook: not an X11 session; recording and key capture stay in our windows\n");
     if (!HasPendingIncludes()) {
         EnsurePage();
         return;

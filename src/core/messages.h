@@ -14,6 +14,7 @@ enum WindowMessage : std::uint32_t {
     kMsgMenuCommand = 1027,     // tray menu and button-function menu commands
     kMsgHookEvent = 1034,       // input hook: key or button captured
     kMsgHookTime = 1035,        // input hook: time stamp (ms) of the event that follows
+    kMsgHookStatus = 1036,      // input hook: whether it can watch (wparam 1) or not (0)
     kMsgWakeInstance = 1037,    // a second start asks the first to show itself
 };
 

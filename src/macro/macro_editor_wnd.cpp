@@ -440,15 +440,31 @@ void CMS_1_Macro::start_recording() {
     mouse_enabled_ = false;  // the pointer is on the record button
     ui::SetCheck(record_btn_, true);
     ui::SetResourceText(record_btn_, QStringLiteral("stop_recording_text"));
-    ui::SetResourceText(recording_label_,
-                        session_wide() ? QStringLiteral("macro_recording_text") : QStringLiteral("macro_recording_window_text"));
+    ui::SetResourceText(recording_label_, recording_text());
     ui::SetVisible(recording_label_, true);
-    hook_window_ = PluginWindow();
-    hooks_.InstallHook(hook_window_);
-    hooked_ = true;
-    hooks_.EnableHook(1);
-    hooks_.MouseWheelEnable(0);
+    if (session_wide()) {
+        hook_window_ = PluginWindow();
+        hooks_.InstallHook(hook_window_);
+        hooked_ = true;
+        hooks_.EnableHook(1);
+        hooks_.MouseWheelEnable(0);
+    }
     rebuild_actions();
+}
+
+QString CMS_1_Macro::recording_text() const {
+    if (session_wide()) return QStringLiteral("macro_recording_text");
+    return hook_cannot_watch_ ? QStringLiteral("macro_recording_no_hook_text")
+                              : QStringLiteral("macro_recording_window_text");
+}
+
+void CMS_1_Macro::take_own_input() {
+    if (hook_cannot_watch_) return;
+    trace("macro editor: the input hook cannot watch this session; recording sees this window only\n");
+    hook_cannot_watch_ = true;
+    if (hooked_) unhook();
+    qApp->installEventFilter(this);
+    if (record_active_) ui::SetResourceText(recording_label_, recording_text());
 }
 
 void CMS_1_Macro::stop_recording() {
@@ -470,6 +486,7 @@ void CMS_1_Macro::stop_recording() {
 void CMS_1_Macro::start_key_capture() {
     if (record_active_) return;
     key_capture_ = true;
+    if (!session_wide()) return;
     hook_window_ = PluginWindow();
     hooks_.InstallHook(hook_window_);
     hooked_ = true;
@@ -519,8 +536,14 @@ void CMS_1_Macro::HandleCustomMessage(std::uint32_t message, std::uintptr_t wpar
         handled = true;
         return;
     }
+    if (message == kMsgHookStatus) {
+        handled = true;
+        if (wparam == 0 && hooks_.installhook) take_own_input();
+        return;
+    }
     if (message != kMsgHookEvent) return;
     handled = true;
+    if (!session_wide()) return;  // a late event of a hook given up
     const std::uint64_t when = next_event_timed_ ? hook_time_ : now_ms();
     const std::uint32_t position = next_event_timed_ ? hook_position_ : 0;
     next_event_timed_ = false;

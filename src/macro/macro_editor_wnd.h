@@ -8,7 +8,9 @@
 // Keys and clicks reach recording and key capture as hook events: from the
 // input hook library where it watches the whole session, otherwise from the
 // key and button events of this window itself (the editor then says that
-// recording sees only this window).
+// recording sees only this window). A hook library that finds it cannot
+// watch (no display, no RECORD) says so, and the editor falls back to its
+// own window then.
 #pragma once
 
 #include <QString>
@@ -50,7 +52,7 @@ public:
     MacroEditorModel& model() { return model_; }
     // True when the input hook library watches the session; otherwise only
     // this window's own keys and clicks are seen.
-    bool session_wide() const { return hooks_.installhook != nullptr; }
+    bool session_wide() const { return hooks_.installhook != nullptr && !hook_cannot_watch_; }
     // One key or button event (from the hook or this window's own input),
     // with its time stamp.
     void OnHookEvent(const InputEvent& event, std::uint64_t timestamp_ms);
@@ -77,6 +79,8 @@ private:
     void start_key_capture();
     void end_key_capture();
     void unhook();  // the hook and the mouse reports off
+    void take_own_input();  // the hook cannot watch: this window's input instead
+    QString recording_text() const;
     // False when moving the selected action by `step` (or removing it) would
     // leave a key held at the end and the user does not want that.
     bool keys_stay_released(int step, bool remove);
@@ -118,6 +122,7 @@ private:
     bool key_capture_ = false;     // hook events set the selected action's key
     bool mouse_enabled_ = false;   // mouse events reach a recording (off over the record button)
     bool hooked_ = false;          // the hook library is installed for us
+    bool hook_cannot_watch_ = false;  // the hook library said nothing will come
     bool filling_ = false;         // lists being filled from code
     VantorelWindow hook_window_{};
     // Time stamps the hook library sends ahead of each event.

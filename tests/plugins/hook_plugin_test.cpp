@@ -64,6 +64,14 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         messages_.clear();
     }
+    // What the library said of its watch after each installhook.
+    std::vector<std::uintptr_t> statuses() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::uintptr_t> out;
+        for (const Message& m : messages_)
+            if (m.id == VANTOREL_WM_HOOK_STATUS) out.push_back(m.w);
+        return out;
+    }
 
 private:
     std::vector<Event> events_locked() const {
@@ -273,6 +281,49 @@ TEST_F(HookPlugin, TimeStampsKeepTheGapsAndNothingArrivesAfterRemove) {
     tap(XK_e);
     EXPECT_TRUE(inbox_.wait(1, 300).empty());
     remove_();  // again, with nothing installed
+}
+
+// A window that will hear nothing is told so at once, so that it can take
+// its input elsewhere; one that is watched is told that too.
+TEST_F(HookPlugin, InstallSaysWhetherAnythingWillBeHeard) {
+    // A second server, without RECORD.
+    const std::string bare = ":" + std::to_string(70 + (getpid() + 1) % 200);
+    const pid_t bare_server = fork();
+    if (bare_server == 0) {
+        execlp("Xvfb", "Xvfb", bare.c_str(), "-screen", "0", "64x64x24", "-nolisten", "tcp", "-extension", "RECORD",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Display* probe = nullptr;
+    for (int i = 0; i < 100 && !probe; ++i) {
+        probe = XOpenDisplay(bare.c_str());
+        if (!probe) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_NE(probe, nullptr) << "no second Xvfb";
+    int op = 0, event = 0, error = 0;
+    EXPECT_FALSE(XQueryExtension(probe, "RECORD", &op, &event, &error)) << "the second server records after all";
+
+    const struct {
+        const char* how;
+        std::string display;
+        std::uintptr_t status;
+    } cases[] = {
+        {"the server records", display_name_, 1},
+        {"the server has no RECORD", bare, 0},
+        {"no server to open", ":1999", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        setenv("DISPLAY", c.display.c_str(), 1);
+        inbox_.clear();
+        install_(&window_);
+        EXPECT_EQ(inbox_.statuses(), std::vector<std::uintptr_t>{c.status});
+        remove_();
+    }
+    setenv("DISPLAY", display_name_.c_str(), 1);
+    XCloseDisplay(probe);
+    kill(bare_server, SIGTERM);
+    waitpid(bare_server, nullptr, 0);
 }
 
 // The physical key of each row (evdev code): the table's scan code for the
