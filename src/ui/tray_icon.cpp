@@ -13,7 +13,6 @@ namespace vantorel::ui {
 
 namespace {
 std::optional<bool> g_tray_override;
-int g_poll_ms = 5000;
 
 bool StatusNotifierWatcherRuns() {
     const QDBusConnection bus = QDBusConnection::sessionBus();
@@ -35,10 +34,8 @@ bool TrayIcon::IsAvailable() {
     return QGuiApplication::platformName() == QLatin1String("xcb") && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TrayIcon::SetPollInterval(int milliseconds) { g_poll_ms = milliseconds; }
-
 void TrayIcon::WatchForTray(std::function<void()> appeared) {
-    watcher_ = std::make_unique<TrayWatcher>(&TrayIcon::IsAvailable, QDBusConnection::sessionBus(), g_poll_ms);
+    watcher_ = std::make_unique<TrayWatcher>(&TrayIcon::IsAvailable, QDBusConnection::sessionBus());
     connect(watcher_.get(), &TrayWatcher::appeared, this, [this, appeared = std::move(appeared)] {
         trace("tray: the desktop offers a tray now\n");
         // Not deleted from within its own signal.
@@ -49,7 +46,11 @@ void TrayIcon::WatchForTray(std::function<void()> appeared) {
 
 bool TrayIcon::WatchingForTray() const { return watcher_ && watcher_->Watching(); }
 
-void TrayIcon::SetAvailabilityOverride(std::optional<bool> available) { g_tray_override = available; }
+void TrayIcon::SetAvailabilityOverride(std::optional<bool> available) {
+    g_tray_override = available;
+    // Nothing on the desktop announces a decided tray: the watches ask now.
+    if (available) TrayWatcher::AskAll();
+}
 
 bool TrayIcon::CreateTrayIcon(SkinWindow* owner, std::uint32_t message, const QIcon& icon, const QString& tooltip) {
     tooltip_ = tooltip;

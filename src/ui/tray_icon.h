@@ -33,7 +33,8 @@ public:
     TrayIcon();
     ~TrayIcon() override;
 
-    // Whether the desktop shows tray icons now. Tests may decide it.
+    // Whether the desktop shows tray icons now. Tests may decide it; a
+    // running watch then asks again at once.
     static bool IsAvailable();
     static void SetAvailabilityOverride(std::optional<bool> available);
 
@@ -41,8 +42,6 @@ public:
     // after the program); a watch already running is replaced.
     void WatchForTray(std::function<void()> appeared);
     bool WatchingForTray() const;
-    // How often an X11 tray is looked for while watching.
-    static void SetPollInterval(int milliseconds);
 
     // Shows the icon; its actions are posted to owner as `message`. Returns
     // false (and shows nothing) when the desktop has no tray.

@@ -252,7 +252,6 @@ TEST_F(MainWndTest, ExitButtonWithoutATrayHidesTheWindowAndSaysHowToQuitOnce) {
 TEST_F(MainWndTest, ATrayThatComesLaterGetsTheIcon) {
     std::vector<std::u16string> shown;
     wnd_->SetNotifier(std::make_unique<RecordingNotifier>(shown));
-    ui::TrayIcon::SetPollInterval(10);
     create();
     ASSERT_FALSE(wnd_->Tray().IsCreated());
     QWidget* quit = wnd_->FindControl(QStringLiteral("quit_btn"));
@@ -260,7 +259,6 @@ TEST_F(MainWndTest, ATrayThatComesLaterGetsTheIcon) {
 
     ui::TrayIcon::SetAvailabilityOverride(true);
     EXPECT_TRUE(pump_until([this] { return wnd_->Tray().IsCreated(); }));
-    ui::TrayIcon::SetPollInterval(5000);
     EXPECT_FALSE(quit->isVisible());
     EXPECT_NE(wnd_->TrayMenu(), nullptr);
     QWidget* exit = wnd_->FindControl(QStringLiteral("exit_btn"));
