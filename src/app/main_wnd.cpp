@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QShortcut>
 #include <QScreen>
 #include <QThread>
@@ -230,7 +231,33 @@ void CMainWnd::apply_title() {
     QString title = ui::Tr(QStringLiteral("mouse_name_text"));
     if (demo_) title += QStringLiteral(" \u2014 ") + ui::Tr(QStringLiteral("demo_badge_text"));
     setWindowTitle(title);
-    ui::SetVisible(FindControl(QStringLiteral("demo_badge")), demo_);
+    // In the demo the badge opens a menu that presses the virtual mouse's
+    // own buttons.
+    QWidget* badge = FindControl(QStringLiteral("demo_badge"));
+    if (badge) {
+        badge->installEventFilter(this);
+        badge->setCursor(Qt::PointingHandCursor);
+    }
+    ui::SetVisible(badge, demo_);
+}
+
+bool CMainWnd::eventFilter(QObject* watched, QEvent* e) {
+    const bool press = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick;
+    if ((press || e->type() == QEvent::MouseButtonRelease) && demo_ &&
+        watched->objectName() == QLatin1String("demo_badge") &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+        // Taken here, so the title bar does not start moving the window.
+        if (!press) open_demo_menu();
+        return true;
+    }
+    return ui::SkinWindow::eventFilter(watched, e);
+}
+
+void CMainWnd::open_demo_menu() {
+    QWidget* badge = FindControl(QStringLiteral("demo_badge"));
+    if (!badge) return;
+    demo_menu_ = std::make_unique<ui::MenuWnd>();
+    demo_menu_->Init(this, QStringLiteral("demomenu.xml"), badge->mapToGlobal(QPoint(0, badge->height())));
 }
 
 void CMainWnd::OnLanguageChanged() {
@@ -435,6 +462,12 @@ void CMainWnd::set_control_visible(std::string_view name, bool visible) {
     } else {
         QMetaObject::invokeMethod(this, [this, control, visible] { ui::SetVisible(FindControl(control), visible); },
                                   Qt::QueuedConnection);
+    } else if (name == QLatin1String("demo_press_dpi") || name == QLatin1String("demo_press_light")) {
+        // As if the mouse's own button were pressed: the mouse reports it,
+        // and the page and the DPI popup follow as with a real mouse.
+        if (std::shared_ptr<VirtualMouse> mouse = demo_mouse_ ? demo_mouse_() : nullptr)
+            mouse->press_own_button(name.endsWith(QLatin1String("dpi")) ? VirtualMouse::OwnButton::Dpi
+                                                                         : VirtualMouse::OwnButton::Light);
     }
 }
 

@@ -66,6 +66,11 @@ public:
     void SetSizeMemory(std::function<QSize()> load, std::function<void(QSize)> save) {
         load_size_ = std::move(load);
         save_size_ = std::move(save);
+    // The virtual mouse whose DPI and light buttons the demo badge's menu
+    // presses; asked at each press (null once a real mouse took over).
+    void SetDemoMouse(std::function<std::shared_ptr<VirtualMouse>()> mouse) { demo_mouse_ = std::move(mouse); }
+    // The menu a click on the demo badge opened; null before the first.
+    ui::MenuWnd* DemoMenu() const { return demo_menu_.get(); }
     }
     // Sizes the window (its remembered size, else the skin's) within an
     // available screen area and centres it there. CreateMain does this for
@@ -165,6 +170,7 @@ private:
     bool demo_ = false;
     bool destroyed_ = false;
     bool page_ready_ = false;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     bool page_after_paint_armed_ = false;
     bool told_how_to_quit_ = false;
     QStringList hook_dirs_;
@@ -175,6 +181,7 @@ private:
     QAction* tray_profiles_end_ = nullptr;  // separator after the profiles
     QAction* tray_autostart_ = nullptr;
     std::unique_ptr<app::Notifier> notifier_;
+    void open_demo_menu();
     std::unique_ptr<app::Notifier> dpi_notifier_;
     std::unique_ptr<app::BatteryNotifier> battery_;
     Autostart autostart_;
@@ -190,3 +197,5 @@ private:
 };
 
 }  // namespace vantorel
+    std::function<std::shared_ptr<VirtualMouse>()> demo_mouse_;
+    std::unique_ptr<ui::MenuWnd> demo_menu_;

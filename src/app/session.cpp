@@ -119,6 +119,7 @@ void ConnectMousePage(CMainWnd& window, CMS_1_Page& page) {
 
     // The window is already hidden when it finishes; the message box still
     // shows on its own, before the program ends.
+    window.SetDemoMouse([&page] { return page.session().demo_mouse(); });
     QObject::connect(&window, &CMainWnd::finished, &window, [&window, &page] {
         std::string error;
         if (!page.SavePendingEdits(&error)) CMsgWnd::Inform(&window, QStringLiteral("save_failed_exit_text"));

@@ -819,6 +819,28 @@ void VirtualMouse::press_light_effect(int effect) {
     emit_event(kEventLightEffect, static_cast<std::uint16_t>(e << 4));
 }
 
+void VirtualMouse::press_own_button(OwnButton button) {
+    constexpr int kLightEffects = 12;
+    int stage = 1;
+    int mask = 0;
+    int effect = 0;
+    {
+        std::lock_guard<std::mutex> lock(state_mutex_);
+        if (config_.dpi) {
+            stage = std::clamp<int>(config_.dpi->stage, 1, 8);
+            mask = config_.dpi->enabled_mask;
+        }
+        if (config_.light) effect = config_.light->effect;
+    }
+    if (button == OwnButton::Light) return press_light_effect((effect + 1) % kLightEffects);
+    if (mask == 0) mask = 0xFF;  // nothing received yet: all eight stages
+    int next = stage;
+    do {
+        next = next % 8 + 1;
+    } while (!(mask & (1 << (next - 1))) && next != stage);
+    press_dpi_stage(next);
+}
+
 void VirtualMouse::report_battery(std::uint8_t state, std::uint8_t percent) {
     emit_event(kEventBattery, static_cast<std::uint16_t>(state | (percent << 8)));
 }

@@ -284,6 +284,11 @@ public:
     void press_polling_rate(std::uint8_t code);  // 1, 2, 4 or 8, event 0x20
     void press_light_effect(int effect);       // 0..15, event 0x70 with the effect in the high nibble
     void report_battery(std::uint8_t state, std::uint8_t percent);  // event 0x41
+    // One press of the DPI button (the next stage in use, after the last the
+    // first) or of the light button (the next of the 12 effects), sent as
+    // press_dpi_stage and press_light_effect send them.
+    enum class OwnButton { Dpi, Light };
+    void press_own_button(OwnButton button);
     void emit_event(std::uint8_t code, std::uint16_t value);
     void emit_event(ConnectionMode link, std::uint8_t code, std::uint16_t value);
     // The link events go out on: the cable when plugged, else the receiver,

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app/main_wnd.h"
+#include "app/session.h"
 #include "core/messages.h"
 #include "ui/controls.h"
 #include "ui/qt_env.h"
@@ -570,3 +571,56 @@ TEST_F(MainWndTest, RemembersItsSizeWithinTheWorkArea) {
 
 }  // namespace
 }  // namespace vantorel
+// In the demo anyone can see what the mouse's own buttons do: the badge's
+// menu presses them on the virtual mouse, and the page and the DPI popup
+// follow the mouse's report as they would a real mouse's.
+TEST_F(MainWndTest, TheDemoBadgesMenuPressesTheVirtualMousesButtons) {
+    QTemporaryDir folder;
+    std::unique_ptr<CMS_1_Page> owned = MakeMousePage(ChooseSession(true), DataFolder::at(folder.path().toStdString()));
+    CMS_1_Page& page = *owned;
+    wnd_ = std::make_unique<CMainWnd>(std::move(owned));
+    ConnectMousePage(*wnd_, page);
+    wnd_->SetHookSearchDirs({});
+    ASSERT_TRUE(wnd_->CreateMain());
+    wnd_->ShowWindow();
+    std::shared_ptr<VirtualMouse> mouse = page.session().demo_mouse();
+    ASSERT_NE(mouse, nullptr);
+    ASSERT_TRUE(pump_until([&] { return mouse->config().dpi && mouse->config().light; }));
+    auto checked_stage = [&] {
+        for (int n = 1; n <= 8; ++n) {
+            if (ui::GetCheck(wnd_->FindControl(QStringLiteral("ms_1_option_dpi_step_%1").arg(n)))) return n;
+        }
+        return 0;
+    };
+    auto light_effect = [&] { return ui::GetCurSel(wnd_->FindControl(QStringLiteral("ms_1_combo_light"))); };
+
+    for (const char* item : {"demo_press_dpi", "demo_press_light"}) {
+        SCOPED_TRACE(item);
+        const int stage_before = checked_stage();
+        const int effect_before = light_effect();
+        QWidget* badge = wnd_->FindControl(QStringLiteral("demo_badge"));
+        ASSERT_TRUE(badge && badge->isVisible());
+        QTest::mouseClick(badge, Qt::LeftButton, {}, badge->rect().center());
+        pump();
+        ASSERT_NE(wnd_->DemoMenu(), nullptr);
+        QMenu* menu = wnd_->DemoMenu()->GetMenuUI();
+        ASSERT_TRUE(menu->isVisible());
+        QAction* action = menu->findChild<QAction*>(QString::fromLatin1(item));
+        ASSERT_NE(action, nullptr);
+        EXPECT_FALSE(action->text().isEmpty());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+
+        if (QLatin1String(item) == QLatin1String("demo_press_dpi")) {
+            ASSERT_TRUE(pump_until([&] { return checked_stage() != stage_before; })) << "the page did not follow";
+            EXPECT_EQ(checked_stage(), mouse->config().dpi->stage);
+            ASSERT_TRUE(pump_until([&] { return wnd_->DpiPopup() != nullptr; }));
+            const QString shown = ui::GetText(wnd_->FindControl(QStringLiteral("ms_1_edit_dpi_%1").arg(checked_stage())));
+            EXPECT_EQ(wnd_->DpiPopup()->Text(), ui::Tr(QStringLiteral("dpi_popup_text")).arg(shown));
+        } else {
+            ASSERT_TRUE(pump_until([&] { return light_effect() != effect_before; })) << "the page did not follow";
+            EXPECT_EQ(light_effect(), mouse->config().light->effect);
+        }
+    }
+    wnd_->DestroyWindow();
+}
+
