@@ -45,7 +45,7 @@ CMainWnd::CMainWnd(std::unique_ptr<MousePage> page)
       links_(std::make_shared<NoLinkPresence>()) {
     SetNotifier(std::make_unique<app::DesktopNotifier>());
     if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
-        SetDpiNotifier(app::DesktopNotifier::Transient(2000));
+        SetDpiNotifier(app::DesktopNotifier::OnScreenDisplay(2000));
 }
 
 void CMainWnd::SetNotifier(std::unique_ptr<app::Notifier> notifier) {
