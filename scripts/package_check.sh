@@ -53,6 +53,7 @@ expected=(
   usr/share/qv-vantorel/res/main.xml usr/share/qv-vantorel/res/lan.xml usr/share/qv-vantorel/res/lan/de.xml
   lib/udev/rules.d/70-qv-vantorel.rules
   "usr/share/applications/$ID.desktop" "usr/share/metainfo/$ID.metainfo.xml"
+  "usr/share/dbus-1/services/$ID.service" usr/share/dbus-1/interfaces/io.github.qvvantorel.Mouse1.xml
   "usr/share/icons/hicolor/scalable/apps/$ID.svg" "usr/share/icons/hicolor/48x48/apps/$ID.png"
   "usr/share/icons/hicolor/256x256/apps/$ID.png"
   usr/share/man/man1/qv-vantorel.1.gz usr/share/man/man1/vantorelctl.1.gz
@@ -74,6 +75,9 @@ fi
 
 desktop-file-validate "$ROOT/usr/share/applications/$ID.desktop"
 appstreamcli validate --no-net --pedantic "$ROOT/usr/share/metainfo/$ID.metainfo.xml"
+# A call on the session bus starts the installed program, hidden in the tray.
+grep -qx "Exec=/usr/bin/qv-vantorel --hidden" "$ROOT/usr/share/dbus-1/services/$ID.service" \
+  || { echo "the D-Bus service file does not start /usr/bin/qv-vantorel --hidden"; exit 1; }
 
 # The installed program finds its skins from the scratch root.
 export HOME=$WORK/home XDG_DATA_HOME=$WORK/home/data XDG_CONFIG_HOME=$WORK/home/config
