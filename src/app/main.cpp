@@ -21,6 +21,7 @@
 #include "app/single_instance.h"
 #include "core/messages.h"
 #include "core/trace.h"
+#include "focus/focus_detectors.h"
 #include "library/program_mark.h"
 #include "ui/file_dialog.h"
 #include "ui/first_paint.h"
@@ -147,6 +148,12 @@ int main(int argc, char** argv) {
         [&window_settings] { return window_settings.value(QStringLiteral("file_folder")).toString(); },
         [&window_settings](const QString& folder) { window_settings.setValue(QStringLiteral("file_folder"), folder); });
     ConnectMousePage(window, mouse_page);
+    // Profiles that follow the focused application; the focus is followed
+    // only while switching is on (by default: once something is bound).
+    AutoProfiles auto_profiles(
+        mouse_page, [&mouse_page] { return make_focus_detector(mouse_page.executor()); },
+        {[&window](std::int64_t dpi_code) { window.ShowDpiPopup(dpi_code); }, [&window] { window.RefreshAutoSwitch(); }});
+    window.SetAutoProfiles(&auto_profiles);
     // Log-out, shutdown, `kill` and Ctrl+C end the program as Quit does, and
     // so does the session manager asking it to quit: the edits are saved.
     ExitSignals exit_signals;

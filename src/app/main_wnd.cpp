@@ -176,6 +176,14 @@ void CMainWnd::create_tray() {
             trace("autostart: %s could not be %s\n", qPrintable(autostart_.EntryPath()), checked ? "written" : "removed");
         RefreshTrayMenu();
     });
+    tray_auto_switch_ = new QAction(menu);
+    tray_auto_switch_->setObjectName(QStringLiteral("auto_switch"));
+    tray_auto_switch_->setCheckable(true);
+    menu->insertAction(tray_autostart_, tray_auto_switch_);
+    connect(tray_auto_switch_, &QAction::triggered, this, [this](bool checked) {
+        if (auto_profiles_) auto_profiles_->set_switching(checked);
+        RefreshTrayMenu();
+    });
     connect(menu, &QMenu::aboutToShow, this, &CMainWnd::RefreshTrayMenu);
     tray_.SetContextMenu(menu);
     RefreshTrayMenu();
@@ -210,11 +218,27 @@ void CMainWnd::RefreshTrayMenu() {
     tray_profiles_end_->setVisible(!names.isEmpty());
     tray_autostart_->setText(ui::Tr(QStringLiteral("autostart_text")));
     tray_autostart_->setChecked(autostart_.IsEnabled());
+    // Offered once something is bound (or switching was turned on before).
+    tray_auto_switch_->setVisible(auto_profiles_ && (!auto_profiles_->bindings().empty() ||
+                                                     auto_profiles_->bindings().switching_chosen()));
+    tray_auto_switch_->setText(ui::Tr(QStringLiteral("auto_switch_text")));
+    tray_auto_switch_->setChecked(auto_profiles_ && auto_profiles_->switching());
+}
+
+void CMainWnd::RefreshAutoSwitch() {
+    RefreshTrayMenu();
+    refresh_status();
 }
 
 void CMainWnd::refresh_status() {
     const LinkReport report = links_->query();
-    tray_.SetTooltipText(TrayTooltip(report, demo_));
+    QString tip = TrayTooltip(report, demo_);
+    if (auto_profiles_ && !auto_profiles_->switched_to().empty()) {
+        tip += QLatin1Char('\n') + ui::Tr(QStringLiteral("auto_switched_text"))
+                                       .arg(QString::fromStdU16String(auto_profiles_->switched_to()),
+                                            QString::fromStdString(auto_profiles_->focused_application()));
+    }
+    tray_.SetTooltipText(tip);
     if (report.access == MouseAccess::Connected) battery_->on_battery(report.battery_percent, report.charging);
     else battery_->reset();
 }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/auto_profiles.h"
 #include "app/autostart.h"
 #include "app/battery_notifier.h"
 #include "app/dpi_msg.h"
@@ -91,6 +92,11 @@ public:
     // "Start with the desktop" starts `executable` with `arguments` (the
     // data folder the program was started on, when one was chosen).
     void SetAutostart(Autostart autostart, QString executable, QStringList arguments = {});
+    // Profiles that follow the application: the tray's check item turns
+    // switching on and off, the tooltip names a switch. Null: neither.
+    void SetAutoProfiles(AutoProfiles* profiles) { auto_profiles_ = profiles; }
+    // A switch, the focus or switching itself changed.
+    void RefreshAutoSwitch();
 
     // Creates the window centred on the screen.
     bool CreateMain();
@@ -180,6 +186,8 @@ private:
     QPointer<QActionGroup> tray_profile_group_;
     QAction* tray_profiles_end_ = nullptr;  // separator after the profiles
     QAction* tray_autostart_ = nullptr;
+    QAction* tray_auto_switch_ = nullptr;
+    AutoProfiles* auto_profiles_ = nullptr;
     std::unique_ptr<app::Notifier> notifier_;
     void open_demo_menu();
     std::unique_ptr<app::Notifier> dpi_notifier_;

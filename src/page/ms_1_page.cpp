@@ -243,6 +243,7 @@ void CMS_1_Page::LoadLibraries() {
     // Then the receiver: watch for devices coming and going, and open what
     // is there now.
     if (host_.host) m_pSession->open();
+    if (m_pProfileListener) m_pProfileListener->library_reloaded();
 }
 
 void CMS_1_Page::demo_ended() {
@@ -310,6 +311,7 @@ void CMS_1_Page::ReleaseLibrary() {
 
 void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
     m_pInputPause.reset();
+    const std::u16string chosen_before = current_profile_name();
     {
         // The records are replaced: no pointer may outlive them.
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
@@ -326,6 +328,13 @@ void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
     fill_profile_list();
     Refresh();
     trace("page: library reloaded after an outside change\n");
+    if (m_pProfileListener) {
+        m_pProfileListener->library_reloaded();
+        // A command chose another profile: by hand, as far as following the
+        // application goes.
+        const std::u16string chosen = current_profile_name();
+        if (!chosen.empty() && chosen != chosen_before) m_pProfileListener->profile_chosen(chosen);
+    }
     // The engine's copy of what the mouse holds still is the profile as it
     // was, so an apply sends exactly the sections that changed.
     if (apply == ReloadApply::None || !m_pSession->started()) return;
@@ -480,14 +489,23 @@ void CMS_1_Page::switch_profile(int index) {
         m_iIgnoreListSelect = 0;
         return;
     }
+    std::u16string name;
     {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
         if (index < 0 || !m_pStore->select(static_cast<std::size_t>(index))) return;
         m_pCurProfile = &m_pStore->current();
+        name = m_pCurProfile->profile_name();
         m_pSource->mark_unsaved();  // the selection is part of the file
     }
     Refresh();
+    if (m_bAutomaticSwitch) {
+        // The mouse holds the profile that was current: what differs is
+        // enough, and over the receiver a full apply takes many seconds.
+        m_pSession->request_apply(ApplyWhen::Now);
+        return;
+    }
     m_pSession->request_full_apply();
+    if (m_pProfileListener) m_pProfileListener->profile_chosen(name);
 }
 
 // ---------------------------------------------------------------------------

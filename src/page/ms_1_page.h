@@ -87,6 +87,25 @@ struct PageSetup {
     std::function<QString(const ui::FileChoice& choice)> choose_file;
 };
 
+// What the page tells of its profile list, for the profiles that follow the
+// focused application. Every call on the UI thread.
+class ProfileListListener {
+public:
+    virtual ~ProfileListListener() = default;
+    // The user chose a profile (the list, the tray, a command's reload).
+    virtual void profile_chosen(const std::u16string& name) { (void)name; }
+    virtual void profile_renamed(const std::u16string& old_name, const std::u16string& new_name) {
+        (void)old_name;
+        (void)new_name;
+    }
+    virtual void profile_removed(const std::u16string& name) { (void)name; }
+    // The libraries were read: at start, and again after a command changed
+    // the files.
+    virtual void library_reloaded() {}
+    // The first of the page's dialogs opened, or the last one closed.
+    virtual void dialogs_changed(bool open) { (void)open; }
+};
+
 class CMS_1_Page final : public MousePage, public DeviceView, public MouseObserver {
 public:
     static constexpr int kStageCount = 8;
@@ -109,6 +128,13 @@ public:
     QStringList ProfileNames() const override;
     int SelectedProfile() const override;
     void SelectProfile(int index) override;
+    // A switch of the profiles that follow the application: the profile
+    // named (letter case aside) becomes current and only the sections that
+    // differ from what the mouse holds are sent. False when there is no
+    // such profile, it is current already, or a dialog is open.
+    bool SwitchProfileAutomatically(const std::u16string& name);
+    void SetProfileListListener(ProfileListListener* listener) { m_pProfileListener = listener; }
+    std::u16string current_profile_name() const;
 
     // Window destruction: the session ends (apply worker joined, then the
     // device watch and the links closed). Idempotent; the destructor calls it.
@@ -149,6 +175,8 @@ public:
 
     // Inspection.
     MouseSession& session() { return *m_pSession; }
+    // The executor the page and its session run on (the UI thread's).
+    Executor& executor() { return m_Setup.executor ? *m_Setup.executor : m_Executor; }
     LinkState& links() { return m_pSession->links(); }
     // Demo mode: whether the virtual mouse still stands in, and what to tell
     // when a real mouse ended the demo (the window drops its badge).
@@ -251,13 +279,17 @@ private:
     // window run modally) for as long as it runs: dialog_open() holds.
     class DialogScope {
     public:
-        explicit DialogScope(int& depth) : depth_(depth) { ++depth_; }
-        ~DialogScope() { --depth_; }
+        explicit DialogScope(CMS_1_Page& page) : page_(page) {
+            if (page_.m_iDialogDepth++ == 0 && page_.m_pProfileListener) page_.m_pProfileListener->dialogs_changed(true);
+        }
+        ~DialogScope() {
+            if (--page_.m_iDialogDepth == 0 && page_.m_pProfileListener) page_.m_pProfileListener->dialogs_changed(false);
+        }
         DialogScope(const DialogScope&) = delete;
         DialogScope& operator=(const DialogScope&) = delete;
 
     private:
-        int& depth_;
+        CMS_1_Page& page_;
     };
     // While a command holds the library no dialog opens: the status bar
     // says the page is busy for that moment. False then.
@@ -360,6 +392,8 @@ private:
     // The list's first item-select notification after construction is not
     // a switch (see fill_profile_list).
     int m_iIgnoreListSelect = 1;
+    ProfileListListener* m_pProfileListener = nullptr;
+    bool m_bAutomaticSwitch = false;  // switch_profile runs for a switch of the followed application
     int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
     // While vantorelctl holds the library: no input, and a word after a while.
     std::unique_ptr<InputPause> m_pInputPause;

@@ -46,7 +46,7 @@ QWidget* CMS_1_Page::window_widget() const { return host_.window; }
 
 int CMS_1_Page::ask(const QString& message_key, bool confirm) {
     if (!may_open_dialog()) return 0;
-    const DialogScope open(m_iDialogDepth);
+    const DialogScope open(*this);
     if (m_Setup.message_box) return m_Setup.message_box(window_widget(), message_key, confirm);
     trace("page: no message box for %s\n", qPrintable(message_key));
     return 0;
@@ -54,7 +54,7 @@ int CMS_1_Page::ask(const QString& message_key, bool confirm) {
 
 int CMS_1_Page::run_dialog(ui::SkinWindow& dialog) {
     if (!may_open_dialog()) return 0;
-    const DialogScope open(m_iDialogDepth);
+    const DialogScope open(*this);
     if (m_Setup.run_dialog) return m_Setup.run_dialog(dialog);
     return ui::RunModalDialog(dialog, window_widget());
 }

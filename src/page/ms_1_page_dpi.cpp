@@ -228,7 +228,7 @@ std::optional<quint32> CMS_1_Page::run_color_dialog(quint32 argb, QWidget* butto
         position = QPoint(w.left() + top_left.x() - 200, w.top() + top_left.y() + button->height());
     }
     if (!may_open_dialog()) return std::nullopt;
-    const DialogScope open(m_iDialogDepth);
+    const DialogScope open(*this);
     if (m_Setup.choose_color) return m_Setup.choose_color(argb, position);
     return CDpiColorWnd::Choose(window, argb, position);
 }

@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "core/text.h"
 #include "core/trace.h"
 #include "library/names.h"
 #include "library/transfer.h"
@@ -57,7 +58,7 @@ bool CMS_1_Page::save_library_now() {
 
 QString CMS_1_Page::choose_file(const ui::FileChoice& choice) {
     if (!may_open_dialog()) return {};
-    const DialogScope open(m_iDialogDepth);
+    const DialogScope open(*this);
     if (m_Setup.choose_file) return m_Setup.choose_file(choice);
     return ui::ChooseFile(window_widget(), choice);
 }
@@ -88,6 +89,27 @@ void CMS_1_Page::SelectProfile(int index) {
         return;
     }
     select_profile_item(index);
+}
+
+bool CMS_1_Page::SwitchProfileAutomatically(const std::u16string& name) {
+    if (!m_pCurProfile || dialog_open() || library_held()) return false;
+    std::optional<std::size_t> index;
+    {
+        std::lock_guard<std::mutex> lock(m_pSource->mutex());
+        const ProfileLibrary& list = m_pStore->profiles();
+        for (std::size_t i = 0; i < list.size() && !index; ++i)
+            if (equals_ignore_case(list[i].profile_name(), name)) index = i;
+    }
+    if (!index || static_cast<int>(*index) == SelectedProfile()) return false;
+    m_bAutomaticSwitch = true;
+    select_profile_item(static_cast<int>(*index));
+    m_bAutomaticSwitch = false;
+    return true;
+}
+
+std::u16string CMS_1_Page::current_profile_name() const {
+    std::lock_guard<std::mutex> lock(m_pSource->mutex());
+    return m_pCurProfile ? m_pCurProfile->profile_name() : std::u16string();
 }
 
 void CMS_1_Page::select_profile_item(int index) {
@@ -134,14 +156,17 @@ void CMS_1_Page::rename_profile() {
     const std::optional<QString> name = ask_profile_name(QStringLiteral("profile_name_2_text"), target);
     if (!name) return;
     int index = 0;
+    std::u16string old_name;
     {
         // The profile asked about, wherever it is now.
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
         const std::optional<std::size_t> at = index_of_record(target);
         if (!at) return;
+        old_name = m_pStore->profiles()[*at].profile_name();
         m_pStore->profiles()[*at].set_profile_name(name->toStdU16String());
         index = static_cast<int>(*at);
     }
+    if (m_pProfileListener) m_pProfileListener->profile_renamed(old_name, name->toStdU16String());
     if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
         if (QListWidgetItem* item = list->item(index)) item->setText(*name);
     }
@@ -198,6 +223,7 @@ void CMS_1_Page::delete_profile() {
         m_pStore->select(static_cast<std::size_t>(next));
         m_pCurProfile = &m_pStore->current();
     }
+    if (m_pProfileListener) m_pProfileListener->profile_removed(name);
     select_profile_item(next);
     save_library_now();
 }
