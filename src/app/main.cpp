@@ -179,9 +179,10 @@ int main(int argc, char** argv) {
         autostart_arguments = {QStringLiteral("--data-dir"),
                                QFile::decodeName(QByteArray::fromStdString(folder_path.string()))};
     window.SetAutostart(Autostart(), QApplication::applicationFilePath(), autostart_arguments);
-    // The window first, with what it shows at once; the page, hidden until
-    // a mouse is there, right after.
-    window.SetPageAfterFirstPaint(true);
+    // With a mouse there, the window's first frame shows its page; without
+    // one, the window first, with what it shows at once, and the page right
+    // after.
+    window.SetMouseAtStart(session.mouse_at_start);
     window.CreateMain();
     // Started with the session: only the tray icon, unless there is no tray
     // to reach the window from.

@@ -113,6 +113,8 @@ void CMainWnd::InitWindow() {
     quit->setContext(Qt::WindowShortcut);
     connect(quit, &QShortcut::activated, this, &CMainWnd::DestroyWindow);
     device_tab_switch_ = FindControl(QStringLiteral("device_tab_switch"));
+    // A mouse found at start is shown until its link is up, or for so long.
+    if (mouse_awaited_) SetTimer(kTimerMouseAwaited, kMouseAwaitedMs);
     apply_title();
 
     // The hook library watches an X11 session; in a Wayland session no
@@ -132,6 +134,11 @@ void CMainWnd::InitWindow() {
 }
 
 void CMainWnd::SetPageAfterFirstPaint(bool later) { SetIncludesLater(later); }
+
+void CMainWnd::SetMouseAtStart(bool found) {
+    mouse_awaited_ = found;
+    SetPageAfterFirstPaint(!found);
+}
 
 void CMainWnd::EnsurePage() {
     if (page_ready_ || !IsCreated() || destroyed_) return;
@@ -347,11 +354,17 @@ void CMainWnd::DestroyWindow() {
 void CMainWnd::refresh_device_tab() {
     const LinkReport report = links_->query();
     const bool connected = report.access == MouseAccess::Connected;
-    if (connected && !page_ready_) {
+    if (connected && mouse_awaited_) {
+        mouse_awaited_ = false;
+        KillTimer(kTimerMouseAwaited);
+    }
+    // A mouse found at start stays on screen while its link comes up.
+    const bool mouse_shown = connected || (mouse_awaited_ && report.access != MouseAccess::NoPermission);
+    if (mouse_shown && !page_ready_) {
         EnsurePage();  // selects the page once it is there
         return;
     }
-    ui::SelectItem(device_tab_switch_, connected ? kMousePageItem : kNoMouseItem);
+    ui::SelectItem(device_tab_switch_, mouse_shown ? kMousePageItem : kNoMouseItem);
 
     QWidget* title = FindControl(QStringLiteral("no_mouse_title"));
     QWidget* text = FindControl(QStringLiteral("no_mouse_text"));
@@ -442,6 +455,12 @@ void CMainWnd::OnTimer(int id) {
     case kTimerDpiPopup:
         KillTimer(id);
         close_dpi_popup();
+        return;
+    case kTimerMouseAwaited:
+        // The mouse found at start did not come up: the view for no mouse.
+        KillTimer(id);
+        mouse_awaited_ = false;
+        refresh_device_tab();
         return;
     case kTimerScrollSettings:
         KillTimer(id);

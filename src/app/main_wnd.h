@@ -41,6 +41,10 @@ public:
     static constexpr int kMousePageItem = 1;
     // The page is set up by then even when the window is not painted.
     static constexpr int kPageLatestMs = 250;
+    // How long a mouse found at start is shown before its link is up: as
+    // long as the receiver's watchdog lets a silent mouse count as there.
+    static constexpr int kMouseAwaitedMs = 6000;
+    static constexpr int kTimerMouseAwaited = 55;
 
     // Device-side work the window hands on.
     struct DeviceHooks {
@@ -105,6 +109,13 @@ public:
     // paint, or as soon as something needs it, instead of before the window
     // shows. Without it CreateMain sets the page up.
     void SetPageAfterFirstPaint(bool later);
+    // Set before CreateMain: whether a mouse was found before the window was
+    // made (the virtual mouse, or a receiver, cable or Bluetooth mouse that
+    // can be opened). With one, the page is set up before the window shows
+    // and is what its first frame shows while the links come up; the view
+    // for no mouse follows only when no link is up kMouseAwaitedMs later.
+    // Without one, the page waits for the first paint.
+    void SetMouseAtStart(bool found);
     // Sets the page up now unless it is already.
     void EnsurePage();
     bool PageReady() const { return page_ready_; }
@@ -179,6 +190,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* e) override;
     bool page_after_paint_armed_ = false;
     bool told_how_to_quit_ = false;
+    bool mouse_awaited_ = false;
     QStringList hook_dirs_;
     HookLibrary hooks_;
     ui::TrayIcon tray_;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/session.h"
 
+#include <algorithm>
+
 #include <QGuiApplication>
 #include <QSessionManager>
 
@@ -22,14 +24,16 @@
 namespace vantorel {
 
 SessionChoice ChooseSession(bool demo_forced, bool demo_allowed) {
-    if (demo_forced) return {true, true, "asked for with --demo"};
+    if (demo_forced) return {true, true, "asked for with --demo", true};
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     const std::vector<PresentDevice> present = enumerate_present();
     if (present.empty() && !demo_allowed) return {false, false, "no mouse found and no demo wanted; watching for one"};
-    if (present.empty()) return {true, false, "no receiver, cable or Bluetooth mouse found; watching for one"};
-    return {false, false, std::to_string(present.size()) + " device node(s) of the mouse found"};
+    if (present.empty()) return {true, false, "no receiver, cable or Bluetooth mouse found; watching for one", true};
+    // Found but not to be opened (no udev rule): the window explains that.
+    const bool openable = std::any_of(present.begin(), present.end(), [](const PresentDevice& d) { return d.accessible; });
+    return {false, false, std::to_string(present.size()) + " device node(s) of the mouse found", openable};
 #else
-    return {true, true, "built without the device links"};
+    return {true, true, "built without the device links", true};
 #endif
 }
 

@@ -25,6 +25,10 @@ struct SessionChoice {
     // the device watch runs and a real mouse that arrives ends it.
     bool forced = false;
     std::string reason;  // for the trace
+    // A mouse to show from the window's first frame: the virtual one, or a
+    // receiver, cable or Bluetooth mouse found that can be opened (its link
+    // comes up a moment later).
+    bool mouse_at_start = false;
 };
 
 // The virtual mouse stands in when asked for (--demo), when the program was

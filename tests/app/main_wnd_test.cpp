@@ -199,6 +199,86 @@ TEST_F(MainWndTest, ThePageIsSetUpAfterTheFirstPaintOrWhenNeeded) {
     }
 }
 
+// What the window's first frame shows: the device tab's item when the first
+// paint event of any of its widgets arrives (-1 before it is painted).
+class FirstFrame : public QObject {
+public:
+    explicit FirstFrame(CMainWnd& wnd) : wnd_(wnd) { qApp->installEventFilter(this); }
+    ~FirstFrame() override { qApp->removeEventFilter(this); }
+    int item = -1;
+
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (item < 0 && e->type() == QEvent::Paint && w && w->window() == &wnd_)
+            item = ui::GetCurSel(wnd_.FindControl(QStringLiteral("device_tab_switch")));
+        return false;
+    }
+
+private:
+    CMainWnd& wnd_;
+};
+
+// A user with the mouse never sees the "connect your mouse" view flash by
+// while its link comes up; a user without one gets the quick start with the
+// page built after the first paint; a mouse found at start whose link never
+// comes up gives way to the view for no mouse, and one whose link came up
+// is followed as any other.
+TEST_F(MainWndTest, AMouseFoundAtStartIsOnTheFirstFrameWithoutTheNoMouseViewFlashing) {
+    struct Case {
+        const char* name;
+        bool found;
+        bool link_comes;
+    };
+    for (const Case& c : {Case{"found, its link comes up", true, true}, Case{"found, no link comes", true, false},
+                          Case{"none found", false, false}}) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        auto timers = std::make_unique<ui::ManualTimerService>();
+        timers_ = timers.get();
+        wnd_->SetTimerService(std::move(timers));
+        wnd_->SetMouseAtStart(c.found);
+        FirstFrame frame(*wnd_);
+        ASSERT_TRUE(wnd_->CreateMain());
+        EXPECT_EQ(wnd_->PageReady(), c.found);
+        wnd_->ShowWindow();
+        ASSERT_TRUE(pump_until([&] { return frame.item >= 0; }, 100));
+        EXPECT_EQ(frame.item, c.found ? CMainWnd::kMousePageItem : CMainWnd::kNoMouseItem);
+        ASSERT_TRUE(pump_until([this] { return wnd_->PageReady(); }, 100));
+
+        if (c.link_comes) {
+            links_->set({MouseAccess::Connected, {}});
+            wnd_->OnLinksChanged();
+        }
+        timers_->fire(CMainWnd::kTimerMouseAwaited);
+        pump();
+        EXPECT_EQ(tab(), c.link_comes ? CMainWnd::kMousePageItem : CMainWnd::kNoMouseItem);
+        links_->set({});
+        wnd_->OnLinksChanged();
+        pump();
+        EXPECT_EQ(tab(), CMainWnd::kNoMouseItem) << "a link that went down";
+        wnd_.reset();
+    }
+}
+
+// The demo as the program starts it: the virtual mouse's link comes up
+// through its reader thread, after the window shows.
+TEST_F(MainWndTest, TheDemoIsOnTheFirstFrame) {
+    QTemporaryDir folder;
+    const SessionChoice session = ChooseSession(true);
+    std::unique_ptr<CMS_1_Page> owned = MakeMousePage(session, DataFolder::at(folder.path().toStdString()));
+    CMS_1_Page& page = *owned;
+    wnd_ = std::make_unique<CMainWnd>(std::move(owned));
+    ConnectMousePage(*wnd_, page);
+    wnd_->SetHookSearchDirs({});
+    wnd_->SetMouseAtStart(session.mouse_at_start);
+    FirstFrame frame(*wnd_);
+    ASSERT_TRUE(wnd_->CreateMain());
+    wnd_->ShowWindow();
+    ASSERT_TRUE(pump_until([&] { return frame.item >= 0; }, 100));
+    EXPECT_EQ(frame.item, CMainWnd::kMousePageItem);
+    wnd_->DestroyWindow();
+}
+
 TEST_F(MainWndTest, ExitButtonHidesToTheTrayAndTheProgramKeepsRunning) {
     ui::TrayIcon::SetAvailabilityOverride(true);
     create();
