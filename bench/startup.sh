@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Start-up (to the first paint), memory and idle cost of qv-vantorel against
-# a minimal Qt 6 window (the floor) and, when installed, Piper and Solaar, in
-# one run on a
-# private Xvfb. Prints the medians of RUNS starts each and the ratios to
-# the floor.
-#   bench/startup.sh [BUILD_DIR] [RUNS] [IDLE_SECONDS]
+# Start-up (to the first paint, and to the mouse page drawn), memory and idle
+# cost of qv-vantorel against a minimal Qt 6 window (the floor) and, when
+# installed, Piper and Solaar, in one run on a private Xvfb: in demo, with no
+# mouse, and (with umockdev) with the mouse's receiver plugged in at start.
+# Prints the medians of RUNS starts each and the ratios to the floor.
+#   [APP=PROGRAM] bench/startup.sh [BUILD_DIR] [RUNS] [IDLE_SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=$(realpath "${1:-build}")
@@ -13,7 +13,8 @@ RUNS=${2:-5}
 IDLE=${3:-5}
 PROBE=$BUILD/bin/vantorel_bench_startup
 FLOOR=$BUILD/bin/vantorel_bench_qt_floor
-APP=$BUILD/bin/qv-vantorel
+# APP=...: another build's program, measured with this build's probe.
+APP=${APP:-$BUILD/bin/qv-vantorel}
 for f in "$PROBE" "$FLOOR" "$APP"; do
   [ -x "$f" ] || { echo "missing $f: build with -DVANTOREL_BUILD_BENCH=ON -DVANTOREL_BUILD_GUI=ON" >&2; exit 1; }
 done
@@ -44,10 +45,17 @@ trap 'kill $XVFB $BUS_PID 2>/dev/null; rm -rf "$SCRATCH"' EXIT
 export DISPLAY=":$DISPLAY_NUM"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done 2>/dev/null || sleep 1
 
-measure() {  # NAME PROGRAM [ARG...]
+# A spot of the mouse page at the window's first size (the "Send now"
+# button) and its colour; the view for no mouse is dark there.
+PAGE_PIXEL=690,520,2bb3c6
+
+measure() {  # NAME [PROBE-OPTION...] -- PROGRAM [ARG...]
   local name=$1; shift
+  local options=()
+  while [ "$1" != -- ]; do options+=("$1"); shift; done; shift
   local line
-  line=$("$PROBE" --runs "$RUNS" --settle 5 --idle "$IDLE" -- "$@") || { echo "$name: failed"; return; }
+  line=$($WRAP "$PROBE" --runs "$RUNS" --settle 5 --idle "$IDLE" "${options[@]}" -- "$@") ||
+    { echo "$name: failed"; return; }
   printf '%-28s %s\n' "$name" "$line"
   eval "${name//[^A-Za-z0-9]/_}_line='$line'"
 }
@@ -55,16 +63,30 @@ value() { echo "$1" | tr ' ' '\n' | sed -n "s/^$2=//p"; }
 
 echo "machine: $(nproc) cores, $(uname -r), $(date -u +%Y-%m-%d)"
 echo "runs: $RUNS, idle period: $IDLE s"
-measure qt-floor "$FLOOR"
-measure qv-vantorel-demo "$APP" --demo
-measure qv-vantorel-no-mouse "$APP" --no-demo
-command -v piper >/dev/null && measure piper piper
-command -v solaar >/dev/null && measure solaar solaar --window=show
+WRAP=
+measure qt-floor -- "$FLOOR"
+measure qv-vantorel-demo --page-pixel "$PAGE_PIXEL" -- "$APP" --demo
+measure qv-vantorel-no-mouse -- "$APP" --no-demo
+# The receiver emulated in the probe's process (umockdev), the mouse behind
+# it reporting; --no-demo, so that a receiver not found shows no page.
+if command -v umockdev-wrapper >/dev/null &&
+  grep -q "umockdev preload" <<<"$("$PROBE" --receiver -- true 2>&1)"; then
+  WRAP=umockdev-wrapper
+  measure qv-vantorel-receiver --receiver --page-pixel "$PAGE_PIXEL" -- "$APP" --no-demo
+  WRAP=
+else
+  echo "qv-vantorel-receiver: skipped (needs umockdev-wrapper and a probe built with umockdev)"
+fi
+command -v piper >/dev/null && measure piper -- piper
+command -v solaar >/dev/null && measure solaar -- solaar --window=show
 
 floor=$(value "$qt_floor_line" start_ms)
-for name in qv_vantorel_demo qv_vantorel_no_mouse; do
+for name in qv_vantorel_demo qv_vantorel_no_mouse qv_vantorel_receiver; do
   line_var="${name}_line"
   [ -n "${!line_var:-}" ] || continue
   start=$(value "${!line_var}" start_ms)
-  echo "$name: start $(awk "BEGIN{printf \"%.1f\", $start / $floor}") x the floor"
+  page=$(value "${!line_var}" page_ms)
+  ratios="start $(awk "BEGIN{printf \"%.1f\", $start / $floor}") x the floor"
+  [ "$name" = qv_vantorel_no_mouse ] || ratios="$ratios, mouse page drawn $(awk "BEGIN{printf \"%.1f\", $page / $floor}") x"
+  echo "$name: $ratios"
 done
