@@ -479,6 +479,12 @@ void CMainWnd::OnMenuCommand(const ui::MenuCommand& command) {
         ShowAndRaise();
     } else if (name.compare(QLatin1String("exit"), Qt::CaseInsensitive) == 0) {
         DestroyWindow();
+    } else if (name == QLatin1String("demo_press_dpi") || name == QLatin1String("demo_press_light")) {
+        // As if the mouse's own button were pressed: the mouse reports it,
+        // and the page and the DPI popup follow as with a real mouse.
+        if (std::shared_ptr<VirtualMouse> mouse = demo_mouse_ ? demo_mouse_() : nullptr)
+            mouse->press_own_button(name.endsWith(QLatin1String("dpi")) ? VirtualMouse::OwnButton::Dpi
+                                                                         : VirtualMouse::OwnButton::Light);
     } else if (IsPageMenuCommand(name)) {
         page_->OnMenuCommand(name);
     }
@@ -505,12 +511,6 @@ void CMainWnd::set_control_visible(std::string_view name, bool visible) {
     } else {
         QMetaObject::invokeMethod(this, [this, control, visible] { ui::SetVisible(FindControl(control), visible); },
                                   Qt::QueuedConnection);
-    } else if (name == QLatin1String("demo_press_dpi") || name == QLatin1String("demo_press_light")) {
-        // As if the mouse's own button were pressed: the mouse reports it,
-        // and the page and the DPI popup follow as with a real mouse.
-        if (std::shared_ptr<VirtualMouse> mouse = demo_mouse_ ? demo_mouse_() : nullptr)
-            mouse->press_own_button(name.endsWith(QLatin1String("dpi")) ? VirtualMouse::OwnButton::Dpi
-                                                                         : VirtualMouse::OwnButton::Light);
     }
 }
 

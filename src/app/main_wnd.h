@@ -66,16 +66,16 @@ public:
     // when a real mouse ends the demo while the window is up.
     void SetDemo(bool demo);
     bool IsDemo() const { return demo_; }
-    // Where the window's size is kept between runs; unset: it is not kept.
-    // Set before CreateMain.
-    void SetSizeMemory(std::function<QSize()> load, std::function<void(QSize)> save) {
-        load_size_ = std::move(load);
-        save_size_ = std::move(save);
     // The virtual mouse whose DPI and light buttons the demo badge's menu
     // presses; asked at each press (null once a real mouse took over).
     void SetDemoMouse(std::function<std::shared_ptr<VirtualMouse>()> mouse) { demo_mouse_ = std::move(mouse); }
     // The menu a click on the demo badge opened; null before the first.
     ui::MenuWnd* DemoMenu() const { return demo_menu_.get(); }
+    // Where the window's size is kept between runs; unset: it is not kept.
+    // Set before CreateMain.
+    void SetSizeMemory(std::function<QSize()> load, std::function<void(QSize)> save) {
+        load_size_ = std::move(load);
+        save_size_ = std::move(save);
     }
     // Sizes the window (its remembered size, else the skin's) within an
     // available screen area and centres it there. CreateMain does this for
@@ -170,6 +170,7 @@ protected:
     void OnTimer(int id) override;
     void OnMenuCommand(const ui::MenuCommand& command) override;
     void OnLanguageChanged() override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
@@ -180,6 +181,7 @@ private:
     void refresh_status();
     void show_dpi_popup(std::int64_t dpi_code);
     void close_dpi_popup();
+    void open_demo_menu();
 
     std::unique_ptr<MousePage> page_;
     std::shared_ptr<LinkPresence> links_;
@@ -187,10 +189,9 @@ private:
     bool demo_ = false;
     bool destroyed_ = false;
     bool page_ready_ = false;
-    bool eventFilter(QObject* watched, QEvent* e) override;
     bool page_after_paint_armed_ = false;
-    bool told_how_to_quit_ = false;
     bool mouse_awaited_ = false;
+    bool told_how_to_quit_ = false;
     QStringList hook_dirs_;
     HookLibrary hooks_;
     ui::TrayIcon tray_;
@@ -201,13 +202,14 @@ private:
     QAction* tray_auto_switch_ = nullptr;
     AutoProfiles* auto_profiles_ = nullptr;
     std::unique_ptr<app::Notifier> notifier_;
-    void open_demo_menu();
     std::unique_ptr<app::Notifier> dpi_notifier_;
     std::unique_ptr<app::BatteryNotifier> battery_;
     Autostart autostart_;
     QString autostart_executable_;
     QStringList autostart_arguments_;
     QPointer<CDPIMsg> dpi_popup_;
+    std::function<std::shared_ptr<VirtualMouse>()> demo_mouse_;
+    std::unique_ptr<ui::MenuWnd> demo_menu_;
     QWidget* min_btn_ = nullptr;
     QWidget* exit_btn_ = nullptr;
     QWidget* quit_btn_ = nullptr;  // shown when there is no tray to end the program from
@@ -217,5 +219,3 @@ private:
 };
 
 }  // namespace vantorel
-    std::function<std::shared_ptr<VirtualMouse>()> demo_mouse_;
-    std::unique_ptr<ui::MenuWnd> demo_menu_;
