@@ -119,11 +119,11 @@ void ConnectMousePage(CMainWnd& window, CMS_1_Page& page) {
     window.SetDeviceHooks(std::move(hooks));
     window.SetLinkPresence(std::make_shared<PageLinkPresence>(page.links(), [&page] { return !page.demo_active(); }));
     window.SetDemo(page.demo_active());
+    window.SetDemoMouse([&page] { return page.session().demo_mouse(); });
     page.SetDemoEndedHandler([&window] { window.SetDemo(false); });
 
     // The window is already hidden when it finishes; the message box still
     // shows on its own, before the program ends.
-    window.SetDemoMouse([&page] { return page.session().demo_mouse(); });
     QObject::connect(&window, &CMainWnd::finished, &window, [&window, &page] {
         std::string error;
         if (!page.SavePendingEdits(&error)) CMsgWnd::Inform(&window, QStringLiteral("save_failed_exit_text"));

@@ -379,7 +379,7 @@ TEST_F(MainWndTest, TrayMenuFromItsSkinEndsTheProgram) {
     ASSERT_NE(wnd_->TrayMenu(), nullptr);
     QStringList names;
     for (const ui::MenuCommand& c : wnd_->TrayMenu()->Commands()) names << c.name;
-    EXPECT_EQ(names, (QStringList{"configuration", "autostart", "exit"}));
+    EXPECT_EQ(names, (QStringList{"configuration", "auto_switch", "autostart", "exit"}));
     QAction* exit = wnd_->TrayMenu()->GetMenuUI()->findChild<QAction*>(QStringLiteral("exit"));
     ASSERT_NE(exit, nullptr);
     EXPECT_EQ(exit->text(), "Quit");
@@ -649,8 +649,6 @@ TEST_F(MainWndTest, RemembersItsSizeWithinTheWorkArea) {
     EXPECT_TRUE(area.contains(wnd_->geometry())) << wnd_->width() << "x" << wnd_->height();
 }
 
-}  // namespace
-}  // namespace vantorel
 // In the demo anyone can see what the mouse's own buttons do: the badge's
 // menu presses them on the virtual mouse, and the page and the DPI popup
 // follow the mouse's report as they would a real mouse's.
@@ -704,3 +702,5 @@ TEST_F(MainWndTest, TheDemoBadgesMenuPressesTheVirtualMousesButtons) {
     wnd_->DestroyWindow();
 }
 
+}  // namespace
+}  // namespace vantorel
