@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/auto_profiles.h"
 
+#include "app/desktop_focus.h"
 #include "core/text.h"
 #include "core/trace.h"
 
@@ -71,7 +72,8 @@ std::string AutoProfiles::status() const {
 }
 
 void AutoProfiles::report_focus(const FocusReport& report) {
-    if (following_) rules_.focus_changed(report);
+    // Only a detector that is told over the bus takes these.
+    if (auto* told = dynamic_cast<ReportedFocus*>(detector_.get())) told->report(report);
 }
 
 void AutoProfiles::switch_to(const std::u16string& name) {
@@ -102,6 +104,7 @@ void AutoProfiles::profile_renamed(const std::u16string& old_name, const std::u1
     }
     if (equals_ignore_case(switched_to_, old_name)) switched_to_ = new_name;
     rules_.set_current(page_.current_profile_name());
+    changed();
 }
 
 void AutoProfiles::profile_removed(const std::u16string& name) {
@@ -111,6 +114,7 @@ void AutoProfiles::profile_removed(const std::u16string& name) {
     }
     if (equals_ignore_case(switched_to_, name)) switched_to_.clear();
     rules_.set_current(page_.current_profile_name());
+    changed();
 }
 
 void AutoProfiles::dialogs_changed(bool open) {

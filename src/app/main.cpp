@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // qv-vantorel: the desktop application.
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -14,14 +15,15 @@
 #include "app/exit_signals.h"
 #include "app/hook_library.h"
 #include "app/library_requests.h"
+#include "app/desktop_focus.h"
 #include "app/main_wnd.h"
+#include "app/mouse_bus_wiring.h"
 #include "app/memory_trim.h"
 #include "app/screenshot.h"
 #include "app/session.h"
 #include "app/single_instance.h"
 #include "core/messages.h"
 #include "core/trace.h"
-#include "focus/focus_detectors.h"
 #include "library/program_mark.h"
 #include "ui/file_dialog.h"
 #include "ui/first_paint.h"
@@ -150,10 +152,22 @@ int main(int argc, char** argv) {
     ConnectMousePage(window, mouse_page);
     // Profiles that follow the focused application; the focus is followed
     // only while switching is on (by default: once something is bound).
+    MouseBusPresence* bus_presence = nullptr;
     AutoProfiles auto_profiles(
-        mouse_page, [&mouse_page] { return make_focus_detector(mouse_page.executor()); },
-        {[&window](std::int64_t dpi_code) { window.ShowDpiPopup(dpi_code); }, [&window] { window.RefreshAutoSwitch(); }});
+        mouse_page,
+        [&mouse_page] {
+            return make_desktop_focus_detector(mouse_page.executor(), QDBusConnection::sessionBus()).detector;
+        },
+        {[&window](std::int64_t dpi_code) { window.ShowDpiPopup(dpi_code); },
+         [&window, &bus_presence] {
+             window.RefreshAutoSwitch();
+             if (bus_presence) bus_presence->refresh();
+         }});
     window.SetAutoProfiles(&auto_profiles);
+    // Status bars and desktop scripts reach the mouse through the session bus.
+    const std::unique_ptr<MouseBusPresence> bus =
+        PublishMouseBus(window, mouse_page, auto_profiles, QDBusConnection::sessionBus());
+    bus_presence = bus.get();
     // Log-out, shutdown, `kill` and Ctrl+C end the program as Quit does, and
     // so does the session manager asking it to quit: the edits are saved.
     ExitSignals exit_signals;

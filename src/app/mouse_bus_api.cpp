@@ -70,6 +70,10 @@ public Q_SLOTS:
         if (m().report_focus) m().report_focus(app_id, title, pid);
         api_->refresh();
     }
+    // KWin's scripts can only send a whole number as a signed one.
+    void ReportFocus(const QString& app_id, const QString& title, int pid) {
+        ReportFocus(app_id, title, pid > 0 ? static_cast<uint>(pid) : 0u);
+    }
     void Activate() {
         if (m().activate) m().activate();
     }

@@ -28,8 +28,24 @@ using test::pump_until;
 
 class ProgramEnd : public ::testing::Test {
 protected:
-    void TearDown() override { ui::TrayIcon::SetAvailabilityOverride(std::nullopt); }
+    // An X11 session: the one where the input hook library is loaded.
+    ProgramEnd() {
+        for (const char* name : {"XDG_SESSION_TYPE", "WAYLAND_DISPLAY", "DISPLAY"})
+            saved_.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                                      : std::nullopt);
+        qputenv("XDG_SESSION_TYPE", "x11");
+        qunsetenv("WAYLAND_DISPLAY");
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("DISPLAY", ":0");
+    }
+    void TearDown() override {
+        ui::TrayIcon::SetAvailabilityOverride(std::nullopt);
+        for (const auto& [name, value] : saved_) {
+            if (value) qputenv(name, *value);
+            else qunsetenv(name);
+        }
+    }
     QTemporaryDir dir_;
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> saved_;
 };
 
 // The program on the virtual mouse, wired as main() wires it, with the fake

@@ -8,9 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+
 #include "app/auto_profiles.h"
+#include "app/mouse_bus_api.h"
+#include "app/mouse_bus_wiring.h"
 #include "core/reports.h"
 #include "page_harness.h"
+#include "ui/private_bus.h"
 
 namespace vantorel {
 namespace {
@@ -135,6 +142,46 @@ TEST_F(AutoProfilesTest, NothingSwitchesWhileADialogIsOpenAndAHandChoiceStays) {
     focus("game.bin");
     EXPECT_EQ(h.profile().profile_name(), u"Profile 1");
     EXPECT_TRUE(profiles.switched_to().empty());
+}
+
+// The program's interface on the session bus reads the page and the links
+// and chooses profiles as the tray does; a KWin script's signed process id
+// is taken as well as the documented unsigned one.
+TEST_F(AutoProfilesTest, TheSessionBusReadsTheMouseAndChoosesProfilesAsTheTrayDoes) {
+    test::PrivateBus bus;
+    if (!bus.start()) GTEST_SKIP() << "no dbus-daemon to run a private session bus";
+    const auto presence = PublishMouseBus(*h.wnd, *h.page, profiles, bus.connect(QStringLiteral("program")));
+    QDBusConnection client = bus.connect(QStringLiteral("client"));
+    auto call = [&](const QString& interface, const QString& member, const QVariantList& args) {
+        QDBusMessage m = QDBusMessage::createMethodCall(app::kMouseBusService, app::kMouseBusPath, interface, member);
+        m.setArguments(args);
+        QDBusPendingCall pending = client.asyncCall(m, 5000);
+        EXPECT_TRUE(test::pump_until([&] { return pending.isFinished(); }));
+        return pending.reply();
+    };
+    auto property = [&](const char* name) {
+        const QDBusMessage reply = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                        {QString::fromLatin1(app::kMouseBusInterface), QString::fromLatin1(name)});
+        return reply.arguments().isEmpty() ? QVariant() : qvariant_cast<QDBusVariant>(reply.arguments().front()).variant();
+    };
+    const QString mouse = QString::fromLatin1(app::kMouseBusInterface);
+    EXPECT_EQ(property("Link").toString(), "cable");
+    EXPECT_EQ(property("ActiveProfile").toString(), "Profile 1");
+    EXPECT_EQ(property("Profiles").toStringList(), (QStringList{"Profile 1", "Game"}));
+    EXPECT_TRUE(property("AutoSwitch").toBool());
+
+    EXPECT_EQ(call(mouse, QStringLiteral("SelectProfile"), {QStringLiteral("GAME")}).type(), QDBusMessage::ReplyMessage);
+    h.settle();
+    EXPECT_EQ(h.profile().profile_name(), u"Game");
+    EXPECT_EQ(call(mouse, QStringLiteral("SelectProfile"), {QStringLiteral("Nope")}).errorName(),
+              app::kMouseBusErrorNoSuchProfile);
+
+    // The focus as the desktop's scripts report it reaches the rules only
+    // from a detector that is told over the bus (here: none is), and both
+    // forms of the call are answered.
+    for (const QVariant& pid : {QVariant::fromValue(0u), QVariant::fromValue(0)})
+        EXPECT_EQ(call(mouse, QStringLiteral("ReportFocus"), {QStringLiteral("editor"), QStringLiteral("t"), pid}).type(),
+                  QDBusMessage::ReplyMessage);
 }
 
 }  // namespace
