@@ -98,20 +98,15 @@ void AutoProfiles::profile_chosen(const std::u16string& name) {
 }
 
 void AutoProfiles::profile_renamed(const std::u16string& old_name, const std::u16string& new_name) {
-    if (bindings_.profile_renamed(old_name, new_name)) {
-        save();
-        rules_.set_bindings(bindings_);
-    }
+    if (bindings_.profile_renamed(old_name, new_name)) save();
+    rules_.profile_renamed(old_name, new_name);
     if (equals_ignore_case(switched_to_, old_name)) switched_to_ = new_name;
-    rules_.set_current(page_.current_profile_name());
     changed();
 }
 
 void AutoProfiles::profile_removed(const std::u16string& name) {
-    if (bindings_.profile_removed(name)) {
-        save();
-        rules_.set_bindings(bindings_);
-    }
+    if (bindings_.profile_removed(name)) save();
+    rules_.profile_removed(name);
     if (equals_ignore_case(switched_to_, name)) switched_to_.clear();
     rules_.set_current(page_.current_profile_name());
     changed();

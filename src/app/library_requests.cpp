@@ -38,6 +38,8 @@ QByteArray LibraryRequests::handle(const void* connection, const QByteArray& lin
         parse_library_request(std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
     if (!request) return "error";
     if (request->verb == LibraryRequest::Verb::Mouse) return QByteArray::fromStdString(format_mouse_reply(mouse_reply()));
+    if (request->verb == LibraryRequest::Verb::Auto)
+        return QByteArray::fromStdString(format_auto_reply(auto_status_ ? auto_status_() : "not following the focus"));
     if (prepare_) prepare_();
     if (request->verb == LibraryRequest::Verb::Hold) {
         // A second command waits for the first on the lock file; a hold

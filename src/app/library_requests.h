@@ -50,6 +50,8 @@ public:
     void attach(SingleInstance& instance);
     // Runs before each request is handled (the page set up first).
     void set_prepare(std::function<void()> prepare) { prepare_ = std::move(prepare); }
+    // The answer to "auto": how the program follows the focused application.
+    void set_auto_status(std::function<std::string()> status) { auto_status_ = std::move(status); }
 
     QByteArray handle(const void* connection, const QByteArray& line);
     void closed(const void* connection);
@@ -59,6 +61,7 @@ public:
 
 private:
     MouseReply mouse_reply();
+    std::function<std::string()> auto_status_;
     bool same_folder(const std::filesystem::path& folder) const;
     void lose_holder(const char* why);
 

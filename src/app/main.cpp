@@ -177,6 +177,7 @@ int main(int argc, char** argv) {
     // vantorelctl changes the library through the running program.
     LibraryRequests library_requests(mouse_page);
     library_requests.set_prepare([&window] { window.EnsurePage(); });
+    library_requests.set_auto_status([&auto_profiles] { return auto_profiles.status(); });
     library_requests.attach(instance);
     QObject::connect(&instance, &SingleInstance::wakeRequested, &window, [&window](const QByteArray& token) {
         // On Wayland a window comes to the front only with a token from the

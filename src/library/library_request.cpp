@@ -12,6 +12,7 @@ constexpr std::string_view kReload = "reload ";
 constexpr std::string_view kRelease = "release";
 constexpr std::string_view kKeep = "keep";
 constexpr std::string_view kMouse = "mouse";
+constexpr std::string_view kAuto = "auto";
 
 bool must_escape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '%'; }
 
@@ -86,6 +87,10 @@ std::optional<LibraryRequest> parse_library_request(std::string_view line) {
         request.verb = LibraryRequest::Verb::Mouse;
         return request;
     }
+    if (line == kAuto) {
+        request.verb = LibraryRequest::Verb::Auto;
+        return request;
+    }
     if (line.starts_with(kReload)) {
         const std::string_view word = line.substr(kReload.size());
         for (const ApplyWord& w : kApplyWords) {
@@ -117,6 +122,7 @@ std::string format_library_request(const LibraryRequest& request) {
             break;
         case LibraryRequest::Verb::Release: return std::string(kRelease);
         case LibraryRequest::Verb::Mouse: return std::string(kMouse);
+        case LibraryRequest::Verb::Auto: return std::string(kAuto);
     }
     return std::string(kRelease);
 }
@@ -157,6 +163,21 @@ std::optional<MouseReply> parse_mouse_reply(std::string_view line) {
 std::string format_mouse_reply(const MouseReply& reply) {
     return std::string(kMouse) + ' ' + reply.link + ' ' + std::to_string(reply.percent) + ' ' +
            (reply.charging ? "1" : "0");
+}
+
+std::optional<std::string> parse_auto_reply(std::string_view line) {
+    if (!line.starts_with(kAuto) || line.size() <= kAuto.size() + 1 || line[kAuto.size()] != ' ') return std::nullopt;
+    std::string status(line.substr(kAuto.size() + 1));
+    for (char c : status)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+    return status;
+}
+
+std::string format_auto_reply(std::string_view status) {
+    std::string line = std::string(kAuto) + ' ';
+    for (char c : status) line += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+    if (status.empty()) line += '-';
+    return line;
 }
 
 }  // namespace vantorel

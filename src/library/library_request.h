@@ -8,6 +8,7 @@
 //   reload none|changed|full
 //   release
 //   mouse      (no hold needed: the program answers with a mouse line, below)
+//   auto       (no hold needed: the program answers with an auto line, below)
 //
 // One request a line, without its newline; words are separated by one space
 // and nothing else is accepted around them. The data folder is the command's
@@ -28,7 +29,7 @@
 namespace vantorel {
 
 struct LibraryRequest {
-    enum class Verb { Hold, Keep, Reload, Release, Mouse };
+    enum class Verb { Hold, Keep, Reload, Release, Mouse, Auto };
     enum class Apply { None, Changed, Full };
 
     Verb verb = Verb::Release;
@@ -61,5 +62,13 @@ struct MouseReply {
 };
 std::optional<MouseReply> parse_mouse_reply(std::string_view line);
 std::string format_mouse_reply(const MouseReply& reply);
+
+// The program's answer to "auto": how it follows the focused application,
+// one line of text ("following the focused window through KWin", or why it
+// follows nothing).
+//   auto <text>
+// Control bytes in the text are written as spaces; an empty text is refused.
+std::optional<std::string> parse_auto_reply(std::string_view line);
+std::string format_auto_reply(std::string_view status);
 
 }  // namespace vantorel

@@ -30,6 +30,7 @@ TEST(LibraryRequestLine, WellFormedRequestsAreReadAndWrittenBackByteForByte) {
         {"reload full", Verb::Reload, "", Apply::Full},
         {"release", Verb::Release, "", Apply::None},
         {"mouse", Verb::Mouse, "", Apply::None},
+        {"auto", Verb::Auto, "", Apply::None},
     };
     for (const auto& c : cases) {
         const auto r = parse_library_request(c.line);
@@ -91,6 +92,17 @@ TEST(MouseReplyLine, AnswersRoundTripAndMalformedOnesAreRefused) {
                                "mouse wireless 101 0", "mouse wireless 076 0", "mouse wireless -2 0",
                                "mouse wireless 76 2", "mouse  wireless 76 0", "mouse wireless 76 0 ", "held"};
     for (const std::string& line : bad) EXPECT_FALSE(parse_mouse_reply(line)) << line;
+}
+
+// The status travels as one line whatever the detector says; a line that is
+// not an answer is not taken for one.
+TEST(AutoReplyLine, AStatusStaysOneLineAndMalformedAnswersAreRefused) {
+    EXPECT_EQ(parse_auto_reply(format_auto_reply("following the focused window through KWin")),
+              "following the focused window through KWin");
+    EXPECT_EQ(parse_auto_reply(format_auto_reply("line one\nline two")), "line one line two");
+    EXPECT_TRUE(parse_auto_reply(format_auto_reply("")));
+    for (const char* line : {"auto", "auto ", "autox text", "mouse none -1 0", "auto a\tb"})
+        EXPECT_FALSE(parse_auto_reply(line)) << line;
 }
 
 }  // namespace

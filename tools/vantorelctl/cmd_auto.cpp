@@ -41,9 +41,12 @@ json status_json(const AppBindings& bindings, ProfileStore* store, const DataFol
             {{"profile", to_utf8(b.profile)}, {"apps", bindings.apps_of(b.profile)}, {"exists", exists(b.profile)}});
     }
     const ProgramProbe probe = probe_program(std::filesystem::absolute(folder.path()));
-    const std::string detector = probe.state == ProgramProbe::State::Running
-                                     ? "unknown (the running program does not say yet)"
-                                     : "unknown (the program is not running)";
+    std::string detector = "unknown (the program is not running)";
+    if (probe.state == ProgramProbe::State::Running) {
+        std::string why;
+        const std::optional<std::string> told = GuiLink::ask_auto(probe.socket, &why);
+        detector = told ? *told : "unknown (the running program did not say: " + why + ")";
+    }
     json out = {{"switching", bindings.switching()},
                 {"switching_chosen", bindings.switching_chosen()},
                 {"fallback", nullptr},

@@ -115,6 +115,21 @@ std::optional<MouseReply> GuiLink::ask_mouse(const std::filesystem::path& socket
     return reply;
 }
 
+std::optional<std::string> GuiLink::ask_auto(const std::filesystem::path& socket, std::string* why) {
+    std::unique_ptr<GuiLink> link = connect(socket, why);
+    if (!link) return std::nullopt;
+    LibraryRequest ask;
+    ask.verb = LibraryRequest::Verb::Auto;
+    std::string answer;
+    if (!link->request(format_library_request(ask), &answer)) {
+        *why = "it did not answer within " + std::to_string(kAnswerTimeoutMs / 1000) + " s (is it stopped?)";
+        return std::nullopt;
+    }
+    std::optional<std::string> reply = parse_auto_reply(answer);
+    if (!reply) *why = "it answered \"" + answer + "\"";
+    return reply;
+}
+
 std::unique_ptr<GuiLink> GuiLink::hold(const std::filesystem::path& socket, const std::filesystem::path& folder,
                                        std::string* why, bool* busy) {
     *busy = false;

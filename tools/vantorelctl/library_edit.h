@@ -66,6 +66,8 @@ public:
     // Asks the program listening on `socket` about the mouse it owns (no
     // hold). Nothing, with the reason in *why, when it cannot be asked.
     static std::optional<MouseReply> ask_mouse(const std::filesystem::path& socket, std::string* why);
+    // How the running program follows the focused application.
+    static std::optional<std::string> ask_auto(const std::filesystem::path& socket, std::string* why);
     ~GuiLink();  // a hold still open is released
     GuiLink(const GuiLink&) = delete;
     GuiLink& operator=(const GuiLink&) = delete;
