@@ -4,6 +4,7 @@
 #include "app/desktop_focus.h"
 #include "core/text.h"
 #include "core/trace.h"
+#include "ui/resources.h"
 
 namespace vantorel {
 namespace {
@@ -20,10 +21,12 @@ AutoProfiles::AutoProfiles(CMS_1_Page& page, std::function<std::unique_ptr<Focus
       file_(app_bindings_file(page.store().folder())),
       rules_(page.executor(), [this](const std::u16string& name) { switch_to(name); }) {
     page_.SetProfileListListener(this);
+    page_.SetAutoSwitchHandler([this](bool on) { set_switching(on); });
 }
 
 AutoProfiles::~AutoProfiles() {
     page_.SetProfileListListener(nullptr);
+    page_.SetAutoSwitchHandler(nullptr);
     if (detector_) detector_->stop();
 }
 
@@ -123,6 +126,14 @@ void AutoProfiles::save() {
 }
 
 void AutoProfiles::changed() {
+    // The page's row: the switch that stands, then how the focus is followed.
+    QString line = QString::fromStdString(status());
+    if (!switched_to_.empty()) {
+        line = ui::Tr(QStringLiteral("auto_switched_text"))
+                   .arg(QString::fromStdU16String(switched_to_), QString::fromStdString(focused_application())) +
+               QStringLiteral(" \u00b7 ") + line;
+    }
+    page_.ShowAutoSwitch(!bindings_.empty() || bindings_.switching_chosen(), bindings_.switching(), line);
     if (shell_.changed) shell_.changed();
 }
 

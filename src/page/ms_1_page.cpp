@@ -705,9 +705,22 @@ void CMS_1_Page::OnItemSelect(const ui::Notification& msg) {
     if (s == m_pListProfile) switch_profile(ui::GetCurSel(m_pListProfile));
 }
 
+void CMS_1_Page::ShowAutoSwitch(bool offered, bool on, const QString& status) {
+    QWidget* check = find(QStringLiteral("ms_1_check_auto"));
+    QWidget* label = find(QStringLiteral("ms_1_label_auto"));
+    ui::SetVisible(check, offered);
+    ui::SetVisible(label, offered);
+    ui::SetCheck(check, on);
+    ui::SetText(label, status);
+}
+
 void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
+    if (s == find(QStringLiteral("ms_1_check_auto"))) {
+        if (m_AutoSwitchToggled) m_AutoSwitchToggled(ui::GetCheck(s));
+        return;
+    }
     for (const Section& section : m_Sections) {
         if (section.toggle && s == section.toggle) {
             toggle_section(section);

@@ -134,6 +134,11 @@ public:
     // such profile, it is current already, or a dialog is open.
     bool SwitchProfileAutomatically(const std::u16string& name);
     void SetProfileListListener(ProfileListListener* listener) { m_pProfileListener = listener; }
+    // The row of the profiles that follow the application under the list:
+    // shown once something is bound, its check turns switching on and off
+    // (`toggled`), the line beside it says what happens.
+    void ShowAutoSwitch(bool offered, bool on, const QString& status);
+    void SetAutoSwitchHandler(std::function<void(bool on)> toggled) { m_AutoSwitchToggled = std::move(toggled); }
     std::u16string current_profile_name() const;
 
     // Window destruction: the session ends (apply worker joined, then the
@@ -393,6 +398,7 @@ private:
     // a switch (see fill_profile_list).
     int m_iIgnoreListSelect = 1;
     ProfileListListener* m_pProfileListener = nullptr;
+    std::function<void(bool)> m_AutoSwitchToggled;
     bool m_bAutomaticSwitch = false;  // switch_profile runs for a switch of the followed application
     int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
     // While vantorelctl holds the library: no input, and a word after a while.

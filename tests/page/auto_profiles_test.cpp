@@ -2,6 +2,8 @@
 // Profiles that follow the focused application, in the program: a focus
 // report switches the page's profile and sends only what differs; the
 // profile list's renames, deletes and dialogs keep the bindings in step.
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
@@ -29,6 +31,8 @@ using test::report_types;
 // Follows nothing by itself: the test reports the focus.
 class ReportingDetector final : public FocusDetector {
 public:
+    explicit ReportingDetector(ReportingDetector*& seen) : seen_(seen) { seen_ = this; }
+    ~ReportingDetector() override { seen_ = nullptr; }
     std::string description() const override { return "following the test"; }
     bool start(Listener focused) override {
         listener = std::move(focused);
@@ -36,6 +40,9 @@ public:
     }
     void stop() override { listener = nullptr; }
     Listener listener;
+
+private:
+    ReportingDetector*& seen_;
 };
 
 class AutoProfilesTest : public ::testing::Test {
@@ -91,9 +98,7 @@ protected:
     std::vector<std::int64_t> popups;
     AutoProfiles profiles{*h.page,
                           [this] {
-                              auto d = std::make_unique<ReportingDetector>();
-                              detector = d.get();
-                              return d;
+                              return std::make_unique<ReportingDetector>(detector);
                           },
                           {[this](std::int64_t code) { popups.push_back(code); }, nullptr}};
 };
@@ -108,9 +113,24 @@ TEST_F(AutoProfilesTest, AFocusedApplicationSwitchesItsProfileAndSendsOnlyWhatDi
     EXPECT_TRUE(h.mouse->holds_exactly(h.profile(), &why)) << why;
     EXPECT_EQ(popups, std::vector<std::int64_t>{h.profile().dpi_value(h.profile().dpi_stage_index())});
 
+    // The page's row says so.
+    EXPECT_TRUE(h.ctl<QLabel>("ms_1_label_auto")->text().startsWith("Profile Game for game.bin"))
+        << h.ctl<QLabel>("ms_1_label_auto")->text().toStdString();
+
     // Another application: the profile current before comes back.
     focus("editor");
     EXPECT_EQ(h.profile().profile_name(), u"Profile 1");
+}
+
+TEST_F(AutoProfilesTest, ThePagesCheckTurnsSwitchingOffAndTheChoiceIsKept) {
+    auto* check = h.ctl<QCheckBox>("ms_1_check_auto");
+    ASSERT_TRUE(check && check->isVisible());
+    ASSERT_TRUE(check->isChecked());
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(8, check->height() / 2));
+    pump();
+    EXPECT_FALSE(bindings_on_disk().switching());
+    EXPECT_EQ(detector, nullptr) << "the focus is no longer followed";
+    EXPECT_EQ(h.ctl<QLabel>("ms_1_label_auto")->text(), "switching is off");
 }
 
 TEST_F(AutoProfilesTest, RenamedAndDeletedProfilesTakeTheirBindingsAlong) {
