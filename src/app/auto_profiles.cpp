@@ -22,6 +22,7 @@ AutoProfiles::AutoProfiles(CMS_1_Page& page, std::function<std::unique_ptr<Focus
       rules_(page.executor(), [this](const std::u16string& name) { switch_to(name); }) {
     page_.SetProfileListListener(this);
     page_.SetAutoSwitchHandler([this](bool on) { set_switching(on); });
+    rules_.set_settled_handler([this] { changed(); });
 }
 
 AutoProfiles::~AutoProfiles() {

@@ -44,6 +44,7 @@ void AutoSwitch::settle() {
     settled_app_ = std::move(app);
     settled_names_ = std::move(names);
     chosen_by_hand_ = false;  // focus moved to another application
+    if (settled_) settled_();
     decide();
 }
 

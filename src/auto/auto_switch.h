@@ -64,6 +64,9 @@ public:
     // current one, the one to return to, the bindings) follow.
     void profile_renamed(std::u16string_view old_name, std::u16string_view new_name);
     void profile_removed(std::u16string_view name);
+    // Told whenever focus came to rest on another application (before any
+    // switch that follows from it).
+    void set_settled_handler(std::function<void()> settled) { settled_ = std::move(settled); }
     // Our dialogs open and close; nested dialogs are counted.
     void dialog_opened();
     void dialog_closed();
@@ -82,6 +85,7 @@ private:
     std::string application_of(const FocusReport& report, const std::vector<std::string>& names) const;
 
     SwitchTo switch_to_;
+    std::function<void()> settled_;
     ProcessScan processes_;
     AppBindings bindings_;
     ExecutorTimer rest_timer_;
