@@ -72,10 +72,10 @@ protected:
     HidapiBackend backend;
     ManualClock clock;
     EventLoop loop{clock};
-    testing::RecordingView view;
+    LinkFacts facts;
     LinkState links;
     MemoryProfileSource profiles;
-    DeviceEvents events{loop, view, links, profiles, nullptr};
+    DeviceEvents events{loop, facts, links, profiles, nullptr};
     WirelessConnection wireless{backend, loop, events};
 };
 
