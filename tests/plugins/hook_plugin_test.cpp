@@ -12,7 +12,9 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +101,12 @@ protected:
         display_name_ = ":" + std::to_string(70 + getpid() % 200);
         server_ = fork();
         if (server_ == 0) {
+            // The server ends with the test, also a test that crashes, and
+            // holds none of the test's output: ctest waits for that to close.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 1);
+            dup2(null, 2);
             execlp("Xvfb", "Xvfb", display_name_.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
                    "+extension", "RECORD", "+extension", "XTEST", static_cast<char*>(nullptr));
             _exit(127);
@@ -290,6 +298,12 @@ TEST_F(HookPlugin, InstallSaysWhetherAnythingWillBeHeard) {
     const std::string bare = ":" + std::to_string(70 + (getpid() + 1) % 200);
     const pid_t bare_server = fork();
     if (bare_server == 0) {
+        // The server ends with the test, also a test that crashes, and
+        // holds none of the test's output: ctest waits for that to close.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 1);
+        dup2(null, 2);
         execlp("Xvfb", "Xvfb", bare.c_str(), "-screen", "0", "64x64x24", "-nolisten", "tcp", "-extension", "RECORD",
                static_cast<char*>(nullptr));
         _exit(127);
