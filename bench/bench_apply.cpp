@@ -15,25 +15,14 @@
 
 #include "core/apply_engine.h"
 #include "core/function_codes.h"
+#include "pacing_clock.h"
 #include "session/virtual_session.h"
 
 using namespace vantorel;
 
 namespace {
 
-// Real time, with every wait counted.
-class PacingClock final : public Clock {
-public:
-    TimePoint now() const override { return std::chrono::steady_clock::now(); }
-    void sleep_for(Millis d) override {
-        waited_ms_ += d.count();
-        SteadyClock::instance().sleep_for(d);
-    }
-    long long waited_ms() const { return waited_ms_.load(); }
-
-private:
-    std::atomic<long long> waited_ms_{0};
-};
+using bench::PacingClock;
 
 ProfileRecord profile(bool with_macro) {
     ProfileRecord r;

@@ -17,24 +17,14 @@
 #include "auto/auto_switch.h"
 #include "core/apply_engine.h"
 #include "core/function_codes.h"
+#include "pacing_clock.h"
 #include "session/virtual_session.h"
 
 using namespace vantorel;
 
 namespace {
 
-class PacingClock final : public Clock {
-public:
-    TimePoint now() const override { return std::chrono::steady_clock::now(); }
-    void sleep_for(Millis d) override {
-        waited_ms_ += d.count();
-        SteadyClock::instance().sleep_for(d);
-    }
-    long long waited_ms() const { return waited_ms_.load(); }
-
-private:
-    std::atomic<long long> waited_ms_{0};
-};
+using bench::PacingClock;
 
 // The desktop profile: a macro on a side button (kept by the game's profile,
 // so a switch does not send it again).

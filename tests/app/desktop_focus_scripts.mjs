@@ -136,9 +136,9 @@ async function loadGnome(shell) {
     const own = pathToFileURL(file).href;
     const hooks = `
         const fakes = ${JSON.stringify(fakes)};
-        export async function resolve(spec, context, next) {
-            if (/^(gi|resource):/.test(spec)) return {url: 'fake:' + spec, shortCircuit: true};
-            return next(spec, context);
+        export async function resolve(specifier, context, next) {
+            if (/^(gi|resource):/.test(specifier)) return {url: 'fake:' + specifier, shortCircuit: true};
+            return next(specifier, context);
         }
         export async function load(url, context, next) {
             if (url.startsWith('fake:')) {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "focus/x11_desktop.h"
 
-#include <fcntl.h>
+#include "quiet_server.h"
+
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,20 +20,8 @@ void X11Desktop::SetUpTestSuite() {
     // Xvfb picks a free display number and writes it to the pipe.
     int fds[2];
     if (pipe(fds) != 0) return;
-    server_ = fork();
-    if (server_ == 0) {
-        // The server ends with the test, also a test that crashes, and holds
-        // none of the test's output: ctest waits for that to close.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 1);
-        dup2(null, 2);
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    server_ = start_quiet_server({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "320x240x24",
+                                  "-nolisten", "tcp"});
     close(fds[1]);
     std::string number;
     char ch;

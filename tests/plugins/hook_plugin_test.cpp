@@ -12,9 +12,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +23,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "quiet_server.h"
 
 #include "hook_keys.h"
 #include "macro/key_tables.h"
@@ -99,18 +99,8 @@ protected:
     static void SetUpTestSuite() {
         // A private X server with RECORD and XTEST.
         display_name_ = ":" + std::to_string(70 + getpid() % 200);
-        server_ = fork();
-        if (server_ == 0) {
-            // The server ends with the test, also a test that crashes, and
-            // holds none of the test's output: ctest waits for that to close.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", display_name_.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                   "+extension", "RECORD", "+extension", "XTEST", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        server_ = vantorel::testing::start_quiet_server({"Xvfb", display_name_, "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                                               "+extension", "RECORD", "+extension", "XTEST"});
         setenv("DISPLAY", display_name_.c_str(), 1);
         for (int i = 0; i < 100 && !display_; ++i) {
             display_ = XOpenDisplay(display_name_.c_str());
@@ -296,18 +286,8 @@ TEST_F(HookPlugin, TimeStampsKeepTheGapsAndNothingArrivesAfterRemove) {
 TEST_F(HookPlugin, InstallSaysWhetherAnythingWillBeHeard) {
     // A second server, without RECORD.
     const std::string bare = ":" + std::to_string(70 + (getpid() + 1) % 200);
-    const pid_t bare_server = fork();
-    if (bare_server == 0) {
-        // The server ends with the test, also a test that crashes, and
-        // holds none of the test's output: ctest waits for that to close.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, 1);
-        dup2(null, 2);
-        execlp("Xvfb", "Xvfb", bare.c_str(), "-screen", "0", "64x64x24", "-nolisten", "tcp", "-extension", "RECORD",
-               static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t bare_server = vantorel::testing::start_quiet_server(
+        {"Xvfb", bare, "-screen", "0", "64x64x24", "-nolisten", "tcp", "-extension", "RECORD"});
     Display* probe = nullptr;
     for (int i = 0; i < 100 && !probe; ++i) {
         probe = XOpenDisplay(bare.c_str());

@@ -14,9 +14,7 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +24,7 @@
 #include <string>
 #include <thread>
 
+#include "quiet_server.h"
 #include "ui/tray_icon.h"
 #include "ui/tray_watcher.h"
 
@@ -36,18 +35,7 @@ class XvfbQt : public ::testing::Environment {
 public:
     void SetUp() override {
         const std::string display = ":" + std::to_string(400 + getpid() % 200);
-        server_ = fork();
-        if (server_ == 0) {
-            // The server ends with the test, also a test that crashes, and
-            // holds none of the test's output: ctest waits for that to close.
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "320x240x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        server_ = vantorel::testing::start_quiet_server({"Xvfb", display, "-screen", "0", "320x240x24", "-nolisten", "tcp"});
         bool up = false;
         for (int i = 0; i < 100 && !up; ++i) {
             xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
