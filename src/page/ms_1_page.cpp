@@ -232,8 +232,8 @@ void CMS_1_Page::LoadLibraries() {
     ReadLibraries();
     fill_profile_list();
     // What the mouse holds is unknown: a full apply brings it in step. It
-    // runs now when a link is up; otherwise it stays owed, and the first
-    // apply after a mouse appears is the full one.
+    // runs now when a link is up; otherwise the session runs it as soon as
+    // a mouse appears.
     m_pSession->forget_mouse_state();
     RequestApply();
     if (links().ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");

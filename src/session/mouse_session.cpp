@@ -45,6 +45,16 @@ void MouseSession::tell(F&& f) {
 
 void MouseSession::link_changed(ConnectionMode link, bool up) {
     tell([&](MouseObserver& o) { o.link_changed(link, up); });
+    if (up) run_owed_apply();
+}
+
+void MouseSession::run_owed_apply() {
+    // The edits, or the first apply after start, found no mouse: the mouse
+    // is brought in step as soon as a link is up, not at the next edit.
+    if (!apply_owed_ || !links_.any()) return;
+    apply_owed_ = false;
+    trace("session: a link is up; the apply it missed runs now\n");
+    request_apply(ApplyWhen::Now);
 }
 
 void MouseSession::battery_read(const BatteryReading& reading) {
@@ -96,6 +106,9 @@ void MouseSession::start() {
             if (alive.expired()) return;
             if (summary.ran && controller_) controller_->events().RestartWatchdog();
             tell([&summary](MouseObserver& o) { o.apply_finished(summary); });
+            apply_owed_ = !summary.ran;
+            // The link may have come up while the worker found none.
+            if (apply_owed_) run_owed_apply();
         });
     });
     engine_->set_save_failed_callback([this](const Status& status) {

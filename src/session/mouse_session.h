@@ -189,6 +189,7 @@ private:
     template <class F>
     void post_to_observers(F f);
     void end_demo();
+    void run_owed_apply();
     // LinkFacts: handed on to the observers as they come.
     void link_changed(ConnectionMode link, bool up) override;
     void battery_read(const BatteryReading& reading) override;
@@ -212,6 +213,8 @@ private:
     std::unique_ptr<ExecutorTimer> apply_later_;
     std::unique_ptr<ExecutorTimer> heartbeat_;
     bool demo_ended_ = false;
+    // An apply was asked for while no link was up: it runs when one comes.
+    bool apply_owed_ = false;
     bool shut_down_ = false;
 };
 

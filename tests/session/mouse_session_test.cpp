@@ -170,6 +170,35 @@ TEST_F(SessionTest, TheMousesOwnChangesReachTheObserversAsFacts) {
     EXPECT_EQ(heard.link_changes, before + 2);
 }
 
+// The apply asked for at start, or an edit made while the mouse is away,
+// found no link: it used to wait for the next edit, and on a busy machine
+// the start-up apply raced the receiver coming up and the mouse kept what it
+// had.
+TEST_F(SessionTest, AnApplyThatFoundNoLinkRunsWhenTheMouseComes) {
+    rig.loop.process_pending();
+    {
+        std::lock_guard<std::mutex> lock(rig.source.mutex());
+        rig.source.current().set_dpi_value(0, 1600);
+    }
+    session->request_apply(ApplyWhen::Now);
+    settle();
+    EXPECT_EQ(heard.take(), (std::vector<std::string>{"requested", "dropped"}));
+    EXPECT_FALSE(rig.source.saved().has_value()) << "an apply no mouse took was saved";
+
+    ASSERT_TRUE(rig.bring_up_receiver());
+    settle();
+    EXPECT_EQ(heard.take(), (std::vector<std::string>{"requested", "started", "finished full"}));
+    std::string why;
+    EXPECT_TRUE(rig.holds(ConnectionMode::Wireless, &why)) << why;
+
+    // Down and up again with nothing owed: nothing is sent.
+    rig.loop.run_for(Millis(WirelessConnection::kWatchdogMs + 1));
+    ASSERT_EQ(session->links().wireless_connected.load(), 0);
+    ASSERT_TRUE(rig.bring_up_receiver());
+    settle();
+    EXPECT_TRUE(heard.take().empty());
+}
+
 TEST_F(SessionTest, NothingReachesAnObserverOnceTheSessionIsGone) {
     ASSERT_TRUE(rig.bring_up_receiver());
     session->request_apply(ApplyWhen::Now);
