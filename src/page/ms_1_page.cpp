@@ -122,15 +122,6 @@ void CMS_1_Page::find_controls() {
     m_pCheckLiftOfDistance = m_Sections[8].toggle;
     m_pVerLight = m_Sections[4].body;
 
-    for (int n = 1; n <= kStageCount; ++n) {
-        const auto k = static_cast<std::size_t>(n - 1);
-        m_pSliderDpi[k] = find_indexed("ms_1_slider_dpi_%d", n);
-        m_pLabelDpi[k] = find_indexed("ms_1_label_dpi_%d", n);
-        m_pOptionDpiStep[k] = find_indexed("ms_1_option_dpi_step_%d", n);
-        m_pCheckDpiEnabled[k] = find_indexed("ms_1_check_dpi_enabled_%d", n);
-        m_pBtnDpiColor[k] = find_indexed("ms_1_btn_dpi_color_%d", n);
-        m_pEditDpi[k] = find_indexed("ms_1_edit_dpi_%d", n);
-    }
     m_pComboLight = find(controls::kLightCombo);
     m_pComboLightBle = find(QStringLiteral("ms_1_combo_light_ble"));
     m_pVerBrightness = find(QStringLiteral("ms_1_ver_brightness"));
@@ -150,8 +141,6 @@ void CMS_1_Page::find_controls() {
     m_pSliderKeyDebounce = find(QStringLiteral("ms_1_slider_key_debounce"));
     m_pLabelKeyDebounce = find(QStringLiteral("ms_1_label_key_debounce"));
     m_pApplyBtn = find(QStringLiteral("ms_1_apply_btn"));
-    m_pBtnApplyDpi = find(QStringLiteral("ms_1_btn_apply_dpi"));
-    m_pBtnResetDpi = find(QStringLiteral("ms_1_btn_reset_dpi"));
     m_pProgressPower = find(controls::kPowerProgress);
     m_pLabelPower = find(controls::kPowerLabel);
     for (int n = 1; n <= 2; ++n) {
@@ -197,15 +186,20 @@ void CMS_1_Page::Init() {
     if (auto* column = qobject_cast<QAbstractScrollArea*>(m_pVerSetting)) ui::WheelGuard::Install(column);
     for (const Section& section : m_Sections)
         if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
-    for (QWidget* w : m_pEditDpi)
-        if (auto* edit = qobject_cast<QLineEdit*>(w)) ui::EditRevert::Install(edit);
-    // A dragged DPI value reaches the library when the drag ends.
-    for (QWidget* w : m_pSliderDpi)
-        if (auto* slider = qobject_cast<QAbstractSlider*>(w))
-            QObject::connect(slider, &QAbstractSlider::sliderReleased, slider, [this] {
-                if (has_current_profile()) save_library_now();
-            });
-    name_stage_controls();
+    m_Dpi.init();
+    // The light sliders say their value in their tooltip.
+    const std::pair<QWidget*, const char*> valued[] = {{m_pSliderBrightness, "brightness_text"},
+                                                       {m_pSliderBreathSpeed, "breath_speed_text"}};
+    for (const auto& [widget, key] : valued) {
+        auto* slider = qobject_cast<QAbstractSlider*>(widget);
+        if (!slider) continue;
+        const QString label = ui::Tr(QLatin1String(key));
+        auto tip = [slider, label](int value) {
+            slider->setToolTip(ui::Tr(QStringLiteral("slider_value_tip_text")).arg(label).arg(value));
+        };
+        tip(slider->value());
+        QObject::connect(slider, &QAbstractSlider::valueChanged, slider, tip);
+    }
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
@@ -397,7 +391,7 @@ void CMS_1_Page::show_apply_result() {
     // The apply sent the waiting DPI values too, unless the mouse refused them.
     bool dpi_refused = false;
     for (const auto& section : sections) dpi_refused = dpi_refused || section.first == QLatin1String("not_taken_dpi_text");
-    if (!dpi_refused) page::EndDpiWaiting(m_pBtnApplyDpi);
+    if (!dpi_refused) m_Dpi.values_sent();
     QWidget* result = find(QStringLiteral("ms_1_label_apply_result"));
     if (sections.empty()) {
         // A later apply brought everything over: the earlier warning is done.
@@ -524,16 +518,7 @@ void CMS_1_Page::Refresh() {
     // A damaged record may hold any value: each control shows the nearest
     // choice it offers, and the record stays as it is until the user
     // changes the control.
-    ui::SetCheck(m_pOptionDpiStep[choice(r.dpi_stage_index(), kStageCount)], true);
-    for (int k = 0; k < kStageCount; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        ui::SetValue(m_pSliderDpi[i], r.dpi_value(k));
-        const QString dpi = page::DpiText(r.dpi_value(k));
-        ui::SetText(m_pLabelDpi[i], dpi);
-        ui::SetText(m_pEditDpi[i], dpi);
-        ui::SetBkColor(m_pBtnDpiColor[i], page::ArgbOf(r.dpi_color(k)));
-    }
-    show_stage_states(r);
+    m_Dpi.show(r);
     ui::SelectItem(m_pComboLight, page::NearestChoice(r.light_mode(), item_count(m_pComboLight)));
     ui::SelectItem(m_pComboLightBle, page::NearestChoice(r.light_mode_ble(), item_count(m_pComboLightBle)));
     ui::SetValue(m_pSliderBrightness, r.brightness());
@@ -611,6 +596,8 @@ void CMS_1_Page::show_debounce_label(std::int32_t value) {
 
 void CMS_1_Page::RequestApply() { m_pSession->request_apply(ApplyWhen::Now); }
 
+void CMS_1_Page::request_apply(ApplyWhen when, int delay_ms) { m_pSession->request_apply(when, delay_ms); }
+
 void CMS_1_Page::RequestApplyLater(int delay_ms) { m_pSession->request_apply(ApplyWhen::Soon, delay_ms); }
 
 // ---------------------------------------------------------------------------
@@ -626,12 +613,9 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
     if (s == m_pProfileImportBtn) return import_profile();
     if (s == m_pProfileExportBtn) return export_profile();
     if (s == m_pProfileResetBtn || s == m_pBtnReset) return reset_profile();
-    if (s == m_pApplyBtn || s == m_pBtnApplyDpi) {
+    if (m_Dpi.on_click(s)) return;
+    if (s == m_pApplyBtn) {
         RequestApply();
-        return;
-    }
-    if (s == m_pBtnResetDpi) {
-        reset_dpi();
         return;
     }
     if (s == m_pBtnMouseAttribute) {
@@ -640,10 +624,6 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
     }
     if (s == m_pBtnLightColor) {
         choose_light_color();
-        return;
-    }
-    if (const int k = index_of(s, m_pBtnDpiColor.data(), kStageCount); k >= 0) {
-        choose_dpi_color(k + 1);
         return;
     }
     if (const int k = index_of(s, m_pBtnKey.data(), kMenuButtonCount); k >= 0) {
@@ -656,12 +636,7 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
 void CMS_1_Page::OnSelectChanged(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
-    if (const int k = index_of(s, m_pOptionDpiStep.data(), kStageCount); k >= 0) {
-        edit_profile([k](ProfileRecord& r) { r.set_dpi_stage_index(k); });
-        if (has_current_profile()) show_stage_states(current_profile());
-        RequestApply();
-        return;
-    }
+    if (m_Dpi.on_select(s)) return;
     if (const int k = index_of(s, m_pBtnPrate.data(), 4); k >= 0) {
         edit_profile([k](ProfileRecord& r) { r.set_polling_rate_index(k); });
         if (has_current_profile()) show_polling_label(k);
@@ -727,10 +702,7 @@ void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
             return;
         }
     }
-    if (const int k = index_of(s, m_pCheckDpiEnabled.data(), kStageCount); k >= 0) {
-        set_stage_enabled(k, ui::GetCheck(s));
-        return;
-    }
+    if (m_Dpi.on_check(s)) return;
     if (s == m_pCheckMoveMode) {
         const int on = ui::GetCheck(m_pCheckMoveMode) ? 1 : 0;
         edit_profile([on](ProfileRecord& r) { r.set_move_mode(on); });
@@ -776,16 +748,12 @@ void CMS_1_Page::OnValueChanged(const ui::Notification& msg) {
         RequestApplyLater(kSliderApplyDelayMs);
         return;
     }
-    if (const int k = index_of(s, m_pSliderDpi.data(), kStageCount); k >= 0) on_dpi_slider(k + 1, value);
+    m_Dpi.on_value(s, value);
 }
 
-void CMS_1_Page::OnEditCommit(const ui::Notification& msg) {
-    if (const int k = index_of(msg.sender, m_pEditDpi.data(), kStageCount); k >= 0) commit_dpi_edit(k + 1);
-}
+void CMS_1_Page::OnEditCommit(const ui::Notification& msg) { m_Dpi.on_edit_commit(msg.sender); }
 
-void CMS_1_Page::OnTextChanged(const ui::Notification& msg) {
-    if (index_of(msg.sender, m_pEditDpi.data(), kStageCount) >= 0) filter_dpi_edit(msg.sender);
-}
+void CMS_1_Page::OnTextChanged(const ui::Notification& msg) { m_Dpi.on_text_changed(msg.sender); }
 
 // ---------------------------------------------------------------------------
 // Light section, mouse settings, model picture
@@ -807,6 +775,16 @@ void CMS_1_Page::refresh_light_section() {
     ui::SetVisible(m_pVerBrightness, rows.brightness);
     ui::SetVisible(m_pVerBreathSpeed, rows.breath_speed);
     ui::SetVisible(m_pHorLightColor, rows.color);
+}
+
+void CMS_1_Page::choose_light_color() {
+    if (!has_current_profile()) return;
+    const auto chosen = choose_color(page::ArgbOf(current_profile().light_color()), m_pBtnLightColor);
+    if (!chosen) return;
+    const Color c = page::ColorOfArgb(*chosen);
+    edit_profile([c](ProfileRecord& r) { r.set_light_color(c); });
+    ui::SetBkColor(m_pBtnLightColor, page::ArgbOf(c));
+    RequestApply();
 }
 
 void CMS_1_Page::open_mouse_settings() {

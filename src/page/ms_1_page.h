@@ -41,9 +41,11 @@
 #include "library/data_folder.h"
 #include "library/profile_store.h"
 #include "macro/keyboard_layout.h"
+#include "page/dpi_panel.h"
 #include "page/link_view.h"
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
+#include "page/page_context.h"
 #include "page/tracked_source.h"
 #include "session/mouse_session.h"
 #include "ui/event_hook.h"
@@ -106,7 +108,7 @@ public:
     virtual void dialogs_changed(bool open) { (void)open; }
 };
 
-class CMS_1_Page final : public MousePage, public DeviceView, public MouseObserver {
+class CMS_1_Page final : public MousePage, public DeviceView, public MouseObserver, private page::PageContext {
 public:
     static constexpr int kStageCount = 8;
     static constexpr int kButtonCount = 18;
@@ -187,13 +189,13 @@ public:
     // when a real mouse ended the demo (the window drops its badge).
     bool demo_active() const { return m_pSession->demo_active(); }
     void SetDemoEndedHandler(std::function<void()> handler) { m_DemoEnded = std::move(handler); }
-    ProfileStore& store() { return *m_pStore; }
+    ProfileStore& store() override { return *m_pStore; }
     ApplyEngine* engine() const { return m_pSession->engine(); }
     LinkController* link_controller() const { return m_pSession->link_controller(); }
     ReportSender* sender() const { return m_pSession->sender(); }
-    bool has_current_profile() const;
+    bool has_current_profile() const override;
     // A copy of the profile shown (default-constructed before the load).
-    ProfileRecord current_profile() const;
+    ProfileRecord current_profile() const override;
     // The last save failure shown, empty when none.
     QString save_error() const;
     bool mouse_settings_available() const { return m_MouseSettings.has_value(); }
@@ -242,9 +244,20 @@ private:
     void find_controls();
     static int index_of(const QWidget* sender, const QWidget* const* controls, int count);
 
-    // Writes into the current profile under the store's mutex and marks the
-    // edit unsaved; does nothing while no profile is current.
-    void edit_profile(const std::function<void(ProfileRecord&)>& change);
+    // PageContext
+    void edit_profile(const std::function<void(ProfileRecord&)>& change) override;
+    page::TrackedProfileSource& source() override { return *m_pSource; }
+    ProfileRecord* current_record() override { return m_pCurProfile; }
+    void set_current_record(ProfileRecord* record) override { m_pCurProfile = record; }
+    void report_save_failure(const std::string& error) override;
+    void request_apply(ApplyWhen when, int delay_ms) override;
+    void request_full_apply() override { m_pSession->request_full_apply(); }
+    void refresh() override { Refresh(); }
+    std::optional<std::uint32_t> choose_color(std::uint32_t argb, QWidget* below) override;
+    void inform(QWidget* owner, const QString& message_key) override;
+    void say(const QString& text) override;
+    QWidget* control(const QString& name) const override { return find(name); }
+    QWidget* window() const override { return window_widget(); }
 
     void fill_profile_list();
     void switch_profile(int index);
@@ -252,18 +265,7 @@ private:
     void show_light_off_label(std::int32_t value);
     void show_sleep_label(std::int32_t value);
     void show_debounce_label(std::int32_t value);
-    void on_dpi_slider(int stage, int code);
-    // Stages not in use are shown off: greyed row, "off" caption, no stage
-    // button to choose. The active stage cannot be switched off.
-    void show_stage_states(const ProfileRecord& r);
-    void name_stage_controls();
-    void set_stage_enabled(int k, bool on);
-    void commit_dpi_edit(int stage);
-    void filter_dpi_edit(QWidget* edit);
-    void reset_dpi();
-    void choose_dpi_color(int stage);
     void choose_light_color();
-    std::optional<quint32> run_color_dialog(quint32 argb, QWidget* button);
     void open_mouse_settings();
     void read_model_choice();
     void show_model_picture(int id);
@@ -278,8 +280,8 @@ private:
     void assign_function(const QString& item);
     bool choose_shortcut(int index);
     bool choose_macro(int index);
-    int ask(const QString& message_key, bool confirm);
-    int run_dialog(ui::SkinWindow& dialog);
+    int ask(const QString& message_key, bool confirm) override;
+    int run_dialog(ui::SkinWindow& dialog) override;
     // Counts an open dialog (message box, colour or file dialog, any
     // window run modally) for as long as it runs: dialog_open() holds.
     class DialogScope {
@@ -315,11 +317,11 @@ private:
     void export_profile();
     void show_profile_menu(QPoint at);
     void select_profile_item(int index);  // with the switch, as a click would
-    bool save_library_now();
+    bool save_library_now() override;
     // Where a record of the profile library is now; call with the store's
     // mutex held.
     std::optional<std::size_t> index_of_record(const ProfileRecord* record) const;
-    QString choose_file(const ui::FileChoice& choice);
+    QString choose_file(const ui::FileChoice& choice) override;
     void enable_profile_buttons();
     PageSetup m_Setup;
     ProfileStore* m_pStore = nullptr;  // owned below; a pointer so the folder is chosen at construction
@@ -346,12 +348,6 @@ private:
     std::array<Section, 12> m_Sections{};
     QWidget* m_pCheckLiftOfDistance = nullptr;
     QWidget* m_pVerLight = nullptr;
-    std::array<QWidget*, kStageCount> m_pSliderDpi{};
-    std::array<QWidget*, kStageCount> m_pLabelDpi{};
-    std::array<QWidget*, kStageCount> m_pOptionDpiStep{};
-    std::array<QWidget*, kStageCount> m_pCheckDpiEnabled{};
-    std::array<QWidget*, kStageCount> m_pBtnDpiColor{};
-    std::array<QWidget*, kStageCount> m_pEditDpi{};
     QWidget* m_pComboLight = nullptr;
     QWidget* m_pComboLightBle = nullptr;
     QWidget* m_pVerBrightness = nullptr;
@@ -371,8 +367,6 @@ private:
     QWidget* m_pSliderKeyDebounce = nullptr;
     QWidget* m_pLabelKeyDebounce = nullptr;
     QWidget* m_pApplyBtn = nullptr;
-    QWidget* m_pBtnApplyDpi = nullptr;
-    QWidget* m_pBtnResetDpi = nullptr;
     QWidget* m_pProgressPower = nullptr;
     QWidget* m_pLabelPower = nullptr;
     std::array<QWidget*, 2> m_pOptionLiftOfDistance{};
@@ -388,6 +382,7 @@ private:
     ui::QtExecutor m_Executor;
     std::unique_ptr<MouseSession> m_pSession;
     std::unique_ptr<LinkView> m_pLinkView;
+    page::DpiPanel m_Dpi{*this};
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 

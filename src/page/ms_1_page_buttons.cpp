@@ -42,23 +42,6 @@ QAction* find_item(QMenu* menu, const QString& name, QAction** submenu_action) {
 
 }  // namespace
 
-QWidget* CMS_1_Page::window_widget() const { return host_.window; }
-
-int CMS_1_Page::ask(const QString& message_key, bool confirm) {
-    if (!may_open_dialog()) return 0;
-    const DialogScope open(*this);
-    if (m_Setup.message_box) return m_Setup.message_box(window_widget(), message_key, confirm);
-    trace("page: no message box for %s\n", qPrintable(message_key));
-    return 0;
-}
-
-int CMS_1_Page::run_dialog(ui::SkinWindow& dialog) {
-    if (!may_open_dialog()) return 0;
-    const DialogScope open(*this);
-    if (m_Setup.run_dialog) return m_Setup.run_dialog(dialog);
-    return ui::RunModalDialog(dialog, window_widget());
-}
-
 void CMS_1_Page::open_button_menu(int index) {
     m_iMenuButton = index;
     if (m_pButtonMenu) {

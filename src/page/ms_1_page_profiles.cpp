@@ -56,13 +56,6 @@ bool CMS_1_Page::save_library_now() {
     return false;
 }
 
-QString CMS_1_Page::choose_file(const ui::FileChoice& choice) {
-    if (!may_open_dialog()) return {};
-    const DialogScope open(*this);
-    if (m_Setup.choose_file) return m_Setup.choose_file(choice);
-    return ui::ChooseFile(window_widget(), choice);
-}
-
 QStringList CMS_1_Page::ProfileNames() const {
     QStringList names;
     if (!m_pStore || !m_pSource) return names;
