@@ -83,8 +83,6 @@ int CMS_1_Page::index_of(const QWidget* sender, const QWidget* const* controls, 
 }
 
 void CMS_1_Page::find_controls() {
-    for (int n = 1; n <= kButtonCount; ++n) m_pBtnKey[static_cast<std::size_t>(n - 1)] = find_indexed("ms_1_btn_key_%d", n);
-    m_pBtnMacro = find(QStringLiteral("ms_1_btn_macro"));
     m_pListProfile = find(QStringLiteral("ms_1_list_profile"));
     m_pProfileAddBtn = find(QStringLiteral("ms_1_profile_add_btn"));
     m_pProfileDeleteBtn = find(QStringLiteral("ms_1_profile_delete_btn"));
@@ -170,8 +168,11 @@ void CMS_1_Page::Init() {
     // Enter on a button, double-clicks and the context menu of the profile
     // list, and .pro files dropped on the page.
     m_pInputHook = std::make_unique<ui::EventHook>(
-        [this](QObject* watched, QEvent* event) { return on_input_event(watched, event); });
-    for (int k = 0; k < kMenuButtonCount; ++k) m_pInputHook->watch(m_pBtnKey[static_cast<std::size_t>(k)]);
+        [this](QObject* watched, QEvent* event) {
+            return m_Buttons.on_key(watched, event) || on_profile_input_event(watched, event);
+        });
+    m_Buttons.init();
+    for (int k = 0; k < kMenuButtonCount; ++k) m_pInputHook->watch(m_Buttons.buttons()[static_cast<std::size_t>(k)]);
     if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
         m_pInputHook->watch(list);
         m_pInputHook->watch(list->viewport());
@@ -247,8 +248,9 @@ void CMS_1_Page::demo_ended() {
 void CMS_1_Page::Shutdown() {
     if (m_bShutDown) return;
     m_bShutDown = true;
-    if (m_pButtonMenu) m_pButtonMenu->Close();
-    m_pButtonMenu.reset();
+    m_Buttons.close_menu();
+    if (m_pProfileMenu) m_pProfileMenu->Close();
+    m_pProfileMenu.reset();
     m_pSession->remove_observer(this);
     m_pSession->shutdown();
 }
@@ -542,27 +544,19 @@ void CMS_1_Page::Refresh() {
     ui::SetValue(m_pSliderKeyDebounce, r.key_debounce());
     show_debounce_label(r.key_debounce());
 
-    for (int n = 0; n < kButtonCount; ++n) RefreshButtonLabel(n);
+    m_Buttons.show_labels();
 }
 
-void CMS_1_Page::RefreshButtonLabel(int n) {
-    if (n < 0 || n >= kButtonCount) return;
-    QWidget* button = m_pBtnKey[static_cast<std::size_t>(n)];
-    if (!button) return;
-    std::optional<page::ButtonLabel> label;
-    {
-        std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        if (!m_pCurProfile) return;
-        label = page::ButtonLabelFor(std::as_const(*m_pCurProfile).slot(n), *m_pLayout,
-                                     ui::ResourceManager::instance().language());
-    }
-    if (label->kind == page::ButtonLabel::Kind::Key) {
-        ui::SetResourceText(button, label->value);
-        ui::SetToolTipKey(button, label->value);
-    } else {
-        ui::SetText(button, label->value);
-        button->setToolTip(label->value);
-    }
+void CMS_1_Page::RefreshButtonLabel(int n) { m_Buttons.show_label(n); }
+
+void CMS_1_Page::ResyncMacroSlots() { m_Buttons.resync_macro_slots(); }
+
+void CMS_1_Page::OnMenuCommand(const QString& name) {
+    if (!name.startsWith(QLatin1String("ms_1_profile_"), Qt::CaseInsensitive)) return m_Buttons.assign_function(name);
+    if (name.compare(QLatin1String("ms_1_profile_duplicate"), Qt::CaseInsensitive) == 0) duplicate_profile();
+    else if (name.compare(QLatin1String("ms_1_profile_rename"), Qt::CaseInsensitive) == 0) rename_profile();
+    else if (name.compare(QLatin1String("ms_1_profile_delete"), Qt::CaseInsensitive) == 0) delete_profile();
+    else if (name.compare(QLatin1String("ms_1_profile_export"), Qt::CaseInsensitive) == 0) export_profile();
 }
 
 void CMS_1_Page::show_polling_label(std::int32_t index) {
@@ -606,7 +600,7 @@ void CMS_1_Page::RequestApplyLater(int delay_ms) { m_pSession->request_apply(App
 void CMS_1_Page::OnClick(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
-    if (s == m_pBtnMacro) return open_macro_editor();
+    if (m_Buttons.on_click(s)) return;
     if (s == m_pProfileAddBtn) return add_profile();
     if (s == m_pProfileDeleteBtn) return delete_profile();
     if (s == m_pProfileRenameBtn) return rename_profile();
@@ -624,10 +618,6 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
     }
     if (s == m_pBtnLightColor) {
         choose_light_color();
-        return;
-    }
-    if (const int k = index_of(s, m_pBtnKey.data(), kMenuButtonCount); k >= 0) {
-        open_button_menu(k);
         return;
     }
     if (s == m_pBtnStatusClose) ui::SetVisible(m_pStatusBar, false);

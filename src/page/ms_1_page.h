@@ -41,6 +41,7 @@
 #include "library/data_folder.h"
 #include "library/profile_store.h"
 #include "macro/keyboard_layout.h"
+#include "page/button_panel.h"
 #include "page/dpi_panel.h"
 #include "page/link_view.h"
 #include "page/mouse_page.h"
@@ -254,7 +255,9 @@ private:
     void request_full_apply() override { m_pSession->request_full_apply(); }
     void refresh() override { Refresh(); }
     std::optional<std::uint32_t> choose_color(std::uint32_t argb, QWidget* below) override;
-    void inform(QWidget* owner, const QString& message_key) override;
+    int message(QWidget* owner, const QString& message_key, bool confirm) override;
+    const KeyboardLayout& layout() const override { return *m_pLayout; }
+    const HookTable& hooks() const override { return host_.hooks ? *host_.hooks : m_NoHooks; }
     void say(const QString& text) override;
     QWidget* control(const QString& name) const override { return find(name); }
     QWidget* window() const override { return window_widget(); }
@@ -275,11 +278,7 @@ private:
     void show_apply_result();
     void record_save_error(const std::string& error);
 
-    // Buttons (ms_1_page_buttons.cpp).
-    void open_button_menu(int index);
-    void assign_function(const QString& item);
-    bool choose_shortcut(int index);
-    bool choose_macro(int index);
+    // Dialogs and the status line (ms_1_page_dialogs.cpp).
     int ask(const QString& message_key, bool confirm) override;
     int run_dialog(ui::SkinWindow& dialog) override;
     // Counts an open dialog (message box, colour or file dialog, any
@@ -301,9 +300,7 @@ private:
     // While a command holds the library no dialog opens: the status bar
     // says the page is busy for that moment. False then.
     bool may_open_dialog();
-    void open_macro_editor();
     QWidget* window_widget() const;
-    bool on_input_event(QObject* watched, QEvent* event);  // keys on the buttons, the list, drops
     bool on_profile_input_event(QObject* watched, QEvent* event);
 
     // Profiles (ms_1_page_profiles.cpp).
@@ -328,11 +325,10 @@ private:
     std::unique_ptr<ProfileStore> m_OwnedStore;
     std::unique_ptr<page::TrackedProfileSource> m_pSource;
     std::shared_ptr<const KeyboardLayout> m_pLayout;
+    HookTable m_NoHooks;
     std::optional<page::MouseSettingsCommand> m_MouseSettings;
 
     // Control pointers, found once in Init; null when the skin lacks one.
-    std::array<QWidget*, kButtonCount> m_pBtnKey{};
-    QWidget* m_pBtnMacro = nullptr;
     QWidget* m_pListProfile = nullptr;
     QWidget* m_pProfileAddBtn = nullptr;
     QWidget* m_pProfileDeleteBtn = nullptr;
@@ -383,6 +379,7 @@ private:
     std::unique_ptr<MouseSession> m_pSession;
     std::unique_ptr<LinkView> m_pLinkView;
     page::DpiPanel m_Dpi{*this};
+    page::ButtonPanel m_Buttons{*this};
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 
@@ -400,8 +397,7 @@ private:
     std::unique_ptr<InputPause> m_pInputPause;
     bool m_bShowingHeld = false;
     void show_library_held(bool held);
-    int m_iMenuButton = 0;
-    std::unique_ptr<ui::MenuWnd> m_pButtonMenu;
+    std::unique_ptr<ui::MenuWnd> m_pProfileMenu;
     std::unique_ptr<ui::EventHook> m_pInputHook;
 
     mutable std::mutex m_SaveErrorMutex;

@@ -28,8 +28,8 @@ int CMS_1_Page::ask(const QString& message_key, bool confirm) {
     return 0;
 }
 
-void CMS_1_Page::inform(QWidget* owner, const QString& message_key) {
-    if (m_Setup.message_box) m_Setup.message_box(owner, message_key, false);
+int CMS_1_Page::message(QWidget* owner, const QString& message_key, bool confirm) {
+    return m_Setup.message_box ? m_Setup.message_box(owner, message_key, confirm) : 0;
 }
 
 int CMS_1_Page::run_dialog(ui::SkinWindow& dialog) {

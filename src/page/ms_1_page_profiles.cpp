@@ -292,12 +292,10 @@ void CMS_1_Page::export_profile() {
 
 void CMS_1_Page::show_profile_menu(QPoint at) {
     if (!host_.window) return;
-    if (m_pButtonMenu) {
-        m_pButtonMenu->Close();
-        m_pButtonMenu.reset();
-    }
-    m_pButtonMenu = std::make_unique<ui::MenuWnd>();
-    m_pButtonMenu->Init(host_.window, QString::fromLatin1(kProfileMenuSkin), at);
+    m_Buttons.close_menu();
+    if (m_pProfileMenu) m_pProfileMenu->Close();
+    m_pProfileMenu = std::make_unique<ui::MenuWnd>();
+    m_pProfileMenu->Init(host_.window, QString::fromLatin1(kProfileMenuSkin), at);
 }
 
 bool CMS_1_Page::on_profile_input_event(QObject* watched, QEvent* event) {

@@ -18,6 +18,8 @@ class QWidget;
 namespace vantorel {
 
 class ProfileStore;
+class KeyboardLayout;
+struct HookTable;
 
 namespace ui {
 class SkinWindow;
@@ -61,9 +63,11 @@ public:
     virtual int run_dialog(ui::SkinWindow& dialog) = 0;
     virtual QString choose_file(const ui::FileChoice& choice) = 0;
     virtual std::optional<std::uint32_t> choose_color(std::uint32_t argb, QWidget* below) = 0;
-    // A message box of its own for a dialog of the page (the owner is the
-    // dialog).
-    virtual void inform(QWidget* owner, const QString& message_key) = 0;
+    // A message box over a dialog of the page (its owner); 1 when confirmed.
+    virtual int message(QWidget* owner, const QString& message_key, bool confirm) = 0;
+    // What a key is called on the keyboard in use; the input hook library.
+    virtual const KeyboardLayout& layout() const = 0;
+    virtual const HookTable& hooks() const = 0;
 
     // The status line at the page's foot.
     virtual void say(const QString& text) = 0;
