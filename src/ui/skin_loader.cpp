@@ -39,6 +39,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
+#include <optional>
 
 #include "core/trace.h"
 #include "ui/controls.h"
@@ -275,27 +277,30 @@ private:
     // Layout properties, items and stretch factors. `owner` is the widget
     // the layout's widgets belong to.
     void fill_layout(const Node& n, QLayout* l, QWidget* owner) {
-        QMargins m = l->contentsMargins();
-        bool margins = false;
-        if (doc_.layout_default_margin >= 0) {
-            m = QMargins(doc_.layout_default_margin, doc_.layout_default_margin, doc_.layout_default_margin, doc_.layout_default_margin);
-            margins = true;
-        }
+        // The sides the skin gives; the others keep the style's, asked for
+        // only when needed (asking styles the owner before its time).
+        std::optional<int> side[4];  // left, top, right, bottom
+        if (doc_.layout_default_margin >= 0) std::fill(std::begin(side), std::end(side), doc_.layout_default_margin);
         if (doc_.layout_default_spacing >= 0) l->setSpacing(doc_.layout_default_spacing);
         for (const Property& p : n.properties) {
             const bool number = p.value.type == Value::Type::Number;
             const int v = std::clamp(to_int(p.value.number), -1, skin::kMaxSize);
-            if (number && p.name == u"leftMargin") m.setLeft(v), margins = true;
-            else if (number && p.name == u"topMargin") m.setTop(v), margins = true;
-            else if (number && p.name == u"rightMargin") m.setRight(v), margins = true;
-            else if (number && p.name == u"bottomMargin") m.setBottom(v), margins = true;
-            else if (number && p.name == u"margin") m = QMargins(v, v, v, v), margins = true;
+            if (number && p.name == u"leftMargin") side[0] = v;
+            else if (number && p.name == u"topMargin") side[1] = v;
+            else if (number && p.name == u"rightMargin") side[2] = v;
+            else if (number && p.name == u"bottomMargin") side[3] = v;
+            else if (number && p.name == u"margin") std::fill(std::begin(side), std::end(side), v);
             else if (number && p.name == u"spacing") l->setSpacing(v);
             else if (number && p.name == u"horizontalSpacing") set_spacing(l, v, Qt::Horizontal);
             else if (number && p.name == u"verticalSpacing") set_spacing(l, v, Qt::Vertical);
             else apply(l, p, false);
         }
-        if (margins) l->setContentsMargins(m);
+        if (std::any_of(std::begin(side), std::end(side), [](const std::optional<int>& s) { return s.has_value(); })) {
+            const bool all = std::all_of(std::begin(side), std::end(side), [](const std::optional<int>& s) { return s.has_value(); });
+            const QMargins style = all ? QMargins() : l->contentsMargins();
+            l->setContentsMargins(side[0].value_or(style.left()), side[1].value_or(style.top()),
+                                  side[2].value_or(style.right()), side[3].value_or(style.bottom()));
+        }
 
         auto* box = qobject_cast<QBoxLayout*>(l);
         auto* grid = qobject_cast<QGridLayout*>(l);

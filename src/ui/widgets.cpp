@@ -2,14 +2,19 @@
 #include "ui/widgets.h"
 
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QSvgRenderer>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <memory>
 
 #include "ui/resources.h"
 
@@ -19,11 +24,47 @@ SvgImage::SvgImage(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+namespace {
+
+bool is_svg(const QString& file) { return file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive); }
+
+QImage read_bitmap(const QString& file) {
+    // The format by the name: guessing from the content would load every
+    // image plugin there is.
+    QImageReader reader(file, QFileInfo(file).suffix().toLower().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
+}  // namespace
+
 void SvgImage::setSource(const QString& source) {
     if (source == source_) return;
     source_ = source;
     rendered_ = false;
+    decoded_ = {};
+    if (isVisible()) decode_ahead();
     update();
+}
+
+void SvgImage::decode_ahead() {
+    if (rendered_ || decoded_.valid() || source_.isEmpty()) return;
+    const QString file = ResourceManager::instance().path(source_);
+    if (is_svg(file)) return;
+    auto promise = std::make_shared<std::promise<QImage>>();
+    decoded_ = promise->get_future().share();
+    QThreadPool::globalInstance()->start([promise, file] { promise->set_value(read_bitmap(file)); });
+}
+
+void SvgImage::showEvent(QShowEvent*) {
+    // Shown: the window maps and its first paint follows, a few
+    // milliseconds in which the picture is decoded beside it.
+    decode_ahead();
+}
+
+void SvgImage::hideEvent(QHideEvent*) {
+    // Not drawn after all: no bitmap is kept for it.
+    decoded_ = {};
 }
 
 QSize SvgImage::sizeHint() const { return {64, 64}; }
@@ -36,20 +77,19 @@ void SvgImage::render() {
     if (source_.isEmpty() || width() <= 0 || height() <= 0) return;
     const QString file = ResourceManager::instance().path(source_);
     const qreal dpr = devicePixelRatioF();
-    const bool svg = file.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
+    const bool svg = is_svg(file);
     QSvgRenderer renderer;
-    QImageReader reader;
+    QImage bitmap;
     QSize natural;
     if (svg) {
         if (!renderer.load(file)) return;
         natural = renderer.defaultSize();
     } else {
-        // The format by the name: guessing from the content would load
-        // every image plugin there is.
-        reader.setFileName(file);
-        reader.setFormat(QFileInfo(file).suffix().toLower().toLatin1());
-        reader.setAutoDetectImageFormat(false);
-        natural = reader.size();
+        // The one decoded ahead, or (drawn again at another size) anew.
+        if (decoded_.valid()) bitmap = decoded_.get();
+        else bitmap = read_bitmap(file);
+        decoded_ = {};
+        natural = bitmap.size();
     }
     if (natural.isEmpty()) return;
     const QSizeF target = QSizeF(natural).scaled(QSizeF(size()), Qt::KeepAspectRatio);
@@ -66,7 +106,7 @@ void SvgImage::render() {
         renderer.render(&p, all);
     } else {
         // Decoded once and drawn to size; the whole bitmap is not kept.
-        p.drawImage(all, reader.read());
+        p.drawImage(all, bitmap);
     }
     p.end();
     picture_.setDevicePixelRatio(dpr);
@@ -214,14 +254,37 @@ int Label::heightForWidth(int width) const {
 // ---------------------------------------------------------------------------
 // ElidingButton
 
+namespace {
+
+// The widths a column of buttons is given, measured once per font: each
+// measure shapes its text anew, and a page has a column of these buttons in
+// one font.
+struct ButtonWidths {
+    int hint = 0;
+    int minimum = 0;
+};
+
+ButtonWidths button_widths(const QFont& font) {
+    static QHash<QFont, ButtonWidths> measured;
+    if (const auto it = measured.constFind(font); it != measured.cend()) return *it;
+    const QFontMetrics metrics(font);
+    const ButtonWidths widths{metrics.horizontalAdvance(QString(14, QLatin1Char('x'))) + 2 * 12,
+                              metrics.horizontalAdvance(QStringLiteral("Www…")) + 2 * 12};
+    if (measured.size() >= 16) measured.clear();
+    measured.insert(font, widths);
+    return widths;
+}
+
+}  // namespace
+
 QSize ElidingButton::sizeHint() const {
     // As high as the text wants; the width is the same for every text, so
     // the layout gives a column of these buttons one width.
-    return {fontMetrics().horizontalAdvance(QString(14, QLatin1Char('x'))) + 2 * 12, QPushButton::sizeHint().height()};
+    return {button_widths(font()).hint, QPushButton::sizeHint().height()};
 }
 
 QSize ElidingButton::minimumSizeHint() const {
-    return {fontMetrics().horizontalAdvance(QStringLiteral("Www…")) + 2 * 12, QPushButton::minimumSizeHint().height()};
+    return {button_widths(font()).minimum, QPushButton::minimumSizeHint().height()};
 }
 
 QString ElidingButton::shownText() const {

@@ -13,13 +13,13 @@
 #include <QWidget>
 
 #include <array>
+#include <future>
 
 namespace vantorel::ui {
 
 // Shows an SVG (or any image) from the resource folder, scaled to fit and
 // centred, drawn at the screen's pixel density. The picture is made once
-// for each size, not decoded and scaled at every
-// paint.
+// for each size, not decoded and scaled at every paint.
 class SvgImage : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString source READ source WRITE setSource)
@@ -32,11 +32,17 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
 private:
     void render();
+    void decode_ahead();
 
     QString source_;
+    // A bitmap source is decoded on a worker thread when the image is shown,
+    // so that its paint finds it ready; taken by the render.
+    std::shared_future<QImage> decoded_;
     QImage picture_;    // at the widget's size and pixel density
     QRectF placed_;     // where it goes, centred
     bool rendered_ = false;

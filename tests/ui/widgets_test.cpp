@@ -137,19 +137,48 @@ TEST(SkinPicture, ShowsItsPictureFittedAtEachSize) {
 
 }
 
-// Another source replaces the picture; none clears it.
+// Another source replaces the picture; none clears it. Shown, a picture is
+// decoded ahead of its paint: one replaced before it was drawn never shows.
 TEST(SkinPicture, AnotherSourceReplacesThePicture) {
-    SvgImage image;
-    image.setAttribute(Qt::WA_DontShowOnScreen);
-    image.resize(120, 120);
-    image.setSource(QStringLiteral("skins/ms_1/mouse_1.png"));
-    EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("skins/ms_1/mouse_1.png"), {120, 120})), 3.0);
-    image.setSource(QStringLiteral("images/app.svg"));
-    EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("images/app.svg"), {120, 120})), 3.0);
-    image.setSource(QString());
-    QImage clear(120, 120, QImage::Format_ARGB32_Premultiplied);
-    clear.fill(Qt::transparent);
-    EXPECT_EQ(difference(image.grab().toImage(), clear), 0.0);
+    for (const bool shown : {false, true}) {
+        SvgImage image;
+        image.setAttribute(Qt::WA_DontShowOnScreen);
+        image.resize(120, 120);
+        if (shown) image.show();
+        image.setSource(QStringLiteral("skins/ms_1/mouse_1.png"));
+        EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("skins/ms_1/mouse_1.png"), {120, 120})), 3.0)
+            << shown;
+        image.setSource(QStringLiteral("skins/ms_1/mouse_1.png"));
+        image.setSource(QStringLiteral("skins/ms_1/mouse_2.png"));
+        EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("skins/ms_1/mouse_2.png"), {120, 120})), 3.0)
+            << shown;
+        image.setSource(QStringLiteral("images/app.svg"));
+        EXPECT_LT(difference(image.grab().toImage(), drawn_directly(QStringLiteral("images/app.svg"), {120, 120})), 3.0)
+            << shown;
+        image.setSource(QString());
+        QImage clear(120, 120, QImage::Format_ARGB32_Premultiplied);
+        clear.fill(Qt::transparent);
+        EXPECT_EQ(difference(image.grab().toImage(), clear), 0.0) << shown;
+    }
+}
+
+// A column of buttons is as wide as its font makes it, also after the font
+// changed and for every button in that font.
+TEST(SkinButton, TheColumnWidthFollowsTheFont) {
+    ElidingButton a, b;
+    QFont small = a.font(), large = a.font();
+    small.setPixelSize(10);
+    large.setPixelSize(18);
+    a.setFont(small);
+    const QSize narrow = a.sizeHint(), narrow_minimum = a.minimumSizeHint();
+    a.setFont(large);
+    EXPECT_GT(a.sizeHint().width(), narrow.width());
+    EXPECT_GT(a.minimumSizeHint().width(), narrow_minimum.width());
+    b.setFont(small);
+    EXPECT_EQ(b.sizeHint().width(), narrow.width());
+    EXPECT_EQ(b.minimumSizeHint().width(), narrow_minimum.width());
+    a.setFont(small);
+    EXPECT_EQ(a.sizeHint(), narrow);
 }
 
 }  // namespace
