@@ -19,6 +19,7 @@
 #include "library/transfer.h"
 #include "macro/macro_model.h"
 #include "edit/button_assign.h"
+#include "edit/profile_list_edit.h"
 
 namespace vantorel::cli {
 namespace {
@@ -106,6 +107,10 @@ ProfileOptions with_older_spellings(ProfileOp op, ProfileOptions opts) {
     return opts;
 }
 
+ApplyNeed need_of(const edit::ListChange& change) {
+    return change.need == edit::MouseNeed::Everything ? ApplyNeed::Full : ApplyNeed::None;
+}
+
 int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOptions& global) {
     if (op == ProfileOp::New && !typed.out.empty()) return write_new_profile_file(typed);
     const ProfileOptions opts = with_older_spellings(op, typed);
@@ -118,7 +123,6 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
         std::lock_guard<std::mutex> lock(store.mutex());
         ProfileLibrary& lib = store.profiles();
         before = lib.empty() ? ProfileRecord() : store.current();
-        const std::size_t selected = store.selected();
         std::optional<std::size_t> index;
         if (op != ProfileOp::New) {
             index = target_profile(store, opts.profile, opts.by_name);
@@ -127,23 +131,18 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
         std::u16string name;
         switch (op) {
             case ProfileOp::Select:
-                store.select(*index);
-                need = ApplyNeed::Full;
+                need = need_of(edit::select_profile(store, *index));
                 std::cout << "selected profile " << *index << " \"" << to_utf8(lib[*index].profile_name()) << "\"\n";
                 break;
             case ProfileOp::New: {
                 if (!opts.name.empty()) {
                     if (!check_name(lib, opts.name, profile_file::kMaxNameLength, "profile", &name)) return kExitUsage;
-                    auto record = std::make_unique<ProfileRecord>();
-                    record->reset_to_defaults();
-                    record->set_profile_name(name);
-                    lib.append(std::move(record));
+                    need = need_of(edit::add_profile(store, name));
                 } else {
+                    // A new profile becomes the selected one, as on the page.
                     lib.create_profile(builtin_texts());
+                    need = need_of(edit::select_profile(store, lib.size() - 1));
                 }
-                // A new profile becomes the selected one, as on the page.
-                store.select(lib.size() - 1);
-                need = ApplyNeed::Full;
                 std::cout << "added profile " << lib.size() - 1 << " \"" << to_utf8(lib.at(lib.size() - 1).profile_name())
                           << "\" and selected it\n";
                 break;
@@ -152,44 +151,31 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
                 if (!check_name(lib, opts.name, profile_file::kMaxNameLength, "profile", &name)) return kExitUsage;
                 // Its application bindings go with it.
                 if (!bindings_follow_profile(*edit, lib[*index].profile_name(), &name)) return kExitFailed;
-                lib[*index].set_profile_name(name);
-                // The name is not sent to the mouse.
+                need = need_of(edit::rename_profile(store, *index, name));
                 break;
             case ProfileOp::Delete: {
                 if (lib.size() <= 1) {
                     print_error("the last profile cannot be deleted");
                     return kExitFailed;
                 }
-                const std::string gone = to_utf8(lib[*index].profile_name());
                 if (!bindings_follow_profile(*edit, lib[*index].profile_name(), nullptr)) return kExitFailed;
-                lib.remove(*index);
-                if (*index == selected) {
-                    // The profile in its place, or the one before when it was the last.
-                    store.select(std::min(*index, lib.size() - 1));
-                    need = ApplyNeed::Full;
-                } else {
-                    store.select(selected > *index ? selected - 1 : selected);
-                }
-                std::cout << "deleted profile \"" << gone << "\"; selected: " << store.selected() << " \""
+                const std::optional<edit::ListChange> deleted = edit::delete_profile(store, *index);
+                if (!deleted) return kExitFailed;
+                need = need_of(*deleted);
+                std::cout << "deleted profile \"" << to_utf8(deleted->old_name) << "\"; selected: " << store.selected() << " \""
                           << to_utf8(store.current().profile_name()) << "\"\n";
                 break;
             }
             case ProfileOp::Reset:
-                lib[*index].restore_defaults();  // keeps the name
-                if (*index == selected) need = ApplyNeed::Full;
+                need = need_of(edit::reset_profile(store, *index));
                 break;
             case ProfileOp::Duplicate: {
-                auto copy = std::make_unique<ProfileRecord>(lib[*index]);
-                if (!opts.name.empty()) {
-                    if (!check_name(lib, opts.name, profile_file::kMaxNameLength, "profile", &name)) return kExitUsage;
-                } else {
-                    name = unique_name(lib, copy->profile_name());
-                }
-                copy->set_profile_name(name);
-                lib.append(std::move(copy));
-                store.select(lib.size() - 1);
-                need = ApplyNeed::Full;
-                std::cout << "added profile " << lib.size() - 1 << " \"" << to_utf8(name) << "\" and selected it\n";
+                if (!opts.name.empty() &&
+                    !check_name(lib, opts.name, profile_file::kMaxNameLength, "profile", &name))
+                    return kExitUsage;
+                need = need_of(edit::duplicate_profile(store, *index, name));
+                std::cout << "added profile " << lib.size() - 1 << " \"" << to_utf8(lib.at(lib.size() - 1).profile_name())
+                          << "\" and selected it\n";
                 break;
             }
         }
