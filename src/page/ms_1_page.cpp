@@ -83,14 +83,6 @@ int CMS_1_Page::index_of(const QWidget* sender, const QWidget* const* controls, 
 }
 
 void CMS_1_Page::find_controls() {
-    m_pListProfile = find(QStringLiteral("ms_1_list_profile"));
-    m_pProfileAddBtn = find(QStringLiteral("ms_1_profile_add_btn"));
-    m_pProfileDeleteBtn = find(QStringLiteral("ms_1_profile_delete_btn"));
-    m_pProfileRenameBtn = find(QStringLiteral("ms_1_profile_rename_btn"));
-    m_pProfileImportBtn = find(QStringLiteral("ms_1_profile_import_btn"));
-    m_pProfileExportBtn = find(QStringLiteral("ms_1_profile_export_btn"));
-    m_pProfileResetBtn = find(QStringLiteral("ms_1_profile_reset_btn"));
-    m_pBtnReset = find(QStringLiteral("ms_1_btn_reset"));
     m_pWired = find(controls::kWiredIndicator);
     m_pWireless = find(controls::kWirelessIndicator);
     m_pBle = find(controls::kBleIndicator);
@@ -169,11 +161,12 @@ void CMS_1_Page::Init() {
     // list, and .pro files dropped on the page.
     m_pInputHook = std::make_unique<ui::EventHook>(
         [this](QObject* watched, QEvent* event) {
-            return m_Buttons.on_key(watched, event) || on_profile_input_event(watched, event);
+            return m_Buttons.on_key(watched, event) || m_Profiles.on_input(watched, event);
         });
     m_Buttons.init();
+    m_Profiles.init();
     for (int k = 0; k < kMenuButtonCount; ++k) m_pInputHook->watch(m_Buttons.buttons()[static_cast<std::size_t>(k)]);
-    if (auto* list = qobject_cast<QListWidget*>(m_pListProfile)) {
+    if (auto* list = qobject_cast<QListWidget*>(m_Profiles.list())) {
         m_pInputHook->watch(list);
         m_pInputHook->watch(list->viewport());
     }
@@ -225,7 +218,7 @@ void CMS_1_Page::ReadLibraries() {
 
 void CMS_1_Page::LoadLibraries() {
     ReadLibraries();
-    fill_profile_list();
+    m_Profiles.fill();
     // What the mouse holds is unknown: a full apply brings it in step. It
     // runs now when a link is up; otherwise the session runs it as soon as
     // a mouse appears.
@@ -238,7 +231,7 @@ void CMS_1_Page::LoadLibraries() {
     // Then the receiver: watch for devices coming and going, and open what
     // is there now.
     if (host_.host) m_pSession->open();
-    if (m_pProfileListener) m_pProfileListener->library_reloaded();
+    if (m_Profiles.listener()) m_Profiles.listener()->library_reloaded();
 }
 
 void CMS_1_Page::demo_ended() {
@@ -249,8 +242,7 @@ void CMS_1_Page::Shutdown() {
     if (m_bShutDown) return;
     m_bShutDown = true;
     m_Buttons.close_menu();
-    if (m_pProfileMenu) m_pProfileMenu->Close();
-    m_pProfileMenu.reset();
+    m_Profiles.close_menu();
     m_pSession->remove_observer(this);
     m_pSession->shutdown();
 }
@@ -264,6 +256,14 @@ bool CMS_1_Page::SavePendingEdits(std::string* error) {
         if (error) *error = why;
     }
     return ok;
+}
+
+bool CMS_1_Page::save_library_now() {
+    m_pSource->mark_unsaved();
+    std::string error;
+    if (m_pSource->save_unsaved(&error)) return true;
+    report_save_failure(error);
+    return false;
 }
 
 bool CMS_1_Page::HoldLibrary() {
@@ -321,15 +321,15 @@ void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
         std::lock_guard<std::mutex> lock(m_pSource->mutex());
         m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
     }
-    fill_profile_list();
+    m_Profiles.fill();
     Refresh();
     trace("page: library reloaded after an outside change\n");
-    if (m_pProfileListener) {
-        m_pProfileListener->library_reloaded();
+    if (ProfileListListener* listener = m_Profiles.listener()) {
+        listener->library_reloaded();
         // A command chose another profile: by hand, as far as following the
         // application goes.
         const std::u16string chosen = current_profile_name();
-        if (!chosen.empty() && chosen != chosen_before) m_pProfileListener->profile_chosen(chosen);
+        if (!chosen.empty() && chosen != chosen_before) listener->profile_chosen(chosen);
     }
     // The engine's copy of what the mouse holds still is the profile as it
     // was, so an apply sends exactly the sections that changed.
@@ -452,58 +452,6 @@ void CMS_1_Page::edit_profile(const std::function<void(ProfileRecord&)>& change)
     m_pSource->mark_unsaved();
 }
 
-void CMS_1_Page::fill_profile_list() {
-    auto* list = qobject_cast<QListWidget*>(m_pListProfile);
-    std::vector<QString> names;
-    int selected = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        for (std::size_t i = 0; i < m_pStore->profiles().size(); ++i) {
-            const std::u16string name = m_pStore->profiles()[i].profile_name();
-            names.push_back(QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())));
-        }
-        selected = static_cast<int>(m_pStore->selected());
-    }
-    if (list) {
-        ui::NotifyBlocker quiet;
-        list->clear();
-        for (const QString& name : names) {
-            auto* item = new QListWidgetItem(name, list);
-            item->setSizeHint(QSize(0, 24));
-        }
-    }
-    ui::SelectItem(m_pListProfile, selected);
-    ui::EnsureVisible(m_pListProfile, selected);
-    // Selecting from code raises no item-select notification here, so there
-    // is none for the flag to absorb: from now on every selection change is
-    // the user's (or an operation's) and switches profiles.
-    m_iIgnoreListSelect = 0;
-}
-
-void CMS_1_Page::switch_profile(int index) {
-    if (m_iIgnoreListSelect) {
-        m_iIgnoreListSelect = 0;
-        return;
-    }
-    std::u16string name;
-    {
-        std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        if (index < 0 || !m_pStore->select(static_cast<std::size_t>(index))) return;
-        m_pCurProfile = &m_pStore->current();
-        name = m_pCurProfile->profile_name();
-        m_pSource->mark_unsaved();  // the selection is part of the file
-    }
-    Refresh();
-    if (m_bAutomaticSwitch) {
-        // The mouse holds the profile that was current: what differs is
-        // enough, and over the receiver a full apply takes many seconds.
-        m_pSession->request_apply(ApplyWhen::Now);
-        return;
-    }
-    m_pSession->request_full_apply();
-    if (m_pProfileListener) m_pProfileListener->profile_chosen(name);
-}
-
 // ---------------------------------------------------------------------------
 // Refresh
 
@@ -552,11 +500,7 @@ void CMS_1_Page::RefreshButtonLabel(int n) { m_Buttons.show_label(n); }
 void CMS_1_Page::ResyncMacroSlots() { m_Buttons.resync_macro_slots(); }
 
 void CMS_1_Page::OnMenuCommand(const QString& name) {
-    if (!name.startsWith(QLatin1String("ms_1_profile_"), Qt::CaseInsensitive)) return m_Buttons.assign_function(name);
-    if (name.compare(QLatin1String("ms_1_profile_duplicate"), Qt::CaseInsensitive) == 0) duplicate_profile();
-    else if (name.compare(QLatin1String("ms_1_profile_rename"), Qt::CaseInsensitive) == 0) rename_profile();
-    else if (name.compare(QLatin1String("ms_1_profile_delete"), Qt::CaseInsensitive) == 0) delete_profile();
-    else if (name.compare(QLatin1String("ms_1_profile_export"), Qt::CaseInsensitive) == 0) export_profile();
+    if (!m_Profiles.on_menu_command(name)) m_Buttons.assign_function(name);
 }
 
 void CMS_1_Page::show_polling_label(std::int32_t index) {
@@ -601,12 +545,7 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
     if (m_Buttons.on_click(s)) return;
-    if (s == m_pProfileAddBtn) return add_profile();
-    if (s == m_pProfileDeleteBtn) return delete_profile();
-    if (s == m_pProfileRenameBtn) return rename_profile();
-    if (s == m_pProfileImportBtn) return import_profile();
-    if (s == m_pProfileExportBtn) return export_profile();
-    if (s == m_pProfileResetBtn || s == m_pBtnReset) return reset_profile();
+    if (m_Profiles.on_click(s)) return;
     if (m_Dpi.on_click(s)) return;
     if (s == m_pApplyBtn) {
         RequestApply();
@@ -667,25 +606,13 @@ void CMS_1_Page::OnItemSelect(const ui::Notification& msg) {
         RequestApplyLater(kLightApplyDelayMs);
         return;
     }
-    if (s == m_pListProfile) switch_profile(ui::GetCurSel(m_pListProfile));
-}
-
-void CMS_1_Page::ShowAutoSwitch(bool offered, bool on, const QString& status) {
-    QWidget* check = find(QStringLiteral("ms_1_check_auto"));
-    QWidget* label = find(QStringLiteral("ms_1_label_auto"));
-    ui::SetVisible(check, offered);
-    ui::SetVisible(label, offered);
-    ui::SetCheck(check, on);
-    ui::SetText(label, status);
+    m_Profiles.on_item_select(s);
 }
 
 void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
-    if (s == find(QStringLiteral("ms_1_check_auto"))) {
-        if (m_AutoSwitchToggled) m_AutoSwitchToggled(ui::GetCheck(s));
-        return;
-    }
+    if (m_Profiles.on_check(s)) return;
     for (const Section& section : m_Sections) {
         if (section.toggle && s == section.toggle) {
             toggle_section(section);

@@ -44,6 +44,7 @@
 #include "page/button_panel.h"
 #include "page/dpi_panel.h"
 #include "page/link_view.h"
+#include "page/profile_list_panel.h"
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
 #include "page/page_context.h"
@@ -90,25 +91,6 @@ struct PageSetup {
     std::function<QString(const ui::FileChoice& choice)> choose_file;
 };
 
-// What the page tells of its profile list, for the profiles that follow the
-// focused application. Every call on the UI thread.
-class ProfileListListener {
-public:
-    virtual ~ProfileListListener() = default;
-    // The user chose a profile (the list, the tray, a command's reload).
-    virtual void profile_chosen(const std::u16string& name) { (void)name; }
-    virtual void profile_renamed(const std::u16string& old_name, const std::u16string& new_name) {
-        (void)old_name;
-        (void)new_name;
-    }
-    virtual void profile_removed(const std::u16string& name) { (void)name; }
-    // The libraries were read: at start, and again after a command changed
-    // the files.
-    virtual void library_reloaded() {}
-    // The first of the page's dialogs opened, or the last one closed.
-    virtual void dialogs_changed(bool open) { (void)open; }
-};
-
 class CMS_1_Page final : public MousePage, public DeviceView, public MouseObserver, private page::PageContext {
 public:
     static constexpr int kStageCount = 8;
@@ -128,21 +110,21 @@ public:
     void ReadLibraries() override;
     void LoadLibraries() override;
     void OnMenuCommand(const QString& name) override;
-    QStringList ProfileNames() const override;
-    int SelectedProfile() const override;
-    void SelectProfile(int index) override;
+    QStringList ProfileNames() const override { return m_Profiles.names(); }
+    int SelectedProfile() const override { return m_Profiles.selected(); }
+    void SelectProfile(int index) override { m_Profiles.select(index); }
     // A switch of the profiles that follow the application: the profile
     // named (letter case aside) becomes current and only the sections that
     // differ from what the mouse holds are sent. False when there is no
     // such profile, it is current already, or a dialog is open.
-    bool SwitchProfileAutomatically(const std::u16string& name);
-    void SetProfileListListener(ProfileListListener* listener) { m_pProfileListener = listener; }
+    bool SwitchProfileAutomatically(const std::u16string& name) { return m_Profiles.switch_automatically(name); }
+    void SetProfileListListener(ProfileListListener* listener) { m_Profiles.set_listener(listener); }
     // The row of the profiles that follow the application under the list:
     // shown once something is bound, its check turns switching on and off
     // (`toggled`), the line beside it says what happens.
-    void ShowAutoSwitch(bool offered, bool on, const QString& status);
-    void SetAutoSwitchHandler(std::function<void(bool on)> toggled) { m_AutoSwitchToggled = std::move(toggled); }
-    std::u16string current_profile_name() const;
+    void ShowAutoSwitch(bool offered, bool on, const QString& status) { m_Profiles.show_auto_switch(offered, on, status); }
+    void SetAutoSwitchHandler(std::function<void(bool on)> toggled) { m_Profiles.set_auto_switch_handler(std::move(toggled)); }
+    std::u16string current_profile_name() const { return m_Profiles.current_name(); }
 
     // Window destruction: the session ends (apply worker joined, then the
     // device watch and the links closed). Idempotent; the destructor calls it.
@@ -163,10 +145,10 @@ public:
     // The hold ends without a change of the files: what was edited
     // meanwhile is saved now.
     void ReleaseLibrary();
-    bool library_held() const;
+    bool library_held() const override;
     // Whether one of the page's dialogs or message boxes is open: they
     // hold on to library records, so the library is not reloaded then.
-    bool dialog_open() const { return m_iDialogDepth > 0; }
+    bool dialog_open() const override { return m_iDialogDepth > 0; }
 
     void Refresh();
     void RefreshButtonLabel(int n);  // n = 0..17
@@ -176,7 +158,7 @@ public:
     void ResyncMacroSlots();
     // Adds the profile of a .pro file to the library and makes it current
     // (the import button, a file dropped on the window). False when refused.
-    bool ImportProfileFile(const QString& path);
+    bool ImportProfileFile(const QString& path) { return m_Profiles.import_file(path); }
     void RequestApply();
     void RequestApplyLater(int delay_ms);
     void RefreshLinkSections();
@@ -262,8 +244,6 @@ private:
     QWidget* control(const QString& name) const override { return find(name); }
     QWidget* window() const override { return window_widget(); }
 
-    void fill_profile_list();
-    void switch_profile(int index);
     void show_polling_label(std::int32_t index);
     void show_light_off_label(std::int32_t value);
     void show_sleep_label(std::int32_t value);
@@ -286,10 +266,12 @@ private:
     class DialogScope {
     public:
         explicit DialogScope(CMS_1_Page& page) : page_(page) {
-            if (page_.m_iDialogDepth++ == 0 && page_.m_pProfileListener) page_.m_pProfileListener->dialogs_changed(true);
+            if (page_.m_iDialogDepth++ == 0 && page_.m_Profiles.listener())
+                page_.m_Profiles.listener()->dialogs_changed(true);
         }
         ~DialogScope() {
-            if (--page_.m_iDialogDepth == 0 && page_.m_pProfileListener) page_.m_pProfileListener->dialogs_changed(false);
+            if (--page_.m_iDialogDepth == 0 && page_.m_Profiles.listener())
+                page_.m_Profiles.listener()->dialogs_changed(false);
         }
         DialogScope(const DialogScope&) = delete;
         DialogScope& operator=(const DialogScope&) = delete;
@@ -301,25 +283,9 @@ private:
     // says the page is busy for that moment. False then.
     bool may_open_dialog();
     QWidget* window_widget() const;
-    bool on_profile_input_event(QObject* watched, QEvent* event);
-
-    // Profiles (ms_1_page_profiles.cpp).
-    std::optional<QString> ask_profile_name(const QString& title_key, const ProfileRecord* renaming = nullptr);
-    void add_profile();
-    void rename_profile();
-    void delete_profile();
-    void reset_profile();
-    void duplicate_profile();
-    void import_profile();
-    void export_profile();
-    void show_profile_menu(QPoint at);
-    void select_profile_item(int index);  // with the switch, as a click would
     bool save_library_now() override;
-    // Where a record of the profile library is now; call with the store's
-    // mutex held.
-    std::optional<std::size_t> index_of_record(const ProfileRecord* record) const;
     QString choose_file(const ui::FileChoice& choice) override;
-    void enable_profile_buttons();
+
     PageSetup m_Setup;
     ProfileStore* m_pStore = nullptr;  // owned below; a pointer so the folder is chosen at construction
     std::unique_ptr<ProfileStore> m_OwnedStore;
@@ -329,14 +295,6 @@ private:
     std::optional<page::MouseSettingsCommand> m_MouseSettings;
 
     // Control pointers, found once in Init; null when the skin lacks one.
-    QWidget* m_pListProfile = nullptr;
-    QWidget* m_pProfileAddBtn = nullptr;
-    QWidget* m_pProfileDeleteBtn = nullptr;
-    QWidget* m_pProfileRenameBtn = nullptr;
-    QWidget* m_pProfileImportBtn = nullptr;
-    QWidget* m_pProfileExportBtn = nullptr;
-    QWidget* m_pProfileResetBtn = nullptr;
-    QWidget* m_pBtnReset = nullptr;
     QWidget* m_pWired = nullptr;
     QWidget* m_pWireless = nullptr;
     QWidget* m_pBle = nullptr;
@@ -380,24 +338,18 @@ private:
     std::unique_ptr<LinkView> m_pLinkView;
     page::DpiPanel m_Dpi{*this};
     page::ButtonPanel m_Buttons{*this};
+    page::ProfileListPanel m_Profiles{*this};
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 
     // The profile the controls show and edit: a record of the store's
     // profile library, null until the libraries are loaded.
     ProfileRecord* m_pCurProfile = nullptr;
-    // The list's first item-select notification after construction is not
-    // a switch (see fill_profile_list).
-    int m_iIgnoreListSelect = 1;
-    ProfileListListener* m_pProfileListener = nullptr;
-    std::function<void(bool)> m_AutoSwitchToggled;
-    bool m_bAutomaticSwitch = false;  // switch_profile runs for a switch of the followed application
     int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
     // While vantorelctl holds the library: no input, and a word after a while.
     std::unique_ptr<InputPause> m_pInputPause;
     bool m_bShowingHeld = false;
     void show_library_held(bool held);
-    std::unique_ptr<ui::MenuWnd> m_pProfileMenu;
     std::unique_ptr<ui::EventHook> m_pInputHook;
 
     mutable std::mutex m_SaveErrorMutex;

@@ -69,6 +69,11 @@ public:
     virtual const KeyboardLayout& layout() const = 0;
     virtual const HookTable& hooks() const = 0;
 
+    // Whether a dialog of the page is open, and whether a command holds the
+    // library: the profiles that follow the application wait then.
+    virtual bool dialog_open() const = 0;
+    virtual bool library_held() const = 0;
+
     // The status line at the page's foot.
     virtual void say(const QString& text) = 0;
 
