@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/activation_token.h"
 #include "app/app_options.h"
 #include "app/exit_signals.h"
 #include "app/hook_library.h"
@@ -116,8 +117,14 @@ int main(int argc, char** argv) {
 
     SingleInstance instance;
     // A second start hands its activation token to the running copy, whose
-    // window comes to the front; this start has done its work.
-    if (instance.start(SingleInstance::activation_token_from_environment()) == SingleInstance::Result::WokeOther)
+    // window comes to the front; this start has done its work. Started from
+    // a terminal or a script, it has none: on Wayland it asks the compositor
+    // for one, which then decides whether the window takes the focus.
+    const auto ask_compositor = [] {
+        return QByteArray::fromStdString(RequestActivationToken(QGuiApplication::desktopFileName().toStdString()));
+    };
+    if (instance.start(SingleInstance::activation_token_from_environment(), ask_compositor) ==
+        SingleInstance::Result::WokeOther)
         return 0;
 
     // The virtual mouse stands in when no real one is there (or on --demo).

@@ -140,15 +140,17 @@ QByteArray SingleInstance::activation_token_from_environment() {
     return wayland.isEmpty() ? usable_token(qgetenv("DESKTOP_STARTUP_ID")) : wayland;
 }
 
-bool SingleInstance::wake_running(const QString& server_name, int timeout_ms, const QByteArray& activation_token) {
+bool SingleInstance::wake_running(const QString& server_name, int timeout_ms, const QByteArray& activation_token,
+                                  const TokenSource& ask_desktop) {
     const std::optional<sockaddr_un> address = AddressOf(server_name);
     if (!address) return false;
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     bool woken = false;
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
-        const QByteArray token = usable_token(activation_token);
+        QByteArray token = usable_token(activation_token);
+        if (token.isEmpty() && ask_desktop) token = usable_token(ask_desktop());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         const QByteArray request = QByteArray(kWake) + (token.isEmpty() ? QByteArray() : ' ' + token) + '\n';
         woken = ::send(fd, request.constData(), static_cast<std::size_t>(request.size()), MSG_NOSIGNAL) ==
                 request.size();
@@ -162,7 +164,7 @@ bool SingleInstance::wake_running(const QString& server_name, int timeout_ms, co
     return woken;
 }
 
-SingleInstance::Result SingleInstance::start(const QByteArray& activation_token) {
+SingleInstance::Result SingleInstance::start(const QByteArray& activation_token, const TokenSource& ask_desktop) {
     if (server_name_.isEmpty()) {
         // No runtime folder of the user's: run, without the single-instance rule.
         trace("single instance: no runtime folder to listen in\n");
@@ -172,7 +174,7 @@ SingleInstance::Result SingleInstance::start(const QByteArray& activation_token)
     // makes "is anyone listening? then listen" one step.
     const StartLock lock(server_name_ + QStringLiteral(".lock"));
 
-    if (wake_running(server_name_, 1000, activation_token)) {
+    if (wake_running(server_name_, 1000, activation_token, ask_desktop)) {
         trace("single instance: another copy runs; it was asked to show itself\n");
         return Result::WokeOther;
     }

@@ -37,17 +37,22 @@ public:
     explicit SingleInstance(QString server_name = default_server_name());
     ~SingleInstance() override;
 
+    // Asks the desktop for a token when this start has none of its own.
+    using TokenSource = std::function<QByteArray()>;
+
     // `activation_token`: what the launcher gave this start to bring a window
     // to the front (XDG_ACTIVATION_TOKEN on Wayland, DESKTOP_STARTUP_ID on
-    // X11); a running copy gets it with the request to show itself.
-    Result start(const QByteArray& activation_token = {});
+    // X11); a running copy gets it with the request to show itself. Without
+    // one, `ask_desktop` is asked, and only when a running copy answers: a
+    // first start talks to no compositor for it.
+    Result start(const QByteArray& activation_token = {}, const TokenSource& ask_desktop = {});
     QString server_name() const { return server_name_; }
     // Whether start() made this process listen on server_name().
     bool listening() const { return listen_fd_ >= 0; }
 
     // Asks a running instance to show itself; false when none answers.
     static bool wake_running(const QString& server_name, int timeout_ms = 1000,
-                             const QByteArray& activation_token = {});
+                             const QByteArray& activation_token = {}, const TokenSource& ask_desktop = {});
     // The token a start hands over: printable, no spaces, at most 255
     // bytes; anything else is none.
     static QByteArray usable_token(const QByteArray& token);

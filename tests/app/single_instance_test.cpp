@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/activation_token.h"
 #include "app/single_instance.h"
 #include "ui/qt_env.h"
 
@@ -29,12 +30,13 @@ using test::pump_until;
 
 // The later start runs on a thread of its own, as it would in a process of
 // its own, while this thread's loop serves the first instance.
-SingleInstance::Result start_elsewhere(const QString& name, const QByteArray& activation_token = {}) {
+SingleInstance::Result start_elsewhere(const QString& name, const QByteArray& activation_token = {},
+                                      const SingleInstance::TokenSource& ask_desktop = {}) {
     std::atomic<bool> done{false};
     SingleInstance::Result result = SingleInstance::Result::First;
     std::thread later([&] {
         SingleInstance second(name);
-        result = second.start(activation_token);
+        result = second.start(activation_token, ask_desktop);
         done = true;
     });
     pump_until([&] { return done.load(); });
@@ -84,6 +86,73 @@ TEST(SingleInstanceTest, SecondStartHandsItsActivationTokenToTheFirst) {
         pump_until([] { return false; }, 5);
         EXPECT_EQ(tokens, QList<QByteArray>{c.received});
     }
+}
+
+// Started from a terminal, a start has no token of its own: the one the
+// desktop gives it goes over instead, so the window still comes forward.
+// The launcher's own token wins, and a first start asks the desktop nothing.
+TEST(SingleInstanceTest, StartWithoutATokenOfItsOwnHandsOverTheDesktopsToken) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("QV Vantorel"));
+    SingleInstance first(name);
+    QList<QByteArray> tokens;
+    QObject::connect(&first, &SingleInstance::wakeRequested, [&](const QByteArray& token) { tokens << token; });
+    int asked = 0;
+    ASSERT_EQ(first.start({}, [&] { ++asked; return QByteArrayLiteral("unused"); }), SingleInstance::Result::First);
+    EXPECT_EQ(asked, 0) << "a first start asked the desktop for a token";
+    const struct {
+        const char* what;
+        QByteArray own, desktop, received;
+        int asked;
+    } cases[] = {
+        {"the launcher's own", "launcher-1", "desktop-1", "launcher-1", 0},
+        {"none of its own", "", "desktop-2", "desktop-2", 1},
+        {"none from the desktop either", "", "", "", 1},
+        {"an unusable one from the desktop", "", "two words", "", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        tokens.clear();
+        asked = 0;
+        EXPECT_EQ(start_elsewhere(name, c.own, [&] { ++asked; return c.desktop; }), SingleInstance::Result::WokeOther);
+        ASSERT_TRUE(pump_until([&] { return !tokens.isEmpty(); }));
+        EXPECT_EQ(tokens, QList<QByteArray>{c.received});
+        EXPECT_EQ(asked, c.asked);
+    }
+}
+
+// Asking the compositor fails quietly: outside Wayland, with no compositor
+// at the socket, or with one that never answers (the start holds the start
+// lock meanwhile, so it must not wait for ever).
+TEST(SingleInstanceTest, TokenRequestThatFindsNoCompositorGivesNoneAndReturns) {
+    QTemporaryDir dir;
+    const QByteArray silent = QFile::encodeName(dir.filePath(QStringLiteral("silent-0")));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, silent.constData(), static_cast<std::size_t>(silent.size()));
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
+    const bool had = qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+    const struct {
+        const char* what;
+        QByteArray display;  // empty: unset
+    } cases[] = {
+        {"no Wayland session", ""},
+        {"no compositor at the socket", QFile::encodeName(dir.filePath(QStringLiteral("absent-0")))},
+        {"a compositor that never answers", silent},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.display.isEmpty()) qunsetenv("WAYLAND_DISPLAY");
+        else qputenv("WAYLAND_DISPLAY", c.display);
+        ASSERT_EQ(qgetenv("WAYLAND_DISPLAY"), c.display);
+        EXPECT_EQ(RequestActivationToken("io.github.qvvantorel.QVVantorel", 300), "");
+    }
+    if (had) qputenv("WAYLAND_DISPLAY", saved);
+    else qunsetenv("WAYLAND_DISPLAY");
+    ::close(listener);
 }
 
 TEST(SingleInstanceTest, LeftoverSocketOfACrashedCopyDoesNotBlockTheStart) {

@@ -6,14 +6,24 @@
 # unprivileged user it makes for itself. Checks: the window fits the output
 # (800x500 logical), the compositor draws it (grim), a second start ends with
 # 0 and leaves one window, and closing the window from the compositor ends
-# the program, which saves on the way out.
+# the program, which saves on the way out. With a stand-in for another
+# application, the focus is moved to its window before a second start, which
+# must give it back to ours: once from a terminal (no token of its own), once
+# with a token the compositor issued.
 # With a test program and a filter it runs those GoogleTest cases under the
 # same sway instead.
-# Usage: wayland_desktop_test.sh PATH-TO-qv-vantorel [TEST-PROGRAM FILTER]
+# Usage: wayland_desktop_test.sh PATH-TO-qv-vantorel [--stand-in PATH-TO-wayland_stand_in]
+#        wayland_desktop_test.sh PATH-TO-qv-vantorel TEST-PROGRAM FILTER
 set -u
 program=$1
-tests=${2:-}
-filter=${3:-}
+shift
+stand_in=
+if [ "${1:-}" = --stand-in ]; then
+  stand_in=$2
+  shift 2
+fi
+tests=${1:-}
+filter=${2:-}
 skip() { echo "SKIP: $*"; exit 77; }
 for tool in sway swaymsg jq runuser; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
@@ -34,6 +44,9 @@ chown "$user" "$dir/home" "$dir/run"
 cat >"$dir/config" <<CONFIG
 output HEADLESS-1 resolution 1600x1000 scale 2
 for_window [app_id="io.github.qvvantorel.QVVantorel"] floating enable
+# What lets a program that asks to be activated take the focus (where its
+# workspace is visible); sway's default only marks it urgent.
+focus_on_window_activation smart
 CONFIG
 chmod 644 "$dir/config"
 
@@ -46,8 +59,10 @@ as_user() {
 }
 sway_pid=
 app_pid=
+stand_in_pid=
 finish() {
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null; fi
+  if [ -n "$stand_in_pid" ]; then kill "$stand_in_pid" 2>/dev/null; fi
   # runuser passes no signal on to sway: sway is asked to end itself.
   if [ -n "${SWAYSOCK:-}" ]; then as_user swaymsg exit >/dev/null 2>&1; fi
   if [ -n "$sway_pid" ]; then wait "$sway_pid" 2>/dev/null; fi
@@ -56,7 +71,7 @@ finish() {
 trap finish EXIT
 fail() {
   echo "FAIL: $*"
-  for log in sway app second; do [ -f "$dir/$log.log" ] && { echo "--- $log"; tail -n 30 "$dir/$log.log"; }; done
+  for log in sway app second stand-in; do [ -f "$dir/$log.log" ] && { echo "--- $log"; tail -n 30 "$dir/$log.log"; }; done
   exit 1
 }
 wait_for() {  # seconds, command...
@@ -84,6 +99,8 @@ fi
 
 ours() { as_user swaymsg -t get_tree -r | jq -c '[recurse(.nodes[]?, .floating_nodes[]?) | select(.app_id == "io.github.qvvantorel.QVVantorel")]'; }
 count() { [ "$(ours | jq length)" = "$1" ]; }
+focused() { as_user swaymsg -t get_tree -r | jq -r '[recurse(.nodes[]?, .floating_nodes[]?) | select(.focused)][0].app_id'; }
+focus_is() { [ "$(focused)" = "$1" ]; }
 
 as_user "$program" --demo --data-dir "$dir/home/data" >"$dir/app.log" 2>&1 &
 app_pid=$!
@@ -101,11 +118,31 @@ if command -v grim >/dev/null 2>&1; then
   [ -s "$dir/home/shot.png" ] || fail "the screenshot is empty"
 fi
 
+ours_id=io.github.qvvantorel.QVVantorel
+if [ -n "$stand_in" ]; then
+  as_user "$stand_in" window >"$dir/stand-in.log" 2>&1 &
+  stand_in_pid=$!
+  wait_for 10 focus_is vantorel-stand-in || fail "the stand-in's window did not take the focus (it is on $(focused))"
+fi
+
 as_user "$program" >"$dir/second.log" 2>&1
 status=$?
 [ "$status" = 0 ] || fail "a second start ended with $status"
 grep -q "raised on request of a later start" "$dir/app.log" || fail "the running copy was not asked to show itself"
 count 1 || fail "a second start left $(ours | jq length) windows"
+
+if [ -n "$stand_in" ]; then
+  wait_for 5 focus_is "$ours_id" || fail "a second start from a terminal left the focus on $(focused)"
+  # A launcher's token: one the compositor issued for our application.
+  as_user swaymsg '[app_id="vantorel-stand-in"] focus' >/dev/null || fail "sway could not focus the stand-in"
+  wait_for 5 focus_is vantorel-stand-in || fail "the focus did not move to the stand-in (it is on $(focused))"
+  token=$(as_user "$stand_in" token "$ours_id" 2>>"$dir/stand-in.log") || fail "the compositor issued no activation token"
+  as_user env XDG_ACTIVATION_TOKEN="$token" "$program" >"$dir/second.log" 2>&1
+  status=$?
+  [ "$status" = 0 ] || fail "a second start with a launcher's token ended with $status"
+  wait_for 5 focus_is "$ours_id" || fail "a second start with a launcher's token left the focus on $(focused)"
+  echo "the focus came back to the window both times"
+fi
 
 # The compositor closes the window: the program ends as Quit does.
 as_user swaymsg '[app_id="io.github.qvvantorel.QVVantorel"] kill' >/dev/null || fail "sway could not close the window"
