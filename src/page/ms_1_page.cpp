@@ -35,14 +35,6 @@ namespace {
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// Which of `count` option controls shows a stored value.
-std::size_t choice(std::int64_t stored, int count) { return static_cast<std::size_t>(page::NearestChoice(stored, count)); }
-
-int item_count(const QWidget* w) {
-    const auto* combo = qobject_cast<const QComboBox*>(w);
-    return combo ? combo->count() : 0;
-}
-
 
 }  // namespace
 
@@ -83,8 +75,6 @@ int CMS_1_Page::index_of(const QWidget* sender, const QWidget* const* controls, 
 }
 
 void CMS_1_Page::find_controls() {
-    m_pWired = find(controls::kWiredIndicator);
-    m_pWireless = find(controls::kWirelessIndicator);
     m_pBle = find(controls::kBleIndicator);
     m_pVerSetting = find(QStringLiteral("ms_1_ver_setting"));
 
@@ -109,37 +99,11 @@ void CMS_1_Page::find_controls() {
         // view; the column scrolls to bring them in.
         m_Sections[i].scrolls = i >= 7;
     }
-    m_pCheckLiftOfDistance = m_Sections[8].toggle;
     m_pVerLight = m_Sections[4].body;
 
-    m_pComboLight = find(controls::kLightCombo);
-    m_pComboLightBle = find(QStringLiteral("ms_1_combo_light_ble"));
-    m_pVerBrightness = find(QStringLiteral("ms_1_ver_brightness"));
-    m_pSliderBrightness = find(QStringLiteral("ms_1_slider_brightness"));
-    m_pVerBreathSpeed = find(QStringLiteral("ms_1_ver_breathspeed"));
-    m_pSliderBreathSpeed = find(QStringLiteral("ms_1_slider_breathspeed"));
-    m_pHorLightColor = find(QStringLiteral("ms_1_hor_light_color"));
-    m_pBtnLightColor = find(QStringLiteral("ms_1_btn_light_color"));
-    for (int n = 1; n <= 4; ++n) m_pBtnPrate[static_cast<std::size_t>(n - 1)] = find_indexed("ms_1_btn_prate_%d", n);
-    m_pLabelPrate = find(QStringLiteral("ms_1_label_prate"));
     m_pBtnMouseAttribute = find(QStringLiteral("ms_1_btn_mouse_attribute"));
-    m_pSliderLightOff = find(QStringLiteral("ms_1_slider_light_off"));
-    m_pLabelLightOff = find(QStringLiteral("ms_1_label_light_off"));
-    m_pSliderSleepTimer = find(QStringLiteral("ms_1_slider_sleep_timer"));
-    m_pLabelSleepTimer = find(QStringLiteral("ms_1_label_sleep_timer"));
-    m_pCheckMoveMode = find(QStringLiteral("ms_1_check_movemode"));
-    m_pSliderKeyDebounce = find(QStringLiteral("ms_1_slider_key_debounce"));
-    m_pLabelKeyDebounce = find(QStringLiteral("ms_1_label_key_debounce"));
     m_pApplyBtn = find(QStringLiteral("ms_1_apply_btn"));
-    m_pProgressPower = find(controls::kPowerProgress);
-    m_pLabelPower = find(controls::kPowerLabel);
-    for (int n = 1; n <= 2; ++n) {
-        const auto k = static_cast<std::size_t>(n - 1);
-        m_pOptionLiftOfDistance[k] = find_indexed("ms_1_option_lift_of_distance_%d", n);
-        m_pOptionRippleControl[k] = find_indexed("ms_1_option_ripple_control_%d", n);
-        m_pOptionAngleSnap[k] = find_indexed("ms_1_option_angle_snap_%d", n);
-        m_pOptionMousePic[k] = find_indexed("ms_1_option_mouse_pic_%d", n);
-    }
+    for (int n = 1; n <= 2; ++n) m_pOptionMousePic[static_cast<std::size_t>(n - 1)] = find_indexed("ms_1_option_mouse_pic_%d", n);
     m_pContainerMousePic = find(QStringLiteral("ms_1_container_mouse_pic"));
     m_pStatusBar = find(QStringLiteral("ms_1_status_bar"));
     m_pLabelStatus = find(QStringLiteral("ms_1_label_status"));
@@ -181,19 +145,7 @@ void CMS_1_Page::Init() {
     for (const Section& section : m_Sections)
         if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
     m_Dpi.init();
-    // The light sliders say their value in their tooltip.
-    const std::pair<QWidget*, const char*> valued[] = {{m_pSliderBrightness, "brightness_text"},
-                                                       {m_pSliderBreathSpeed, "breath_speed_text"}};
-    for (const auto& [widget, key] : valued) {
-        auto* slider = qobject_cast<QAbstractSlider*>(widget);
-        if (!slider) continue;
-        const QString label = ui::Tr(QLatin1String(key));
-        auto tip = [slider, label](int value) {
-            slider->setToolTip(ui::Tr(QStringLiteral("slider_value_tip_text")).arg(label).arg(value));
-        };
-        tip(slider->value());
-        QObject::connect(slider, &QAbstractSlider::valueChanged, slider, tip);
-    }
+    m_Settings.init();
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
@@ -469,29 +421,7 @@ void CMS_1_Page::Refresh() {
     // choice it offers, and the record stays as it is until the user
     // changes the control.
     m_Dpi.show(r);
-    ui::SelectItem(m_pComboLight, page::NearestChoice(r.light_mode(), item_count(m_pComboLight)));
-    ui::SelectItem(m_pComboLightBle, page::NearestChoice(r.light_mode_ble(), item_count(m_pComboLightBle)));
-    ui::SetValue(m_pSliderBrightness, r.brightness());
-    ui::SetValue(m_pSliderBreathSpeed, r.breath_speed());
-    ui::SetBkColor(m_pBtnLightColor, page::ArgbOf(r.light_color()));
-
-    const std::size_t rate = choice(r.polling_rate_index(), 4);
-    ui::SetCheck(m_pBtnPrate[rate], true);
-    show_polling_label(static_cast<std::int32_t>(rate));
-
-    ui::SetCheck(m_pOptionLiftOfDistance[choice(r.lift_off_distance(), 2)], true);
-    ui::SetCheck(m_pOptionRippleControl[choice(r.ripple_control(), 2)], true);
-    ui::SetCheck(m_pOptionAngleSnap[choice(r.angle_snap(), 2)], true);
-    // The check box follows the profile like every other control.
-    ui::SetCheck(m_pCheckMoveMode, r.move_mode() == 1);
-
-    ui::SetValue(m_pSliderLightOff, r.light_off_timer());
-    show_light_off_label(r.light_off_timer());
-    ui::SetValue(m_pSliderSleepTimer, r.sleep_timer());
-    show_sleep_label(r.sleep_timer());
-    ui::SetValue(m_pSliderKeyDebounce, r.key_debounce());
-    show_debounce_label(r.key_debounce());
-
+    m_Settings.show(r);
     m_Buttons.show_labels();
 }
 
@@ -501,32 +431,6 @@ void CMS_1_Page::ResyncMacroSlots() { m_Buttons.resync_macro_slots(); }
 
 void CMS_1_Page::OnMenuCommand(const QString& name) {
     if (!m_Profiles.on_menu_command(name)) m_Buttons.assign_function(name);
-}
-
-void CMS_1_Page::show_polling_label(std::int32_t index) {
-    const QString key = page::PollingRateKey(index);
-    if (!key.isEmpty()) ui::SetResourceText(m_pLabelPrate, key);
-}
-
-void CMS_1_Page::show_light_off_label(std::int32_t value) {
-    ui::SetText(m_pLabelLightOff,
-                page::LightOffText(value, ui::Tr(QStringLiteral("sleep_timer_1_text")),
-                                   ui::Tr(QStringLiteral("sleep_timer_2_text")),
-                                   QLocale(ui::ResourceManager::instance().language().active_name())));
-    // A light-off time past the sleep time never comes: the note says so.
-    ui::SetVisible(find(QStringLiteral("ms_1_label_timer_note")),
-                   page::LightOffAfterSleep(value, ui::GetValue(m_pSliderSleepTimer)));
-}
-
-void CMS_1_Page::show_sleep_label(std::int32_t value) {
-    ui::SetText(m_pLabelSleepTimer, page::SleepText(value, ui::Tr(QStringLiteral("sleep_timer_3_text")),
-                                                    ui::Tr(QStringLiteral("sleep_timer_2_text"))));
-    ui::SetVisible(find(QStringLiteral("ms_1_label_timer_note")),
-                   page::LightOffAfterSleep(ui::GetValue(m_pSliderLightOff), value));
-}
-
-void CMS_1_Page::show_debounce_label(std::int32_t value) {
-    ui::SetText(m_pLabelKeyDebounce, page::DebounceText(value, ui::Tr(QStringLiteral("debounce_value_text"))));
 }
 
 // ---------------------------------------------------------------------------
@@ -547,16 +451,13 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
     if (m_Buttons.on_click(s)) return;
     if (m_Profiles.on_click(s)) return;
     if (m_Dpi.on_click(s)) return;
+    if (m_Settings.on_click(s)) return;
     if (s == m_pApplyBtn) {
         RequestApply();
         return;
     }
     if (s == m_pBtnMouseAttribute) {
         open_mouse_settings();
-        return;
-    }
-    if (s == m_pBtnLightColor) {
-        choose_light_color();
         return;
     }
     if (s == m_pBtnStatusClose) ui::SetVisible(m_pStatusBar, false);
@@ -566,46 +467,14 @@ void CMS_1_Page::OnSelectChanged(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
     if (m_Dpi.on_select(s)) return;
-    if (const int k = index_of(s, m_pBtnPrate.data(), 4); k >= 0) {
-        edit_profile([k](ProfileRecord& r) { r.set_polling_rate_index(k); });
-        if (has_current_profile()) show_polling_label(k);
-        RequestApply();
-        return;
-    }
-    if (const int k = index_of(s, m_pOptionLiftOfDistance.data(), 2); k >= 0) {
-        edit_profile([k](ProfileRecord& r) { r.set_lift_off_distance(k); });
-        RequestApply();
-        return;
-    }
-    if (const int k = index_of(s, m_pOptionRippleControl.data(), 2); k >= 0) {
-        edit_profile([k](ProfileRecord& r) { r.set_ripple_control(k); });
-        RequestApply();
-        return;
-    }
-    if (const int k = index_of(s, m_pOptionAngleSnap.data(), 2); k >= 0) {
-        edit_profile([k](ProfileRecord& r) { r.set_angle_snap(k); });
-        RequestApply();
-        return;
-    }
+    if (m_Settings.on_select(s)) return;
     if (const int k = index_of(s, m_pOptionMousePic.data(), 2); k >= 0) choose_model_picture(k);
 }
 
 void CMS_1_Page::OnItemSelect(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
-    if (s == m_pComboLight) {
-        const int index = ui::GetCurSel(m_pComboLight);
-        edit_profile([index](ProfileRecord& r) { r.set_light_mode(index); });
-        refresh_light_section();
-        RequestApplyLater(kLightApplyDelayMs);
-        return;
-    }
-    if (s == m_pComboLightBle) {
-        const int index = ui::GetCurSel(m_pComboLightBle);
-        edit_profile([index](ProfileRecord& r) { r.set_light_mode_ble(index); });
-        RequestApplyLater(kLightApplyDelayMs);
-        return;
-    }
+    if (m_Settings.on_item_select(s)) return;
     m_Profiles.on_item_select(s);
 }
 
@@ -619,12 +488,7 @@ void CMS_1_Page::OnCheckClick(const ui::Notification& msg) {
             return;
         }
     }
-    if (m_Dpi.on_check(s)) return;
-    if (s == m_pCheckMoveMode) {
-        const int on = ui::GetCheck(m_pCheckMoveMode) ? 1 : 0;
-        edit_profile([on](ProfileRecord& r) { r.set_move_mode(on); });
-        RequestApply();
-    }
+    if (!m_Dpi.on_check(s)) m_Settings.on_check(s);
 }
 
 void CMS_1_Page::toggle_section(const Section& section) {
@@ -637,34 +501,7 @@ void CMS_1_Page::OnValueChanged(const ui::Notification& msg) {
     const QWidget* s = msg.sender;
     if (!s) return;
     const int value = ui::GetValue(s);
-    if (s == m_pSliderBrightness) {
-        edit_profile([value](ProfileRecord& r) { r.set_brightness(value); });
-        RequestApplyLater(kSliderApplyDelayMs);
-        return;
-    }
-    if (s == m_pSliderBreathSpeed) {
-        edit_profile([value](ProfileRecord& r) { r.set_breath_speed(value); });
-        RequestApplyLater(kSliderApplyDelayMs);
-        return;
-    }
-    if (s == m_pSliderSleepTimer) {
-        edit_profile([value](ProfileRecord& r) { r.set_sleep_timer(value); });
-        if (has_current_profile()) show_sleep_label(value);
-        RequestApplyLater(kSliderApplyDelayMs);
-        return;
-    }
-    if (s == m_pSliderLightOff) {
-        edit_profile([value](ProfileRecord& r) { r.set_light_off_timer(value); });
-        if (has_current_profile()) show_light_off_label(value);
-        RequestApplyLater(kSliderApplyDelayMs);
-        return;
-    }
-    if (s == m_pSliderKeyDebounce) {
-        edit_profile([value](ProfileRecord& r) { r.set_key_debounce(value); });
-        if (has_current_profile()) show_debounce_label(value);
-        RequestApplyLater(kSliderApplyDelayMs);
-        return;
-    }
+    if (m_Settings.on_value(s, value)) return;
     m_Dpi.on_value(s, value);
 }
 
@@ -675,34 +512,7 @@ void CMS_1_Page::OnTextChanged(const ui::Notification& msg) { m_Dpi.on_text_chan
 // ---------------------------------------------------------------------------
 // Light section, mouse settings, model picture
 
-void CMS_1_Page::refresh_light_section() {
-    ui::SetVisible(m_pVerBrightness, false);
-    ui::SetVisible(m_pVerBreathSpeed, false);
-    ui::SetVisible(m_pHorLightColor, false);
-    std::int32_t mode = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_pSource->mutex());
-        if (!m_pCurProfile) return;
-        mode = m_pCurProfile->light_mode();
-    }
-    // The rows of the effect the combo shows (a damaged value shows the
-    // nearest effect there is).
-    if (const int count = item_count(m_pComboLight); count > 0) mode = page::NearestChoice(mode, count);
-    const page::LightRows rows = page::LightRowsFor(mode);
-    ui::SetVisible(m_pVerBrightness, rows.brightness);
-    ui::SetVisible(m_pVerBreathSpeed, rows.breath_speed);
-    ui::SetVisible(m_pHorLightColor, rows.color);
-}
-
-void CMS_1_Page::choose_light_color() {
-    if (!has_current_profile()) return;
-    const auto chosen = choose_color(page::ArgbOf(current_profile().light_color()), m_pBtnLightColor);
-    if (!chosen) return;
-    const Color c = page::ColorOfArgb(*chosen);
-    edit_profile([c](ProfileRecord& r) { r.set_light_color(c); });
-    ui::SetBkColor(m_pBtnLightColor, page::ArgbOf(c));
-    RequestApply();
-}
+void CMS_1_Page::refresh_light_section() { m_Settings.show_light_rows(); }
 
 void CMS_1_Page::open_mouse_settings() {
     if (!m_MouseSettings) return;

@@ -45,6 +45,7 @@
 #include "page/dpi_panel.h"
 #include "page/link_view.h"
 #include "page/profile_list_panel.h"
+#include "page/settings_panel.h"
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
 #include "page/page_context.h"
@@ -244,11 +245,6 @@ private:
     QWidget* control(const QString& name) const override { return find(name); }
     QWidget* window() const override { return window_widget(); }
 
-    void show_polling_label(std::int32_t index);
-    void show_light_off_label(std::int32_t value);
-    void show_sleep_label(std::int32_t value);
-    void show_debounce_label(std::int32_t value);
-    void choose_light_color();
     void open_mouse_settings();
     void read_model_choice();
     void show_model_picture(int id);
@@ -295,37 +291,12 @@ private:
     std::optional<page::MouseSettingsCommand> m_MouseSettings;
 
     // Control pointers, found once in Init; null when the skin lacks one.
-    QWidget* m_pWired = nullptr;
-    QWidget* m_pWireless = nullptr;
     QWidget* m_pBle = nullptr;
     QWidget* m_pVerSetting = nullptr;
     std::array<Section, 12> m_Sections{};
-    QWidget* m_pCheckLiftOfDistance = nullptr;
     QWidget* m_pVerLight = nullptr;
-    QWidget* m_pComboLight = nullptr;
-    QWidget* m_pComboLightBle = nullptr;
-    QWidget* m_pVerBrightness = nullptr;
-    QWidget* m_pSliderBrightness = nullptr;
-    QWidget* m_pVerBreathSpeed = nullptr;
-    QWidget* m_pSliderBreathSpeed = nullptr;
-    QWidget* m_pHorLightColor = nullptr;
-    QWidget* m_pBtnLightColor = nullptr;
-    std::array<QWidget*, 4> m_pBtnPrate{};
-    QWidget* m_pLabelPrate = nullptr;
     QWidget* m_pBtnMouseAttribute = nullptr;
-    QWidget* m_pSliderLightOff = nullptr;
-    QWidget* m_pLabelLightOff = nullptr;
-    QWidget* m_pSliderSleepTimer = nullptr;
-    QWidget* m_pLabelSleepTimer = nullptr;
-    QWidget* m_pCheckMoveMode = nullptr;
-    QWidget* m_pSliderKeyDebounce = nullptr;
-    QWidget* m_pLabelKeyDebounce = nullptr;
     QWidget* m_pApplyBtn = nullptr;
-    QWidget* m_pProgressPower = nullptr;
-    QWidget* m_pLabelPower = nullptr;
-    std::array<QWidget*, 2> m_pOptionLiftOfDistance{};
-    std::array<QWidget*, 2> m_pOptionRippleControl{};
-    std::array<QWidget*, 2> m_pOptionAngleSnap{};
     QWidget* m_pContainerMousePic = nullptr;
     std::array<QWidget*, 2> m_pOptionMousePic{};
     QWidget* m_pStatusBar = nullptr;
@@ -339,6 +310,7 @@ private:
     page::DpiPanel m_Dpi{*this};
     page::ButtonPanel m_Buttons{*this};
     page::ProfileListPanel m_Profiles{*this};
+    page::SettingsPanel m_Settings{*this};
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 
