@@ -105,9 +105,6 @@ void CMS_1_Page::find_controls() {
     m_pApplyBtn = find(QStringLiteral("ms_1_apply_btn"));
     for (int n = 1; n <= 2; ++n) m_pOptionMousePic[static_cast<std::size_t>(n - 1)] = find_indexed("ms_1_option_mouse_pic_%d", n);
     m_pContainerMousePic = find(QStringLiteral("ms_1_container_mouse_pic"));
-    m_pStatusBar = find(QStringLiteral("ms_1_status_bar"));
-    m_pLabelStatus = find(QStringLiteral("ms_1_label_status"));
-    m_pBtnStatusClose = find(QStringLiteral("ms_1_btn_status_close"));
 }
 
 // ---------------------------------------------------------------------------
@@ -146,6 +143,7 @@ void CMS_1_Page::Init() {
         if (auto* header = qobject_cast<QAbstractButton*>(section.toggle)) ui::SectionHeader::Install(header);
     m_Dpi.init();
     m_Settings.init();
+    m_Status.init(*this);
 
     m_MouseSettings = m_Setup.find_mouse_settings ? m_Setup.find_mouse_settings() : page::FindMouseSettingsCommand();
     ui::SetVisible(m_pBtnMouseAttribute, m_MouseSettings.has_value());
@@ -162,7 +160,7 @@ void CMS_1_Page::ReadLibraries() {
     for (const std::string& problem : loaded.profiles.problems) trace("profile library: %s\n", problem.c_str());
     for (const std::string& problem : loaded.macros.problems) trace("macro library: %s\n", problem.c_str());
     m_bSaveFailedOnRead = !loaded.profiles.save_status;
-    if (m_bSaveFailedOnRead) record_save_error(loaded.profiles.save_status.message());
+    if (m_bSaveFailedOnRead) m_Status.record_save_error(loaded.profiles.save_status.message());
 
     std::lock_guard<std::mutex> lock(m_pSource->mutex());
     m_pCurProfile = m_pStore->profiles().empty() ? nullptr : &m_pStore->current();
@@ -178,7 +176,7 @@ void CMS_1_Page::LoadLibraries() {
     RequestApply();
     if (links().ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
     Refresh();
-    if (m_bSaveFailedOnRead) show_save_failure();
+    if (m_bSaveFailedOnRead) m_Status.show_save_failure();
 
     // Then the receiver: watch for devices coming and going, and open what
     // is there now.
@@ -204,7 +202,7 @@ bool CMS_1_Page::SavePendingEdits(std::string* error) {
     const bool ok = m_pSource->save_unsaved(&why);
     if (!ok) {
         trace("page: saving the pending edits failed: %s\n", why.c_str());
-        record_save_error(why);
+        m_Status.record_save_error(why);
         if (error) *error = why;
     }
     return ok;
@@ -226,21 +224,9 @@ bool CMS_1_Page::HoldLibrary() {
     }
     // Nothing is edited until the files are read back.
     if (!m_pInputPause)
-        m_pInputPause = std::make_unique<InputPause>(window_widget(), [this](bool held) { show_library_held(held); });
+        m_pInputPause = std::make_unique<InputPause>(window_widget(), [this](bool held) { m_Status.show_library_held(held); });
     trace("page: library held for an outside change\n");
     return saved;
-}
-
-void CMS_1_Page::show_library_held(bool held) {
-    if (held) {
-        ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("library_busy_text")));
-        ui::SetVisible(m_pStatusBar, true);
-        m_bShowingHeld = true;
-        m_bShowingNotTaken = false;
-        return;
-    }
-    if (m_bShowingHeld) ui::SetVisible(m_pStatusBar, false);
-    m_bShowingHeld = false;
 }
 
 bool CMS_1_Page::library_held() const {
@@ -296,93 +282,25 @@ void CMS_1_Page::ReloadLibrary(ReloadApply apply) {
 // ---------------------------------------------------------------------------
 // What the session reports
 
-void CMS_1_Page::apply_requested() {
-    // The result of the apply before no longer stands.
-    ui::SetText(find(QStringLiteral("ms_1_label_apply_result")), QString());
-}
+void CMS_1_Page::apply_requested() { m_Status.apply_requested(); }
 
-void CMS_1_Page::apply_started() { ui::SetVisible(find(QStringLiteral("apply_ring")), true); }
+void CMS_1_Page::apply_started() { m_Status.apply_started(); }
 
 void CMS_1_Page::apply_finished(const ApplySummary& summary) {
-    ui::SetVisible(find(QStringLiteral("apply_ring")), false);
+    const bool dpi_taken = m_Status.apply_finished(summary);
     if (summary.ran) {
-        std::vector<std::pair<QString, int>> sections;
-        if (summary.start_not_taken) sections.emplace_back(QStringLiteral("not_taken_start_text"), 0);
-        const ChangeSet& n = summary.not_taken;
-        if (n.dpi) sections.emplace_back(QStringLiteral("not_taken_dpi_text"), 0);
-        if (n.light) sections.emplace_back(QStringLiteral("not_taken_light_text"), 0);
-        if (n.polling) sections.emplace_back(QStringLiteral("not_taken_polling_text"), 0);
-        if (n.buttons) sections.emplace_back(QStringLiteral("not_taken_buttons_text"), 0);
-        for (std::size_t k = 0; k < n.macros.size(); ++k)
-            if (n.macros[k]) sections.emplace_back(QStringLiteral("not_taken_macro_text"), static_cast<int>(k) + 1);
-        {
-            std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
-            m_NotTaken = std::move(sections);
-        }
-        show_apply_result();
+        if (dpi_taken) m_Dpi.values_sent();
         return;
     }
     // No link was up, so nothing was sent and the apply saved nothing: keep
     // the edit in the file at least.
     std::string error;
-    if (!m_pSource->save_unsaved(&error)) {
-        record_save_error(error);
-        show_save_failure();
-    }
+    if (!m_pSource->save_unsaved(&error)) report_save_failure(error);
 }
 
-void CMS_1_Page::save_failed(const std::string& error) {
-    record_save_error(error);
-    show_save_failure();
-}
+void CMS_1_Page::save_failed(const std::string& error) { report_save_failure(error); }
 
-void CMS_1_Page::show_apply_result() {
-    std::vector<std::pair<QString, int>> sections;
-    {
-        std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
-        sections = m_NotTaken;
-    }
-    // The apply sent the waiting DPI values too, unless the mouse refused them.
-    bool dpi_refused = false;
-    for (const auto& section : sections) dpi_refused = dpi_refused || section.first == QLatin1String("not_taken_dpi_text");
-    if (!dpi_refused) m_Dpi.values_sent();
-    QWidget* result = find(QStringLiteral("ms_1_label_apply_result"));
-    if (sections.empty()) {
-        // A later apply brought everything over: the earlier warning is done.
-        if (m_bShowingNotTaken) ui::SetVisible(m_pStatusBar, false);
-        m_bShowingNotTaken = false;
-        ui::SetResourceText(result, QStringLiteral("apply_done_text"));
-        return;
-    }
-    ui::SetResourceText(result, QStringLiteral("apply_partial_text"));
-    QStringList names;
-    for (const auto& [key, arg] : sections) {
-        QString name = ui::Tr(key);
-        if (arg > 0) name = name.arg(arg);
-        names << name;
-    }
-    ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("apply_not_taken_text")).arg(names.join(QStringLiteral(", "))));
-    ui::SetVisible(m_pStatusBar, true);
-    m_bShowingNotTaken = true;
-}
-
-void CMS_1_Page::record_save_error(const std::string& error) {
-    std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
-    m_strSaveError = error.empty() ? std::string("the profile library could not be saved") : error;
-}
-
-QString CMS_1_Page::save_error() const {
-    std::lock_guard<std::mutex> lock(m_SaveErrorMutex);
-    return QString::fromStdString(m_strSaveError);
-}
-
-void CMS_1_Page::show_save_failure() {
-    const QString error = save_error();
-    if (error.isEmpty()) return;
-    m_bShowingNotTaken = false;
-    ui::SetText(m_pLabelStatus, ui::Tr(QStringLiteral("save_failed_text")).arg(error));
-    ui::SetVisible(m_pStatusBar, true);
-}
+QString CMS_1_Page::save_error() const { return m_Status.save_error(); }
 
 // ---------------------------------------------------------------------------
 // Profile access
@@ -460,7 +378,7 @@ void CMS_1_Page::OnClick(const ui::Notification& msg) {
         open_mouse_settings();
         return;
     }
-    if (s == m_pBtnStatusClose) ui::SetVisible(m_pStatusBar, false);
+    m_Status.on_click(s);
 }
 
 void CMS_1_Page::OnSelectChanged(const ui::Notification& msg) {

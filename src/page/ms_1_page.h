@@ -46,6 +46,7 @@
 #include "page/link_view.h"
 #include "page/profile_list_panel.h"
 #include "page/settings_panel.h"
+#include "page/status_line.h"
 #include "page/mouse_page.h"
 #include "page/mouse_settings.h"
 #include "page/page_context.h"
@@ -250,9 +251,6 @@ private:
     void show_model_picture(int id);
     void choose_model_picture(int id);
     void toggle_section(const Section& section);
-    void show_save_failure();
-    void show_apply_result();
-    void record_save_error(const std::string& error);
 
     // Dialogs and the status line (ms_1_page_dialogs.cpp).
     int ask(const QString& message_key, bool confirm) override;
@@ -299,9 +297,6 @@ private:
     QWidget* m_pApplyBtn = nullptr;
     QWidget* m_pContainerMousePic = nullptr;
     std::array<QWidget*, 2> m_pOptionMousePic{};
-    QWidget* m_pStatusBar = nullptr;
-    QWidget* m_pLabelStatus = nullptr;
-    QWidget* m_pBtnStatusClose = nullptr;
 
     // The mouse: links, apply worker, device watch and demo; started in Init.
     ui::QtExecutor m_Executor;
@@ -311,6 +306,7 @@ private:
     page::ButtonPanel m_Buttons{*this};
     page::ProfileListPanel m_Profiles{*this};
     page::SettingsPanel m_Settings{*this};
+    page::StatusLine m_Status;
     std::function<void()> m_DemoEnded;
     bool m_bShutDown = false;
 
@@ -320,16 +316,8 @@ private:
     int m_iDialogDepth = 0;  // dialogs and message boxes open (they nest)
     // While vantorelctl holds the library: no input, and a word after a while.
     std::unique_ptr<InputPause> m_pInputPause;
-    bool m_bShowingHeld = false;
-    void show_library_held(bool held);
     std::unique_ptr<ui::EventHook> m_pInputHook;
 
-    mutable std::mutex m_SaveErrorMutex;
-    std::string m_strSaveError;
-    // Language keys (with an argument) of the sections the last apply could
-    // not bring to the mouse.
-    std::vector<std::pair<QString, int>> m_NotTaken;
-    bool m_bShowingNotTaken = false;
     bool m_bLibrariesRead = false;
     bool m_bSaveFailedOnRead = false;
 };

@@ -61,15 +61,11 @@ std::optional<std::uint32_t> CMS_1_Page::choose_color(std::uint32_t argb, QWidge
     return CDpiColorWnd::Choose(window, argb, position);
 }
 
-void CMS_1_Page::say(const QString& text) {
-    m_bShowingNotTaken = false;
-    ui::SetText(m_pLabelStatus, text);
-    ui::SetVisible(m_pStatusBar, true);
-}
+void CMS_1_Page::say(const QString& text) { m_Status.say(text); }
 
 void CMS_1_Page::report_save_failure(const std::string& error) {
-    record_save_error(error);
-    show_save_failure();
+    m_Status.record_save_error(error);
+    m_Status.show_save_failure();
 }
 
 }  // namespace vantorel
