@@ -21,77 +21,35 @@
 // file does not hold yet. Save failures are shown on the page.
 #pragma once
 
-#include <QPoint>
-#include <QPointer>
 #include <QString>
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "core/apply_engine.h"
-#include "device/device_events.h"
-#include "device/link_state.h"
-#include "library/data_folder.h"
 #include "library/profile_store.h"
-#include "macro/keyboard_layout.h"
 #include "page/button_panel.h"
 #include "page/dpi_panel.h"
 #include "page/link_view.h"
+#include "page/mouse_page.h"
+#include "page/page_context.h"
+#include "page/page_setup.h"
 #include "page/profile_list_panel.h"
 #include "page/settings_panel.h"
 #include "page/status_line.h"
-#include "page/mouse_page.h"
-#include "page/mouse_settings.h"
-#include "page/page_context.h"
 #include "page/tracked_source.h"
 #include "session/mouse_session.h"
 #include "ui/event_hook.h"
-#include "ui/file_dialog.h"
 #include "ui/hook_table.h"
-#include "ui/menu.h"
 #include "ui/qt_executor.h"
-
-class QTimer;
 
 namespace vantorel {
 
 class InputPause;
-
-// What the page works with; the application fills it for a real or a demo
-// session, the tests with fakes.
-struct PageSetup {
-    // Where the libraries and "CONFIG.ini" live; unset: the usual data folder.
-    std::optional<DataFolder> data_folder;
-    // The links to the mouse: real ones, the virtual mouse, or fakes.
-    MouseSetup mouse;
-    // Where the page's session runs its tasks and timers; null: the page's
-    // own executor on the UI thread.
-    Executor* executor = nullptr;
-    // The layout key names are shown in; null: US.
-    std::shared_ptr<const KeyboardLayout> keyboard_layout;
-    // Runs the colour dialog with a colour (0xFFRRGGBB) at a screen point;
-    // the chosen colour, or nothing when cancelled. Null: CDpiColorWnd.
-    std::function<std::optional<quint32>(quint32 argb, QPoint position)> choose_color;
-    // Finds and starts the desktop's mouse settings. Null: this desktop's.
-    std::function<std::optional<page::MouseSettingsCommand>()> find_mouse_settings;
-    std::function<bool(const page::MouseSettingsCommand&)> launch_mouse_settings;
-    // The message box (a language key; `confirm` asks OK/Cancel, else it only
-    // informs); 1 when the user confirmed. Null: nothing is shown and every
-    // question is answered no.
-    std::function<int(QWidget* owner, const QString& message_key, bool confirm)> message_box;
-    // Runs a dialog modally over the main window and returns its result.
-    // Null: ui::RunModalDialog. Tests answer the dialog through its controls.
-    std::function<int(ui::SkinWindow& dialog)> run_dialog;
-    // The file dialog; an empty path is a cancel. Null: ui::ChooseFile.
-    std::function<QString(const ui::FileChoice& choice)> choose_file;
-};
 
 class CMS_1_Page final : public MousePage, public DeviceView, public MouseObserver, private page::PageContext {
 public:
