@@ -8,7 +8,10 @@
 // then asks its mouse session for an apply: at once, a moment later (a burst
 // of changes gives one apply) or not at all (DPI values wait for an apply
 // button). Showing a profile never writes into it and never asks for an
-// apply.
+// apply. Its parts do that work for their controls (DpiPanel, ButtonPanel,
+// ProfileListPanel, SettingsPanel, StatusLine) through what the page shares
+// with them (page::PageContext); the page routes the notifications, owns the
+// session and the libraries, and counts its dialogs.
 //
 // The page reaches the mouse through its MouseSession: Init starts it,
 // LoadLibraries loads the libraries, shows the selected profile and opens the
