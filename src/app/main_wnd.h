@@ -20,7 +20,7 @@
 #include "app/hook_library.h"
 #include "app/mouse_page.h"
 #include "app/shell_seams.h"
-#include "core/window_host.h"
+#include "ui/window_host.h"
 #include "session/mouse_session.h"
 #include "ui/menu.h"
 #include "ui/skin_window.h"

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "core/window_host.h"
+#include "ui/window_host.h"
 #include "ui/hook_table.h"
 #include "ui/notify.h"
 

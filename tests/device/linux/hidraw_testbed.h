@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "core/window_host.h"
+#include <cstdint>
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
@@ -109,18 +109,16 @@ private:
     std::map<std::string, UMockdevIoctlBase*> handlers_;
 };
 
-// A window host that records posted messages.
-class RecordingHost : public WindowHost {
+// Records what a watcher posts (its wake-ups, as the main window would get
+// them).
+class RecordingHost {
 public:
     struct Message {
         std::uint32_t id;
         std::uintptr_t wparam;
         std::intptr_t lparam;
     };
-    void post_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam) override;
-    void set_timer(int, int) override {}
-    void kill_timer(int) override {}
-    void set_control_visible(std::string_view, bool) override {}
+    void post_message(std::uint32_t message, std::uintptr_t wparam, std::intptr_t lparam);
 
     // Waits until at least `count` messages were posted; false when that
     // did not happen within a generous deadline (the test has failed then).

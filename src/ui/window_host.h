@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// What the logic layers (apply engine, links, event dispatch) need of the
-// main window. The desktop shell implements it on Qt; the command line and
-// the tests implement it on a plain event loop.
+// What the mouse page needs of the main window that hosts it: messages and
+// timers of the window's own plumbing (the settings column's scroll, the
+// wake of a second start), and its controls by skin name. The logic layers
+// below the toolkit reach the UI thread through an Executor instead.
 //
 // post_message may be called from any thread. Timers and controls belong to
 // the UI thread: an implementation called from another thread marshals the
