@@ -60,4 +60,20 @@ void FocusThread::report(const FocusReport& focused) {
     });
 }
 
+bool ConnectedFocusDetector::start(Listener focused) {
+    thread_.stop();
+    if (!connect()) return false;
+    if (!thread_.start(std::move(focused), [this] { run(); })) {
+        why_ = "no wake-up pipe could be made";
+        disconnect();
+        return false;
+    }
+    return true;
+}
+
+void ConnectedFocusDetector::stop() {
+    thread_.stop();
+    disconnect();
+}
+
 }  // namespace vantorel

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <thread>
 
 #include "core/executor.h"
@@ -49,6 +50,33 @@ private:
     // Body thread (set before it starts).
     unsigned body_generation_ = 0;
     FocusReport last_;
+};
+
+// A detector that opens a desktop connection of its own and reads it on a
+// FocusThread: start() connects when not connected yet and runs run() on the
+// thread; stop() joins it and closes the connection. The derived class's
+// destructor calls stop() (disconnect() is its own).
+class ConnectedFocusDetector : public FocusDetector {
+public:
+    // Opens the connection and checks the desktop offers what run() follows;
+    // false with why() otherwise. Idempotent while the connection holds.
+    virtual bool connect() = 0;
+
+    bool start(Listener focused) final;
+    void stop() final;
+    std::string why() const final { return why_; }
+
+protected:
+    explicit ConnectedFocusDetector(Executor& executor) : thread_(executor) {}
+
+    // Body thread: reads the connection, reporting through thread_, until
+    // thread_.wait_readable() says stop or the connection breaks.
+    virtual void run() = 0;
+    // Executor thread, with the body joined. Idempotent.
+    virtual void disconnect() = 0;
+
+    FocusThread thread_;
+    std::string why_;
 };
 
 }  // namespace vantorel

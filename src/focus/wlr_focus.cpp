@@ -99,7 +99,7 @@ void on_closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
 }  // namespace
 
 WlrFocusDetector::WlrFocusDetector(Executor& executor, std::string display)
-    : thread_(executor), display_(std::move(display)) {}
+    : ConnectedFocusDetector(executor), display_(std::move(display)) {}
 
 WlrFocusDetector::~WlrFocusDetector() { stop(); }
 
@@ -137,22 +137,6 @@ bool WlrFocusDetector::connect() {
     zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &manager_listener, &toplevels_);
     why_.clear();
     return true;
-}
-
-bool WlrFocusDetector::start(Listener focused) {
-    thread_.stop();
-    if (!connect()) return false;
-    if (!thread_.start(std::move(focused), [this] { run(); })) {
-        why_ = "no wake-up pipe could be made";
-        disconnect();
-        return false;
-    }
-    return true;
-}
-
-void WlrFocusDetector::stop() {
-    thread_.stop();
-    disconnect();
 }
 
 void WlrFocusDetector::disconnect() {

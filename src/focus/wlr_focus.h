@@ -19,7 +19,7 @@ struct zwlr_foreign_toplevel_manager_v1;
 
 namespace vantorel {
 
-class WlrFocusDetector : public FocusDetector {
+class WlrFocusDetector : public ConnectedFocusDetector {
 public:
     // `display` as in WAYLAND_DISPLAY ("wayland-1", or a path); empty: no
     // display to open.
@@ -29,24 +29,19 @@ public:
     // Opens the display and binds the compositor's toplevel list; start()
     // does it when not done yet. False with why() when there is no display
     // or the compositor lacks the protocol (GNOME Shell, KWin).
-    bool connect();
+    bool connect() override;
 
     std::string description() const override;
-    bool start(Listener focused) override;
-    void stop() override;
-    std::string why() const override { return why_; }
 
     // One window as the compositor last described it (body thread, after
     // connect()).
     struct Toplevel;
 
 private:
-    void run();
-    void disconnect();
+    void run() override;
+    void disconnect() override;
 
-    FocusThread thread_;
     std::string display_;
-    std::string why_;
     wl_display* connection_ = nullptr;
     wl_registry* registry_ = nullptr;
     zwlr_foreign_toplevel_manager_v1* manager_ = nullptr;

@@ -79,7 +79,7 @@ void watch(xcb_connection_t* c, xcb_window_t window, std::uint32_t mask) {
 }  // namespace
 
 X11FocusDetector::X11FocusDetector(Executor& executor, std::string display, Scope scope)
-    : thread_(executor), display_(std::move(display)), scope_(scope) {}
+    : ConnectedFocusDetector(executor), display_(std::move(display)), scope_(scope) {}
 
 X11FocusDetector::~X11FocusDetector() { stop(); }
 
@@ -134,22 +134,6 @@ bool X11FocusDetector::connect() {
     }
     why_.clear();
     return true;
-}
-
-bool X11FocusDetector::start(Listener focused) {
-    thread_.stop();
-    if (!connect()) return false;
-    if (!thread_.start(std::move(focused), [this] { run(); })) {
-        why_ = "no wake-up pipe could be made";
-        disconnect();
-        return false;
-    }
-    return true;
-}
-
-void X11FocusDetector::stop() {
-    thread_.stop();
-    disconnect();
 }
 
 void X11FocusDetector::disconnect() {

@@ -17,7 +17,7 @@ struct xcb_connection_t;
 
 namespace vantorel {
 
-class X11FocusDetector : public FocusDetector {
+class X11FocusDetector : public ConnectedFocusDetector {
 public:
     enum class Scope {
         AllWindows,
@@ -32,23 +32,18 @@ public:
     // Opens the display and checks that the window manager sets
     // _NET_ACTIVE_WINDOW; start() does it when not done yet. False with
     // why() otherwise.
-    bool connect();
+    bool connect() override;
 
     std::string description() const override;
-    bool start(Listener focused) override;
-    void stop() override;
-    std::string why() const override { return why_; }
 
 private:
-    void run();
+    void run() override;
     // Body thread: reads the active window's report and watches that window.
     FocusReport read_focused();
-    void disconnect();
+    void disconnect() override;
 
-    FocusThread thread_;
     std::string display_;
     Scope scope_;
-    std::string why_;
     ::xcb_connection_t* connection_ = nullptr;
     std::uint32_t root_ = 0;
     std::uint32_t watched_ = 0;  // the active window whose properties we follow
