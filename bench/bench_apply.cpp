@@ -14,30 +14,18 @@
 #include <vector>
 
 #include "core/apply_engine.h"
-#include "core/function_codes.h"
-#include "pacing_clock.h"
-#include "session/virtual_session.h"
+#include "paced_session.h"
 
 using namespace vantorel;
 
 namespace {
-
-using bench::PacingClock;
 
 ProfileRecord profile(bool with_macro) {
     ProfileRecord r;
     r.reset_to_defaults();
     r.set_brightness(5);
     r.set_polling_rate_index(1);
-    if (with_macro) {
-        SlotRef s = r.slot(4);
-        s.set_function_code(kFunctionMacro);
-        s.set_macro_repeat_count(1);
-        s.set_macro_action_count(10);
-        for (int i = 0; i < 10; ++i)
-            s.set_macro_action(static_cast<std::size_t>(i),
-                               {static_cast<std::uint8_t>(0x04 + i / 2), static_cast<std::uint8_t>(1 + i % 2), 20});
-    }
+    if (with_macro) bench::put_side_macro(r);
     return r;
 }
 
@@ -49,12 +37,9 @@ struct Result {
 Result apply_once(ConnectionMode link, bool with_macro) {
     // The mouse session on the virtual mouse in real time; only the sender's
     // waits are counted.
-    PacingClock pacing;
-    testing::VirtualSession::Options options;
-    options.pacing = &pacing;
-    testing::VirtualSession session(SteadyClock::instance(), options);
-    session.start();
-    if (!session.link_up(link)) std::fprintf(stderr, "%s: the link did not come up\n", connection_mode_name(link));
+    bench::PacedSession paced(link);
+    const bench::PacingClock& pacing = paced.pacing;
+    testing::VirtualSession& session = paced.session;
     session.load(profile(with_macro));
     const long long waited_before = pacing.waited_ms();
     const auto began = std::chrono::steady_clock::now();

@@ -16,28 +16,18 @@
 
 #include "auto/auto_switch.h"
 #include "core/apply_engine.h"
-#include "core/function_codes.h"
-#include "pacing_clock.h"
-#include "session/virtual_session.h"
+#include "paced_session.h"
 
 using namespace vantorel;
 
 namespace {
-
-using bench::PacingClock;
 
 // The desktop profile: a macro on a side button (kept by the game's profile,
 // so a switch does not send it again).
 ProfileRecord desktop_profile() {
     ProfileRecord r;
     r.reset_to_defaults();
-    SlotRef s = r.slot(4);
-    s.set_function_code(kFunctionMacro);
-    s.set_macro_repeat_count(1);
-    s.set_macro_action_count(10);
-    for (int i = 0; i < 10; ++i)
-        s.set_macro_action(static_cast<std::size_t>(i),
-                           {static_cast<std::uint8_t>(0x04 + i / 2), static_cast<std::uint8_t>(1 + i % 2), 20});
+    bench::put_side_macro(r);
     return r;
 }
 
@@ -58,12 +48,9 @@ struct Result {
 };
 
 Result switch_once(ConnectionMode link) {
-    PacingClock pacing;
-    testing::VirtualSession::Options options;
-    options.pacing = &pacing;
-    testing::VirtualSession session(SteadyClock::instance(), options);
-    session.start();
-    if (!session.link_up(link)) std::fprintf(stderr, "%s: the link did not come up\n", connection_mode_name(link));
+    bench::PacedSession paced(link);
+    const bench::PacingClock& pacing = paced.pacing;
+    testing::VirtualSession& session = paced.session;
 
     Result result;
     // For scale: the game's profile sent whole, as choosing it by hand does.
