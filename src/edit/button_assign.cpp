@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/text.h"
 
 namespace vantorel::page {

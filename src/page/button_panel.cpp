@@ -9,7 +9,7 @@
 
 #include <mutex>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "edit/button_assign.h"
 #include "library/profile_store.h"
 #include "macro/macro_editor_wnd.h"

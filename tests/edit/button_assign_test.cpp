@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 
 namespace vantorel {
 namespace {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "fuzz_folder.h"
 #include "core/text.h"
 #include "library/transfer.h"

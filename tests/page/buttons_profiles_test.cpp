@@ -17,7 +17,7 @@
 #include <QScreen>
 #include <QTest>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/messages.h"
 #include "library/transfer.h"
 #include "macro/select_macro_wnd.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "cli_run.h"
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/reports.h"
 #include "library/macro_library.h"
 #include "library/profile_library.h"

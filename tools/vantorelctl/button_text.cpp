@@ -6,7 +6,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/profile_record.h"
 #include "macro/key_tables.h"
 #include "macro/macro_model.h"

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "button_text.h"
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/text.h"
 #include "edit_support.h"
 #include "library/file_io.h"
@@ -114,15 +114,9 @@ ApplyNeed need_of(const edit::ListChange& change) {
 int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOptions& global) {
     if (op == ProfileOp::New && !typed.out.empty()) return write_new_profile_file(typed);
     const ProfileOptions opts = with_older_spellings(op, typed);
-    auto edit = LibraryEdit::open(global);
-    if (!edit) return kExitFailed;
-    ProfileStore& store = edit->store();
-    ProfileRecord before;
-    ApplyNeed need = ApplyNeed::None;
-    {
-        std::lock_guard<std::mutex> lock(store.mutex());
+    return change_library(global, opts.mouse, false, [&](LibraryEdit& edit, const ProfileRecord&, ApplyNeed& need) {
+        ProfileStore& store = edit.store();
         ProfileLibrary& lib = store.profiles();
-        before = lib.empty() ? ProfileRecord() : store.current();
         std::optional<std::size_t> index;
         if (op != ProfileOp::New) {
             index = target_profile(store, opts.profile, opts.by_name);
@@ -150,7 +144,7 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
             case ProfileOp::Rename:
                 if (!check_name(lib, opts.name, profile_file::kMaxNameLength, "profile", &name)) return kExitUsage;
                 // Its application bindings go with it.
-                if (!bindings_follow_profile(*edit, lib[*index].profile_name(), &name)) return kExitFailed;
+                if (!bindings_follow_profile(edit, lib[*index].profile_name(), &name)) return kExitFailed;
                 need = need_of(edit::rename_profile(store, *index, name));
                 break;
             case ProfileOp::Delete: {
@@ -158,7 +152,7 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
                     print_error("the last profile cannot be deleted");
                     return kExitFailed;
                 }
-                if (!bindings_follow_profile(*edit, lib[*index].profile_name(), nullptr)) return kExitFailed;
+                if (!bindings_follow_profile(edit, lib[*index].profile_name(), nullptr)) return kExitFailed;
                 const std::optional<edit::ListChange> deleted = edit::delete_profile(store, *index);
                 if (!deleted) return kExitFailed;
                 need = need_of(*deleted);
@@ -179,8 +173,8 @@ int run_profile_op(ProfileOp op, const ProfileOptions& typed, const GlobalOption
                 break;
             }
         }
-    }
-    return finish_edit(*edit, before, need, false, opts.mouse);
+        return kExitOk;
+    });
 }
 
 void register_profile_ops(CLI::App& app, GlobalOptions& global) {
@@ -287,17 +281,7 @@ int run_button(const ButtonOptions& opts, const GlobalOptions& global) {
         return kExitUsage;
     }
 
-    auto edit = LibraryEdit::open(global);
-    if (!edit) return kExitFailed;
-    ProfileStore& store = edit->store();
-    ProfileRecord before;
-    ApplyNeed need = ApplyNeed::None;
-    {
-        std::lock_guard<std::mutex> lock(store.mutex());
-        const auto index = target_profile(store, opts.profile, opts.by_name);
-        if (!index) return store.profiles().empty() ? kExitFailed : kExitUsage;
-        before = store.current();
-        ProfileRecord& record = store.profiles()[*index];
+    return change_profile(global, opts.mouse, opts.profile, opts.by_name, [&](ProfileStore& store, ProfileRecord& record) {
         const int k = opts.button - 1;
         if (!page::KeepsLeftClick(record, k, *code)) {
             print_error("button " + std::to_string(opts.button) +
@@ -321,10 +305,8 @@ int run_button(const ButtonOptions& opts, const GlobalOptions& global) {
         } else {
             slot.set_function_code(*code);
         }
-        if (*index == store.selected()) need = ApplyNeed::Changed;
-        else std::cout << "the profile is not the selected one, so nothing goes to the mouse\n";
-    }
-    return finish_edit(*edit, before, need, false, opts.mouse);
+        return kExitOk;
+    });
 }
 
 void register_button(CLI::App& app, GlobalOptions& global) {
@@ -383,15 +365,9 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
         actions = std::move(*parsed);
     }
 
-    auto edit = LibraryEdit::open(global);
-    if (!edit) return kExitFailed;
-    ProfileStore& store = edit->store();
-    ProfileRecord before;
-    ApplyNeed need = ApplyNeed::None;
-    {
-        std::lock_guard<std::mutex> lock(store.mutex());
+    return change_library(global, opts.mouse, true, [&](LibraryEdit& edit, const ProfileRecord& before, ApplyNeed& need) {
+        ProfileStore& store = edit.store();
         MacroLibrary& macros = store.macros();
-        if (!store.profiles().empty()) before = store.current();
         std::u16string name;
         switch (op) {
             case MacroOp::New: {
@@ -439,8 +415,8 @@ int run_macro_op(MacroOp op, const MacroOptions& opts, const GlobalOptions& glob
             const page::ResyncResult resync = page::ResyncMacroCopies(store.profiles(), macros, store.selected());
             if (resync.current_involved && !(store.current() == before)) need = ApplyNeed::Changed;
         }
-    }
-    return finish_edit(*edit, before, need, true, opts.mouse);
+        return kExitOk;
+    });
 }
 
 void register_macro_ops(CLI::App& app, GlobalOptions& global) {

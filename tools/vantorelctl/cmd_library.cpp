@@ -5,7 +5,7 @@
 #include <string>
 #include <nlohmann/json.hpp>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/profile_record.h"
 #include "core/text.h"
 #include "library/transfer.h"
