@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/function_codes.h"
+#include "edit/function_codes.h"
 #include "core/profile_record.h"
 #include "pacing_clock.h"
 #include "session/virtual_session.h"
