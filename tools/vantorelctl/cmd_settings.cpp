@@ -90,6 +90,34 @@ int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, 
     return status;
 }
 
+int change_library(const GlobalOptions& global, const MouseOptions& mouse, bool macros_changed,
+                   const LibraryChange& change) {
+    auto edit = LibraryEdit::open(global);
+    if (!edit) return kExitFailed;
+    ProfileStore& store = edit->store();
+    ProfileRecord before;
+    ApplyNeed need = ApplyNeed::None;
+    {
+        std::lock_guard<std::mutex> lock(store.mutex());
+        if (!store.profiles().empty()) before = store.current();
+        if (const int status = change(*edit, before, need); status != kExitOk) return status;
+    }
+    return finish_edit(*edit, before, need, macros_changed, mouse);
+}
+
+int change_profile(const GlobalOptions& global, const MouseOptions& mouse, const std::string& which, bool by_name,
+                   const ProfileChange& change) {
+    return change_library(global, mouse, false, [&](LibraryEdit& edit, const ProfileRecord&, ApplyNeed& need) {
+        ProfileStore& store = edit.store();
+        const auto index = target_profile(store, which, by_name);
+        if (!index) return store.profiles().empty() ? kExitFailed : kExitUsage;
+        if (const int status = change(store, store.profiles()[*index]); status != kExitOk) return status;
+        if (*index == store.selected()) need = ApplyNeed::Changed;
+        else std::cout << "the profile is not the selected one, so nothing goes to the mouse\n";
+        return kExitOk;
+    });
+}
+
 namespace {
 
 struct SetOptions {
@@ -109,18 +137,9 @@ int run_set(const SetOptions& opts, const GlobalOptions& global) {
         }
         pairs.emplace_back(a.substr(0, eq), a.substr(eq + 1));
     }
-    auto edit = LibraryEdit::open(global);
-    if (!edit) return kExitFailed;
-    ProfileStore& store = edit->store();
-    ProfileRecord before;
-    ApplyNeed need = ApplyNeed::None;
-    {
-        std::lock_guard<std::mutex> lock(store.mutex());
-        const auto index = target_profile(store, opts.profile, opts.by_name);
-        if (!index) return kExitUsage;
-        before = store.current();
+    return change_profile(global, opts.mouse, opts.profile, opts.by_name, [&](ProfileStore&, ProfileRecord& profile) {
         // Every assignment is checked before anything is written.
-        ProfileRecord edited = store.profiles()[*index];
+        ProfileRecord edited = profile;
         for (const auto& [name, value] : pairs) {
             std::string error;
             if (!write_setting(edited, name, value, &error)) {
@@ -128,11 +147,9 @@ int run_set(const SetOptions& opts, const GlobalOptions& global) {
                 return kExitUsage;
             }
         }
-        store.profiles()[*index] = edited;
-        if (*index == store.selected()) need = ApplyNeed::Changed;
-        else std::cout << "the profile is not the selected one, so nothing goes to the mouse\n";
-    }
-    return finish_edit(*edit, before, need, false, opts.mouse);
+        profile = edited;
+        return kExitOk;
+    });
 }
 
 struct GetOptions {

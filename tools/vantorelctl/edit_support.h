@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,5 +41,21 @@ std::optional<std::size_t> find_macro(const MacroLibrary& macros, const std::str
 // --simulate asks for the virtual mouse. Returns the exit status.
 int finish_edit(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed need, bool macros_changed,
                 const MouseOptions& mouse);
+
+// One change of the library by a command, start to end: opens it, runs
+// `change` with the store's mutex held and, when it returns kExitOk, ends
+// with finish_edit(). `change` gets the selected profile as it was (a blank
+// one in a library without profiles) and sets what the mouse is to get;
+// any other status it returns is the command's, with nothing written.
+using LibraryChange = std::function<int(LibraryEdit& edit, const ProfileRecord& before, ApplyNeed& need)>;
+int change_library(const GlobalOptions& global, const MouseOptions& mouse, bool macros_changed,
+                   const LibraryChange& change);
+
+// The same for a change of one profile, the one --profile names (see
+// target_profile()): the mouse gets the differences when it is the
+// selected one.
+using ProfileChange = std::function<int(ProfileStore& store, ProfileRecord& profile)>;
+int change_profile(const GlobalOptions& global, const MouseOptions& mouse, const std::string& which, bool by_name,
+                   const ProfileChange& change);
 
 }  // namespace vantorel::cli
