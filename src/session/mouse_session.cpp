@@ -173,8 +173,10 @@ void MouseSession::end_demo() {
     heartbeat_.reset();
     setup_.leave_demo();
     setup_.demo_mouse->unplug_receiver();
-    // The real mouse holds who knows what: its first apply is a full one.
+    // The real mouse holds who knows what: its first apply is a full one,
+    // and it runs as soon as the mouse's link is up.
     if (engine_) engine_->reset_last_applied();
+    apply_owed_ = true;
     if (controller_) {
         controller_->OpenWirelessDevices();
         controller_->events().DropWirelessLink();

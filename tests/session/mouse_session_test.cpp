@@ -236,6 +236,11 @@ TEST_F(DemoSessionTest, TheVirtualMouseKeepsItsLinkUpUntilARealMouseArrivesThenS
     EXPECT_EQ(heard.take(), std::vector<std::string>{"demo ended"});
     EXPECT_FALSE(session->heartbeat_running()) << "the heartbeat outlived the demo";
     EXPECT_EQ(session->engine()->full_apply(), 1) << "the real mouse's first apply must send everything";
+
+    // It comes as soon as the real mouse is there, with no edit to ask for it.
+    ASSERT_TRUE(rig.bring_up_receiver());
+    settle();
+    EXPECT_EQ(heard.take(), (std::vector<std::string>{"requested", "started", "finished full"}));
 }
 
 }  // namespace
