@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/qt_pump.h"
 #include "ui/resources.h"
 
 namespace vantorel::test {
@@ -40,24 +41,6 @@ public:
 private:
     QApplication* app_ = nullptr;
 };
-
-// Runs the event loop until pred holds or `rounds` rounds have passed;
-// returns whether pred held.
-template <class Pred>
-bool pump_until(Pred pred, int rounds = 500) {
-    for (int i = 0; i < rounds; ++i) {
-        if (pred()) return true;
-        // Let the loop wait a little so timers and sockets get their turn.
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return pred();
-}
-
-inline void pump() {
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
-}
 
 // A resource folder of its own for a test: the source tree's files plus the
 // ones the test writes. The previous folder comes back when it goes.

@@ -9,10 +9,8 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDBusConnection>
-#include <QEventLoop>
 #include <QIcon>
 #include <QPixmap>
-#include <QTimer>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -25,6 +23,7 @@
 #include <thread>
 
 #include "quiet_server.h"
+#include "ui/qt_pump.h"
 #include "ui/tray_icon.h"
 #include "ui/tray_watcher.h"
 
@@ -72,16 +71,7 @@ private:
 
 ::testing::Environment* const xvfb_qt = ::testing::AddGlobalTestEnvironment(new XvfbQt);
 
-template <class Pred>
-bool pump_until(Pred pred, int rounds = 300) {
-    for (int i = 0; i < rounds; ++i) {
-        if (pred()) return true;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return pred();
-}
+using test::pump_until;
 
 // A system tray of the test's own, on a connection of its own: it takes the
 // screen's tray selection and announces itself as a real tray does, and
