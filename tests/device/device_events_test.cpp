@@ -14,7 +14,7 @@ namespace {
 
 using testing::RecordingView;
 
-class DeviceEventsTest : public ::testing::Test {
+class DeviceEventsTest : public ::testing::Test, protected testing::LinkViewRig {
 protected:
     DeviceEventsTest() {
         std::lock_guard<std::mutex> lock(profiles.mutex());
@@ -36,14 +36,6 @@ protected:
         std::lock_guard<std::mutex> lock(profiles.mutex());
         return profiles.current();
     }
-    ManualClock clock;
-    EventLoop loop{clock};
-    RecordingView view;
-    LinkState links;
-    LinkView link_view{loop, view, links};
-    MemoryProfileSource profiles;
-    ProfileRecord last_applied;
-    int commits = 0;
     std::vector<std::int64_t> popups;  // DPI codes the popup was asked to show
     int link_changes = 0;
     DeviceEvents events{loop, link_view, links, profiles, [this](const ProfileChange& change) {

@@ -231,9 +231,10 @@ public:
     }
 };
 
-// The link controller on a virtual-time loop that runs its tasks and
-// timers; what it tells the rest of the program is recorded.
-struct LinkHarness {
+// What the links tell the rest of the program, on a virtual-time loop that
+// runs their tasks and timers: the page's link view (recorded) and the
+// profiles a change on the mouse goes into.
+struct LinkViewRig {
     ManualClock clock;
     EventLoop loop{clock};
     RecordingView view;
@@ -242,6 +243,10 @@ struct LinkHarness {
     MemoryProfileSource profiles;
     ProfileRecord last_applied;
     int commits = 0;
+};
+
+// The link controller on that rig.
+struct LinkHarness : LinkViewRig {
     ScriptedHidBackend hid;
     DeviceChangeQueue changes;
     int link_changes = 0;                       // link change notifications
