@@ -82,13 +82,15 @@ TEST_F(X11Focus, StopWhileFocusChangesFlowReturnsAndNothingIsReportedAfter) {
     const xcb_window_t a = make_window({"a\0A\0"s, "a", "", 1});
     const xcb_window_t b = make_window({"b\0B\0"s, "b", "", 2});
     std::atomic<bool> flipping{true};
+    // Connected here, not on its thread: libxcb's connect reads the X
+    // authority through a static buffer of libXau, and the detector connects
+    // on this thread (as the program does on its UI thread).
+    xcb_connection_t* const flipping_wm = xcb_connect(display().c_str(), nullptr);
     std::thread flipper([&] {
-        xcb_connection_t* c = xcb_connect(display().c_str(), nullptr);
         for (unsigned i = 0; flipping; ++i) {
-            activate(i % 2 ? a : b, c);
+            activate(i % 2 ? a : b, flipping_wm);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        xcb_disconnect(c);
     });
     X11FocusDetector detector(loop, display());
     for (int round = 0; round < 2; ++round) {
@@ -104,6 +106,7 @@ TEST_F(X11Focus, StopWhileFocusChangesFlowReturnsAndNothingIsReportedAfter) {
     }
     flipping = false;
     flipper.join();
+    xcb_disconnect(flipping_wm);
 }
 
 TEST_F(X11Focus, StoppingFromTheListenerEndsTheReports) {
