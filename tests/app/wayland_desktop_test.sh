@@ -55,7 +55,8 @@ chmod 644 "$dir/config"
 as_user() {
   runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run" \
     WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland QV_VANTOREL_DEBUG=1 ${SWAYSOCK:+SWAYSOCK=$SWAYSOCK} \
-    ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} "$@"
+    ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} \
+    ${TSAN_OPTIONS:+"TSAN_OPTIONS=$TSAN_OPTIONS"} "$@"
 }
 sway_pid=
 app_pid=
