@@ -23,7 +23,7 @@
 #include "app/screenshot.h"
 #include "app/session.h"
 #include "app/single_instance.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "core/trace.h"
 #include "library/program_mark.h"
 #include "ui/file_dialog.h"

@@ -18,7 +18,7 @@
 
 #include "app/desktop_notifier.h"
 #include "app/tray_status.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "core/trace.h"
 #include "ui/controls.h"
 #include "ui/first_paint.h"

@@ -6,7 +6,7 @@
 #include "app/auto_profiles.h"
 #include "app/main_wnd.h"
 #include "app/mouse_bus_api.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "core/text.h"
 #include "core/trace.h"
 #include "device/device_events.h"

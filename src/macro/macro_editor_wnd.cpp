@@ -14,7 +14,7 @@
 #include <chrono>
 #include <vector>
 
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "core/trace.h"
 #include "library/transfer.h"
 #include "macro/key_tables.h"

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "core/trace.h"
 #include "macro/key_tables.h"
 #include "macro/qt_virtual_keys.h"

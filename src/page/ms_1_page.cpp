@@ -3,31 +3,19 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
-#include <QAbstractSlider>
-#include <QComboBox>
-#include <QFile>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
-#include <QTimer>
 
-#include <algorithm>
 #include <utility>
 
-#include "core/messages.h"
 #include "core/trace.h"
 #include "library/settings_file.h"
-#include "page/button_labels.h"
-#include "page/dpi_color_wnd.h"
-#include "page/dpi_pending.h"
 #include "page/input_pause.h"
-#include "page/page_logic.h"
 #include "ui/controls.h"
-#include "ui/edit_revert.h"
 #include "ui/resources.h"
 #include "ui/section_header.h"
 #include "ui/skin_window.h"
 #include "ui/wheel_guard.h"
+#include "ui/window_messages.h"
 
 namespace vantorel {
 

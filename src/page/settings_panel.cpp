@@ -7,7 +7,6 @@
 
 #include <mutex>
 
-#include "device/link_state.h"
 #include "page/link_view.h"
 #include "page/page_logic.h"
 #include "page/tracked_source.h"

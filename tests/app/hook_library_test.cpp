@@ -7,7 +7,7 @@
 
 #include "app/hook_library.h"
 #include "app/main_wnd.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "macro/keyboard_layout.h"
 #include "macro/macro_editor_wnd.h"
 #include "ui/qt_env.h"

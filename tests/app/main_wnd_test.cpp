@@ -13,7 +13,7 @@
 
 #include "app/main_wnd.h"
 #include "app/session.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "ui/controls.h"
 #include "ui/qt_env.h"
 

@@ -18,7 +18,7 @@
 #include <QTest>
 
 #include "edit/function_codes.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "library/transfer.h"
 #include "macro/select_macro_wnd.h"
 #include "macro/shortcut_wnd.h"

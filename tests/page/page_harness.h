@@ -20,7 +20,7 @@
 #include "app/main_wnd.h"
 #include "app/session.h"
 #include "core/clock.h"
-#include "core/messages.h"
+#include "ui/window_messages.h"
 #include "device/demo_hid_backend.h"
 #include "device/link_fakes.h"
 #include "device/virtual_mouse.h"
