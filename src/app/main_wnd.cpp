@@ -117,13 +117,11 @@ void CMainWnd::InitWindow() {
     if (mouse_awaited_) SetTimer(kTimerMouseAwaited, kMouseAwaitedMs);
     apply_title();
 
-    // The hook library watches an X11 session; in a Wayland session no
-    // program may watch the whole session (on XWayland it would see only the
-    // X11 programs), and the editor records what reaches its own window.
-    if (choose_recorder(SessionFacts::current()) == Recorder::SessionHook) hooks_.load(hook_dirs_);
-    else trace("input hook: not an X11 session; recording and key capture stay in our windows\n");
     if (!HasPendingIncludes()) {
         EnsurePage();
+        // Started in the tray or never exposed: the rest of the start comes
+        // all the same.
+        if (links_after_paint_) QTimer::singleShot(kPageLatestMs, this, &CMainWnd::finish_start);
         return;
     }
     refresh_device_tab();
@@ -137,6 +135,7 @@ void CMainWnd::SetPageAfterFirstPaint(bool later) { SetIncludesLater(later); }
 
 void CMainWnd::SetMouseAtStart(bool found) {
     mouse_awaited_ = found;
+    links_after_paint_ = found;
     SetPageAfterFirstPaint(!found);
 }
 
@@ -152,13 +151,31 @@ void CMainWnd::EnsurePage() {
     refresh_device_tab();
     refresh_status();
     RefreshTrayMenu();
+    if (!links_after_paint_) finish_start();
+}
+
+void CMainWnd::finish_start() {
+    if (start_finished_ || destroyed_ || !page_ready_) return;
+    start_finished_ = true;
+    // The hook library watches an X11 session; in a Wayland session no
+    // program may watch the whole session (on XWayland it would see only the
+    // X11 programs), and the editor records what reaches its own window.
+    if (choose_recorder(SessionFacts::current()) == Recorder::SessionHook) hooks_.load(hook_dirs_);
+    else trace("input hook: not an X11 session; recording and key capture stay in our windows\n");
+    page_->OpenLinks();
 }
 
 void CMainWnd::showEvent(QShowEvent* e) {
     SkinWindow::showEvent(e);
-    if (page_ready_ || page_after_paint_armed_) return;
-    page_after_paint_armed_ = true;
-    ui::CallAfterFirstPaint(this, [this] { EnsurePage(); });
+    if (after_paint_armed_) return;
+    after_paint_armed_ = true;
+    // What the first frame does not show waits for it: the page when there
+    // was no mouse at start; the links and the hook library when the page
+    // is on the frame.
+    ui::CallAfterFirstPaint(this, [this] {
+        EnsurePage();
+        finish_start();
+    });
 }
 
 void CMainWnd::create_tray() {

@@ -176,6 +176,8 @@ protected:
 
 private:
     void create_tray();
+    // Loads the input hook library and opens the page's links, once.
+    void finish_start();
     void apply_title();
     void refresh_device_tab();
     void refresh_status();
@@ -189,7 +191,11 @@ private:
     bool demo_ = false;
     bool destroyed_ = false;
     bool page_ready_ = false;
-    bool page_after_paint_armed_ = false;
+    bool after_paint_armed_ = false;
+    // With the page on the first frame, the links are opened and the hook
+    // library loaded just after it (finish_start).
+    bool links_after_paint_ = false;
+    bool start_finished_ = false;
     bool mouse_awaited_ = false;
     bool told_how_to_quit_ = false;
     QStringList hook_dirs_;

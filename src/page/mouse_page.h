@@ -37,8 +37,10 @@ public:
     // before Init, while the page's controls are not there yet.
     virtual void ReadLibraries() {}
     // Loads the libraries into the page (reading them first unless
-    // ReadLibraries has) and starts watching for the mouse.
+    // ReadLibraries has).
     virtual void LoadLibraries() {}
+    // Starts watching for the mouse and opens the links that are there.
+    virtual void OpenLinks() {}
     // A menu command whose name starts with "ms_1".
     virtual void OnMenuCommand(const QString& name) { (void)name; }
     // Timers the page sets on the main window that the window does not

@@ -165,11 +165,12 @@ void CMS_1_Page::LoadLibraries() {
     if (links().ble_connected.load() != 0) trace("page: Bluetooth LE mouse present\n");
     Refresh();
     if (m_bSaveFailedOnRead) m_Status.show_save_failure();
-
-    // Then the receiver: watch for devices coming and going, and open what
-    // is there now.
-    if (host_.host) m_pSession->open();
     if (m_Profiles.listener()) m_Profiles.listener()->library_reloaded();
+}
+
+void CMS_1_Page::OpenLinks() {
+    // Watch for devices coming and going, and open what is there now.
+    if (host_.host) m_pSession->open();
 }
 
 void CMS_1_Page::demo_ended() {

@@ -14,8 +14,8 @@
 // session and the libraries, and counts its dialogs.
 //
 // The page reaches the mouse through its MouseSession: Init starts it,
-// LoadLibraries loads the libraries, shows the selected profile and opens the
-// session (device watch, receiver). It observes the session (applies, save
+// LoadLibraries loads the libraries and shows the selected profile, OpenLinks
+// opens the session (device watch, receiver). It observes the session (applies, save
 // failures, the end of the demo) and hands what the links report to its
 // LinkView, which shows it in the page's controls.
 //
@@ -72,6 +72,7 @@ public:
     void Init() override;
     void ReadLibraries() override;
     void LoadLibraries() override;
+    void OpenLinks() override;
     void OnMenuCommand(const QString& name) override;
     QStringList ProfileNames() const override { return m_Profiles.names(); }
     int SelectedProfile() const override { return m_Profiles.selected(); }

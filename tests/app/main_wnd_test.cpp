@@ -30,6 +30,7 @@ public:
     int inits = 0;
     int loads = 0;
     int reads = 0;
+    int opens = 0;
     Host seen;
 
     void Attach(const Host& host) override {
@@ -39,6 +40,7 @@ public:
     void Init() override { ++inits; }
     void ReadLibraries() override { ++reads; }
     void LoadLibraries() override { ++loads; }
+    void OpenLinks() override { ++opens; }
     void OnMenuCommand(const QString& name) override { menu_commands << name; }
     void OnHostTimer(int id) override { host_timers.push_back(id); }
     QStringList ProfileNames() const override { return profiles; }
@@ -201,21 +203,27 @@ TEST_F(MainWndTest, ThePageIsSetUpAfterTheFirstPaintOrWhenNeeded) {
 
 // What the window's first frame shows: the device tab's item when the first
 // paint event of any of its widgets arrives (-1 before it is painted).
+// `on_paint` (when given) is called then too.
 class FirstFrame : public QObject {
 public:
-    explicit FirstFrame(CMainWnd& wnd) : wnd_(wnd) { qApp->installEventFilter(this); }
+    explicit FirstFrame(CMainWnd& wnd, std::function<void()> on_paint = {}) : wnd_(wnd), on_paint_(std::move(on_paint)) {
+        qApp->installEventFilter(this);
+    }
     ~FirstFrame() override { qApp->removeEventFilter(this); }
     int item = -1;
 
     bool eventFilter(QObject* watched, QEvent* e) override {
         auto* w = qobject_cast<QWidget*>(watched);
-        if (item < 0 && e->type() == QEvent::Paint && w && w->window() == &wnd_)
+        if (item < 0 && e->type() == QEvent::Paint && w && w->window() == &wnd_) {
             item = ui::GetCurSel(wnd_.FindControl(QStringLiteral("device_tab_switch")));
+            if (on_paint_) on_paint_();
+        }
         return false;
     }
 
 private:
     CMainWnd& wnd_;
+    std::function<void()> on_paint_;
 };
 
 // A user with the mouse never sees the "connect your mouse" view flash by
@@ -237,13 +245,17 @@ TEST_F(MainWndTest, AMouseFoundAtStartIsOnTheFirstFrameWithoutTheNoMouseViewFlas
         timers_ = timers.get();
         wnd_->SetTimerService(std::move(timers));
         wnd_->SetMouseAtStart(c.found);
-        FirstFrame frame(*wnd_);
+        // The first frame waits for no link: the receiver is opened after it.
+        int opened_at_frame = -1;
+        FirstFrame frame(*wnd_, [&] { opened_at_frame = page_->opens; });
         ASSERT_TRUE(wnd_->CreateMain());
         EXPECT_EQ(wnd_->PageReady(), c.found);
         wnd_->ShowWindow();
         ASSERT_TRUE(pump_until([&] { return frame.item >= 0; }, 100));
         EXPECT_EQ(frame.item, c.found ? CMainWnd::kMousePageItem : CMainWnd::kNoMouseItem);
-        ASSERT_TRUE(pump_until([this] { return wnd_->PageReady(); }, 100));
+        EXPECT_EQ(opened_at_frame, 0);
+        ASSERT_TRUE(pump_until([this] { return wnd_->PageReady() && page_->opens > 0; }, 100));
+        EXPECT_EQ(page_->opens, 1);
 
         if (c.link_comes) {
             links_->set({MouseAccess::Connected, {}});
@@ -258,6 +270,13 @@ TEST_F(MainWndTest, AMouseFoundAtStartIsOnTheFirstFrameWithoutTheNoMouseViewFlas
         EXPECT_EQ(tab(), CMainWnd::kNoMouseItem) << "a link that went down";
         wnd_.reset();
     }
+    // Started in the tray with the mouse there: no frame comes, and the
+    // links are opened all the same.
+    SetUp();
+    wnd_->SetMouseAtStart(true);
+    ASSERT_TRUE(wnd_->CreateMain());
+    EXPECT_EQ(page_->opens, 0);
+    EXPECT_TRUE(pump_until([this] { return page_->opens == 1; }, 100));
 }
 
 // The demo as the program starts it: the virtual mouse's link comes up
