@@ -144,8 +144,11 @@ int main(int argc, char** argv) {
                                   &why);
         if (!mark) trace("data folder: not marked as in use: %s\n", why.c_str());
     }
+    // Declared before the page, whose session holds it until its end.
+    HeapTrimAfterApply heap_trim;
     std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
     CMS_1_Page& mouse_page = *page;
+    mouse_page.session().add_observer(&heap_trim);
     // The window's size between runs; kept beside the desktop's other
     // per-user settings, apart from the profile data.
     QSettings window_settings(QStringLiteral("qv-vantorel"), QStringLiteral("window"));

@@ -12,18 +12,32 @@
 
 namespace vantorel {
 
-void ReturnFreedMemoryLater(int delay_ms) {
+namespace {
+
+void return_freed_heap() {
 #if defined(__GLIBC__)
+    const int released = malloc_trim(0);
+    trace("memory: freed heap pages %s\n", released ? "returned" : "none to return");
+#endif
+}
+
+}  // namespace
+
+void ReturnFreedMemoryLater(int delay_ms) {
     QTimer::singleShot(delay_ms, [] {
         // Pictures drawn once at start-up (the window icon at every size the
         // window manager is given, style pieces) are drawn again if asked for.
         QPixmapCache::clear();
-        const int released = malloc_trim(0);
-        trace("memory: freed heap pages %s\n", released ? "returned" : "none to return");
+        return_freed_heap();
     });
-#else
-    (void)delay_ms;
-#endif
 }
+
+HeapTrimAfterApply::HeapTrimAfterApply(int delay_ms) {
+    timer_.setSingleShot(true);
+    timer_.setInterval(delay_ms);
+    QObject::connect(&timer_, &QTimer::timeout, [] { return_freed_heap(); });
+}
+
+void HeapTrimAfterApply::apply_finished(const ApplySummary&) { timer_.start(); }
 
 }  // namespace vantorel

@@ -5,10 +5,27 @@
 // resident all day.
 #pragma once
 
+#include <QTimer>
+
+#include "session/mouse_session.h"
+
 namespace vantorel {
 
 // Empties the pixmap cache and returns the freed heap pages `delay_ms` after
 // the event loop runs.
 void ReturnFreedMemoryLater(int delay_ms = 1500);
+
+// An apply's worker builds and frees its reports and the library it saves in
+// a heap of its own, which the C library keeps (1.5 MiB after the start's
+// full apply). Its pages go back `delay_ms` after the last of a run of
+// applies ends.
+class HeapTrimAfterApply final : public MouseObserver {
+public:
+    explicit HeapTrimAfterApply(int delay_ms = 1000);
+    void apply_finished(const ApplySummary& summary) override;
+
+private:
+    QTimer timer_;
+};
 
 }  // namespace vantorel
