@@ -14,6 +14,8 @@ PACKAGES=(
   # qt6-tools-dev (QtUiTools) and libqt6opengl6-dev, which its CMake files
   # need, are for the UI tests only: they compare our skin loader with Qt's.
   qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev qt6-qpa-plugins
+  # Fontconfig is set up beside the start, before Qt asks for its first font.
+  libfontconfig-dev
   # fonts-noto-cjk: the Chinese, Japanese and Korean texts need glyphs the
   # theme's fonts lack; fontconfig falls back to it.
   fonts-inter fonts-dejavu-core fonts-noto-cjk

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "app/activation_token.h"
 #include "app/app_options.h"
@@ -30,6 +31,7 @@
 #include "ui/first_paint.h"
 #include "ui/qt_translations.h"
 #include "ui/resources.h"
+#include "ui/startup_warmup.h"
 
 using namespace vantorel;
 
@@ -61,6 +63,18 @@ int main(int argc, char** argv) {
     // A screenshot needs no desktop.
     if (WantsScreenshot(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    KeepOneHeap();
+    // What the window's build needs and no window is needed for (fonts, the
+    // skin files) starts now, on the other core, beside the rest of the start.
+    std::optional<ui::StartupWarmup> warmup;
+    std::error_code exe_error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", exe_error);
+    if (!exe_error) {
+        const QString skins_root =
+            ui::ResourceManager::locate_root(QFile::decodeName(exe.parent_path().string().c_str()));
+        if (!skins_root.isEmpty()) warmup.emplace(skins_root, QStringList{CMainWnd::SkinFile()});
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QV Vantorel"));
@@ -208,6 +222,8 @@ int main(int argc, char** argv) {
     // one, the window first, with what it shows at once, and the page right
     // after.
     window.SetMouseAtStart(session.mouse_at_start);
+    // Qt's first font would set fontconfig up a second time beside the warm-up.
+    if (warmup) warmup->wait_for_fonts();
     window.CreateMain();
     // Started with the session: only the tray icon, unless there is no tray
     // to reach the window from.

@@ -57,7 +57,8 @@ public:
     ~CMainWnd() override;
 
     QString GetWindowClassName() const override { return QStringLiteral("QV Vantorel"); }
-    QString GetSkinFile() const override { return QStringLiteral("main.xml"); }
+    static QString SkinFile() { return QStringLiteral("main.xml"); }
+    QString GetSkinFile() const override { return SkinFile(); }
 
     // Set before Create.
     void SetLinkPresence(std::shared_ptr<LinkPresence> links);

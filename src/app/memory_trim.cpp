@@ -23,6 +23,12 @@ void return_freed_heap() {
 
 }  // namespace
 
+void KeepOneHeap() {
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
 void ReturnFreedMemoryLater(int delay_ms) {
     QTimer::singleShot(delay_ms, [] {
         // Pictures drawn once at start-up (the window icon at every size the

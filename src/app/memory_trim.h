@@ -11,6 +11,13 @@
 
 namespace vantorel {
 
+// Every thread allocates from the main heap. The C library would give each
+// thread that allocates a heap of its own, whose freed pages it keeps apart
+// (the start's warm-up, an apply's worker, the links' readers); this
+// program's threads are few and brief, and contention is no cost to it.
+// Called first thing, before any thread starts.
+void KeepOneHeap();
+
 // Empties the pixmap cache and returns the freed heap pages `delay_ms` after
 // the event loop runs.
 void ReturnFreedMemoryLater(int delay_ms = 1500);

@@ -44,10 +44,10 @@ void ResourceManager::set_resource_path(const QString& root) {
     trace("resources: %s\n", qPrintable(root_));
 }
 
-QString ResourceManager::path(const QString& relative) const {
-    if (relative.startsWith(QLatin1String("skin:"))) return root_ + QLatin1Char('/') + relative.mid(5);
+QString ResourceManager::path_in(const QString& root, const QString& relative) {
+    if (relative.startsWith(QLatin1String("skin:"))) return root + QLatin1Char('/') + relative.mid(5);
     if (QDir::isAbsolutePath(relative)) return relative;
-    return root_ + QLatin1Char('/') + relative;
+    return root + QLatin1Char('/') + relative;
 }
 
 bool ResourceManager::load_language(const QLocale& locale) {

@@ -29,7 +29,9 @@ public:
     void set_resource_path(const QString& root);
     QString resource_path() const { return root_; }
     // Absolute path of a file in the resource folder.
-    QString path(const QString& relative) const;
+    QString path(const QString& relative) const { return path_in(root_, relative); }
+    // The same for a resource folder `root` given as set_resource_path keeps it.
+    static QString path_in(const QString& root, const QString& relative);
 
     // Loads (or reloads) the language; windows refresh their texts on
     // languageChanged.

@@ -46,6 +46,7 @@
 #include "ui/controls.h"
 #include "ui/resources.h"
 #include "ui/skin_parser.h"
+#include "ui/startup_warmup.h"
 #include "ui/widgets.h"
 
 namespace vantorel::ui {
@@ -591,13 +592,18 @@ QWidget* include_into(const QString& skin_file, QWidget* target, int depth, std:
 
 QWidget* load_file(const QString& skin_file, QWidget* parent, int depth, std::vector<SkinLoader::Pending>* later) {
     ResourceManager& rm = ResourceManager::instance();
-    QFile file(rm.path(skin_file));
-    if (!file.open(QIODevice::ReadOnly)) {
-        trace("skin %s: cannot open %s\n", qPrintable(skin_file), qPrintable(file.fileName()));
-        return nullptr;
+    const QString path = rm.path(skin_file);
+    // Read ahead while the program started, or read now.
+    std::optional<skin::ParseResult> ahead = StartupWarmup::take_skin(path);
+    if (!ahead) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            trace("skin %s: cannot open %s\n", qPrintable(skin_file), qPrintable(path));
+            return nullptr;
+        }
+        ahead = skin::parse(file.readAll());
     }
-    const QByteArray bytes = file.readAll();
-    const skin::ParseResult parsed = skin::parse(bytes);
+    const skin::ParseResult& parsed = *ahead;
     for (const QString& s : parsed.skipped) trace("skin %s: left out %s\n", qPrintable(skin_file), qPrintable(s));
     if (!parsed.ok) {
         trace("skin %s: %s\n", qPrintable(skin_file), qPrintable(parsed.error));

@@ -163,6 +163,8 @@ TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
             return log.contains("main window: shown") || app.state() != QProcess::Running;
         }, 3000)) << log.constData();
         ASSERT_EQ(app.state(), QProcess::Running) << log.constData();
+        // Work started before the application must not take Qt's main thread.
+        EXPECT_FALSE(log.contains("not created in the main() thread")) << log.constData();
 
         ::kill(static_cast<pid_t>(app.processId()), signal_number);
         ASSERT_TRUE(app.waitForFinished(10000));

@@ -25,6 +25,7 @@
 #include "ui/qt_env.h"
 #include "ui/skin_loader.h"
 #include "ui/skin_parser.h"
+#include "ui/startup_warmup.h"
 #include "ui/widgets.h"
 
 namespace vantorel::ui {
@@ -417,6 +418,34 @@ TEST_F(SkinBuilder, IncludeLaterWaitsOnlyWhenTheCallerAsks) {
     EXPECT_EQ(pending[0].target->layout()->indexOf(part), 0);
     EXPECT_EQ(part->findChild<QLabel*>()->text(), eager->findChild<QLabel*>()->text());
     EXPECT_FALSE(part->findChild<QLabel*>()->text().isEmpty());
+}
+
+// Skin files read ahead at start are built as read from the disk, each
+// copy once: a later build reads the file again; what the warm-up could not
+// read the loader reports as before.
+TEST_F(SkinBuilder, SkinsReadAheadBuildAsTheFilesAndOnlyOnce) {
+    res.write(QStringLiteral("host.xml"), R"(<ui version="4.0"><widget class="QWidget" name="host">
+      <layout class="QVBoxLayout" name="l"><item><widget class="QWidget" name="box">
+        <property name="include" stdset="0"><string>part.xml</string></property></widget></item></layout></widget></ui>)");
+    const auto part = [](const char* text) {
+        return QByteArray(R"(<ui version="4.0"><widget class="QLabel" name="part"><property name="text"><string>)") +
+               text + "</string></property></widget></ui>";
+    };
+    res.write(QStringLiteral("part.xml"), part("read ahead"));
+    const auto label_of = [](QWidget* root) { return root->findChild<QLabel*>(QStringLiteral("part"))->text(); };
+    StartupWarmup warmup(res.path(), {QStringLiteral("host.xml"), QStringLiteral("missing.xml")});
+    warmup.wait_for_fonts();
+    const std::unique_ptr<QWidget> first(SkinLoader::load(QStringLiteral("host.xml"), nullptr));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(label_of(first.get()), QStringLiteral("read ahead"));
+    EXPECT_TRUE(warmup.unclaimed().isEmpty()) << qPrintable(warmup.unclaimed().join(u' '));
+
+    res.write(QStringLiteral("part.xml"), part("changed"));
+    const std::unique_ptr<QWidget> again(SkinLoader::load(QStringLiteral("host.xml"), nullptr));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(label_of(again.get()), QStringLiteral("changed"));
+    QWidget parent;
+    EXPECT_EQ(SkinLoader::load(QStringLiteral("missing.xml"), &parent), nullptr);
 }
 
 TEST_F(SkinBuilder, DamagedFileGivesNoWidget) {

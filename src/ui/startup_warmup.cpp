@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "ui/startup_warmup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QThread>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#ifdef VANTOREL_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
+#include "ui/resources.h"
+
+namespace vantorel::ui {
+
+namespace {
+
+// The warm-up the loader asks; one at a time, as there is one start.
+std::mutex g_current_mutex;
+StartupWarmup* g_current = nullptr;
+
+// Skin files a document names as "include" or "includeLater".
+void collect_includes(const skin::Node& node, QStringList* out) {
+    for (const skin::Property& p : node.properties)
+        if (!p.stdset && p.name == u"include" && p.value.type == skin::Value::Type::String && !p.value.text.isEmpty())
+            out->push_back(p.value.text);
+    for (const skin::Node& child : node.children) collect_includes(child, out);
+}
+
+// Read without a QFile: the first QObject made in a process marks its thread
+// as Qt's main thread, and this runs before the application exists.
+std::optional<QByteArray> read_file(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+void set_up_fontconfig() {
+#ifdef VANTOREL_HAVE_FONTCONFIG
+    // Reads the configuration and the font caches into fontconfig's current
+    // configuration; Qt's own FcInit then returns at once.
+    FcInit();
+#endif
+}
+
+}  // namespace
+
+StartupWarmup::StartupWarmup(QString root, QStringList skins) : root_(QDir::cleanPath(root)) {
+    // Qt takes the first thread that asks for its thread data as its main
+    // thread: this one asks before the warm-up's thread exists.
+    QThread::currentThread();
+    QStringList queue;
+    for (const QString& s : skins) queue.push_back(ResourceManager::path_in(root_, s));
+    queue.removeDuplicates();
+    {
+        std::lock_guard lock(mutex_);
+        queued_ = queue;
+    }
+    {
+        std::lock_guard lock(g_current_mutex);
+        if (!g_current) g_current = this;
+    }
+    thread_ = std::thread([this, queue] { run(queue); });
+}
+
+StartupWarmup::~StartupWarmup() {
+    {
+        std::lock_guard lock(g_current_mutex);
+        if (g_current == this) g_current = nullptr;
+    }
+    if (thread_.joinable()) thread_.join();
+}
+
+void StartupWarmup::run(QStringList queue) {
+    bool fonts_done = false;
+    const auto fonts = [&] {
+        if (fonts_done) return;
+        fonts_done = true;
+        set_up_fontconfig();
+        std::lock_guard lock(mutex_);
+        fonts_ready_ = true;
+        changed_.notify_all();
+    };
+    QSet<QString> seen(queue.cbegin(), queue.cend());
+    int read = 0;
+    while (!queue.isEmpty()) {
+        const QString file = queue.takeFirst();
+        const std::optional<QByteArray> bytes = read_file(file);
+        skin::ParseResult parsed;
+        if (bytes) parsed = skin::parse(*bytes);
+        QStringList includes;
+        if (parsed.ok) collect_includes(parsed.document.root, &includes);
+        {
+            std::lock_guard lock(mutex_);
+            // A file that cannot be opened is left to the loader, which says so.
+            if (bytes) parsed_.emplace(file, std::move(parsed));
+            queued_.removeOne(file);
+            for (const QString& inc : includes) {
+                const QString path = ResourceManager::path_in(root_, inc);
+                if (seen.contains(path)) continue;
+                seen.insert(path);
+                queued_.push_back(path);
+                queue.push_back(path);
+            }
+            changed_.notify_all();
+        }
+        // The window's own skin first, which its build asks for first; then
+        // the fonts its first text needs; then the rest.
+        if (++read == 1) fonts();
+    }
+    fonts();
+}
+
+void StartupWarmup::wait_for_fonts() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return fonts_ready_; });
+}
+
+std::optional<skin::ParseResult> StartupWarmup::take(const QString& file) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !queued_.contains(file); });
+    const auto it = parsed_.find(file);
+    if (it == parsed_.end()) return std::nullopt;
+    std::optional<skin::ParseResult> out(std::move(it->second));
+    parsed_.erase(it);
+    return out;
+}
+
+std::optional<skin::ParseResult> StartupWarmup::take_skin(const QString& file) {
+    std::lock_guard lock(g_current_mutex);
+    if (!g_current) return std::nullopt;
+    return g_current->take(file);
+}
+
+QStringList StartupWarmup::unclaimed() const {
+    std::lock_guard lock(mutex_);
+    QStringList out;
+    for (const auto& entry : parsed_) out.push_back(entry.first);
+    return out;
+}
+
+}  // namespace vantorel::ui
