@@ -6,9 +6,10 @@
 #include <QSet>
 #include <QThread>
 
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #ifdef VANTOREL_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
@@ -35,11 +36,24 @@ void collect_includes(const skin::Node& node, QStringList* out) {
 // Read without a QFile: the first QObject made in a process marks its thread
 // as Qt's main thread, and this runs before the application exists.
 std::optional<QByteArray> read_file(const QString& path) {
-    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    // Plain system calls: a C++ stream would set up the library's locales,
+    // a quarter of a megabyte of pages that nothing else here touches.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    QByteArray bytes;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(chunk, n);
+    }
+    ::close(fd);
+    return bytes;
 }
 
 void set_up_fontconfig() {
