@@ -174,6 +174,9 @@ int main(int argc, char** argv) {
         [&window_settings] { return window_settings.value(QStringLiteral("file_folder")).toString(); },
         [&window_settings](const QString& folder) { window_settings.setValue(QStringLiteral("file_folder"), folder); });
     ConnectMousePage(window, mouse_page);
+    // With no address for the session bus, asking for it makes the bus
+    // library start one (dbus-launch, forked): the warm-up ends first.
+    if (warmup && qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) warmup->finish();
     // Profiles that follow the focused application; the focus is followed
     // only while switching is on (by default: once something is bound).
     MouseBusPresence* bus_presence = nullptr;

@@ -7,6 +7,8 @@
 #include <QThread>
 
 #include <cerrno>
+#include <chrono>
+#include <system_error>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +22,9 @@
 namespace vantorel::ui {
 
 namespace {
+
+// How long the start waits for the warm-up before doing the work itself.
+constexpr std::chrono::seconds kLongestWait{2};
 
 // The warm-up the loader asks; one at a time, as there is one start.
 std::mutex g_current_mutex;
@@ -81,7 +86,14 @@ StartupWarmup::StartupWarmup(QString root, QStringList skins) : root_(QDir::clea
         std::lock_guard lock(g_current_mutex);
         if (!g_current) g_current = this;
     }
-    thread_ = std::thread([this, queue] { run(queue); });
+    try {
+        thread_ = std::thread([this, queue] { run(queue); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the loader and Qt do it all themselves.
+        std::lock_guard lock(mutex_);
+        queued_.clear();
+        fonts_ready_ = true;
+    }
 }
 
 StartupWarmup::~StartupWarmup() {
@@ -134,12 +146,18 @@ void StartupWarmup::run(QStringList queue) {
 
 void StartupWarmup::wait_for_fonts() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return fonts_ready_; });
+    // A warm-up that is held up (fontconfig rebuilding its caches on a busy
+    // disk, say) holds up nothing for long: Qt then does its own set-up.
+    changed_.wait_for(lock, kLongestWait, [this] { return fonts_ready_; });
+}
+
+void StartupWarmup::finish() {
+    if (thread_.joinable()) thread_.join();
 }
 
 std::optional<skin::ParseResult> StartupWarmup::take(const QString& file) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !queued_.contains(file); });
+    if (!changed_.wait_for(lock, kLongestWait, [&] { return !queued_.contains(file); })) return std::nullopt;
     const auto it = parsed_.find(file);
     if (it == parsed_.end()) return std::nullopt;
     std::optional<skin::ParseResult> out(std::move(it->second));

@@ -31,11 +31,20 @@ public:
     StartupWarmup(const StartupWarmup&) = delete;
     StartupWarmup& operator=(const StartupWarmup&) = delete;
 
-    // Returns once fontconfig is set up: Qt's first font then finds it so.
+    // Returns once fontconfig is set up (Qt's first font then finds it so),
+    // or after two seconds of waiting: the warm-up never holds up the start
+    // for longer than that.
     void wait_for_fonts();
 
+    // Returns once the warm-up's thread has ended (what it read stays to be
+    // taken). For a start about to fork a helper: a child forked while the
+    // thread is inside the heap or fontconfig could begin with their locks
+    // held, which the sanitizers' heaps do not undo.
+    void finish();
+
     // The parse of `file` (a path as ResourceManager::path gives it) when
-    // the running warm-up reads it, waiting until it has; each file is
+    // the running warm-up reads it, waiting until it has (two seconds at
+    // most); each file is
     // handed out once. Nothing for a file it does not read, one already
     // taken, and when no warm-up runs: the caller then parses it itself.
     static std::optional<skin::ParseResult> take_skin(const QString& file);

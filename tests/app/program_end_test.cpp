@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QProcess>
 #include <QSettings>
@@ -25,6 +27,23 @@ namespace {
 
 using test::pump;
 using test::pump_until;
+
+// Where each thread of a process that does not come up is: its name, its
+// state and the kernel function it waits in.
+QByteArray threads_of(qint64 pid) {
+    QByteArray out("\nthreads:");
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks + u'/' + tid + QStringLiteral("/stat"));
+        QFile wchan(tasks + u'/' + tid + QStringLiteral("/wchan"));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        out += "\n  " + tid.toLatin1() + ' ' + line.mid(line.indexOf('('), close < 0 ? -1 : close - line.indexOf('(') + 3);
+        if (wchan.open(QIODevice::ReadOnly)) out += " in " + wchan.readAll();
+    }
+    return out;
+}
 
 class ProgramEnd : public ::testing::Test {
 protected:
@@ -161,7 +180,7 @@ TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
         ASSERT_TRUE(pump_until([&] {
             log += app.readAllStandardError();
             return log.contains("main window: shown") || app.state() != QProcess::Running;
-        }, 3000)) << log.constData();
+        }, 3000)) << log.constData() << threads_of(app.processId()).constData();
         ASSERT_EQ(app.state(), QProcess::Running) << log.constData();
         // Work started before the application must not take Qt's main thread.
         EXPECT_FALSE(log.contains("not created in the main() thread")) << log.constData();
