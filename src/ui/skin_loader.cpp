@@ -161,9 +161,8 @@ private:
                 current_index = &p;  // once the pages or items exist
                 continue;
             }
-            if (!p.stdset && p.name == u"include") {
-                if (p.value.type == Value::Type::String && !p.value.text.isEmpty())
-                    includes.push_back(Include{w, p.value.text, false});
+            if (const std::optional<QString> file = skin::include_of(p)) {
+                if (!file->isEmpty()) includes.push_back(Include{w, *file, false});
                 continue;
             }
             if (!p.stdset && p.name == u"includeLater") {

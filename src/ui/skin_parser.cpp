@@ -17,6 +17,11 @@ const Property* Node::property(QStringView wanted) const {
     return nullptr;
 }
 
+std::optional<QString> include_of(const Property& p) {
+    if (p.stdset || p.name != u"include") return std::nullopt;
+    return p.value.type == Value::Type::String ? p.value.text : QString();
+}
+
 namespace {
 
 int clamp_int(long long v, int lo, int hi) { return static_cast<int>(std::clamp<long long>(v, lo, hi)); }

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace vantorel::ui::skin {
@@ -121,6 +122,10 @@ struct ParseResult {
     QStringList skipped; // what was not understood and left out
     Document document;
 };
+
+// A container's "include" property: the skin file it names, empty when it
+// names none. Nothing for any other property.
+std::optional<QString> include_of(const Property& p);
 
 // Parses the bytes of a .ui file. `ok` is false for XML that is not
 // well-formed, a file without a root widget, or one over the limits above.

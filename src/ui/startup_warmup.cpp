@@ -30,11 +30,10 @@ constexpr std::chrono::seconds kLongestWait{2};
 std::mutex g_current_mutex;
 StartupWarmup* g_current = nullptr;
 
-// Skin files a document names as "include" or "includeLater".
+// The skin files a document includes, those built later among them.
 void collect_includes(const skin::Node& node, QStringList* out) {
     for (const skin::Property& p : node.properties)
-        if (!p.stdset && p.name == u"include" && p.value.type == skin::Value::Type::String && !p.value.text.isEmpty())
-            out->push_back(p.value.text);
+        if (const std::optional<QString> file = skin::include_of(p); file && !file->isEmpty()) out->push_back(*file);
     for (const skin::Node& child : node.children) collect_includes(child, out);
 }
 
