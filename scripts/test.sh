@@ -30,7 +30,7 @@ cmake -S . -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTORE
 cmake --build "$TSAN_BUILD" -j2 --target apply_engine_tests device_sender_tests virtual_mouse_tests device_faults_tests \
   session_tests focus_tests auto_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --test-dir "$TSAN_BUILD" --output-on-failure -j2 \
-  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|FakeWiredDriver|FakeBle|DeviceFaults|Faults/DeviceFaultCases|SessionTest|DemoSessionTest|X11Focus|FocusChoice|FocusSessionRead|WlrFocus|FocusWayland|AutoSwitchRules|AppBindingsFile)'
+  -R '^(ChangeDetection|ApplyEngine|ApplyStress|ReportSender|SplitPart|Links/EndToEnd|VirtualMouse|FakeReceiver|BleGattAhead|Stacks/BleGattAheadCases|FakeWiredDriver|FakeBle|DeviceFaults|Faults/DeviceFaultCases|SessionTest|DemoSessionTest|X11Focus|FocusChoice|FocusSessionRead|WlrFocus|FocusWayland|AutoSwitchRules|AppBindingsFile)'
 
 # AddressSanitizer and UndefinedBehaviorSanitizer over the unit, device and
 # GUI tests (no debug information and -O1 to keep the build short; the

@@ -160,7 +160,11 @@ int main(int argc, char** argv) {
     }
     // Declared before the page, whose session holds it until its end.
     HeapTrimAfterApply heap_trim;
-    std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder));
+    // BlueZ is reached over the system bus: some milliseconds on a desktop,
+    // and as long as the bus library waits when the bus is stuck. It opens
+    // on a thread of its own; the window does not wait for it.
+    const std::shared_ptr<BleGattAhead> bluez = session.forced ? nullptr : OpenBluezAhead();
+    std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder), bluez);
     CMS_1_Page& mouse_page = *page;
     mouse_page.session().add_observer(&heap_trim);
     // The window's size between runs; kept beside the desktop's other
@@ -175,8 +179,14 @@ int main(int argc, char** argv) {
         [&window_settings](const QString& folder) { window_settings.setValue(QStringLiteral("file_folder"), folder); });
     ConnectMousePage(window, mouse_page);
     // With no address for the session bus, asking for it makes the bus
-    // library start one (dbus-launch, forked): the warm-up ends first.
-    if (warmup && qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) warmup->finish();
+    // library start one (dbus-launch, forked): the warm-up and BlueZ's
+    // opening end first (a child forked while another thread is inside the
+    // heap can begin with its lock held), BlueZ's within two seconds.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        if (warmup) warmup->finish();
+        if (bluez && !bluez->wait_opened(std::chrono::seconds(2)))
+            trace("bluez: the system bus has not answered in two seconds\n");
+    }
     // Profiles that follow the focused application; the focus is followed
     // only while switching is on (by default: once something is bound).
     MouseBusPresence* bus_presence = nullptr;

@@ -37,7 +37,17 @@ SessionChoice ChooseSession(bool demo_forced, bool demo_allowed) {
 #endif
 }
 
-std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder) {
+std::shared_ptr<BleGattAhead> OpenBluezAhead() {
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+    // Without a system bus there is no Bluetooth LE stack.
+    return std::make_shared<BleGattAhead>([]() -> std::shared_ptr<BleGatt> { return BluezTransport::open(); });
+#else
+    return nullptr;
+#endif
+}
+
+std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder,
+                                          std::shared_ptr<BleGattAhead> bluez) {
     PageSetup setup;
     setup.data_folder = std::move(folder);
     setup.message_box = [](QWidget* owner, const QString& message_key, bool confirm) {
@@ -65,7 +75,10 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
             auto hid = std::make_shared<DemoHidBackend>(mouse->shared_receiver(), std::make_shared<HidapiBackend>());
             setup.mouse.hid = hid;
             setup.mouse.wired_driver = nullptr;
-            setup.mouse.ble_gatt = BluezTransport::open();
+            if (!bluez) bluez = OpenBluezAhead();
+            // Without a system bus, the virtual mouse's Bluetooth stands in.
+            bluez->set_fallback(mouse->shared_ble());
+            setup.mouse.ble_gatt = bluez;
             setup.mouse.start_device_monitor = watch_devices;
             setup.mouse.leave_demo = [hid] { hid->use_real(); };
         }
@@ -76,7 +89,7 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
         setup.mouse.hid = std::make_shared<HidapiBackend>();
         // Without a system bus there is no Bluetooth LE link.
-        setup.mouse.ble_gatt = BluezTransport::open();
+        setup.mouse.ble_gatt = bluez ? bluez : OpenBluezAhead();
         setup.mouse.start_device_monitor = watch_devices;
 #endif
     }

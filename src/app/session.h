@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/shell_seams.h"
+#include "device/ble_gatt_ahead.h"
 #include "device/link_state.h"
 #include "library/data_folder.h"
 #include "page/ms_1_page.h"
@@ -38,10 +39,16 @@ struct SessionChoice {
 // view and waits for one.
 SessionChoice ChooseSession(bool demo_forced, bool demo_allowed = true);
 
+// BlueZ on the system bus, opened on a thread of its own from now on; null
+// when the program was built without the device backends.
+std::shared_ptr<BleGattAhead> OpenBluezAhead();
+
 // The page for the choice: the virtual mouse on its 2.4 GHz receiver for a
-// demo; hidapi, the wired driver library and the udev device watch
-// otherwise. `folder` replaces the usual data folder (screenshots).
-std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder = {});
+// demo; hidapi, the wired driver library, BlueZ and the udev device watch
+// otherwise. `folder` replaces the usual data folder (screenshots); `bluez`
+// is BlueZ opened earlier in the start (opened here when null).
+std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::optional<DataFolder> folder = {},
+                                          std::shared_ptr<BleGattAhead> bluez = nullptr);
 
 // Whether the mouse can be reached, from the page's link flags; with none up,
 // a device that is present but cannot be opened (no udev rule) is reported

@@ -14,7 +14,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <csignal>
+#include <cstring>
 #include <functional>
 
 #include "app/main_wnd.h"
@@ -193,6 +198,49 @@ TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
         QSettings kept(home.filePath(QStringLiteral("config/qv-vantorel/window.conf")), QSettings::IniFormat);
         EXPECT_TRUE(kept.value(QStringLiteral("size")).toSize().isValid());
     }
+}
+
+// A system bus that takes connections and never answers (a bus daemon that
+// is stuck): the bus library waits for it a minute and more. BlueZ is
+// reached over it, which holds up neither the window nor the end.
+TEST_F(ProgramEnd, AStuckSystemBusHoldsUpNeitherTheWindowNorTheEnd) {
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel");
+    if (!QFile::exists(program)) GTEST_SKIP() << "qv-vantorel not built";
+    QTemporaryDir home;
+    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // Connections wait in the socket's backlog: nothing takes or answers them.
+    const QByteArray bus_path = QFile::encodeName(home.filePath(QStringLiteral("system_bus")));
+    const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(stuck, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(static_cast<std::size_t>(bus_path.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, bus_path.constData(), static_cast<std::size_t>(bus_path.size()));
+    ASSERT_EQ(::bind(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(stuck, 8), 0);
+    const std::unique_ptr<int, void (*)(int*)> close_stuck(new int(stuck), [](int* fd) { ::close(*fd); delete fd; });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + QFile::decodeName(bus_path));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QV_VANTOREL_DEBUG"), QStringLiteral("1"));
+    QProcess app;
+    app.setProcessEnvironment(env);
+    app.start(program, {QStringLiteral("--no-demo"), QStringLiteral("--data-dir"), home.filePath(QStringLiteral("Data"))});
+    ASSERT_TRUE(app.waitForStarted());
+    QByteArray log;
+    ASSERT_TRUE(pump_until([&] {
+        log += app.readAllStandardError();
+        return log.contains("main window: shown") || app.state() != QProcess::Running;
+    }, 15000)) << "no window while the system bus is stuck\n" << log.constData() << threads_of(app.processId()).constData();
+    ASSERT_EQ(app.state(), QProcess::Running) << log.constData();
+    EXPECT_FALSE(log.contains("bluez: no system bus")) << "the bus answered: the test's bus is not stuck\n" << log.constData();
+
+    ::kill(static_cast<pid_t>(app.processId()), SIGTERM);
+    ASSERT_TRUE(app.waitForFinished(15000)) << "the end waits for the stuck bus" << threads_of(app.processId()).constData();
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << log.constData() << app.readAllStandardError().constData();
+    EXPECT_EQ(app.exitCode(), 0);
 }
 
 }  // namespace
