@@ -588,7 +588,9 @@ TEST(PageReceiver, TheFirstReportOfTheMouseBringsTheReceiverLinkUp) {
     ASSERT_TRUE(pump_until([&] { return ui::GetText(h.ctl("ms_1_label_power")) == "50%"; }));
     EXPECT_EQ(ui::GetValue(h.ctl("ms_1_progress_power")), 50);
     EXPECT_TRUE(ui::IsVisible(h.ctl("ms_1_wireless")));
-    EXPECT_TRUE(h.exec.active("receiver watchdog"));
+    // The watchdog rests while the apply owed to the new link sends.
+    EXPECT_TRUE(pump_until([&] { return h.exec.active("receiver watchdog"); }))
+        << "the receiver's watchdog does not run once the link is up";
     pump_until([&] { return ui::GetCurSel(h.ctl("device_tab_switch")) == CMainWnd::kMousePageItem; });
     EXPECT_EQ(ui::GetCurSel(h.ctl("device_tab_switch")), CMainWnd::kMousePageItem);
 }
