@@ -163,29 +163,45 @@ TEST_F(ProgramEnd, QuitFromTheTrayWithAKeyCapturingDialogOpenEndsCleanly) {
     }
 }
 
-// kill -TERM (log-out, shutdown), Ctrl+C and a closed terminal end the
-// program as Quit does: it exits normally and what Quit writes is written.
-TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel");
-    if (!QFile::exists(program)) GTEST_SKIP() << "qv-vantorel not built";
-    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(signal_number);
-        QTemporaryDir home;
+// The built program in a home of its own, with its trace on.
+struct ProgramRun {
+    static QString program() { return QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel"); }
+
+    explicit ProgramRun(const QStringList& arguments, const std::vector<std::pair<QString, QString>>& extra = {}) {
         QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QV_VANTOREL_DEBUG"), QStringLiteral("1"));
-        QProcess app;
+        for (const auto& [name, value] : extra) env.insert(name, value);
         app.setProcessEnvironment(env);
-        app.start(program, {QStringLiteral("--demo"), QStringLiteral("--data-dir"), home.filePath(QStringLiteral("Data"))});
-        ASSERT_TRUE(app.waitForStarted());
-        QByteArray log;
-        ASSERT_TRUE(pump_until([&] {
+        app.start(program(), arguments + QStringList{QStringLiteral("--data-dir"), home.filePath(QStringLiteral("Data"))});
+    }
+    // Until the window is shown or the program ends, at most `ms`.
+    bool wait_shown(int ms) {
+        return app.waitForStarted() && pump_until([&] {
             log += app.readAllStandardError();
             return log.contains("main window: shown") || app.state() != QProcess::Running;
-        }, 3000)) << log.constData() << threads_of(app.processId()).constData();
+        }, ms);
+    }
+    QByteArray why() const { return log + threads_of(app.processId()); }
+
+    QTemporaryDir home;
+    QProcess app;
+    QByteArray log;
+};
+
+// kill -TERM (log-out, shutdown), Ctrl+C and a closed terminal end the
+// program as Quit does: it exits normally and what Quit writes is written.
+TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
+    if (!QFile::exists(ProgramRun::program())) GTEST_SKIP() << "qv-vantorel not built";
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal_number);
+        ProgramRun run({QStringLiteral("--demo")});
+        QProcess& app = run.app;
+        const QByteArray& log = run.log;
+        ASSERT_TRUE(run.wait_shown(3000)) << run.why().constData();
         ASSERT_EQ(app.state(), QProcess::Running) << log.constData();
         // Work started before the application must not take Qt's main thread.
         EXPECT_FALSE(log.contains("not created in the main() thread")) << log.constData();
@@ -195,7 +211,7 @@ TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
         EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << log.constData();
         EXPECT_EQ(app.exitCode(), 0);
         // Quit keeps the window's size for the next start.
-        QSettings kept(home.filePath(QStringLiteral("config/qv-vantorel/window.conf")), QSettings::IniFormat);
+        QSettings kept(run.home.filePath(QStringLiteral("config/qv-vantorel/window.conf")), QSettings::IniFormat);
         EXPECT_TRUE(kept.value(QStringLiteral("size")).toSize().isValid());
     }
 }
@@ -204,36 +220,28 @@ TEST_F(ProgramEnd, TermIntAndHupEndTheProgramAsQuitDoes) {
 // is stuck): the bus library waits for it a minute and more. BlueZ is
 // reached over it, which holds up neither the window nor the end.
 TEST_F(ProgramEnd, AStuckSystemBusHoldsUpNeitherTheWindowNorTheEnd) {
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/qv-vantorel");
-    if (!QFile::exists(program)) GTEST_SKIP() << "qv-vantorel not built";
-    QTemporaryDir home;
-    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!QFile::exists(ProgramRun::program())) GTEST_SKIP() << "qv-vantorel not built";
+    QTemporaryDir bus_dir;
     // Connections wait in the socket's backlog: nothing takes or answers them.
-    const QByteArray bus_path = QFile::encodeName(home.filePath(QStringLiteral("system_bus")));
+    const QByteArray bus_path = QFile::encodeName(bus_dir.filePath(QStringLiteral("system_bus")));
     const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     ASSERT_GE(stuck, 0);
+    const std::unique_ptr<int, void (*)(int*)> close_stuck(new int(stuck), [](int* fd) {
+        ::close(*fd);
+        delete fd;
+    });
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     ASSERT_LT(static_cast<std::size_t>(bus_path.size()), sizeof address.sun_path);
     std::memcpy(address.sun_path, bus_path.constData(), static_cast<std::size_t>(bus_path.size()));
     ASSERT_EQ(::bind(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(stuck, 8), 0);
-    const std::unique_ptr<int, void (*)(int*)> close_stuck(new int(stuck), [](int* fd) { ::close(*fd); delete fd; });
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + QFile::decodeName(bus_path));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QV_VANTOREL_DEBUG"), QStringLiteral("1"));
-    QProcess app;
-    app.setProcessEnvironment(env);
-    app.start(program, {QStringLiteral("--no-demo"), QStringLiteral("--data-dir"), home.filePath(QStringLiteral("Data"))});
-    ASSERT_TRUE(app.waitForStarted());
-    QByteArray log;
-    ASSERT_TRUE(pump_until([&] {
-        log += app.readAllStandardError();
-        return log.contains("main window: shown") || app.state() != QProcess::Running;
-    }, 15000)) << "no window while the system bus is stuck\n" << log.constData() << threads_of(app.processId()).constData();
+
+    ProgramRun run({QStringLiteral("--no-demo")},
+                   {{QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=") + QFile::decodeName(bus_path)}});
+    QProcess& app = run.app;
+    const QByteArray& log = run.log;
+    ASSERT_TRUE(run.wait_shown(15000)) << "no window while the system bus is stuck\n" << run.why().constData();
     ASSERT_EQ(app.state(), QProcess::Running) << log.constData();
     EXPECT_FALSE(log.contains("bluez: no system bus")) << "the bus answered: the test's bus is not stuck\n" << log.constData();
 
