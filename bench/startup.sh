@@ -34,14 +34,24 @@ XVFB=$!
 # A session bus of its own, as every desktop session has one: without it,
 # the first program to ask for the bus would try to start one itself
 # (dbus-launch), a cost no user pays.
+# And a system bus, as every desktop has one (the machine's own when it
+# runs; else a second daemon of the same kind stands in, without BlueZ on it):
+# the Bluetooth LE link is reached over it.
 BUS_PID=
+SYSTEM_BUS_PID=
 if command -v dbus-daemon >/dev/null; then
   BUS_INFO=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1 \
     --address="unix:path=$XDG_RUNTIME_DIR/bus")
   export DBUS_SESSION_BUS_ADDRESS=$(echo "$BUS_INFO" | sed -n 1p)
   BUS_PID=$(echo "$BUS_INFO" | sed -n 2p)
+  if [ -z "${DBUS_SYSTEM_BUS_ADDRESS:-}" ] && [ ! -S /run/dbus/system_bus_socket ]; then
+    BUS_INFO=$(dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1 \
+      --address="unix:path=$XDG_RUNTIME_DIR/system_bus")
+    export DBUS_SYSTEM_BUS_ADDRESS=$(echo "$BUS_INFO" | sed -n 1p)
+    SYSTEM_BUS_PID=$(echo "$BUS_INFO" | sed -n 2p)
+  fi
 fi
-trap 'kill $XVFB $BUS_PID 2>/dev/null; rm -rf "$SCRATCH"' EXIT
+trap 'kill $XVFB $BUS_PID $SYSTEM_BUS_PID 2>/dev/null; rm -rf "$SCRATCH"' EXIT
 export DISPLAY=":$DISPLAY_NUM"
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break || sleep 0.1; done 2>/dev/null || sleep 1
 
