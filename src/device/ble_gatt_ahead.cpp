@@ -92,11 +92,6 @@ void BleGattAhead::set_fallback(std::shared_ptr<BleGatt> fallback) {
     if (!state_->ended) state_->fallback = std::move(fallback);
 }
 
-bool BleGattAhead::opened() const {
-    std::lock_guard<std::mutex> lock(state_->mutex);
-    return state_->ended;
-}
-
 bool BleGattAhead::wait_opened(std::chrono::milliseconds longest) const {
     std::unique_lock<std::mutex> lock(state_->mutex);
     return state_->ended_changed.wait_for(lock, longest, [this] { return state_->ended; });

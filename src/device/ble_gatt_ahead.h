@@ -33,9 +33,8 @@ public:
     // The stack to use when the open finds none (the virtual mouse's, in a
     // demo). Ignored once the open has ended.
     void set_fallback(std::shared_ptr<BleGatt> fallback);
-    // True once the open has ended, with or without a stack.
-    bool opened() const;
-    // Waits until the open has ended, at most `longest`; true when it has.
+    // Waits until the open has ended, with or without a stack, at most
+    // `longest`; true when it has.
     bool wait_opened(std::chrono::milliseconds longest) const;
 
     int write(std::span<const std::uint8_t> report) override;
