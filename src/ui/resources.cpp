@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QPalette>
 #include <QFileInfo>
 
 #include "core/trace.h"
@@ -65,6 +66,13 @@ bool ResourceManager::apply_theme(QApplication& app) const {
     ThemeFont theme = LiftUniversalFont(QString::fromUtf8(file.readAll()));
     // Set before the sheet, so no widget is polished with the old font.
     if (theme.font) QApplication::setFont(*theme.font);
+    if (theme.text) {
+        // What a "color" given to every widget sets, in every state.
+        QPalette palette = QApplication::palette();
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(QPalette::All, role, *theme.text);
+        QApplication::setPalette(palette);
+    }
     app.setStyleSheet(theme.sheet);
     return true;
 }

@@ -3,6 +3,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <vector>
+
 namespace vantorel::ui {
 
 namespace {
@@ -55,10 +58,41 @@ QStringList Families(const QString& value) {
     return families;
 }
 
+// The font of a universal rule when both its family and its size are there
+// and readable; their declarations go to `lifted`.
+std::optional<QFont> FontOf(const QString& sheet, qsizetype block_begin, qsizetype block_end,
+                            std::vector<Declaration>* lifted) {
+    const Declaration family = Find(sheet, block_begin, block_end, QLatin1String("font-family"));
+    const Declaration size = Find(sheet, block_begin, block_end, QLatin1String("font-size"));
+    if (family.begin < 0 || size.begin < 0) return std::nullopt;
+    const QStringList families = Families(family.value);
+    if (families.isEmpty()) return std::nullopt;
+
+    QFont font;
+    font.setFamilies(families);
+    if (size.value.size() < 3) return std::nullopt;
+    const QString unit = size.value.right(2).toLower();
+    bool number = false;
+    const double amount = QStringView(size.value).chopped(2).trimmed().toDouble(&number);
+    if (!number || !(amount > 0 && amount <= 1000)) return std::nullopt;
+    if (unit == u"px") {
+        if (amount != static_cast<int>(amount)) return std::nullopt;
+        font.setPixelSize(static_cast<int>(amount));
+    } else if (unit == u"pt") {
+        font.setPointSizeF(amount);
+    } else {
+        return std::nullopt;
+    }
+    lifted->push_back(family);
+    lifted->push_back(size);
+    return font;
+}
+
 }  // namespace
 
 ThemeFont LiftUniversalFont(const QString& sheet) {
-    ThemeFont result{std::nullopt, sheet};
+    ThemeFont result;
+    result.sheet = sheet;
     // The first rule whose whole selector is "*" (a selector list such as
     // "*, QLabel" is left alone).
     qsizetype block_begin = -1;
@@ -84,34 +118,19 @@ ThemeFont LiftUniversalFont(const QString& sheet) {
     }
     if (block_begin < 0) return result;
 
-    const Declaration family = Find(sheet, block_begin, block_end, QLatin1String("font-family"));
-    const Declaration size = Find(sheet, block_begin, block_end, QLatin1String("font-size"));
-    if (family.begin < 0 || size.begin < 0) return result;
-    const QStringList families = Families(family.value);
-    if (families.isEmpty()) return result;
-
-    QFont font;
-    font.setFamilies(families);
-    if (size.value.size() < 3) return result;
-    const QString unit = size.value.right(2).toLower();
-    bool number = false;
-    const double amount = QStringView(size.value).chopped(2).trimmed().toDouble(&number);
-    if (!number || !(amount > 0 && amount <= 1000)) return result;
-    if (unit == u"px") {
-        if (amount != static_cast<int>(amount)) return result;
-        font.setPixelSize(static_cast<int>(amount));
-    } else if (unit == u"pt") {
-        font.setPointSizeF(amount);
-    } else {
-        return result;
+    std::vector<Declaration> lifted;
+    const Declaration color = Find(sheet, block_begin, block_end, QLatin1String("color"));
+    if (color.begin >= 0) {
+        if (const QColor text(color.value); text.isValid()) {
+            result.text = text;
+            lifted.push_back(color);
+        }
     }
+    if (std::optional<QFont> font = FontOf(sheet, block_begin, block_end, &lifted)) result.font = *font;
 
-    // Cut the later declaration first so the earlier one's place holds.
-    const Declaration& first = family.begin < size.begin ? family : size;
-    const Declaration& second = family.begin < size.begin ? size : family;
-    result.sheet.remove(second.begin, second.end - second.begin);
-    result.sheet.remove(first.begin, first.end - first.begin);
-    result.font = font;
+    // Cut from the last declaration back, so the earlier ones' places hold.
+    std::sort(lifted.begin(), lifted.end(), [](const Declaration& a, const Declaration& b) { return a.begin > b.begin; });
+    for (const Declaration& d : lifted) result.sheet.remove(d.begin, d.end - d.begin);
     return result;
 }
 
