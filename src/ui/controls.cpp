@@ -21,6 +21,7 @@
 #include <QTextEdit>
 
 #include "ui/resources.h"
+#include "ui/theme_style.h"
 #include "ui/widgets.h"
 
 namespace vantorel::ui {
@@ -240,15 +241,18 @@ int GetCount(const QWidget* c) {
     return 0;
 }
 
+// Style rules of a control's own, through the theme where it draws the control.
+static void SetOwnRules(QWidget* control, const QString& rules) {
+    if (ThemeStyle* theme = ThemeStyle::of(control)) theme->setOwnRules(control, rules);
+    else control->setStyleSheet(rules);
+}
+
 void SetBkColor(QWidget* control, quint32 argb) {
     if (!control) return;
     control->setProperty(kBkColor, argb);
-    if ((argb >> 24) == 0) {
-        control->setStyleSheet(QString());
-        return;
-    }
-    const QColor color = QColor::fromRgba(argb);
-    control->setStyleSheet(QStringLiteral("background-color: %1;").arg(color.name(QColor::HexArgb)));
+    SetOwnRules(control, (argb >> 24) == 0 ? QString()
+                                           : QStringLiteral("background-color: %1;")
+                                                 .arg(QColor::fromRgba(argb).name(QColor::HexArgb)));
 }
 
 quint32 GetBkColor(const QWidget* control) {
@@ -265,7 +269,7 @@ void SetBkImage(QWidget* control, const QString& resource_path) {
         label->setPixmap(QPixmap(ResourceManager::instance().path(resource_path)));
         return;
     }
-    control->setStyleSheet(QStringLiteral("border-image: url(\"%1\");").arg(ResourceManager::instance().path(resource_path)));
+    SetOwnRules(control, QStringLiteral("border-image: url(\"%1\");").arg(ResourceManager::instance().path(resource_path)));
 }
 
 void ScrollToEnd(QWidget* control) {

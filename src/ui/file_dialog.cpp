@@ -21,6 +21,8 @@
 
 #include <optional>
 
+#include "ui/theme_style.h"
+
 namespace vantorel::ui::portal {
 
 // A file filter as the desktop portal takes it: a name and its glob
@@ -252,6 +254,9 @@ QString ChooseFile(QWidget* owner, const FileChoice& choice) {
     // Our theme styles the dialog's views and header too (see the theme's
     // file dialog section); its object name lets a theme find it.
     dialog.setObjectName(QStringLiteral("file_dialog"));
+    // Qt's own dialog is styled by the sheet itself, as it was written for
+    // (rules for its views go through what holds them).
+    if (ThemeStyle* theme = ThemeStyle::of(&dialog)) dialog.setStyleSheet(theme->sheetFor(&dialog));
     dialog.setAcceptMode(choice.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(choice.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("%1 (*.%2 *.%3)").arg(choice.filter_name, choice.suffix.toLower(),

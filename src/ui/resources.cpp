@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QPalette>
 #include <QFileInfo>
+#include <QPalette>
+#include <QStyleFactory>
 
 #include "core/trace.h"
 #include "ui/theme_font.h"
+#include "ui/theme_style.h"
 
 #ifndef VANTOREL_INSTALLED_RES_DIR
 #define VANTOREL_INSTALLED_RES_DIR ""
@@ -64,7 +66,11 @@ bool ResourceManager::apply_theme(QApplication& app) const {
         return false;
     }
     ThemeFont theme = LiftUniversalFont(QString::fromUtf8(file.readAll()));
-    // Set before the sheet, so no widget is polished with the old font.
+    // The style first: a new style brings its own palette.
+    QStyle* current = QApplication::style();
+    if (auto* themed = qobject_cast<ThemeStyle*>(current)) current = themed->baseStyle();
+    QStyle* base = QStyleFactory::create(current->name());
+    QApplication::setStyle(new ThemeStyle(theme.sheet, base ? base : QStyleFactory::create(QStringLiteral("Fusion"))));
     if (theme.font) QApplication::setFont(*theme.font);
     if (theme.text) {
         // What a "color" given to every widget sets, in every state.
@@ -73,7 +79,8 @@ bool ResourceManager::apply_theme(QApplication& app) const {
             palette.setColor(QPalette::All, role, *theme.text);
         QApplication::setPalette(palette);
     }
-    app.setStyleSheet(theme.sheet);
+    // No application sheet: the style asks it once per kind of widget.
+    app.setStyleSheet(QString());
     return true;
 }
 

@@ -47,6 +47,7 @@
 #include "ui/resources.h"
 #include "ui/skin_parser.h"
 #include "ui/startup_warmup.h"
+#include "ui/theme_style.h"
 #include "ui/widgets.h"
 
 namespace vantorel::ui {
@@ -175,6 +176,10 @@ private:
                 if (p.value.type == Value::Type::String) style_from_file(w, p.value.text);
                 continue;
             }
+            if (p.name == u"styleSheet" && p.value.type == Value::Type::String) {
+                set_sheet(w, p.value.text);
+                continue;
+            }
             if (!p.stdset && p.name == u"hidden") hidden = &n != &doc_.root && variant(w, p).toBool();
             apply(w, p, &n == &doc_.root);
         }
@@ -222,8 +227,9 @@ private:
             } else {
                 area->setWidget(w);
                 // Sizing it there styled it already, and the area then asked
-                // it to fill its background: a style sheet decides that.
-                if (w->testAttribute(Qt::WA_WState_Polished) && w->testAttribute(Qt::WA_StyleSheet)) {
+                // it to fill its background: the theme decides that.
+                if (w->testAttribute(Qt::WA_WState_Polished) &&
+                    (w->testAttribute(Qt::WA_StyleSheet) || ThemeStyle::of(w))) {
                     w->style()->unpolish(w);
                     w->style()->polish(w);
                 }
@@ -417,7 +423,14 @@ private:
             note("style sheet not found:", name);
             return;
         }
-        w->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+        set_sheet(w, QString::fromUtf8(sheet.readAll()));
+    }
+
+    // Through the theme where it draws w, so that the theme's rules hold
+    // under it as they do under a sheet set on the widget.
+    static void set_sheet(QWidget* w, const QString& sheet) {
+        if (ThemeStyle* theme = ThemeStyle::of(w)) theme->setScopeSheet(w, sheet);
+        else w->setStyleSheet(sheet);
     }
 
     QString file_path(const QString& name) const { return name.isEmpty() ? name : dir_.absoluteFilePath(name); }

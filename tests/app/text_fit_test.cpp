@@ -94,7 +94,7 @@ protected:
         ASSERT_TRUE(ui::ResourceManager::instance().apply_theme(*qApp));
     }
     void TearDown() override {
-        qApp->setStyleSheet(QString());
+        test::remove_theme();
         QApplication::setFont(before_);
         test::QtEnvironment::use_source_resources();
     }

@@ -32,8 +32,21 @@ using test::pump;
 using test::pump_until;
 using test::report_types;
 
+// The theme, installed before the page is built, as the program does.
+struct Theme {
+    explicit Theme(bool on) : applied(on && ui::ResourceManager::instance().apply_theme(*qApp)) {}
+    ~Theme() {
+        if (applied) test::remove_theme();
+    }
+    Theme(const Theme&) = delete;
+    Theme& operator=(const Theme&) = delete;
+    const bool applied;
+};
+
 class PageUsabilityTest : public ::testing::Test {
 protected:
+    explicit PageUsabilityTest(bool themed = false) : theme(themed) {}
+
     QScrollArea* column() { return h.ctl<QScrollArea>("ms_1_ver_setting"); }
     QScrollBar* bar() { return column()->verticalScrollBar(); }
 
@@ -68,7 +81,13 @@ protected:
         return found;
     }
 
+    Theme theme;
     PageHarness h;
+};
+
+class ThemedPageUsabilityTest : public PageUsabilityTest {
+protected:
+    ThemedPageUsabilityTest() : PageUsabilityTest(true) {}
 };
 
 TEST_F(PageUsabilityTest, TheWheelOverUnfocusedControlsScrollsTheColumnAndChangesNothing) {
@@ -380,11 +399,8 @@ TEST_F(PageUsabilityTest, TabReachesEveryControlAndEachHasAName) {
 }
 
 // The light-effect list opens on the dark theme from edge to edge.
-TEST_F(PageUsabilityTest, TheComboPopupIsDarkToItsEdges) {
-    ASSERT_TRUE(ui::ResourceManager::instance().apply_theme(*qApp));
-    struct Unthemed {
-        ~Unthemed() { qApp->setStyleSheet(QString()); }
-    } unthemed;
+TEST_F(ThemedPageUsabilityTest, TheComboPopupIsDarkToItsEdges) {
+    ASSERT_TRUE(theme.applied);
     h.click(QStringLiteral("ms_1_check_light"));
     auto* combo = h.ctl<QComboBox>("ms_1_combo_light");
     ASSERT_NE(combo, nullptr);
@@ -404,11 +420,8 @@ TEST_F(PageUsabilityTest, TheComboPopupIsDarkToItsEdges) {
 
 // Keyboard users see where they are: each kind of focusable control of the
 // page, drawn with the focus and without, differs along its border.
-TEST_F(PageUsabilityTest, EveryFocusableControlShowsAFocusRing) {
-    ASSERT_TRUE(ui::ResourceManager::instance().apply_theme(*qApp));
-    struct Unthemed {
-        ~Unthemed() { qApp->setStyleSheet(QString()); }
-    } unthemed;
+TEST_F(ThemedPageUsabilityTest, EveryFocusableControlShowsAFocusRing) {
+    ASSERT_TRUE(theme.applied);
     open_all_sections();
     QApplication::setActiveWindow(h.wnd.get());
     auto* profiles = h.ctl<QListWidget>("ms_1_list_profile");

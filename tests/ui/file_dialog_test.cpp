@@ -51,7 +51,7 @@ protected:
         SetFileDialogMemory(nullptr, nullptr);
         SetFileDialogPortalBus(QString());
         LoadQtTranslations(QLocale(QLocale::English));
-        qApp->setStyleSheet(QString());
+        test::remove_theme();
     }
 
     // Opens the dialog; `act` gets it once it is up (after noting where it

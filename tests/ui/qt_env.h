@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -17,6 +18,13 @@
 namespace vantorel::test {
 
 inline QString source_res() { return QStringLiteral(VANTOREL_SOURCE_RES); }
+
+// Undoes ResourceManager::apply_theme's style (the program's own base style
+// stays) and any application sheet a test set.
+inline void remove_theme() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    qApp->setStyleSheet(QString());
+}
 
 class QtEnvironment : public ::testing::Environment {
 public:

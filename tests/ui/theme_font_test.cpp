@@ -105,7 +105,7 @@ TEST(ThemeFontTest, ThemedControlsKeepTheirFonts) {
         QFont font;
         QPalette palette;
         ~Unthemed() {
-            qApp->setStyleSheet(QString());
+            test::remove_theme();
             QApplication::setFont(font);
             QApplication::setPalette(palette);
         }
