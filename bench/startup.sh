@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
 # Start-up (to the first paint, and to the mouse page drawn), memory and idle
-# cost of qv-vantorel against a minimal Qt 6 window (the floor) and, when
+# cost of qv-vantorel against a minimal Qt 6 window (the floor), a plain Qt
+# window of the mouse page's size and controls (the page-sized floor) and, when
 # installed, Piper and Solaar, in one run on a private Xvfb: in demo, with no
 # mouse, and (with umockdev) with the mouse's receiver plugged in at start.
 # Prints the medians of RUNS starts each and the ratios to the floor.
@@ -75,6 +76,8 @@ echo "machine: $(nproc) cores, $(uname -r), $(date -u +%Y-%m-%d)"
 echo "runs: $RUNS, idle period: $IDLE s"
 WRAP=
 measure qt-floor -- "$FLOOR"
+# The same for a plain Qt window of the mouse page's size and controls.
+measure qt-floor-page -- "$FLOOR" --page
 measure qv-vantorel-demo --page-pixel "$PAGE_PIXEL" -- "$APP" --demo
 measure qv-vantorel-no-mouse -- "$APP" --no-demo
 # The receiver emulated in the probe's process (umockdev), the mouse behind
@@ -91,12 +94,16 @@ command -v piper >/dev/null && measure piper -- piper
 command -v solaar >/dev/null && measure solaar -- solaar --window=show
 
 floor=$(value "$qt_floor_line" start_ms)
+page_floor=$(value "${qt_floor_page_line:-}" start_ms)
 for name in qv_vantorel_demo qv_vantorel_no_mouse qv_vantorel_receiver; do
   line_var="${name}_line"
   [ -n "${!line_var:-}" ] || continue
   start=$(value "${!line_var}" start_ms)
   page=$(value "${!line_var}" page_ms)
   ratios="start $(awk "BEGIN{printf \"%.1f\", $start / $floor}") x the floor"
-  [ "$name" = qv_vantorel_no_mouse ] || ratios="$ratios, mouse page drawn $(awk "BEGIN{printf \"%.1f\", $page / $floor}") x"
+  if [ "$name" != qv_vantorel_no_mouse ]; then
+    ratios="$ratios, mouse page drawn $(awk "BEGIN{printf \"%.1f\", $page / $floor}") x"
+    [ -z "$page_floor" ] || ratios="$ratios ($(awk "BEGIN{printf \"%.1f\", $page / $page_floor}") x the page-sized floor)"
+  fi
   echo "$name: $ratios"
 done
