@@ -330,8 +330,7 @@ void ThemeStyle::polish(QWidget* w) {
     if (w->style() != this) return;
     const bool part = IsPart(w);
     const Scopes scopes = scopesOf(w);
-    const QString key = part ? QString() : keyOf(w, scopes);
-    QWidget* stand_in = part ? partStandIn(w) : flatStandIn(w, scopes, key);
+    QWidget* stand_in = part ? partStandIn(w) : flatStandIn(w, scopes, keyOf(w, scopes));
     if (!stand_in) {
         // A part Qt polished while it made the part's owner (a scroll
         // area's bars): looked at again when the owner has its stand-in,
@@ -341,7 +340,6 @@ void ThemeStyle::polish(QWidget* w) {
     }
     Styled& styled = styled_[w];
     styled.scopes = scopes;
-    styled.key = key;
     if (styled.stand_in == stand_in) return;
     release(styled.stand_in);
     styled.stand_in = stand_in;

@@ -88,7 +88,6 @@ private:
     // What a widget was before the theme changed it.
     struct Styled {
         QPointer<QWidget> stand_in;
-        QString key;
         Scopes scopes;
         QPalette palette;
         QFont font;
