@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -157,6 +158,13 @@ Look Render(const std::function<void(QWidget*, const QString&)>& part_sheet) {
     QWidget* popup = s.combo->view()->window();
     look.shots.push_back(Shot(popup));
     s.combo->hidePopup();
+    QMenu menu(s.window.get());
+    menu.addAction(QStringLiteral("Left click"));
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Disabled"))->setEnabled(false);
+    menu.popup(s.window->mapToGlobal(QPoint(20, 20)));
+    look.shots.push_back(Shot(&menu));
+    menu.hide();
     QToolTip::showText(s.caption->mapToGlobal(QPoint(4, 4)), QStringLiteral("Stages the DPI button steps through"),
                        s.caption);
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -192,9 +200,9 @@ TEST_F(ThemeStyleTest, DrawsEveryControlAsTheApplicationSheetWould) {
     ASSERT_EQ(qobject_cast<ThemeStyle*>(QApplication::style()), nullptr);
     const Look sheeted = Render([](QWidget* w, const QString& text) { w->setStyleSheet(text); });
 
-    ASSERT_EQ(themed.shots.size(), 4u) << "window, changed window, combo list, tooltip";
+    ASSERT_EQ(themed.shots.size(), 5u) << "window, changed window, combo list, menu, tooltip";
     ASSERT_EQ(sheeted.shots.size(), themed.shots.size());
-    const char* steps[] = {"first drawing", "after the changes", "combo box list", "tooltip"};
+    const char* steps[] = {"first drawing", "after the changes", "combo box list", "menu", "tooltip"};
     for (std::size_t i = 0; i < themed.shots.size(); ++i) {
         SCOPED_TRACE(steps[i]);
         const QImage& a = themed.shots[i];
