@@ -140,6 +140,8 @@ int main(int argc, char** argv) {
     if (instance.start(SingleInstance::activation_token_from_environment(), ask_compositor) ==
         SingleInstance::Result::WokeOther)
         return 0;
+    // Qt's list of the installed fonts is read beside the rest of the start.
+    ui::QtFontListAhead font_list(warmup ? &*warmup : nullptr);
 
     // The virtual mouse stands in when no real one is there (or on --demo).
     const SessionChoice session = ChooseSession(options->demo, !options->no_demo);
@@ -184,6 +186,7 @@ int main(int argc, char** argv) {
     // heap can begin with its lock held), BlueZ's within two seconds.
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
         if (warmup) warmup->finish();
+        font_list.finish();
         if (bluez && !bluez->wait_opened(std::chrono::seconds(2)))
             trace("bluez: the system bus has not answered in two seconds\n");
     }

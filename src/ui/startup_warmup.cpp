@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QSet>
 #include <QThread>
 
@@ -168,6 +170,29 @@ std::optional<skin::ParseResult> StartupWarmup::take_skin(const QString& file) {
     std::lock_guard lock(g_current_mutex);
     if (!g_current) return std::nullopt;
     return g_current->take(file);
+}
+
+QtFontListAhead::QtFontListAhead(StartupWarmup* warmup) {
+    // These make their font database with the application, before any
+    // thread can ask for it.
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("xcb") && !platform.startsWith(QLatin1String("wayland"))) return;
+    try {
+        thread_ = std::thread([warmup] {
+            if (warmup) warmup->wait_for_fonts();
+            // Every function of Qt's font database may be called from any
+            // thread; the first call reads the list under its lock.
+            QFontDatabase::families();
+        });
+    } catch (const std::system_error&) {
+        // No thread: Qt reads the list when the first text needs it.
+    }
+}
+
+QtFontListAhead::~QtFontListAhead() { finish(); }
+
+void QtFontListAhead::finish() {
+    if (thread_.joinable()) thread_.join();
 }
 
 QStringList StartupWarmup::unclaimed() const {

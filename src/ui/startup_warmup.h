@@ -65,4 +65,25 @@ private:
     std::thread thread_;
 };
 
+// Qt's list of the installed fonts (every family and style fontconfig
+// knows), read on a thread of its own once the application exists, while
+// the start goes on; the window's first text waits for it only when it is
+// not done by then. Declared after the application: it ends first.
+class QtFontListAhead {
+public:
+    // Reads nothing where the platform makes its font database only when
+    // first asked (offscreen, minimal): two threads could make it at once.
+    // `warmup`, when given, has set fontconfig up before the list is read.
+    explicit QtFontListAhead(StartupWarmup* warmup);
+    ~QtFontListAhead();
+    QtFontListAhead(const QtFontListAhead&) = delete;
+    QtFontListAhead& operator=(const QtFontListAhead&) = delete;
+
+    // Returns once the list is read (at once when it is not being read).
+    void finish();
+
+private:
+    std::thread thread_;
+};
+
 }  // namespace vantorel::ui

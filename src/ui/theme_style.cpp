@@ -36,6 +36,16 @@ namespace {
 constexpr const char* kLimitMarks[4] = {"_q_stylesheet_minw", "_q_stylesheet_minh", "_q_stylesheet_maxw",
                                         "_q_stylesheet_maxh"};
 
+// Size limit i (as kLimitMarks) of w set to that of from, or to Qt's default.
+void SetLimit(QWidget* w, int i, const QWidget* from) {
+    switch (i) {
+    case 0: w->setMinimumWidth(from ? from->minimumWidth() : 0); break;
+    case 1: w->setMinimumHeight(from ? from->minimumHeight() : 0); break;
+    case 2: w->setMaximumWidth(from ? from->maximumWidth() : QWIDGETSIZE_MAX); break;
+    default: w->setMaximumHeight(from ? from->maximumHeight() : QWIDGETSIZE_MAX); break;
+    }
+}
+
 struct Maker {
     const QMetaObject* type;
     QWidget* (*make)(QWidget* parent);
@@ -366,6 +376,20 @@ void ThemeStyle::unpolish(QWidget* w) {
     QProxyStyle::unpolish(w);
 }
 
+// Which size limits the sheet set on a stand-in, read once: a stand-in
+// draws many widgets, and reading a mark by name searches every class's
+// properties first.
+quint8 ThemeStyle::limitMarks(const QWidget* stand_in) {
+    const auto it = limit_marks_.constFind(stand_in);
+    if (it != limit_marks_.cend()) return *it;
+    quint8 marks = 0;
+    for (int i = 0; i < 4; ++i)
+        if (stand_in->property(kLimitMarks[i]).toBool()) marks |= quint8(1u << i);
+    limit_marks_.insert(stand_in, marks);
+    connect(stand_in, &QObject::destroyed, this, [this](QObject* o) { limit_marks_.remove(o); });
+    return marks;
+}
+
 // What the sheet did to the stand-in as it polished it, done to w.
 void ThemeStyle::takeOver(QWidget* w, QWidget* stand_in, Styled& styled) {
     // As under a sheet, nothing comes down from the parent: a list's text
@@ -392,16 +416,12 @@ void ThemeStyle::takeOver(QWidget* w, QWidget* stand_in, Styled& styled) {
     }
     palette.setResolveMask(~QPalette::ResolveMask(0));
     if (palette != w->palette() || w->palette().resolveMask() != palette.resolveMask()) w->setPalette(palette);
+    const quint8 marks = limitMarks(stand_in);
     for (int i = 0; i < 4; ++i) {
-        const bool set = stand_in->property(kLimitMarks[i]).toBool();
+        const bool set = marks & (1u << i);
         if (!set && !styled.limits[i]) continue;
         styled.limits[i] = set;
-        switch (i) {
-        case 0: w->setMinimumWidth(set ? stand_in->minimumWidth() : 0); break;
-        case 1: w->setMinimumHeight(set ? stand_in->minimumHeight() : 0); break;
-        case 2: w->setMaximumWidth(set ? stand_in->maximumWidth() : QWIDGETSIZE_MAX); break;
-        default: w->setMaximumHeight(set ? stand_in->maximumHeight() : QWIDGETSIZE_MAX); break;
-        }
+        SetLimit(w, i, set ? stand_in : nullptr);
     }
     if (stand_in->testAttribute(Qt::WA_Hover)) w->setAttribute(Qt::WA_Hover);
     if (stand_in->testAttribute(Qt::WA_StyledBackground) && TakesStyledBackground(w))
@@ -423,15 +443,8 @@ void ThemeStyle::giveBack(QWidget* w, Styled& styled) {
         w->setFont(styled.font);
         w->setPalette(styled.palette);
     }
-    for (int i = 0; i < 4; ++i) {
-        if (!styled.limits[i]) continue;
-        switch (i) {
-        case 0: w->setMinimumWidth(0); break;
-        case 1: w->setMinimumHeight(0); break;
-        case 2: w->setMaximumWidth(QWIDGETSIZE_MAX); break;
-        default: w->setMaximumHeight(QWIDGETSIZE_MAX); break;
-        }
-    }
+    for (int i = 0; i < 4; ++i)
+        if (styled.limits[i]) SetLimit(w, i, nullptr);
 }
 
 void ThemeStyle::repolish(QWidget* w) {

@@ -103,6 +103,7 @@ private:
     QWidget* partStandIn(QWidget* w);
     QWidget* host(const Scopes& scopes);
     QString keyOf(const QWidget* w, const Scopes& scopes) const;
+    quint8 limitMarks(const QWidget* stand_in);
     void takeOver(QWidget* w, QWidget* stand_in, Styled& styled);
     void giveBack(QWidget* w, Styled& styled);
     void repolish(QWidget* w);
@@ -125,6 +126,8 @@ private:
     // Stand-ins with rules of their own: how many widgets they draw, and their keys.
     QHash<QWidget*, int> own_uses_;
     QHash<QWidget*, QString> own_keys_;
+    // Per stand-in, the size limits the sheet set on it (limitMarks).
+    QHash<const QObject*, quint8> limit_marks_;
     // Per class, which of attributes_ it declares as properties.
     mutable QHash<const QMetaObject*, QList<bool>> declared_;
 };
