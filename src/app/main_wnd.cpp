@@ -124,8 +124,7 @@ void CMainWnd::InitWindow() {
         if (links_after_paint_) QTimer::singleShot(kPageLatestMs, this, &CMainWnd::finish_start);
         return;
     }
-    refresh_device_tab();
-    refresh_status();
+    refresh_link_views();
     // Not shown (started in the tray) or never exposed: the page comes a
     // moment later all the same.
     QTimer::singleShot(kPageLatestMs, this, &CMainWnd::EnsurePage);
@@ -148,8 +147,7 @@ void CMainWnd::EnsurePage() {
     }
     page_->Init();
     page_->LoadLibraries();
-    refresh_device_tab();
-    refresh_status();
+    refresh_link_views();
     RefreshTrayMenu();
     if (!links_after_paint_) finish_start();
 }
@@ -254,8 +252,13 @@ void CMainWnd::RefreshAutoSwitch() {
     refresh_status();
 }
 
-void CMainWnd::refresh_status() {
+void CMainWnd::refresh_link_views() {
     const LinkReport report = links_->query();
+    refresh_device_tab(report);
+    refresh_status(report);
+}
+
+void CMainWnd::refresh_status(const LinkReport& report) {
     QString tip = TrayTooltip(report, demo_);
     if (auto_profiles_ && !auto_profiles_->switched_to().empty()) {
         tip += QLatin1Char('\n') + ui::Tr(QStringLiteral("auto_switched_text"))
@@ -311,8 +314,7 @@ void CMainWnd::open_demo_menu() {
 void CMainWnd::OnLanguageChanged() {
     apply_title();
     RefreshTrayMenu();
-    refresh_device_tab();
-    refresh_status();
+    refresh_link_views();
 }
 
 void CMainWnd::Notify(const ui::Notification& msg) {
@@ -368,8 +370,7 @@ void CMainWnd::DestroyWindow() {
     emit finished();
 }
 
-void CMainWnd::refresh_device_tab() {
-    const LinkReport report = links_->query();
+void CMainWnd::refresh_device_tab(const LinkReport& report) {
     const bool connected = report.access == MouseAccess::Connected;
     if (connected && mouse_awaited_) {
         mouse_awaited_ = false;
@@ -409,10 +410,7 @@ void CMainWnd::refresh_device_tab() {
     }
 }
 
-void CMainWnd::OnLinksChanged() {
-    refresh_device_tab();
-    refresh_status();
-}
+void CMainWnd::OnLinksChanged() { refresh_link_views(); }
 
 void CMainWnd::ShowDpiPopup(std::int64_t dpi_code) { show_dpi_popup(dpi_code); }
 
@@ -477,7 +475,7 @@ void CMainWnd::OnTimer(int id) {
         // The mouse found at start did not come up: the view for no mouse.
         KillTimer(id);
         mouse_awaited_ = false;
-        refresh_device_tab();
+        refresh_device_tab(links_->query());
         return;
     case kTimerScrollSettings:
         KillTimer(id);

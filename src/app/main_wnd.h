@@ -180,8 +180,12 @@ private:
     // Loads the input hook library and opens the page's links, once.
     void finish_start();
     void apply_title();
-    void refresh_device_tab();
-    void refresh_status();
+    // The tab and the tray's tooltip and battery, from one look at the
+    // links (which, with none up, looks at the device nodes).
+    void refresh_link_views();
+    void refresh_device_tab(const LinkReport& report);
+    void refresh_status(const LinkReport& report);
+    void refresh_status() { refresh_status(links_->query()); }
     void show_dpi_popup(std::int64_t dpi_code);
     void close_dpi_popup();
     void open_demo_menu();

@@ -52,10 +52,16 @@ class FixedLinkPresence : public LinkPresence {
 public:
     explicit FixedLinkPresence(LinkReport report = {}) : report_(std::move(report)) {}
     void set(LinkReport report) { report_ = std::move(report); }
-    LinkReport query() const override { return report_; }
+    LinkReport query() const override {
+        ++queries_;
+        return report_;
+    }
+    // How often it was asked: with no link up, each look reads the device nodes.
+    int queries() const { return queries_; }
 
 private:
     LinkReport report_;
+    mutable int queries_ = 0;
 };
 
 

@@ -126,6 +126,16 @@ TEST_F(MainWndTest, StartsWithThePageHostedAndTheNoMouseView) {
     EXPECT_FALSE(ui::IsVisible(wnd_->FindControl(QStringLiteral("demo_badge"))));
 }
 
+// With no link up, a look at the links reads every device node: the start
+// and each change of the links look once, not once for the tab and again
+// for the tray.
+TEST_F(MainWndTest, TheStartAndALinkChangeLookAtTheDeviceNodesOnce) {
+    create();
+    EXPECT_EQ(links_->queries(), 1);
+    wnd_->OnLinksChanged();
+    EXPECT_EQ(links_->queries(), 2);
+}
+
 TEST_F(MainWndTest, DemoShowsTheMousePageAndSaysSo) {
     wnd_->SetDemo(true);
     wnd_->SetLinkPresence(std::make_shared<DemoLinkPresence>());
