@@ -71,8 +71,9 @@ private:
 // not done by then. Declared after the application: it ends first.
 class QtFontListAhead {
 public:
-    // Reads nothing where the platform makes its font database only when
-    // first asked (offscreen, minimal): two threads could make it at once.
+    // Reads only on X11 and Wayland, whose platforms make their font
+    // database with the application; one made when first asked could be
+    // made by two threads at once. Elsewhere the first text reads the list.
     // `warmup`, when given, has set fontconfig up before the list is read.
     explicit QtFontListAhead(StartupWarmup* warmup);
     ~QtFontListAhead();
