@@ -181,9 +181,10 @@ int main(int argc, char** argv) {
         [&window_settings](const QString& folder) { window_settings.setValue(QStringLiteral("file_folder"), folder); });
     ConnectMousePage(window, mouse_page);
     // With no address for the session bus, asking for it makes the bus
-    // library start one (dbus-launch, forked): the warm-up and BlueZ's
-    // opening end first (a child forked while another thread is inside the
-    // heap can begin with its lock held), BlueZ's within two seconds.
+    // library start one (dbus-launch, forked): the warm-up, the font list
+    // and BlueZ's opening end first (a child forked while another thread is
+    // inside the heap can begin with its lock held), BlueZ's within two
+    // seconds.
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
         if (warmup) warmup->finish();
         font_list.finish();
