@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
     ui::SetFileDialogMemory(
         [&window_settings] { return window_settings.value(QStringLiteral("file_folder")).toString(); },
         [&window_settings](const QString& folder) { window_settings.setValue(QStringLiteral("file_folder"), folder); });
-    ConnectMousePage(window, mouse_page);
+    ConnectMousePage(window, mouse_page, session.nodes_at_start);
     // With no address for the session bus, asking for it makes the bus
     // library start one (dbus-launch, forked): the warm-up, the font list
     // and BlueZ's opening end first (a child forked while another thread is

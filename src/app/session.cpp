@@ -23,15 +23,31 @@
 
 namespace vantorel {
 
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+namespace {
+
+// The first node this user may not open, for the window to name.
+LinkReport NodesReport(const std::vector<PresentDevice>& present) {
+    for (const PresentDevice& device : present) {
+        if (!device.accessible) return {MouseAccess::NoPermission, device.devnode};
+    }
+    return {};
+}
+
+}  // namespace
+#endif
+
 SessionChoice ChooseSession(bool demo_forced, bool demo_allowed) {
     if (demo_forced) return {true, true, "asked for with --demo", true};
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     const std::vector<PresentDevice> present = enumerate_present();
-    if (present.empty() && !demo_allowed) return {false, false, "no mouse found and no demo wanted; watching for one"};
+    const LinkReport nodes = NodesReport(present);
+    if (present.empty() && !demo_allowed)
+        return {false, false, "no mouse found and no demo wanted; watching for one", false, nodes};
     if (present.empty()) return {true, false, "no receiver, cable or Bluetooth mouse found; watching for one", true};
     // Found but not to be opened (no udev rule): the window explains that.
     const bool openable = std::any_of(present.begin(), present.end(), [](const PresentDevice& d) { return d.accessible; });
-    return {false, false, std::to_string(present.size()) + " device node(s) of the mouse found", openable};
+    return {false, false, std::to_string(present.size()) + " device node(s) of the mouse found", openable, nodes};
 #else
     return {true, true, "built without the device links", true};
 #endif
@@ -101,6 +117,18 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
     return std::make_unique<CMS_1_Page>(std::move(setup));
 }
 
+PageLinkPresence::PageLinkPresence(const LinkState& links, std::function<bool()> probe_devices, Look look,
+                                   std::optional<LinkReport> seen)
+    : links_(links), probe_(std::move(probe_devices)), look_(std::move(look)), looked_(std::move(seen)) {}
+
+LinkReport PageLinkPresence::LookAtDeviceNodes() {
+#ifdef VANTOREL_HAVE_DEVICE_LINUX
+    return NodesReport(enumerate_present());
+#else
+    return {};
+#endif
+}
+
 LinkReport PageLinkPresence::query() const {
     if (links_.any()) {
         LinkReport report{MouseAccess::Connected, {}};
@@ -114,23 +142,25 @@ LinkReport PageLinkPresence::query() const {
         report.charging = links_.battery_charging.load() != 0;
         return report;
     }
-#ifdef VANTOREL_HAVE_DEVICE_LINUX
-    if (probe_ && probe_()) {
-        for (const PresentDevice& device : enumerate_present()) {
-            if (!device.accessible) return {MouseAccess::NoPermission, device.devnode};
-        }
+    if (!probe_ || !probe_() || !look_) return {};
+    // Counted before the look: a change during it makes the next query look again.
+    const unsigned changes = links_.device_changes.load();
+    if (!looked_ || looked_at_changes_ != changes) {
+        looked_ = look_();
+        looked_at_changes_ = changes;
     }
-#endif
-    return {};
+    return *looked_;
 }
 
-void ConnectMousePage(CMainWnd& window, CMS_1_Page& page) {
+void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, std::optional<LinkReport> nodes_at_start) {
     // The tab, the tray and the DPI popup follow the session.
     page.session().add_observer(&window);
     CMainWnd::DeviceHooks hooks;
     hooks.on_shutdown = [&page] { page.Shutdown(); };
     window.SetDeviceHooks(std::move(hooks));
-    window.SetLinkPresence(std::make_shared<PageLinkPresence>(page.links(), [&page] { return !page.demo_active(); }));
+    window.SetLinkPresence(std::make_shared<PageLinkPresence>(
+        page.links(), [&page] { return !page.demo_active(); }, PageLinkPresence::LookAtDeviceNodes,
+        std::move(nodes_at_start)));
     window.SetDemo(page.demo_active());
     window.SetDemoMouse([&page] { return page.session().demo_mouse(); });
     page.SetDemoEndedHandler([&window] { window.SetDemo(false); });

@@ -30,6 +30,9 @@ struct SessionChoice {
     // receiver, cable or Bluetooth mouse found that can be opened (its link
     // comes up a moment later).
     bool mouse_at_start = false;
+    // What the device nodes said at the choice, for the window's first look:
+    // absent, or the first node this user may not open. Unset: not looked.
+    std::optional<LinkReport> nodes_at_start = std::nullopt;
 };
 
 // The virtual mouse stands in when asked for (--demo), when the program was
@@ -55,15 +58,24 @@ std::unique_ptr<CMS_1_Page> MakeMousePage(const SessionChoice& choice, std::opti
 // so the window can explain it.
 class PageLinkPresence : public LinkPresence {
 public:
+    // With no link up: what the device nodes say (every matching node is
+    // read, so a look is kept until the device watch sees a change).
+    using Look = std::function<LinkReport()>;
+    static LinkReport LookAtDeviceNodes();
+
     // `probe_devices` says whether to look for devices that cannot be opened
-    // (not while the virtual mouse stands in).
-    PageLinkPresence(const LinkState& links, std::function<bool()> probe_devices)
-        : links_(links), probe_(std::move(probe_devices)) {}
+    // (not while the virtual mouse stands in). `seen` is a look taken
+    // earlier in the start, before any device change was counted.
+    PageLinkPresence(const LinkState& links, std::function<bool()> probe_devices, Look look = LookAtDeviceNodes,
+                     std::optional<LinkReport> seen = {});
     LinkReport query() const override;
 
 private:
     const LinkState& links_;
     std::function<bool()> probe_;
+    Look look_;
+    mutable std::optional<LinkReport> looked_;
+    mutable unsigned looked_at_changes_ = 0;  // links_.device_changes when looked
 };
 
 // Hooks the page into the window (which owns it): the window observes the
@@ -71,7 +83,8 @@ private:
 // battery, the DPI popup the mouse's DPI button), the window's destruction
 // ends the session, and a clean exit (the tray's "exit", the desktop closing
 // the window or ending the session) saves edits the library file does not
-// hold yet, telling the user when that fails.
-void ConnectMousePage(CMainWnd& window, CMS_1_Page& page);
+// hold yet, telling the user when that fails. `nodes_at_start` is what the
+// session's choice saw among the device nodes.
+void ConnectMousePage(CMainWnd& window, CMS_1_Page& page, std::optional<LinkReport> nodes_at_start = {});
 
 }  // namespace vantorel

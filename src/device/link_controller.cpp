@@ -85,6 +85,7 @@ std::function<void()> LinkController::device_change_notifier() {
 
 void LinkController::drain_device_changes() {
     while (auto change = changes_.pop()) {
+        links_.device_changes.fetch_add(1);
         if (options_.device_change_tap) options_.device_change_tap(*change);
         const DeviceKind kind = classify_device(*change);
         if (change->arrival && kind != DeviceKind::Other && options_.on_real_arrival) options_.on_real_arrival();

@@ -25,6 +25,10 @@ struct LinkState {
     // whether the mouse charges. For the tray and the low-battery warning.
     std::atomic<int> battery_percent{-1};
     std::atomic<int> battery_charging{0};
+    // Counts the arrivals and removals of the mouse's devices the device
+    // watch reported, and the watch's start: whoever keeps what it found
+    // among the device nodes looks again once this has moved.
+    std::atomic<unsigned> device_changes{0};
 
     // Precedence when several links are up: cable, then receiver, then Bluetooth LE.
     ConnectionMode mode() const {

@@ -146,8 +146,12 @@ void MouseSession::start() {
 
 void MouseSession::open() {
     if (!controller_ || shut_down_) return;
-    if (setup_.start_device_monitor)
+    if (setup_.start_device_monitor) {
         device_monitor_ = setup_.start_device_monitor(changes_, controller_->device_change_notifier());
+        // What was found among the device nodes before the watch began may
+        // have changed unseen.
+        links_.device_changes.fetch_add(1);
+    }
     controller_->OpenWirelessDevices();
     if (setup_.demo_mouse && !demo_ended_ && !heartbeat_) {
         // A real mouse reports its battery every few seconds; without it the

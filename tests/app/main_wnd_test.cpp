@@ -136,6 +136,51 @@ TEST_F(MainWndTest, TheStartAndALinkChangeLookAtTheDeviceNodesOnce) {
     EXPECT_EQ(links_->queries(), 2);
 }
 
+// Reading every device node on each look of the window (the start's, each
+// link change's) is kept from the look before until the device watch counts
+// a change; a look the session's choice took serves the first.
+TEST(PageLinkPresenceTest, ALookAtTheDeviceNodesIsKeptUntilADeviceChanges) {
+    LinkState links;
+    bool probe = true;
+    int looks = 0;
+    const PageLinkPresence presence(
+        links, [&probe] { return probe; },
+        [&looks] {
+            ++looks;
+            return LinkReport{MouseAccess::NoPermission, "/dev/hidraw" + std::to_string(looks)};
+        },
+        LinkReport{MouseAccess::NoPermission, "/dev/hidraw0"});
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        MouseAccess access;
+        const char* device;
+        int looks;
+    };
+    const Step steps[] = {
+        {"the choice's look", [] {}, MouseAccess::NoPermission, "/dev/hidraw0", 0},
+        {"asked again", [] {}, MouseAccess::NoPermission, "/dev/hidraw0", 0},
+        {"a device changed", [&] { links.device_changes.fetch_add(1); }, MouseAccess::NoPermission, "/dev/hidraw1", 1},
+        {"asked again", [] {}, MouseAccess::NoPermission, "/dev/hidraw1", 1},
+        {"a link came up", [&] { links.wireless_connected.store(1); }, MouseAccess::Connected, "", 1},
+        {"it went, the virtual mouse stands in",
+         [&] {
+             links.wireless_connected.store(0);
+             links.device_changes.fetch_add(1);
+             probe = false;
+         },
+         MouseAccess::Absent, "", 1},
+        {"it stepped aside", [&] { probe = true; }, MouseAccess::NoPermission, "/dev/hidraw2", 2},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        const LinkReport report = presence.query();
+        EXPECT_EQ(report.access, step.access) << step.what;
+        EXPECT_EQ(report.device, step.device) << step.what;
+        EXPECT_EQ(looks, step.looks) << step.what;
+    }
+}
+
 TEST_F(MainWndTest, DemoShowsTheMousePageAndSaysSo) {
     wnd_->SetDemo(true);
     wnd_->SetLinkPresence(std::make_shared<DemoLinkPresence>());

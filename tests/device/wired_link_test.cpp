@@ -216,6 +216,9 @@ TEST_F(WiredTest, DeviceChangesAreRoutedByWhatTheyAre) {
     h.device_change(true, "/dev/hidraw4");
     h.loop.process_pending();
     EXPECT_TRUE(h.ctl->wireless().arrival_pending());
+    // Every change is counted, whatever it was: the window's look at the
+    // device nodes is kept until the count moves.
+    EXPECT_EQ(h.links.device_changes.load(), 5u);
 }
 
 // ---------------------------------------------------------------------------

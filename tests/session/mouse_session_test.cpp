@@ -229,8 +229,12 @@ TEST_F(DemoSessionTest, TheVirtualMouseKeepsItsLinkUpUntilARealMouseArrivesThenS
     settle();
     heard.take();
 
-    // A receiver arrives through the device watch, twice.
+    // The watch's start counts as a change of the devices (what was seen
+    // before it may be out of date), and so does each arrival.
+    EXPECT_EQ(session->links().device_changes.load(), 1u);
+    // A receiver arrives through the device watch, twice (each time its two nodes).
     for (int i = 0; i < 2; ++i) rig.receiver_change(true);
+    EXPECT_EQ(session->links().device_changes.load(), 5u);
     EXPECT_FALSE(session->demo_active());
     EXPECT_EQ(left_demo, 1);
     EXPECT_EQ(heard.take(), std::vector<std::string>{"demo ended"});
