@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QSettings>
 #include <QStyleFactory>
+#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -36,6 +37,9 @@
 using namespace vantorel;
 
 namespace {
+
+// BlueZ opens once the window is drawn, or this long after it was shown.
+constexpr int kBluezLatestMs = 250;
 
 // --help and --version are answered before the window system is touched, so
 // they work without a display. Returns -1 when neither was asked for.
@@ -164,8 +168,14 @@ int main(int argc, char** argv) {
     HeapTrimAfterApply heap_trim;
     // BlueZ is reached over the system bus: some milliseconds on a desktop,
     // and as long as the bus library waits when the bus is stuck. It opens
-    // on a thread of its own; the window does not wait for it.
-    const std::shared_ptr<BleGattAhead> bluez = session.forced ? nullptr : OpenBluezAhead();
+    // on a thread of its own once the window is drawn (below): the window
+    // neither waits for it nor shares the processor with it (nor with the
+    // bus daemon answering it) while it is built.
+    const std::shared_ptr<BleGattAhead> bluez =
+        session.forced ? nullptr : OpenBluezAhead(BleGattAhead::Start::OnBegin);
+    const auto open_bluez = [bluez] {
+        if (bluez) bluez->begin();
+    };
     std::unique_ptr<CMS_1_Page> page = MakeMousePage(session, std::move(data_folder), bluez);
     CMS_1_Page& mouse_page = *page;
     mouse_page.session().add_observer(&heap_trim);
@@ -182,9 +192,9 @@ int main(int argc, char** argv) {
     ConnectMousePage(window, mouse_page, session.nodes_at_start);
     // With no address for the session bus, asking for it makes the bus
     // library start one (dbus-launch, forked): the warm-up, the font list
-    // and BlueZ's opening end first (a child forked while another thread is
-    // inside the heap can begin with its lock held), BlueZ's within two
-    // seconds.
+    // and an open of BlueZ under way end first (a child forked while another
+    // thread is inside the heap can begin with its lock held), BlueZ's within
+    // two seconds. (BlueZ's open begins once the window is drawn.)
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
         if (warmup) warmup->finish();
         font_list.finish();
@@ -247,10 +257,17 @@ int main(int argc, char** argv) {
     if (options->hidden && window.Tray().IsCreated()) {
         trace("main window: started hidden in the tray\n");
         set_icon();
+        open_bluez();
     } else {
         window.ShowWindow();
         trace("main window: shown\n");
-        ui::CallAfterFirstPaint(&window, set_icon);
+        ui::CallAfterFirstPaint(&window, [set_icon, open_bluez] {
+            set_icon();
+            open_bluez();
+        });
+        // Also when the desktop does not draw the window soon (another
+        // workspace, a compositor that holds it back).
+        QTimer::singleShot(kBluezLatestMs, &window, open_bluez);
     }
     ReturnFreedMemoryLater();
     return QApplication::exec();

@@ -53,11 +53,12 @@ SessionChoice ChooseSession(bool demo_forced, bool demo_allowed) {
 #endif
 }
 
-std::shared_ptr<BleGattAhead> OpenBluezAhead() {
+std::shared_ptr<BleGattAhead> OpenBluezAhead(BleGattAhead::Start start) {
 #ifdef VANTOREL_HAVE_DEVICE_LINUX
     // Without a system bus there is no Bluetooth LE stack.
-    return std::make_shared<BleGattAhead>([]() -> std::shared_ptr<BleGatt> { return BluezTransport::open(); });
+    return std::make_shared<BleGattAhead>([]() -> std::shared_ptr<BleGatt> { return BluezTransport::open(); }, start);
 #else
+    (void)start;
     return nullptr;
 #endif
 }

@@ -42,9 +42,10 @@ struct SessionChoice {
 // view and waits for one.
 SessionChoice ChooseSession(bool demo_forced, bool demo_allowed = true);
 
-// BlueZ on the system bus, opened on a thread of its own from now on; null
-// when the program was built without the device backends.
-std::shared_ptr<BleGattAhead> OpenBluezAhead();
+// BlueZ on the system bus, opened on a thread of its own from now on (or
+// from its begin()); null when the program was built without the device
+// backends.
+std::shared_ptr<BleGattAhead> OpenBluezAhead(BleGattAhead::Start start = BleGattAhead::Start::Now);
 
 // The page for the choice: the virtual mouse on its 2.4 GHz receiver for a
 // demo; hidapi, the wired driver library, BlueZ and the udev device watch

@@ -12,6 +12,7 @@ namespace vantorel {
 struct BleGattAhead::State {
     mutable std::mutex mutex;
     mutable std::condition_variable ended_changed;
+    bool begun = false;     // the open has started
     bool ended = false;     // the open has ended
     bool released = false;  // the object is gone: a late stack is closed
     bool wants_notifications = false;
@@ -21,7 +22,17 @@ struct BleGattAhead::State {
     std::function<void(bool)> presence;
 };
 
-BleGattAhead::BleGattAhead(Opener open) : state_(std::make_shared<State>()) {
+BleGattAhead::BleGattAhead(Opener open, Start start) : state_(std::make_shared<State>()), held_(std::move(open)) {
+    if (start == Start::Now) begin();
+}
+
+void BleGattAhead::begin() {
+    if (!held_) return;
+    Opener open = std::exchange(held_, nullptr);
+    {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->begun = true;
+    }
     try {
         std::thread([state = state_, open] { arrive(state, open()); }).detach();
     } catch (const std::system_error&) {
@@ -94,7 +105,7 @@ void BleGattAhead::set_fallback(std::shared_ptr<BleGatt> fallback) {
 
 bool BleGattAhead::wait_opened(std::chrono::milliseconds longest) const {
     std::unique_lock<std::mutex> lock(state_->mutex);
-    return state_->ended_changed.wait_for(lock, longest, [this] { return state_->ended; });
+    return state_->ended_changed.wait_for(lock, longest, [this] { return !state_->begun || state_->ended; });
 }
 
 std::shared_ptr<BleGatt> BleGattAhead::stack() const {

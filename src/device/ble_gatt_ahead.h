@@ -20,10 +20,14 @@ class BleGattAhead final : public BleGatt {
 public:
     using Opener = std::function<std::shared_ptr<BleGatt>()>;
 
+    // Now: `open` starts at once; OnBegin: when begin() is called (a start
+    // whose window should not share the processor with it).
+    enum class Start { Now, OnBegin };
+
     // Starts `open` on a thread of its own, or runs it here when no thread
     // can be made. A null result means there is no stack: the fallback, when
     // one is set by then, stands in.
-    explicit BleGattAhead(Opener open);
+    explicit BleGattAhead(Opener open, Start start = Start::Now);
     // Does not wait for an open still under way: the stack it brings is
     // closed when it comes.
     ~BleGattAhead() override;
@@ -33,8 +37,10 @@ public:
     // The stack to use when the open finds none (the virtual mouse's, in a
     // demo). Ignored once the open has ended.
     void set_fallback(std::shared_ptr<BleGatt> fallback);
-    // Waits until the open has ended, with or without a stack, at most
-    // `longest`; true when it has.
+    // The open held back at construction starts now; harmless once started.
+    void begin();
+    // Waits until no open is under way (it has ended, with or without a
+    // stack, or has not begun), at most `longest`; true when none is.
     bool wait_opened(std::chrono::milliseconds longest) const;
 
     int write(std::span<const std::uint8_t> report) override;
@@ -50,6 +56,7 @@ private:
     std::shared_ptr<BleGatt> stack() const;
 
     std::shared_ptr<State> state_;
+    Opener held_;  // until begin()
 };
 
 }  // namespace vantorel

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <future>
+#include <thread>
 #include <vector>
 
 #include "device/ble_gatt_ahead.h"
@@ -68,6 +69,7 @@ struct Case {
     const char* fault;
     bool stack_found;     // the open finds a stack (else the fallback stands in)
     bool subscribe_first; // notifications asked for before the stack came
+    bool held_back;       // the open starts only at begin() (once the window is drawn)
 };
 
 class BleGattAheadCases : public ::testing::TestWithParam<Case> {};
@@ -76,7 +78,13 @@ TEST_P(BleGattAheadCases, WhatTheLinkAskedBeforeTheStackCameReachesIt) {
     const Case& c = GetParam();
     auto stack = std::make_shared<RecordingStack>(true);
     HeldOpen held;
-    BleGattAhead ahead(held.opener());
+    std::atomic<bool> opening{false};
+    BleGattAhead ahead(
+        [&opening, open = held.opener()] {
+            opening = true;
+            return open();
+        },
+        c.held_back ? BleGattAhead::Start::OnBegin : BleGattAhead::Start::Now);
     if (!c.stack_found) ahead.set_fallback(stack);
 
     std::promise<bool> came;
@@ -90,6 +98,13 @@ TEST_P(BleGattAheadCases, WhatTheLinkAskedBeforeTheStackCameReachesIt) {
     const std::uint8_t report[] = {1, 2, 3};
     EXPECT_EQ(ahead.write(report), 0) << "a write before the stack came was reported as done";
 
+    if (c.held_back) {
+        std::this_thread::sleep_for(20ms);
+        EXPECT_FALSE(opening.load()) << "the open began before it was let";
+        EXPECT_TRUE(ahead.wait_opened(0ms)) << "an open not begun was waited for";
+        ahead.begin();
+        ahead.begin();
+    }
     held.release(c.stack_found ? stack : nullptr);
     auto told = came.get_future();
     ASSERT_EQ(told.wait_for(10s), std::future_status::ready) << c.fault << ": the connected mouse was never reported";
@@ -105,8 +120,10 @@ TEST_P(BleGattAheadCases, WhatTheLinkAskedBeforeTheStackCameReachesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Stacks, BleGattAheadCases,
-                         ::testing::Values(Case{"BlueZ found", true, true}, Case{"BlueZ found, no subscription", true, false},
-                                           Case{"no system bus: the fallback", false, true}),
+                         ::testing::Values(Case{"BlueZ found", true, true, false},
+                                           Case{"BlueZ found, no subscription", true, false, false},
+                                           Case{"no system bus: the fallback", false, true, false},
+                                           Case{"held back until the window is drawn", true, true, true}),
                          [](const auto& param) { return std::to_string(param.index); });
 
 TEST(BleGattAhead, AStackThatComesAfterItsOwnerWentIsClosedAndCallsNoOne) {
