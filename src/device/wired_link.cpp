@@ -27,13 +27,17 @@ std::unique_ptr<PluginWiredDriver> PluginWiredDriver::bind(std::span<const std::
     }
     std::unique_ptr<PluginWiredDriver> d(new PluginWiredDriver(std::move(module)));
     const PluginModule& m = *d->module_;
-    const bool complete = look_up(m, "Set_VIDPID", d->set_vid_pid_) &
-                          look_up(m, "Open_DevMonitor", d->open_dev_monitor_) &
-                          look_up(m, "Close_DevMonitor", d->close_dev_monitor_) &
-                          look_up(m, "Open_FeatureDevice", d->open_feature_device_) &
-                          look_up(m, "Close_FeatureDevice", d->close_feature_device_) &
-                          look_up(m, "SetFeature", d->set_feature_) & look_up(m, "GetFeature", d->get_feature_);
-    if (!complete) return nullptr;
+    // Every entry point is looked up (and each missing one traced), not
+    // only those before the first that is missing.
+    const bool found[] = {look_up(m, "Set_VIDPID", d->set_vid_pid_),
+                          look_up(m, "Open_DevMonitor", d->open_dev_monitor_),
+                          look_up(m, "Close_DevMonitor", d->close_dev_monitor_),
+                          look_up(m, "Open_FeatureDevice", d->open_feature_device_),
+                          look_up(m, "Close_FeatureDevice", d->close_feature_device_),
+                          look_up(m, "SetFeature", d->set_feature_),
+                          look_up(m, "GetFeature", d->get_feature_)};
+    for (const bool f : found)
+        if (!f) return nullptr;
     return d;
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: a line on the single-instance socket as the running program
 // reads it (NUL bytes, no newline, over-long, any bytes after the verb).
-// Checks: no crash; only hold, keep, reload and release are accepted, reload
+// Checks: no crash; only hold, keep, reload, release, mouse and auto are
+// accepted (the last four as bare words), reload
 // only with none, changed or full; a hold's folder is absolute, within the
 // path limit and free of NUL bytes, and its line holds no control byte; an
 // accepted request writes back the very line it came from, and a written
@@ -35,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case LibraryRequest::Verb::Release:
             if (line != "release") std::abort();
+            break;
+        case LibraryRequest::Verb::Mouse:
+            if (line != "mouse") std::abort();
+            break;
+        case LibraryRequest::Verb::Auto:
+            if (line != "auto") std::abort();
             break;
     }
     if (parse_library_request(format_library_request(*request)) != request) std::abort();
