@@ -296,9 +296,13 @@ bool LinkSession::settled() const {
             if (links().wireless_connected.load() == 0) return false;
             continue;
         }
+        // Identified since the report above was taken: the same wait.
         WirelessConnection& w = controller().wireless();
-        for (int i = 0; i < w.event_count(); ++i)
-            if (w.event_state(i) == WirelessConnection::EventState::Undecided) return false;
+        for (int i = 0; i < w.event_count(); ++i) {
+            const WirelessConnection::EventState state = w.event_state(i);
+            if (state == WirelessConnection::EventState::Undecided) return false;
+            if (state == WirelessConnection::EventState::Mouse && links().wireless_connected.load() == 0) return false;
+        }
     }
     return true;
 }
