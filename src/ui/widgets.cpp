@@ -8,7 +8,10 @@
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPicture>
+#include <QStyle>
 #include <QStyleOptionButton>
+#include <QTextDocument>
 #include <QStylePainter>
 #include <QSvgRenderer>
 #include <QThreadPool>
@@ -232,17 +235,71 @@ void Label::showEvent(QShowEvent* event) {
 }
 
 Label::Shape Label::shape() const {
-    return {text(), font(), contentsMargins(), margin(), indent(), alignment(), wordWrap()};
+    return {text(),        font(),       contentsMargins(), margin(), indent(), alignment(), wordWrap(),
+            minimumSize(), frameWidth(), textFormat(),      textInteractionFlags(), buddy() != nullptr,
+            logicalDpiY()};
+}
+
+void Label::follow(Shape now) const {
+    if (now == cached_shape_) return;
+    cached_shape_ = std::move(now);
+    cache_.fill(Entry{});
+    line_measured_ = false;
+    line_size_.reset();
+}
+
+std::optional<QSize> Label::lineSize() const {
+    ensurePolished();
+    follow(shape());
+    if (line_measured_) return line_size_;
+    line_measured_ = true;
+    const Shape& s = cached_shape_;
+    // Rich or selectable text is laid out by a text document, a mnemonic
+    // is measured without its '&', and a label that never had text is as
+    // big as one character: QLabel knows those best.
+    const bool plain =
+        s.format == Qt::PlainText || (s.format == Qt::AutoText && !Qt::mightBeRichText(s.text));
+    const bool selectable = s.interaction & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    if (s.wrap || !plain || selectable || s.buddy || s.text.isEmpty() || !pixmap().isNull() ||
+        !picture().isNull() || movie())
+        return std::nullopt;
+    const QFontMetrics metrics = fontMetrics();
+    const Qt::Alignment align =
+        QStyle::visualAlignment(s.text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight, s.alignment);
+    int horizontal = 2 * s.margin;
+    int vertical = horizontal;
+    int indent = s.indent;
+    if (indent < 0 && s.frame_width) indent = metrics.horizontalAdvance(u'x') - 2 * s.margin;
+    if (indent > 0) {
+        if (align & (Qt::AlignLeft | Qt::AlignRight)) horizontal += indent;
+        if (align & (Qt::AlignTop | Qt::AlignBottom)) vertical += indent;
+    }
+    // One line is as wide at any width; QLabel's own widths, so that the
+    // same text is laid out the same.
+    const int width = (s.minimum.width() > 0 ? s.minimum.width() : 2000) - horizontal -
+                      s.margins.left() - s.margins.right();
+    const int flags = int(align & ~(Qt::AlignVCenter | Qt::AlignHCenter)) | Qt::TextExpandTabs;
+    const QRect bounds = metrics.boundingRect(0, 0, width, 2000, flags, s.text);
+    const QSize contents(bounds.width() + horizontal, bounds.height() + vertical);
+    line_size_ = (contents + QSize(s.margins.left() + s.margins.right(), s.margins.top() + s.margins.bottom()))
+                     .expandedTo(s.minimum);
+    return line_size_;
+}
+
+QSize Label::sizeHint() const {
+    if (const auto size = lineSize()) return *size;
+    return QLabel::sizeHint();
+}
+
+QSize Label::minimumSizeHint() const {
+    if (const auto size = lineSize()) return *size;
+    return QLabel::minimumSizeHint();
 }
 
 int Label::heightForWidth(int width) const {
     // Only text can be measured this way; pictures and movies ask Qt.
     if (!pixmap().isNull() || movie()) return QLabel::heightForWidth(width);
-    Shape now = shape();
-    if (!(now == cached_shape_)) {
-        cached_shape_ = std::move(now);
-        cache_.fill(Entry{});
-    }
+    follow(shape());
     for (const Entry& e : cache_)
         if (e.width == width) return e.height;
     const int height = QLabel::heightForWidth(width);

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <future>
+#include <optional>
 
 namespace vantorel::ui {
 
@@ -105,6 +106,9 @@ protected:
 // A QLabel that remembers the heights it gave for the last widths asked.
 // Layouts ask a wrapping label for its height at each width again and again
 // while a window is set up, and every answer lays out its whole text anew.
+// A label of one line of plain text is measured once for both its size
+// hints, where QLabel lays its text out three times (at its preferred width,
+// in one line and at no width), which for such a label are the same size.
 // A skin makes its text selectable with the property "selectable" ("mouse"
 // or "mouse+keyboard"), taken when the label is first shown: a selectable
 // label keeps a text document, which labels never shown need not build.
@@ -113,6 +117,8 @@ class Label : public QLabel {
 public:
     explicit Label(QWidget* parent = nullptr) : QLabel(parent) {}
     int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -128,9 +134,21 @@ private:
         int indent = 0;
         Qt::Alignment alignment;
         bool wrap = false;
+        QSize minimum;
+        int frame_width = 0;
+        Qt::TextFormat format = Qt::AutoText;
+        Qt::TextInteractionFlags interaction;
+        bool buddy = false;
+        // A font in points measures anew on a screen of another density.
+        int dpi = 0;
         bool operator==(const Shape&) const = default;
     };
     Shape shape() const;
+    // Forgets what was measured when anything the size depends on changed.
+    void follow(Shape now) const;
+    // The size of a single line of plain text, or nothing for any other
+    // content, which QLabel measures itself.
+    std::optional<QSize> lineSize() const;
     struct Entry {
         int width = -1;
         int height = 0;
@@ -138,6 +156,8 @@ private:
     mutable Shape cached_shape_;
     mutable std::array<Entry, 4> cache_{};
     mutable std::size_t next_ = 0;
+    mutable bool line_measured_ = false;
+    mutable std::optional<QSize> line_size_;
 };
 
 }  // namespace vantorel::ui

@@ -21,9 +21,9 @@ namespace vantorel::ui {
 namespace {
 
 // Each change is made to our label and to a plain QLabel alike; at every
-// width both must give the same height as the plain one, which remembers
-// nothing.
-TEST(SkinLabel, RememberedHeightsFollowEveryChange) {
+// width both must give the same height, and both size hints the same, as
+// the plain one, which remembers nothing and measures every text itself.
+TEST(SkinLabel, RememberedMeasuresFollowEveryChange) {
     Label ours;
     QLabel plain;
     for (QLabel* l : {static_cast<QLabel*>(&ours), &plain}) {
@@ -46,6 +46,46 @@ TEST(SkinLabel, RememberedHeightsFollowEveryChange) {
         {"margins", [](QLabel& l) { l.setContentsMargins(10, 20, 10, 20); }},
         {"indent", [](QLabel& l) { l.setIndent(40); }},
         {"no wrapping", [](QLabel& l) { l.setWordWrap(false); }},
+        {"one line", [](QLabel& l) { l.setText(QStringLiteral("Stage values (DPI)")); }},
+        {"right", [](QLabel& l) { l.setAlignment(Qt::AlignRight | Qt::AlignBottom); }},
+        {"centred", [](QLabel& l) { l.setAlignment(Qt::AlignCenter); }},
+        {"left again, no indent", [](QLabel& l) {
+             l.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+             l.setIndent(-1);
+         }},
+        {"a frame", [](QLabel& l) { l.setFrameStyle(QFrame::Box | QFrame::Plain); }},
+        {"a margin", [](QLabel& l) { l.setMargin(3); }},
+        // QLabel measures again only when its content changes.
+        {"a minimum width", [](QLabel& l) {
+             l.setMinimumWidth(300);
+             l.setText(QStringLiteral("Lift-off distance"));
+         }},
+        {"a minimum height", [](QLabel& l) {
+             l.setMinimumSize(0, 60);
+             l.setText(QStringLiteral("Angle snap"));
+         }},
+        {"tabs and lines", [](QLabel& l) { l.setText(QStringLiteral("DPI\t800\nRate\t1000 Hz")); }},
+        {"an ampersand", [](QLabel& l) { l.setText(QStringLiteral("Light && colour")); }},
+        {"right to left", [](QLabel& l) { l.setText(QStringLiteral("\u05d4\u05d2\u05d3\u05e8\u05d5\u05ea")); }},
+        {"other scripts", [](QLabel& l) { l.setText(QStringLiteral("\u8bbe\u7f6e DPI \u2014 \u00e9t\u00e9")); }},
+        {"a buddy's mnemonic", [](QLabel& l) {
+             l.setText(QStringLiteral("&Polling rate"));
+             l.setBuddy(&l);
+         }},
+        {"rich text", [](QLabel& l) {
+             l.setBuddy(nullptr);
+             l.setText(QStringLiteral("<b>Battery</b> 76%"));
+         }},
+        {"plain format", [](QLabel& l) { l.setTextFormat(Qt::PlainText); }},
+        {"selectable", [](QLabel& l) { l.setTextInteractionFlags(Qt::TextSelectableByMouse); }},
+        {"not selectable", [](QLabel& l) { l.setTextInteractionFlags(Qt::NoTextInteraction); }},
+        {"empty", [](QLabel& l) { l.setText(QString()); }},
+        {"a picture", [](QLabel& l) {
+             QPixmap picture(24, 16);
+             picture.fill(Qt::red);
+             l.setPixmap(picture);
+         }},
+        {"text again", [](QLabel& l) { l.setText(QStringLiteral("Send now")); }},
         {"wrapping again", [](QLabel& l) { l.setWordWrap(true); }},
         {"style sheet", [](QLabel& l) { l.setStyleSheet(QStringLiteral("QLabel { font-size: 9px; padding: 6px; }")); }},
     };
@@ -55,6 +95,8 @@ TEST(SkinLabel, RememberedHeightsFollowEveryChange) {
         for (int width : {80, 160, 320, 160, 80, 640}) {
             EXPECT_EQ(ours.heightForWidth(width), plain.heightForWidth(width)) << step.what << " at " << width;
         }
+        EXPECT_EQ(ours.sizeHint(), plain.sizeHint()) << step.what;
+        EXPECT_EQ(ours.minimumSizeHint(), plain.minimumSizeHint()) << step.what;
     }
 }
 
