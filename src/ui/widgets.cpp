@@ -11,9 +11,9 @@
 #include <QPicture>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTextDocument>
 #include <QStylePainter>
 #include <QSvgRenderer>
+#include <QTextDocument>
 #include <QThreadPool>
 
 #include <algorithm>
