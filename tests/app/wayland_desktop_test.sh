@@ -4,24 +4,31 @@
 # at scale 2, every window of ours floating as GNOME and Plasma place them.
 # sway refuses to run as root, so the test runs it, and the program, as an
 # unprivileged user it makes for itself. Checks: the window fits the output
-# (800x500 logical), the compositor draws it (grim), a second start ends with
+# (800x500 logical), the compositor draws it (grim), a click of the seat's
+# pointer on the page's third DPI stage chooses it, a second start ends with
 # 0 and leaves one window, and closing the window from the compositor ends
-# the program, which saves on the way out. With a stand-in for another
+# the program, which saves on the way out (the chosen stage, read back with
+# vantorelctl when its path is given). With a stand-in for another
 # application, the focus is moved to its window before a second start, which
 # must give it back to ours: once from a terminal (no token of its own), once
 # with a token the compositor issued.
 # With a test program and a filter it runs those GoogleTest cases under the
 # same sway instead.
 # Usage: wayland_desktop_test.sh PATH-TO-qv-vantorel [--stand-in PATH-TO-wayland_stand_in]
+#                                [--ctl PATH-TO-vantorelctl]
 #        wayland_desktop_test.sh PATH-TO-qv-vantorel TEST-PROGRAM FILTER
 set -u
 program=$1
 shift
 stand_in=
-if [ "${1:-}" = --stand-in ]; then
-  stand_in=$2
-  shift 2
-fi
+ctl=
+while :; do
+  case "${1:-}" in
+    --stand-in) stand_in=$2; shift 2 ;;
+    --ctl) ctl=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
 tests=${1:-}
 filter=${2:-}
 skip() { echo "SKIP: $*"; exit 77; }
@@ -119,6 +126,17 @@ if command -v grim >/dev/null 2>&1; then
   [ -s "$dir/home/shot.png" ] || fail "the screenshot is empty"
 fi
 
+# A pointer clicks the third DPI stage's button where the page has it,
+# 556,195 in the window's 800-wide layout (the demo's profile starts on the
+# second).
+if [ -n "$stand_in" ]; then
+  x=$(( $(echo "$rect" | jq .x) + $(ours | jq '.[0].window_rect.x') + 556 ))
+  y=$(( $(echo "$rect" | jq .y) + $(ours | jq '.[0].window_rect.y') + 195 ))
+  desktop=$(as_user swaymsg -t get_tree -r | jq -c .rect)
+  as_user "$stand_in" click "$x" "$y" "$(echo "$desktop" | jq .width)" "$(echo "$desktop" | jq .height)" \
+    2>>"$dir/stand-in.log" || fail "the pointer could not click"
+fi
+
 ours_id=io.github.qvvantorel.QVVantorel
 if [ -n "$stand_in" ]; then
   as_user "$stand_in" window >"$dir/stand-in.log" 2>&1 &
@@ -153,4 +171,9 @@ status=$?
 app_pid=
 [ "$status" = 0 ] || fail "the program ended with $status"
 [ -s "$dir/home/data/ms_1/pro.data" ] || fail "no profile file was saved"
+if [ -n "$ctl" ] && [ -n "$stand_in" ]; then
+  stage=$("$ctl" --data-dir "$dir/home/data" get 2>/dev/null | sed -n 's/^active-stage=//p')
+  [ "$stage" = 3 ] || fail "the click on the third DPI stage left the saved profile on stage ${stage:-none}"
+  echo "the click chose the third DPI stage, and the profile was saved with it"
+fi
 echo "PASS"
