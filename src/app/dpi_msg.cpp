@@ -22,7 +22,10 @@ QRect DpiPopupGeometry(const QRect& work_area) {
 CDPIMsg::CDPIMsg(QString text) : text_(std::move(text)) { SetAutoDelete(true); }
 
 bool CDPIMsg::CreatePopup(QWidget* owner) {
-    const bool ok = Create(owner, ui::kStyleTool | ui::kStyleTopMost | ui::kStyleNoActivate, QSize(kWidth, kHeight));
+    // Shown over a game: it takes neither the keyboard nor a click meant for
+    // the game's corner of the screen.
+    const bool ok = Create(owner, ui::kStyleTool | ui::kStyleTopMost | ui::kStyleNoActivate | ui::kStyleClickThrough,
+                           QSize(kWidth, kHeight));
     ShowWindow(true, false);
     return ok;
 }

@@ -73,6 +73,7 @@ bool SkinWindow::Create(QWidget* owner, unsigned style, QSize size) {
         flags |= Qt::WindowDoesNotAcceptFocus;
         setAttribute(Qt::WA_ShowWithoutActivating);
     }
+    if (style & kStyleClickThrough) flags |= Qt::WindowTransparentForInput;
     setParent(owner, flags);
     setObjectName(GetWindowClassName());
     setProperty("windowClass", GetWindowClassName());

@@ -34,6 +34,7 @@ enum WindowStyle : unsigned {
     kStyleNoActivate = 1u << 2,  // showing it does not take the focus
     kStyleDialog = 1u << 3,      // a dialog of its owner
     kStyleResizable = 1u << 4,   // otherwise fixed at the skin's size
+    kStyleClickThrough = 1u << 5,  // clicks go to the window under it
 };
 
 class SkinWindow : public QWidget {

@@ -17,6 +17,10 @@
 #include "ui/controls.h"
 #include "ui/qt_env.h"
 
+// Last: Xlib's macros (None, Bool, Status) would clash with names above.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
 namespace vantorel {
 namespace {
 
@@ -513,6 +517,36 @@ TEST_F(MainWndTest, ShowingTheDpiPopupLeavesTheFocusWhereItIs) {
     EXPECT_EQ(QGuiApplication::focusWindow(), other.windowHandle())
         << "focus on " << (QGuiApplication::focusWindow() ? qPrintable(QGuiApplication::focusWindow()->title()) : "nothing");
     EXPECT_TRUE(other.isActiveWindow());
+}
+
+// Over a full-screen game on X11 the popup passes a click on its corner of
+// the screen on to the game: a real click through the X server (XTest).
+TEST_F(MainWndTest, AClickOnTheDpiPopupGoesToTheWindowUnderIt) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "a click through X11 needs its server";
+    Display* display = XOpenDisplay(nullptr);
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!display || !XTestQueryExtension(display, &event, &error, &major, &minor)) {
+        if (display) XCloseDisplay(display);
+        GTEST_SKIP() << "the X server has no XTest";
+    }
+    create();
+    struct Game : QWidget {
+        int presses = 0;
+        void mousePressEvent(QMouseEvent*) override { ++presses; }
+    } game;
+    game.setGeometry(QGuiApplication::primaryScreen()->geometry());
+    game.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&game));
+    wnd_->ShowDpiPopup(16);
+    ASSERT_TRUE(pump_until([this] { return wnd_->DpiPopup() && wnd_->DpiPopup()->isVisible(); }, 50));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(wnd_->DpiPopup()));
+    const QPoint centre = wnd_->DpiPopup()->geometry().center();
+    XTestFakeMotionEvent(display, -1, centre.x(), centre.y(), CurrentTime);
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XFlush(display);
+    EXPECT_TRUE(pump_until([&] { return game.presses == 1; }, 50)) << "the popup took the click";
+    XCloseDisplay(display);
 }
 
 // On Wayland the DPI is a notification: each replaces the one before, and no
